@@ -6,6 +6,7 @@
 #include <unicode/ucnv.h>
 
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -373,6 +374,38 @@ TEST(RegularExpression, FuzzyPatternsFindTheVariants) {
         r.SetUseFuzzyCharDic(true);
         r.SetRegExp(Utf8ToCp932(row.pattern));
         EXPECT_EQ(Finds(r, row.text), row.found) << row.pattern << " in " << row.text;
+    }
+}
+
+}  // namespace
+}  // namespace xavo
+
+namespace xavo {
+namespace {
+
+TEST(RegularExpression, EveryFuzzyPatternOfFiftyCharactersCompiles) {
+    // Characters drawn from every row of the table (each row's first item) plus plain ones.
+    std::vector<std::string> pool;
+    for (const TREWordGroup& group : FuzzyCharTable())
+        if (!group[0].empty()) pool.push_back(EscapeMetaChars(group[0]));
+    pool.push_back("\x8a\xbf");  // 漢
+    std::mt19937 random(3);
+    for (int round = 0; round < 40; ++round) {
+        std::string pattern;
+        for (int i = 0; i < 50; ++i) pattern += pool[random() % pool.size()];
+        TRegularExpression re(0x0A, 0x0A);
+        re.FuzzyCharDics().push_back(&FuzzyCharTable());
+        re.SetUseFuzzyCharDic(true);
+        EXPECT_NO_THROW(re.SetRegExp(pattern)) << round;
+    }
+    // The worst rows repeated: voiced kana with nine variants, optional prolonged marks.
+    for (const char* worst : {"\x82\xce\x82\xd1\x82\xd4\x82\xd7\x82\xda", "\x81\x5b", "\x83\x94", "-"}) {
+        std::string pattern;
+        while (pattern.size() < 100) pattern += worst;
+        TRegularExpression re(0x0A, 0x0A);
+        re.FuzzyCharDics().push_back(&FuzzyCharTable());
+        re.SetUseFuzzyCharDic(true);
+        EXPECT_NO_THROW(re.SetRegExp(pattern)) << worst;
     }
 }
 
