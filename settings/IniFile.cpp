@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <string>
 #include <system_error>
 #include <unordered_map>
@@ -79,6 +80,14 @@ struct TFileId {
     static TFileId Of(const struct stat& st) {
         return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
     }
+    // File times come from the coarse clock, so a change within the same tick as the
+    // moment we looked may leave every field as it was. Such an identity proves nothing.
+    bool IsRacy(const timespec& lookedAt) const {
+        const auto notBefore = [&](const timespec& t) {
+            return t.tv_sec > lookedAt.tv_sec || (t.tv_sec == lookedAt.tv_sec && t.tv_nsec >= lookedAt.tv_nsec);
+        };
+        return notBefore(Modified) || notBefore(Changed);
+    }
     bool operator==(const TFileId& o) const {
         return Device == o.Device && Inode == o.Inode && Size == o.Size && Modified.tv_sec == o.Modified.tv_sec &&
                Modified.tv_nsec == o.Modified.tv_nsec && Changed.tv_sec == o.Changed.tv_sec &&
@@ -115,6 +124,7 @@ public:
 
     // Reads the file; never throws for file problems (they give an empty model).
     explicit TModel(const std::string& path) {
+        const timespec lookedAt = CoarseNow();
         const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             SetFailure(errno == ENOENT || errno == ENOTDIR ? Missing : Unreadable, errno);
@@ -128,7 +138,7 @@ public:
             SetFailure(Unreadable, errno);
         } else {
             State = Readable;
-            Id = TFileId::Of(st);
+            SetIdentity(st, lookedAt);
             Parse(text);
         }
         close(fd);
@@ -138,7 +148,18 @@ public:
     bool IsCurrent(const std::string& path) const {
         struct stat st {};
         if (stat(path.c_str(), &st) != 0) return State == Missing && (errno == ENOENT || errno == ENOTDIR);
-        return State == Readable && S_ISREG(st.st_mode) && TFileId::Of(st) == Id;
+        return State == Readable && !Racy && S_ISREG(st.st_mode) && TFileId::Of(st) == Id;
+    }
+
+    void SetIdentity(const struct stat& st, const timespec& lookedAt) {
+        Id = TFileId::Of(st);
+        Racy = Id.IsRacy(lookedAt);
+    }
+
+    static timespec CoarseNow() {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        return now;
     }
 
     const TLine* Find(std::string_view section, std::string_view key) const {
@@ -149,38 +170,9 @@ public:
         return k == sec.Keys.end() ? nullptr : &sec.Lines[k->second];
     }
 
-    void Write(std::string_view section, std::string_view key, std::string_view value) {
-        auto s = SectionIndex.find(Fold(section));
-        if (s == SectionIndex.end()) {
-            EndLastLine();
-            Sections.push_back({Fold(section), {{"[" + std::string(section) + "]", LineEnd}}, {}});
-            s = SectionIndex.emplace(Fold(section), Sections.size() - 1).first;
-        }
-        TSection& sec = Sections[s->second];
-        const std::string folded = Fold(key);
-        if (const auto k = sec.Keys.find(folded); k != sec.Keys.end()) {
-            // Keep the key's spelling and spacing; only the value changes.
-            std::string& text = sec.Lines[k->second].Text;
-            const std::size_t start = text.find_first_not_of(kBlanks, text.find('=') + 1);
-            text.replace(std::min(start, text.size()), std::string::npos, value);
-            return;
-        }
-        // New keys go after the section's last non-blank line, so blank lines that
-        // separate it from the next section stay in front of that section.
-        std::size_t at = sec.Lines.size();
-        while (at > 1 && IsBlankLine(sec.Lines[at - 1])) --at;
-        if (sec.Lines[at - 1].End.empty()) sec.Lines[at - 1].End = LineEnd;
-        sec.Lines.insert(sec.Lines.begin() + static_cast<std::ptrdiff_t>(at),
-                         TLine{std::string(key) + "=" + std::string(value), LineEnd});
-        sec.Keys.emplace(folded, at);
-    }
-
-    void Erase(std::string_view section) {
-        const std::string folded = Fold(section);
-        Sections.erase(std::remove_if(Sections.begin() + 1, Sections.end(),
-                                      [&](const TSection& sec) { return sec.Folded == folded; }),
-                       Sections.end());
-        RebuildSectionIndex();
+    // Applies one write or erase, noting whether it changed the content.
+    void Apply(const TChange& change) {
+        if (change.Erase ? Erase(change.Section) : Write(change.Section, change.Key, change.Value)) Dirty = true;
     }
 
     std::string Text() const {
@@ -194,9 +186,49 @@ public:
     TState State = Missing;
     int Error = 0;  // errno of a failed read
     TFileId Id;
+    bool Racy = false;             // Id was taken too soon after a change to be trusted
     std::vector<TChange> Journal;  // writes not yet on disk
+    bool Dirty = false;            // the journal changed the content
 
 private:
+    bool Write(std::string_view section, std::string_view key, std::string_view value) {
+        auto s = SectionIndex.find(Fold(section));
+        if (s == SectionIndex.end()) {
+            EndLastLine();
+            Sections.push_back({Fold(section), {{"[" + std::string(section) + "]", LineEnd}}, {}});
+            s = SectionIndex.emplace(Fold(section), Sections.size() - 1).first;
+        }
+        TSection& sec = Sections[s->second];
+        const std::string folded = Fold(key);
+        if (const auto k = sec.Keys.find(folded); k != sec.Keys.end()) {
+            // Keep the key's spelling and spacing; only the value changes.
+            std::string& text = sec.Lines[k->second].Text;
+            const std::size_t start = std::min(text.find_first_not_of(kBlanks, text.find('=') + 1), text.size());
+            if (std::string_view(text).substr(start) == value) return false;
+            text.replace(start, std::string::npos, value);
+            return true;
+        }
+        // New keys go after the section's last non-blank line, so blank lines that
+        // separate it from the next section stay in front of that section.
+        std::size_t at = sec.Lines.size();
+        while (at > 1 && IsBlankLine(sec.Lines[at - 1])) --at;
+        if (sec.Lines[at - 1].End.empty()) sec.Lines[at - 1].End = LineEnd;
+        sec.Lines.insert(sec.Lines.begin() + static_cast<std::ptrdiff_t>(at),
+                         TLine{std::string(key) + "=" + std::string(value), LineEnd});
+        sec.Keys.emplace(folded, at);
+        return true;
+    }
+
+    bool Erase(std::string_view section) {
+        const std::string folded = Fold(section);
+        const auto kept = std::remove_if(Sections.begin() + 1, Sections.end(),
+                                         [&](const TSection& sec) { return sec.Folded == folded; });
+        if (kept == Sections.end()) return false;
+        Sections.erase(kept, Sections.end());
+        RebuildSectionIndex();
+        return true;
+    }
+
     void SetFailure(TState state, int error) {
         State = state;
         Error = error;
@@ -321,11 +353,7 @@ void TIniFile::EraseSection(std::string_view section) {
 
 void TIniFile::Apply(const TChange& change) {
     Refresh();
-    if (change.Erase) {
-        FModel->Erase(change.Section);
-    } else {
-        FModel->Write(change.Section, change.Key, change.Value);
-    }
+    FModel->Apply(change);
     FModel->Journal.push_back(change);
     if (FUpdateCount == 0) Commit();
 }
@@ -337,15 +365,14 @@ void TIniFile::Commit() {
         // newest content rather than overwrite that program's work.
         std::vector<TChange> journal = std::move(FModel->Journal);
         FModel = std::make_unique<TModel>(FPath);
-        for (const TChange& change : journal) {
-            if (change.Erase) {
-                FModel->Erase(change.Section);
-            } else {
-                FModel->Write(change.Section, change.Key, change.Value);
-            }
-        }
+        for (const TChange& change : journal) FModel->Apply(change);
     }
     std::unique_ptr<TModel> model = std::move(FModel);  // re-read from disk after a failure
+    model->Journal.clear();
+    if (!model->Dirty) {  // every write matched what the file already said
+        FModel = std::move(model);
+        return;
+    }
     if (model->State == TModel::Unreadable) {
         // Rewriting a file that exists but cannot be read would destroy its content.
         throw EIniFileError(FPath, model->Error);
@@ -355,11 +382,12 @@ void TIniFile::Commit() {
     } catch (const std::system_error& e) {
         throw EIniFileError(FPath, e.code().value());
     }
+    const timespec lookedAt = TModel::CoarseNow();
     struct stat st {};
     if (stat(FPath.c_str(), &st) == 0) {
-        model->Journal.clear();
+        model->Dirty = false;
         model->State = TModel::Readable;
-        model->Id = TFileId::Of(st);
+        model->SetIdentity(st, lookedAt);
         FModel = std::move(model);
     }
 }

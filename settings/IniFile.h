@@ -48,12 +48,13 @@ public:
     std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
 
     // Replaces Key's value in place, or appends the key (and the section) when absent,
-    // creating the file. A line break in Value is written as a blank (the layout has no way
-    // to hold one). Throws EIniFileError (file unchanged) when the file cannot be written,
+    // creating the file; a value the line already holds leaves the file untouched. A line
+    // break in Value is written as a blank (the layout has no way to hold one). Throws EIniFileError (file unchanged) when the file cannot be written,
     // std::invalid_argument for a section or key name that could not be read back.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
 
-    // Removes every section named Section with all its lines. Throws as WriteString.
+    // Removes every section named Section with all its lines (no file is written when
+    // there is none). Throws as WriteString.
     void EraseSection(std::string_view section);
 
     // Between the outermost BeginUpdate and its EndUpdate the file is looked at once and
