@@ -54,13 +54,14 @@ public:
         if (!FName.empty()) unlink(FName.c_str());
     }
 
-    // Creates a fresh file in Dir; the kernel applies the umask to mode 0666.
-    void Create(const std::string& dir, const std::string& baseName) {
+    // Creates a fresh file in Dir with Mode less the umask, so it is never readable by
+    // more users than the file it replaces.
+    void Create(const std::string& dir, const std::string& baseName, mode_t mode) {
         static std::atomic<unsigned> counter{0};
         for (int attempt = 0; attempt < 100; ++attempt) {
             std::string name = dir + "." + baseName + "." + std::to_string(getpid()) + "." +
                                std::to_string(++counter) + ".tmp";
-            FFd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            FFd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
             if (FFd >= 0) {
                 FName = std::move(name);
                 return;
@@ -81,15 +82,14 @@ public:
         }
     }
 
-    // Gives the new file the old one's permission bits and, where allowed, its owner.
+    // Gives the new file the old one's owner and exact permission bits where the file
+    // system allows; where it does not (a FAT stick) the umask-narrowed mode stays.
     void CopyModeAndOwner(const struct stat& old) {
-        if (fchmod(FFd, old.st_mode & 07777) != 0) ThrowErrno(errno, "fchmod");
         struct stat now {};
-        if (fstat(FFd, &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid) &&
-            fchown(FFd, old.st_uid, old.st_gid) == 0) {
-            // chown may clear set-id bits; put the mode back.
-            if (fchmod(FFd, old.st_mode & 07777) != 0) ThrowErrno(errno, "fchmod");
+        if (fstat(FFd, &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid)) {
+            (void)!fchown(FFd, old.st_uid, old.st_gid);
         }
+        (void)!fchmod(FFd, old.st_mode & 07777);  // after chown, which may clear set-id bits
     }
 
     void SyncAndClose() {
@@ -136,7 +136,7 @@ void ReplaceFileAtomically(const std::string& path, std::string_view content, bo
     }
 
     TTempFile temp;
-    temp.Create(dir, target.substr(dir.size()));
+    temp.Create(dir, target.substr(dir.size()), exists ? old.st_mode & 0777 : 0666);
     temp.WriteAll(content);
     if (exists) temp.CopyModeAndOwner(old);
     temp.SyncAndClose();

@@ -11,7 +11,8 @@
 namespace xavo {
 
 // Replaces the file at Path with Content. An existing file keeps its permission bits
-// (and owner, where the process may set it); a new file gets 0666 less the umask. A
+// and owner where the file system and the process allow it (never wider bits than it
+// had); a new file gets 0666 less the umask. A
 // symbolic link is followed, so the file it names is replaced and the link stays. With
 // CreateDirectory, missing directories above the file are created with mode 0700.
 // Refuses (EACCES) an existing file that the user may not write, as the file system
