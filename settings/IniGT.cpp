@@ -79,6 +79,8 @@ TProgramPlaces RunningProgramPlaces() {
     char exe[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n > 0) places.ExeFile.assign(exe, static_cast<std::size_t>(n));
+    // A program file replaced while it runs (an upgrade) is reported with this suffix.
+    if (places.ExeFile.ends_with(" (deleted)")) places.ExeFile.resize(places.ExeFile.size() - 10);
 
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     std::string base = xdg != nullptr && xdg[0] == '/' ? std::string(xdg) : HomeDirectory() + "/.config";

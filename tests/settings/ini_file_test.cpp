@@ -170,15 +170,6 @@ TEST(IniFileWrite, ValuesCannotBreakTheLayout) {
     EXPECT_THROW(ini.EraseSection(""), std::invalid_argument);
 }
 
-TEST(IniFileWrite, BlanksAndQuotesAroundAWrittenValueDoNotComeBack) {
-    TTempDir dir;
-    TIniFile ini(dir("a.ini"));
-    ini.WriteString("s", "blank", "  v  ");
-    ini.WriteString("s", "quoted", "\"v\"");
-    EXPECT_EQ(ini.ReadString("s", "blank", ""), "v");
-    EXPECT_EQ(ini.ReadString("s", "quoted", ""), "v");
-}
-
 TEST(IniFileWrite, EraseSectionRemovesEveryCopyAndNothingElse) {
     TTempDir dir;
     WriteWhole(dir("a.ini"), "; head\n[Keep]\nk=1\n[Gone]\na=1\n; note\n\n[keep2]\n[GONE]\nb=2\n");
