@@ -1,0 +1,233 @@
+// The fast search.
+//
+// 1. A line starts after every line feed, and a line feed is read as a code of its own
+//    unless the line before it ends in a lone lead byte ("dirty": the lead byte takes the
+//    line feed as its trail byte). Within a line, characters are found by walking from
+//    its start.
+// 2. For line-local patterns (IsLineLocal) a match lies within its line and the line
+//    feeds around it, so each clean line after a clean line is decided alone: all runs
+//    of the automaton that start in it are followed at once, as a set of states.
+// 3. With a prefilter, only lines holding one of its bytes are decided; the rest cannot
+//    hold a match. The search for those bytes runs over whole blocks.
+// 4. Dirty lines, the lines after them, and patterns that are not line-local go through
+//    SearchExactly, which does what the plain loop does: an attempt at every character,
+//    the look-ahead running on as far as the automaton goes.
+#include "GrepSearch.h"
+
+#include "ByteScan.h"
+
+#include <cstring>
+#include <limits>
+
+namespace xavo {
+
+namespace {
+
+constexpr std::uint64_t kEndOfStream = std::numeric_limits<std::uint64_t>::max();
+
+}  // namespace
+
+TGrepSearch::TGrepSearch(const TGrepProgram& program, const std::atomic<bool>& cancelFlag, TIdleHook idle,
+                         std::size_t blockSize)
+    : FProgram(program), FCancelFlag(cancelFlag), FIdle(std::move(idle)), FBlockSize(blockSize),
+      FSeen(program.StateCount(), 0) {}
+
+void TGrepSearch::Run(const std::string& fileName, const TLineSink& sink) {
+    TStreamWindow window(fileName, FCancelFlag, FIdle, FBlockSize);
+    FWindow = &window;
+    FSink = &sink;
+    if (!window.ReadMore()) return;  // an empty file
+    if (FProgram.MatchesNothing()) {
+        do window.Keep(window.End());
+        while (window.ReadMore());
+    } else if (FProgram.IsLineLocal()) {
+        SearchLines();
+    } else {
+        SearchExactly(0, kEndOfStream);
+    }
+}
+
+std::uint64_t TGrepSearch::SkipCR(std::uint64_t pos) {
+    return FWindow->Ensure(pos) && FWindow->At(pos) == '\r' ? pos + 1 : pos;
+}
+
+std::uint64_t TGrepSearch::NextLineFeed(std::uint64_t pos) {
+    for (;;) {
+        const std::uint64_t end = FWindow->End();
+        if (pos < end) {
+            const void* hit = std::memchr(FWindow->Ptr(pos), '\n', static_cast<std::size_t>(end - pos));
+            if (hit != nullptr) return pos + static_cast<std::uint64_t>(static_cast<const unsigned char*>(hit) - FWindow->Ptr(pos));
+            pos = end;
+        }
+        if (!FWindow->ReadMore()) return kEndOfStream;  // cannot happen: the stream ends with LF
+    }
+}
+
+std::uint64_t TGrepSearch::ContentEnd(std::uint64_t lineStart, std::uint64_t lineEnd) const {
+    return lineEnd > lineStart && FWindow->At(lineEnd - 1) == '\r' ? lineEnd - 1 : lineEnd;
+}
+
+bool TGrepSearch::IsClean(std::uint64_t lineStart, std::uint64_t lineEnd) const {
+    // Lead-valued bytes before the end pair up from the first of them (the byte before
+    // it ends a character); an odd count leaves the last one to take the line feed.
+    std::uint64_t p = ContentEnd(lineStart, lineEnd);
+    std::uint64_t leads = 0;
+    while (p > lineStart && IsLeadByte(FWindow->At(p - 1))) {
+        --p;
+        ++leads;
+    }
+    return leads % 2 == 0;
+}
+
+void TGrepSearch::Report(std::uint64_t lineStart, std::uint64_t lineEnd) {
+    if (FIdle) FIdle();
+    if (FCancelFlag.load(std::memory_order_relaxed)) throw EGrepCancel();
+    const std::uint64_t end = ContentEnd(lineStart, lineEnd);
+    FInfo.Line.assign(reinterpret_cast<const char*>(FWindow->Ptr(lineStart)), static_cast<std::size_t>(end - lineStart));
+    FInfo.LineNo = FWindow->LineFeedsBefore(lineStart);
+    (*FSink)(FInfo);
+}
+
+bool TGrepSearch::LineMatches(std::uint64_t lineStart, std::uint64_t lineEnd) {
+    const TGrepProgram& program = FProgram;
+    FActive.clear();
+    const auto advance = [&](TCharCode code, bool startRun) {
+        ++FStep;
+        FNextActive.clear();
+        const auto add = [&](std::int32_t t) {
+            if (t == TGrepProgram::kDead || FSeen[static_cast<std::size_t>(t)] == FStep) return false;
+            if (program.Accepting(t)) return true;
+            FSeen[static_cast<std::size_t>(t)] = FStep;
+            FNextActive.push_back(t);
+            return false;
+        };
+        for (const std::int32_t s : FActive)
+            if (add(program.Step(s, code))) return true;
+        if (startRun && add(program.Step(TGrepProgram::kStart, code))) return true;
+        FActive.swap(FNextActive);
+        return false;
+    };
+    if (advance('\n', true)) return true;  // a run may start at the line feed before the line
+    const unsigned char* p = FWindow->Ptr(lineStart);
+    const unsigned char* const end = FWindow->Ptr(ContentEnd(lineStart, lineEnd));
+    while (p < end) {
+        TCharCode code = *p++;
+        if (IsLeadByte(static_cast<unsigned char>(code))) code = static_cast<TCharCode>(code << 8 | *p++);
+        if (advance(code, true)) return true;
+    }
+    return advance('\n', false);  // runs may end on the line feed after it
+}
+
+std::uint64_t TGrepSearch::SearchExactly(std::uint64_t p, std::uint64_t stop) {
+    TStreamWindow& w = *FWindow;
+    const TGrepProgram& program = FProgram;
+    std::uint64_t lineStart = p + 1;  // p is a line feed read as a code
+    for (;;) {
+        w.Keep(std::min(lineStart, p));
+        if (!w.Ensure(p + 1)) return kEndOfStream;  // p is the last line feed: the scan ends
+        const unsigned char b = w.At(p);
+        if (b == '\n' && p >= stop) return p;
+        std::uint64_t next = SkipCR(p + 1);
+        if (b == '\n') lineStart = p + 1;
+        TCharCode code = b;
+        if (IsLeadByte(b)) {
+            if (!w.Ensure(next + 1)) return kEndOfStream;  // its trail byte is the last line feed
+            const unsigned char trail = w.At(next);
+            if (trail == '\n') lineStart = next + 1;
+            code = static_cast<TCharCode>(b << 8 | trail);
+            next = SkipCR(next + 1);
+        }
+        std::int32_t st = program.Step(TGrepProgram::kStart, code);
+        bool matched = false;
+        for (std::uint64_t q = next; st != TGrepProgram::kDead;) {
+            if (program.Accepting(st)) {
+                matched = true;
+                break;
+            }
+            if (!w.Ensure(q)) {  // beyond the stream the look-ahead reads 0 for ever
+                matched = program.AcceptsAtEnd(st);
+                break;
+            }
+            const unsigned char a = w.At(q);
+            q = SkipCR(q + 1);
+            TCharCode ahead = a;
+            if (IsLeadByte(a)) {
+                ahead = static_cast<TCharCode>(a << 8 | w.At(q));
+                q = SkipCR(q + 1);
+            }
+            st = program.Step(st, ahead);
+        }
+        if (!matched) {
+            p = next;
+            continue;
+        }
+        const std::uint64_t lineEnd = NextLineFeed(next);
+        Report(lineStart, lineEnd);
+        p = lineEnd;
+    }
+}
+
+void TGrepSearch::SearchLines() {
+    TStreamWindow& w = *FWindow;
+    const TByteFinder finder(FProgram.PrefilterBytes());
+    std::uint64_t r = 0;        // a line feed read as a code: the one before the next line
+    std::uint64_t scanned = 1;  // the prefilter found nothing in [r + 1, scanned)
+    const auto lineStartOf = [&](std::uint64_t lineFeed) {
+        return static_cast<std::uint64_t>(FindLastLineFeed(w.Ptr(r), w.Ptr(lineFeed)) - w.Ptr(r)) + r + 1;
+    };
+    const auto lineEndOf = [&](std::uint64_t pos, std::uint64_t last) {
+        const void* hit = std::memchr(w.Ptr(pos), '\n', static_cast<std::size_t>(last + 1 - pos));
+        return pos + static_cast<std::uint64_t>(static_cast<const unsigned char*>(hit) - w.Ptr(pos));
+    };
+    // The first line of the run of dirty lines that ends just before lineStart (or lineStart).
+    const auto firstOfDirtyRun = [&](std::uint64_t lineStart) {
+        while (lineStart - 1 > r) {
+            const std::uint64_t before = lineStartOf(lineStart - 1);
+            if (IsClean(before, lineStart - 1)) break;
+            lineStart = before;
+        }
+        return lineStart;
+    };
+    // Decides the line [ls, le) holding a candidate and moves r past it.
+    const auto decide = [&](std::uint64_t ls, std::uint64_t le) {
+        const std::uint64_t first = firstOfDirtyRun(ls);
+        if (first == ls && IsClean(ls, le)) {
+            if (LineMatches(ls, le)) Report(ls, le);
+            r = le;
+        } else {
+            r = SearchExactly(first - 1, le);
+        }
+        scanned = r + 1;
+    };
+    for (;;) {
+        w.Keep(r);
+        const std::uint64_t end = w.End();
+        const unsigned char* lastLF = end > r + 1 ? FindLastLineFeed(w.Ptr(r + 1), w.Ptr(end)) : nullptr;
+        if (lastLF != nullptr) {
+            const std::uint64_t last = r + 1 + static_cast<std::uint64_t>(lastLF - w.Ptr(r + 1));
+            if (finder.Empty()) {
+                decide(r + 1, lineEndOf(r + 1, last));  // every line is a candidate
+                if (r == kEndOfStream) return;
+                continue;
+            }
+            const std::uint64_t from = std::max(r + 1, scanned);
+            const unsigned char* hit = from < last ? finder.Find(w.Ptr(from), w.Ptr(last)) : w.Ptr(last);
+            if (hit != w.Ptr(last)) {
+                const std::uint64_t h = from + static_cast<std::uint64_t>(hit - w.Ptr(from));
+                decide(lineStartOf(h), lineEndOf(h, last));
+                if (r == kEndOfStream) return;
+                continue;
+            }
+            // No candidate up to the last line feed: move on to it, unless the lines just
+            // before it are dirty (they bear on the line after them).
+            scanned = last;
+            const std::uint64_t ls = lineStartOf(last);
+            r = IsClean(ls, last) ? last : firstOfDirtyRun(ls) - 1;
+        }
+        if (r + 1 >= w.End() && w.AtEnd()) return;  // r is the last line feed
+        w.Keep(r);
+        if (!w.ReadMore()) return;  // the rest holds no candidate
+    }
+}
+
+}  // namespace xavo

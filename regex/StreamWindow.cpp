@@ -1,0 +1,71 @@
+// Block reading and in-place normalisation for the fast search.
+#include "StreamWindow.h"
+
+#include "ByteScan.h"
+
+#include <cstring>
+
+namespace xavo {
+
+TStreamWindow::TStreamWindow(const std::string& fileName, const std::atomic<bool>& cancelFlag,
+                             const TIdleHook& idle, std::size_t blockSize)
+    : FBlockSize(blockSize), FFile(OpenForReading(fileName)), FCancelFlag(cancelFlag), FIdle(idle) {
+    FData.resize(FBlockSize * 2 + 16);
+    FData[0] = '\n';
+    FSize = FFinal = 1;
+}
+
+bool TStreamWindow::EnsureSlow(std::uint64_t pos) {
+    while (pos >= FBase + FFinal)
+        if (!ReadMore()) return false;
+    return true;
+}
+
+bool TStreamWindow::ReadMore() {
+    if (FAtEnd) return false;
+    // Drop what is no longer needed, counting its line feeds first.
+    if (FKeep > FBase) {
+        LineFeedsBefore(FKeep);
+        const std::size_t drop = static_cast<std::size_t>(FKeep - FBase);
+        std::memmove(FData.data(), FData.data() + drop, FSize - drop);
+        FSize -= drop;
+        FFinal -= drop;
+        FBase = FKeep;
+    }
+    if (FData.size() < FSize + FBlockSize + 2) FData.resize((FSize + FBlockSize) * 2 + 2);
+    char* const into = reinterpret_cast<char*>(FData.data() + FSize);
+    const std::size_t n = ReadFully(FFile.Get(), into, FBlockSize);
+    if (n == 0 && FFileBytes == 0) {
+        FAtEnd = true;  // an empty file: nothing to search, no block was read
+        return false;
+    }
+    FFileBytes += n;
+    const std::size_t from = FFinal;  // a CR left waiting is judged again now
+    FSize += n;
+    if (n < FBlockSize) {
+        FAtEnd = true;
+        if (FData[FSize - 1] != '\n') FData[FSize++] = '\n';  // a trailing CR becomes CR LF
+        FData[FSize] = '\0';
+        NormalizeText(FData.data() + from, FData.data() + FSize);
+        FFinal = FSize;
+    } else {
+        FData[FSize] = '\0';
+        NormalizeText(FData.data() + from, FData.data() + FSize - 1);
+        const bool waitingCR = FData[FSize - 1] == '\r';
+        if (!waitingCR) NormalizeText(FData.data() + FSize - 1, FData.data() + FSize);
+        FFinal = FSize - (waitingCR ? 1 : 0);
+    }
+    if (FIdle) FIdle();
+    if (FCancelFlag.load(std::memory_order_relaxed)) throw EGrepCancel();
+    return true;
+}
+
+std::int32_t TStreamWindow::LineFeedsBefore(std::uint64_t pos) {
+    if (pos > FCountedTo) {
+        FCounted += static_cast<std::int32_t>(CountLineFeeds(Ptr(FCountedTo), Ptr(pos)));
+        FCountedTo = pos;
+    }
+    return FCounted;
+}
+
+}  // namespace xavo
