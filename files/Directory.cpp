@@ -124,6 +124,13 @@ bool IsDirectory(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool FileIdOf(const std::string& path, TFileId& id) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
+    id = TFileId{st.st_dev, st.st_ino};
+    return true;
+}
+
 int ListFiles(const std::string& directory, const TFileMask& mask, std::vector<std::string>& paths) {
     paths.clear();
     TDirectoryStream dir(directory);

@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 namespace xavo {
@@ -36,6 +37,16 @@ std::uint16_t AttributesOf(const std::string& path);
 
 // True when Path names a directory (or a link to one).
 bool IsDirectory(const std::string& path);
+
+// What makes a file the same file whatever the path: device and inode.
+struct TFileId {
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    bool operator==(const TFileId&) const = default;
+};
+
+// The identity of Path (links followed); false when it cannot be examined.
+bool FileIdOf(const std::string& path, TFileId& id);
 
 // Replaces Paths with the full paths (WithTrailingSlash(Directory) + name) of the regular
 // files of Directory whose names match Mask, hidden files included, each once, sorted

@@ -190,6 +190,14 @@ TEST(Attributes, MapOntoNamesPermissionsAndFileKinds) {
     EXPECT_EQ(AttributesOf(tree.Path("dir/")), faDirectory);
     EXPECT_EQ(AttributesOf(tree.Path("pipe")), faSystem);
     EXPECT_EQ(AttributesOf(tree.Path("none")), 0);
+    TFileId dir{}, viaLink{}, other{};
+    tree.Link("dir", "dirlink");
+    ASSERT_TRUE(FileIdOf(tree.Path("dir"), dir));
+    ASSERT_TRUE(FileIdOf(tree.Path("dirlink/"), viaLink));
+    ASSERT_TRUE(FileIdOf(tree.Path("plain"), other));
+    EXPECT_EQ(dir, viaLink);
+    EXPECT_FALSE(dir == other);
+    EXPECT_FALSE(FileIdOf(tree.Path("none"), other));
     EXPECT_TRUE(IsDirectory(tree.Path("dir")));
     EXPECT_FALSE(IsDirectory(tree.Path("plain")));
     EXPECT_FALSE(IsDirectory(tree.Path("none")));
