@@ -37,3 +37,44 @@ void SortPathsIgnoringCase(std::vector<std::string>& paths) {
 }
 
 }  // namespace xavo
+
+#include <cerrno>
+#include <climits>
+#include <unistd.h>
+
+namespace xavo {
+
+std::string AbsolutePath(std::string_view path) {
+    std::string full;
+    if (path.empty() || path.front() != '/') {
+        std::string cwd(PATH_MAX, '\0');
+        while (::getcwd(cwd.data(), cwd.size()) == nullptr) {
+            if (errno != ERANGE) break;
+            cwd.resize(cwd.size() * 2);
+        }
+        full = cwd.c_str();
+        full += '/';
+    }
+    full += path;
+    std::vector<std::string_view> parts;
+    std::string_view rest = full;
+    while (!rest.empty()) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view part = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::string result;
+    for (const std::string_view part : parts) {
+        result += '/';
+        result += part;
+    }
+    return result.empty() ? "/" : result;
+}
+
+}  // namespace xavo

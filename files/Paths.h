@@ -30,3 +30,12 @@ inline bool PathLessIgnoringCase(std::string_view a, std::string_view b) {
 void SortPathsIgnoringCase(std::vector<std::string>& paths);
 
 }  // namespace xavo
+
+namespace xavo {
+
+// Path made absolute against the current directory and normalised: no "." or ".."
+// components, no repeated "/", no final "/" (but for "/" itself); symbolic links are left
+// as they are. ".." at the root stays at the root.
+std::string AbsolutePath(std::string_view path);
+
+}  // namespace xavo

@@ -25,7 +25,7 @@ TFileHandle::~TFileHandle() {
 
 TFileHandle OpenForReading(const std::string& fileName) {
     const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw EFileNotFound(fileName);
+    if (fd < 0) throw EFileNotFound(fileName, errno);
     return TFileHandle(fd);
 }
 

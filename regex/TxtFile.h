@@ -31,10 +31,12 @@ class EInOutError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
-// The file cannot be opened; the message is the file name.
+// The file cannot be opened; the message is the file name, ErrorCode the system's reason.
 class EFileNotFound : public EInOutError {
 public:
-    using EInOutError::EInOutError;
+    explicit EFileNotFound(const std::string& fileName, int errorCode = 0)
+        : EInOutError(fileName), ErrorCode(errorCode) {}
+    int ErrorCode;
 };
 // The file is empty, or the main cursor read past the last line feed: "End Of File".
 class EEndOfFile : public EInOutError {
