@@ -9,6 +9,7 @@
 #include "GrepProgram.h"
 
 #include <algorithm>
+#include <limits>
 #include <stdexcept>
 
 namespace xavo {
@@ -81,18 +82,26 @@ void TGrepProgram::BuildTable(const TRE_DFA& dfa) {
     FClassCount = cuts.size() - 1;
     if (FClassCount * states.size() > kMaxTableEntries)
         throw ERegExpParser(RegExpMessage::kTooComplex, 0);
-    FCodeClass.assign(0x10000, 0);
+    std::vector<std::uint16_t> codeClass(0x10000, 0);
     FClassFirstCode.resize(FClassCount);
     for (std::size_t k = 0; k < FClassCount; ++k) {
         FClassFirstCode[k] = static_cast<TCharCode>(cuts[k]);
-        std::fill(FCodeClass.begin() + cuts[k], FCodeClass.begin() + cuts[k + 1], static_cast<std::uint16_t>(k));
+        std::fill(codeClass.begin() + cuts[k], codeClass.begin() + cuts[k + 1], static_cast<std::uint16_t>(k));
     }
+    std::vector<std::vector<std::uint16_t>> rows;
+    for (std::size_t high = 0; high < 256; ++high) {
+        const std::vector<std::uint16_t> row(codeClass.begin() + high * 256, codeClass.begin() + high * 256 + 256);
+        const auto same = std::find(rows.begin(), rows.end(), row);
+        FRowOfHighByte[high] = static_cast<std::uint8_t>(same - rows.begin());
+        if (same == rows.end()) rows.push_back(row);
+    }
+    for (const auto& row : rows) FClassRows.insert(FClassRows.end(), row.begin(), row.end());
     FTable.assign(FClassCount * states.size(), kDead);
     FAccepting.resize(states.size());
     for (std::size_t s = 0; s < states.size(); ++s) {
         FAccepting[s] = states[s].Accepted ? 1 : 0;
         for (const Edge& e : effective[s])
-            for (std::size_t k = FCodeClass[e.Lo]; k <= FCodeClass[e.Hi]; ++k) FTable[s * FClassCount + k] = e.To;
+            for (std::size_t k = ClassOf(e.Lo); k <= ClassOf(e.Hi); ++k) FTable[s * FClassCount + k] = e.To;
     }
     FMatchesNothing = true;
     for (std::size_t k = 0; k < FClassCount && FMatchesNothing; ++k)
@@ -181,6 +190,22 @@ RangeBytes BytesOfRange(TCharCode lo, TCharCode hi) {
         for (std::uint32_t code = first; code <= last; ++code) r.ByTrail[code & 0xFF] = true;
     }
     return r;
+}
+
+// How a code shows in the normalised text: never (NUL, CR and codes that are no
+// character), as its own bytes, or otherwise (a line feed, or a trail byte that is one).
+enum class TOccurrence { kNever, kAsItsBytes, kOtherwise };
+
+TOccurrence OccurrenceOf(TCharCode code) {
+    const unsigned high = code >> 8;
+    const unsigned low = code & 0xFF;
+    if (high == 0) {
+        if (low == '\n') return TOccurrence::kOtherwise;
+        if (low == '\r' || low == '\0' || IsLeadByte(static_cast<unsigned char>(low))) return TOccurrence::kNever;
+        return TOccurrence::kAsItsBytes;
+    }
+    if (!IsLeadByte(static_cast<unsigned char>(high)) || low == '\r' || low == '\0') return TOccurrence::kNever;
+    return low == '\n' ? TOccurrence::kOtherwise : TOccurrence::kAsItsBytes;
 }
 
 std::uint64_t CostOf(const std::array<bool, 256>& bytes) {
@@ -292,47 +317,155 @@ void TGrepProgram::ChoosePrefilter() {
         }
     }
 
-    // Candidate cuts, each a list of code ranges.
-    std::vector<std::vector<std::pair<TCharCode, TCharCode>>> cuts;
+    // Candidate cuts: code ranges, and the dominator they leave (-1 for the last steps).
+    struct Cut {
+        std::vector<std::pair<TCharCode, TCharCode>> Ranges;
+        std::int32_t From;
+        bool Final = false;  // every code of the cut ends the match: nothing left to check
+    };
+    std::vector<Cut> cuts;
     for (std::int32_t d = idom[static_cast<std::size_t>(sink)];; d = idom[static_cast<std::size_t>(d)]) {
         if (!FAccepting[static_cast<std::size_t>(d)]) {
-            std::vector<std::pair<TCharCode, TCharCode>> cut;
+            Cut cut{{}, d, true};
             for (const Edge& e : out[static_cast<std::size_t>(d)])
-                if (e.To != d) cut.emplace_back(e.Lo, e.Hi);
-            if (!cut.empty()) cuts.push_back(std::move(cut));
+                if (e.To != d) {
+                    cut.Ranges.emplace_back(e.Lo, e.Hi);
+                    cut.Final = cut.Final && FAccepting[static_cast<std::size_t>(e.To)];
+                }
+            if (!cut.Ranges.empty()) cuts.push_back(std::move(cut));
         }
         if (d == kStart) break;
     }
     {
-        std::vector<std::pair<TCharCode, TCharCode>> last;
+        Cut last{{}, -1, true};
         for (std::size_t s = 0; s < n; ++s)
             if (rpoIndex[s] >= 0 && !FAccepting[s])
                 for (const Edge& e : out[s])
-                    if (FAccepting[static_cast<std::size_t>(e.To)]) last.emplace_back(e.Lo, e.Hi);
-        if (!last.empty()) cuts.push_back(std::move(last));
+                    if (FAccepting[static_cast<std::size_t>(e.To)]) last.Ranges.emplace_back(e.Lo, e.Hi);
+        if (!last.Ranges.empty()) cuts.push_back(std::move(last));
     }
 
+    // Literals: from a dominator, a chain of states that each have one way on, one code
+    // each, is a byte string every match contains.
+    const auto literalFrom = [&](std::int32_t d) {
+        std::string literal;
+        for (std::int32_t s = d;;) {
+            const auto& edges = out[static_cast<std::size_t>(s)];
+            const Edge* only = nullptr;
+            int others = 0;
+            for (const Edge& e : edges) {
+                if (e.To == s) {
+                    if (s != d) return literal;  // a loop here breaks the string
+                    continue;
+                }
+                only = &e;
+                ++others;
+            }
+            if (others != 1 || only->Lo != only->Hi || OccurrenceOf(only->Lo) != TOccurrence::kAsItsBytes) return literal;
+            literal += CodeToStr(only->Lo);
+            s = only->To;
+            if (FAccepting[static_cast<std::size_t>(s)]) return literal;
+        }
+    };
+    std::string bestLiteral;
+    std::uint64_t bestLiteralCost = std::numeric_limits<std::uint64_t>::max();
+    for (std::int32_t d = idom[static_cast<std::size_t>(sink)];; d = idom[static_cast<std::size_t>(d)]) {
+        if (!FAccepting[static_cast<std::size_t>(d)]) {
+            const std::string literal = literalFrom(d);
+            // A string is rarer than its rarest character, and is confirmed byte for byte.
+            std::uint64_t cost = std::numeric_limits<std::uint64_t>::max();
+            int characters = 0;
+            for (int pos = 1; pos <= static_cast<int>(literal.size()); ++characters)
+                cost = std::min<std::uint64_t>(cost, ShiftJisCodeFrequency(NextChar(literal, pos)));
+            cost = cost / static_cast<std::uint64_t>(characters) + 1;
+            if (!literal.empty() && (cost < bestLiteralCost || (cost == bestLiteralCost && literal.size() > bestLiteral.size()))) {
+                bestLiteral = literal;
+                bestLiteralCost = cost;
+            }
+        }
+        if (d == kStart) break;
+    }
+
+    // Pick the cheapest way to find candidates. A cut found through its codes or bytes
+    // costs four times more when its codes end the match, since then no check of what
+    // follows them can spare a hit the decision of its whole line.
     std::uint64_t bestCost = kMaxPrefilterCost + 1;
+    enum class TWay { kNone, kLiteral, kCodes, kBytes } bestWay = TWay::kNone;
+    std::vector<std::uint16_t> bestCodes;
     std::array<bool, 256> bestBytes{};
-    for (const auto& cut : cuts) {
+    std::int32_t bestFrom = -1;
+    if (!bestLiteral.empty()) {
+        bestCost = std::min<std::uint64_t>(bestLiteralCost, bestCost);
+        bestWay = bestLiteralCost <= kMaxPrefilterCost ? TWay::kLiteral : TWay::kNone;
+    }
+    for (const Cut& cut : cuts) {
+        const std::uint64_t penalty = cut.Final ? 4 : 1;
+        // As a set of codes, when there are few and each shows as its own bytes.
+        std::vector<std::uint16_t> codes;
+        bool findable = true;
+        for (const auto& [lo, hi] : cut.Ranges) {
+            for (std::uint32_t c = lo; c <= hi && findable && codes.size() <= 12; ++c) {
+                switch (OccurrenceOf(static_cast<TCharCode>(c))) {
+                case TOccurrence::kNever: break;
+                case TOccurrence::kAsItsBytes: codes.push_back(static_cast<std::uint16_t>(c)); break;
+                case TOccurrence::kOtherwise: findable = false; break;
+                }
+            }
+        }
+        if (findable && !codes.empty() && codes.size() <= 12) {
+            std::uint64_t cost = 0;
+            for (const std::uint16_t c : codes) cost += ShiftJisCodeFrequency(c);
+            cost *= penalty;
+            if (cost < bestCost) {
+                bestCost = cost;
+                bestWay = TWay::kCodes;
+                bestCodes = codes;
+                bestFrom = cut.From;
+            }
+        }
+        // As a set of bytes: lead or trail bytes, whichever are rarer for each range.
         std::array<bool, 256> bytes{};
-        for (const auto& [lo, hi] : cut) {
+        for (const auto& [lo, hi] : cut.Ranges) {
             const RangeBytes r = BytesOfRange(lo, hi);
             const auto& side = CostOf(r.ByLead) <= CostOf(r.ByTrail) ? r.ByLead : r.ByTrail;
             for (std::size_t b = 0; b < 256; ++b) bytes[b] = bytes[b] || side[b];
         }
-        // A line feed in the set would make every line a candidate.
-        if (bytes['\n'] || bytes['\r']) continue;
-        const std::uint64_t cost = CostOf(bytes);
+        if (bytes['\n'] || bytes['\r']) continue;  // every line would be a candidate
+        const std::uint64_t cost = CostOf(bytes) * penalty;
         if (cost < bestCost) {
             bestCost = cost;
+            bestWay = TWay::kBytes;
             bestBytes = bytes;
+            bestFrom = cut.From;
         }
     }
     if (bestCost > kMaxPrefilterCost) return;
     FPrefilterCost = static_cast<std::uint32_t>(bestCost);
-    for (std::size_t b = 0; b < 256; ++b)
-        if (bestBytes[b]) FPrefilterBytes.push_back(static_cast<unsigned char>(b));
+    switch (bestWay) {
+    case TWay::kNone: return;
+    case TWay::kLiteral: {
+        // The two rarest bytes of the literal, at different offsets when it has two.
+        std::vector<std::size_t> byRarity(bestLiteral.size());
+        for (std::size_t i = 0; i < byRarity.size(); ++i) byRarity[i] = i;
+        std::stable_sort(byRarity.begin(), byRarity.end(), [&](std::size_t a, std::size_t b) {
+            return kShiftJisByteFrequency[static_cast<unsigned char>(bestLiteral[a])] <
+                   kShiftJisByteFrequency[static_cast<unsigned char>(bestLiteral[b])];
+        });
+        FLiteral = bestLiteral;
+        FLiteralFirst = byRarity[0];
+        FLiteralSecond = byRarity.size() > 1 ? byRarity[1] : byRarity[0];
+        return;
+    }
+    case TWay::kCodes:
+        FPrefilterCodes = bestCodes;
+        FPrefilterState = bestFrom;
+        return;
+    case TWay::kBytes:
+        for (std::size_t b = 0; b < 256; ++b)
+            if (bestBytes[b]) FPrefilterBytes.push_back(static_cast<unsigned char>(b));
+        FPrefilterState = bestFrom;
+        return;
+    }
 }
 
 }  // namespace xavo

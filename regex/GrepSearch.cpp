@@ -16,6 +16,7 @@
 
 #include "ByteScan.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -29,8 +30,10 @@ constexpr std::uint64_t kEndOfStream = std::numeric_limits<std::uint64_t>::max()
 
 TGrepSearch::TGrepSearch(const TGrepProgram& program, const std::atomic<bool>& cancelFlag, TIdleHook idle,
                          std::size_t blockSize)
-    : FProgram(program), FCancelFlag(cancelFlag), FIdle(std::move(idle)), FBlockSize(blockSize),
-      FSeen(program.StateCount(), 0) {}
+    : FProgram(program), FCancelFlag(cancelFlag), FIdle(std::move(idle)), FBlockSize(blockSize) {
+    std::vector<std::int32_t> none;
+    InternRunSet(none);  // id 0: no run under way
+}
 
 void TGrepSearch::Run(const std::string& fileName, const TLineSink& sink) {
     TStreamWindow window(fileName, FCancelFlag, FIdle, FBlockSize);
@@ -88,34 +91,109 @@ void TGrepSearch::Report(std::uint64_t lineStart, std::uint64_t lineEnd) {
     (*FSink)(FInfo);
 }
 
-bool TGrepSearch::LineMatches(std::uint64_t lineStart, std::uint64_t lineEnd) {
-    const TGrepProgram& program = FProgram;
-    FActive.clear();
-    const auto advance = [&](TCharCode code, bool startRun) {
-        ++FStep;
-        FNextActive.clear();
-        const auto add = [&](std::int32_t t) {
-            if (t == TGrepProgram::kDead || FSeen[static_cast<std::size_t>(t)] == FStep) return false;
-            if (program.Accepting(t)) return true;
-            FSeen[static_cast<std::size_t>(t)] = FStep;
-            FNextActive.push_back(t);
-            return false;
-        };
-        for (const std::int32_t s : FActive)
-            if (add(program.Step(s, code))) return true;
-        if (startRun && add(program.Step(TGrepProgram::kStart, code))) return true;
-        FActive.swap(FNextActive);
-        return false;
+std::int32_t TGrepSearch::InternRunSet(std::vector<std::int32_t>& states) {
+    std::sort(states.begin(), states.end());
+    states.erase(std::unique(states.begin(), states.end()), states.end());
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const std::int32_t s : states) hash = (hash ^ static_cast<std::uint32_t>(s)) * 0x100000001b3ULL;
+    std::vector<std::int32_t>& ids = FRunSetIndex[hash];
+    for (const std::int32_t id : ids)
+        if (FRunSets[static_cast<std::size_t>(id)] == states) return id;
+    const auto id = static_cast<std::int32_t>(FRunSets.size());
+    FRunSets.push_back(states);
+    ids.push_back(id);
+    FRunSetNext.resize(FRunSets.size() * FProgram.ClassCount(), kUnknown);
+    FRunSetEnd.push_back(-1);
+    return id;
+}
+
+std::int32_t TGrepSearch::RunSetStepSlow(std::int32_t id, TCharCode code) {
+    const std::size_t codeClass = FProgram.ClassOf(code);
+    // Every run steps, and a new run starts at this code.
+    FScratch.clear();
+    bool accepted = false;
+    const auto add = [&](std::int32_t t) {
+        if (t == TGrepProgram::kDead) return;
+        if (FProgram.Accepting(t)) accepted = true;
+        FScratch.push_back(t);
     };
-    if (advance('\n', true)) return true;  // a run may start at the line feed before the line
+    for (const std::int32_t s : FRunSets[static_cast<std::size_t>(id)]) add(FProgram.StepClass(s, codeClass));
+    add(FProgram.StepClass(TGrepProgram::kStart, codeClass));
+    std::int32_t result = kAccept;
+    if (!accepted) {
+        // Too many sets: start the table afresh (the sets are few in practice).
+        if (FRunSets.size() >= 8192) {
+            FRunSets.resize(1);
+            FRunSetIndex.clear();
+            FRunSetIndex[0xcbf29ce484222325ULL].push_back(0);
+            FRunSetNext.assign(FProgram.ClassCount(), kUnknown);
+            FRunSetEnd.assign(1, -1);
+            return InternRunSet(FScratch);
+        }
+        result = InternRunSet(FScratch);
+    }
+    FRunSetNext[static_cast<std::size_t>(id) * FProgram.ClassCount() + codeClass] = result;
+    return result;
+}
+
+bool TGrepSearch::RunSetAcceptsLineFeed(std::int32_t id) {
+    std::int8_t& known = FRunSetEnd[static_cast<std::size_t>(id)];
+    if (known < 0) {
+        known = 0;
+        for (const std::int32_t s : FRunSets[static_cast<std::size_t>(id)]) {
+            const std::int32_t t = FProgram.Step(s, '\n');
+            if (t != TGrepProgram::kDead && FProgram.Accepting(t)) known = 1;
+        }
+    }
+    return known != 0;
+}
+
+bool TGrepSearch::LineMatches(std::uint64_t lineStart, std::uint64_t lineEnd) {
+    // A run may start at the line feed before the line and end on the one after it.
+    std::int32_t id = RunSetStep(0, '\n');
+    if (id == kAccept) return true;
     const unsigned char* p = FWindow->Ptr(lineStart);
     const unsigned char* const end = FWindow->Ptr(ContentEnd(lineStart, lineEnd));
     while (p < end) {
         TCharCode code = *p++;
         if (IsLeadByte(static_cast<unsigned char>(code))) code = static_cast<TCharCode>(code << 8 | *p++);
-        if (advance(code, true)) return true;
+        id = RunSetStep(id, code);
+        if (id == kAccept) return true;
     }
-    return advance('\n', false);  // runs may end on the line feed after it
+    return RunSetAcceptsLineFeed(id);
+}
+
+bool TGrepSearch::MayMatchFrom(std::uint64_t candidate, bool atCodeStart, std::uint64_t lowest) const {
+    // The candidate is where a code of the prefilter begins, or a byte of one (a
+    // single-byte code, a lead or a trail byte); a match that holds it runs on from the
+    // prefilter's state at that character to acceptance within the line. Nothing here
+    // needs the line's character boundaries: a wrong reading only lets a line through to
+    // the exact decision. The line ends at the first CR or LF (a CR only precedes a LF).
+    const std::int32_t from = FProgram.PrefilterState();
+    if (from < 0) return true;
+    const unsigned char* const hit = FWindow->Ptr(candidate);
+    const unsigned char* const base = FWindow->Ptr(lowest);
+    const auto endsLine = [](unsigned char b) { return b == '\n' || b == '\r'; };
+    for (const unsigned char* start : {hit, hit - 1}) {
+        if (start < base || endsLine(*start) || (atCodeStart && start != hit)) continue;
+        std::int32_t st = from;
+        for (const unsigned char* p = start;;) {
+            if (endsLine(*p)) {
+                const std::int32_t last = FProgram.Step(st, '\n');
+                if (last != TGrepProgram::kDead && FProgram.Accepting(last)) return true;
+                break;
+            }
+            TCharCode code = *p++;
+            if (IsLeadByte(static_cast<unsigned char>(code))) {
+                if (endsLine(*p)) return true;  // takes the line feed: leave it to the exact decision
+                code = static_cast<TCharCode>(code << 8 | *p++);
+            }
+            st = FProgram.Step(st, code);
+            if (st == TGrepProgram::kDead) break;
+            if (FProgram.Accepting(st)) return true;
+        }
+    }
+    return false;
 }
 
 std::uint64_t TGrepSearch::SearchExactly(std::uint64_t p, std::uint64_t stop) {
@@ -169,7 +247,17 @@ std::uint64_t TGrepSearch::SearchExactly(std::uint64_t p, std::uint64_t stop) {
 
 void TGrepSearch::SearchLines() {
     TStreamWindow& w = *FWindow;
-    const TByteFinder finder(FProgram.PrefilterBytes());
+    const TByteFinder bytes(FProgram.PrefilterBytes());
+    TCodeSetFinder codes(FProgram.PrefilterCodes());
+    const TLiteralFinder literal = FProgram.Literal().empty()
+                                       ? TLiteralFinder()
+                                       : TLiteralFinder(FProgram.Literal(), FProgram.LiteralFirst(), FProgram.LiteralSecond());
+    const bool everyLine = bytes.Empty() && literal.Empty() && codes.Empty();
+    // The next position in [from, last) where a match may be, or last.
+    const auto findCandidate = [&](const unsigned char* from, const unsigned char* last) {
+        if (!literal.Empty()) return literal.Find(from, last);
+        return codes.Empty() ? bytes.Find(from, last) : codes.Find(from, last);
+    };
     std::uint64_t r = 0;        // a line feed read as a code: the one before the next line
     std::uint64_t scanned = 1;  // the prefilter found nothing in [r + 1, scanned)
     const auto lineStartOf = [&](std::uint64_t lineFeed) {
@@ -205,16 +293,20 @@ void TGrepSearch::SearchLines() {
         const unsigned char* lastLF = end > r + 1 ? FindLastLineFeed(w.Ptr(r + 1), w.Ptr(end)) : nullptr;
         if (lastLF != nullptr) {
             const std::uint64_t last = r + 1 + static_cast<std::uint64_t>(lastLF - w.Ptr(r + 1));
-            if (finder.Empty()) {
+            if (everyLine) {
                 decide(r + 1, lineEndOf(r + 1, last));  // every line is a candidate
                 if (r == kEndOfStream) return;
                 continue;
             }
             const std::uint64_t from = std::max(r + 1, scanned);
-            const unsigned char* hit = from < last ? finder.Find(w.Ptr(from), w.Ptr(last)) : w.Ptr(last);
+            const unsigned char* hit = from < last ? findCandidate(w.Ptr(from), w.Ptr(last)) : w.Ptr(last);
             if (hit != w.Ptr(last)) {
                 const std::uint64_t h = from + static_cast<std::uint64_t>(hit - w.Ptr(from));
-                decide(lineStartOf(h), lineEndOf(h, last));
+                if (!literal.Empty() || MayMatchFrom(h, !codes.Empty(), r + 1)) {
+                    decide(lineStartOf(h), lineEndOf(h, last));
+                } else {
+                    scanned = h + 1;  // nothing starts here; the line may hold other candidates
+                }
                 if (r == kEndOfStream) return;
                 continue;
             }

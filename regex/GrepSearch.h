@@ -9,6 +9,7 @@
 #include "StreamWindow.h"
 
 #include <functional>
+#include <unordered_map>
 
 namespace xavo {
 
@@ -34,11 +35,24 @@ private:
     void SearchLines();
     std::uint64_t SearchExactly(std::uint64_t from, std::uint64_t stop);
     bool LineMatches(std::uint64_t lineStart, std::uint64_t lineEnd);
+    bool MayMatchFrom(std::uint64_t candidate, bool atCodeStart, std::uint64_t lineStart) const;
     bool IsClean(std::uint64_t lineStart, std::uint64_t lineEnd) const;
     std::uint64_t ContentEnd(std::uint64_t lineStart, std::uint64_t lineEnd) const;
     std::uint64_t NextLineFeed(std::uint64_t pos);
     std::uint64_t SkipCR(std::uint64_t pos);
     void Report(std::uint64_t lineStart, std::uint64_t lineEnd);
+
+    // The runs under way in a line, as a set of states; sets are numbered as they are met
+    // and their steps filled in on first use, so a line costs one table look-up per code.
+    static constexpr std::int32_t kUnknown = -1;
+    static constexpr std::int32_t kAccept = -2;
+    std::int32_t RunSetStep(std::int32_t id, TCharCode code) {
+        const std::int32_t next = FRunSetNext[static_cast<std::size_t>(id) * FProgram.ClassCount() + FProgram.ClassOf(code)];
+        return next != kUnknown ? next : RunSetStepSlow(id, code);
+    }
+    std::int32_t RunSetStepSlow(std::int32_t id, TCharCode code);
+    bool RunSetAcceptsLineFeed(std::int32_t id);
+    std::int32_t InternRunSet(std::vector<std::int32_t>& states);
 
     const TGrepProgram& FProgram;
     const std::atomic<bool>& FCancelFlag;
@@ -46,10 +60,11 @@ private:
     std::size_t FBlockSize;
     TStreamWindow* FWindow = nullptr;
     const TLineSink* FSink = nullptr;
-    std::vector<std::int32_t> FActive;  // states of the runs under way (line evaluation)
-    std::vector<std::int32_t> FNextActive;
-    std::vector<std::uint32_t> FSeen;   // per state: the step that last added it
-    std::uint32_t FStep = 0;
+    std::vector<std::vector<std::int32_t>> FRunSets;  // id -> states, ascending
+    std::unordered_map<std::uint64_t, std::vector<std::int32_t>> FRunSetIndex;  // hash -> ids
+    std::vector<std::int32_t> FRunSetNext;           // id * classes + class -> id, kAccept, kUnknown
+    std::vector<std::int8_t> FRunSetEnd;             // id -> accepts on the line feed: 1, 0, -1 unknown
+    std::vector<std::int32_t> FScratch;
     RE_LineInfo_t FInfo;
 };
 

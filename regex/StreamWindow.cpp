@@ -23,9 +23,8 @@ bool TStreamWindow::EnsureSlow(std::uint64_t pos) {
 
 bool TStreamWindow::ReadMore() {
     if (FAtEnd) return false;
-    // Drop what is no longer needed, counting its line feeds first.
+    // Drop what is no longer needed.
     if (FKeep > FBase) {
-        LineFeedsBefore(FKeep);
         const std::size_t drop = static_cast<std::size_t>(FKeep - FBase);
         std::memmove(FData.data(), FData.data() + drop, FSize - drop);
         FSize -= drop;
@@ -46,13 +45,13 @@ bool TStreamWindow::ReadMore() {
         FAtEnd = true;
         if (FData[FSize - 1] != '\n') FData[FSize++] = '\n';  // a trailing CR becomes CR LF
         FData[FSize] = '\0';
-        NormalizeText(FData.data() + from, FData.data() + FSize);
+        FLineFeedsToEnd += NormalizeText(FData.data() + from, FData.data() + FSize);
         FFinal = FSize;
     } else {
         FData[FSize] = '\0';
-        NormalizeText(FData.data() + from, FData.data() + FSize - 1);
+        FLineFeedsToEnd += NormalizeText(FData.data() + from, FData.data() + FSize - 1);
         const bool waitingCR = FData[FSize - 1] == '\r';
-        if (!waitingCR) NormalizeText(FData.data() + FSize - 1, FData.data() + FSize);
+        if (!waitingCR) FLineFeedsToEnd += NormalizeText(FData.data() + FSize - 1, FData.data() + FSize);
         FFinal = FSize - (waitingCR ? 1 : 0);
     }
     if (FIdle) FIdle();
@@ -61,11 +60,16 @@ bool TStreamWindow::ReadMore() {
 }
 
 std::int32_t TStreamWindow::LineFeedsBefore(std::uint64_t pos) {
-    if (pos > FCountedTo) {
-        FCounted += static_cast<std::int32_t>(CountLineFeeds(Ptr(FCountedTo), Ptr(pos)));
-        FCountedTo = pos;
-    }
-    return FCounted;
+    // Count from the last position asked for or back from the end, whichever is nearer.
+    const std::uint64_t end = End();
+    if (FCountedTo >= FBase && FCountedTo <= pos && pos - FCountedTo <= end - pos)
+        FCounted += CountLineFeeds(Ptr(FCountedTo), Ptr(pos));
+    else if (FCountedTo >= FBase && pos < FCountedTo && FCountedTo - pos <= end - pos)
+        FCounted -= CountLineFeeds(Ptr(pos), Ptr(FCountedTo));
+    else
+        FCounted = FLineFeedsToEnd - CountLineFeeds(Ptr(pos), Ptr(end));
+    FCountedTo = pos;
+    return static_cast<std::int32_t>(FCounted);
 }
 
 }  // namespace xavo

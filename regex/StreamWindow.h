@@ -40,7 +40,7 @@ public:
     // Bytes before pos are no longer needed.
     void Keep(std::uint64_t pos) { FKeep = pos; }
 
-    // Number of line feeds in [0, pos); pos must not decrease between calls.
+    // Number of line feeds in [0, pos); pos must lie in the window, at or before End().
     std::int32_t LineFeedsBefore(std::uint64_t pos);
 
 private:
@@ -57,8 +57,9 @@ private:
     std::uint64_t FKeep = 0;
     std::uint64_t FFileBytes = 0;
     bool FAtEnd = false;
-    std::uint64_t FCountedTo = 0;      // line feeds counted in [0, FCountedTo)
-    std::int32_t FCounted = 0;
+    std::uint64_t FLineFeedsToEnd = 1; // line feeds in [0, End()), counted as blocks arrive
+    std::uint64_t FCountedTo = 0;      // the last position asked for, and its count
+    std::uint64_t FCounted = 0;
 };
 
 }  // namespace xavo
