@@ -36,6 +36,8 @@ public:
     // one stretch of text do not compare them again.
     const unsigned char* Find(const unsigned char* p, const unsigned char* end);
     bool Empty() const { return FSingles.empty() && FLeads.empty(); }
+    // The text moved or changed: compare afresh.
+    void Forget() { FChunkEnd = nullptr; }
 
 private:
     std::vector<unsigned char> FSingles;

@@ -248,7 +248,7 @@ std::uint64_t TGrepSearch::SearchExactly(std::uint64_t p, std::uint64_t stop) {
 void TGrepSearch::SearchLines() {
     TStreamWindow& w = *FWindow;
     const TByteFinder bytes(FProgram.PrefilterBytes());
-    TCodeSetFinder codes(FProgram.PrefilterCodes());
+    TCodeSetFinder codes(FProgram.PrefilterCodes());  // forgets what it compared when the window moves
     const TLiteralFinder literal = FProgram.Literal().empty()
                                        ? TLiteralFinder()
                                        : TLiteralFinder(FProgram.Literal(), FProgram.LiteralFirst(), FProgram.LiteralSecond());
@@ -284,6 +284,7 @@ void TGrepSearch::SearchLines() {
             r = le;
         } else {
             r = SearchExactly(first - 1, le);
+            codes.Forget();  // the window may have moved
         }
         scanned = r + 1;
     };
@@ -319,6 +320,7 @@ void TGrepSearch::SearchLines() {
         if (r + 1 >= w.End() && w.AtEnd()) return;  // r is the last line feed
         w.Keep(r);
         if (!w.ReadMore()) return;  // the rest holds no candidate
+        codes.Forget();
     }
 }
 
