@@ -2,10 +2,10 @@
 #include "BrowseDialog.h"
 
 #include "FileSystem.h"
+#include "PathText.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
@@ -16,18 +16,6 @@
 namespace xavo {
 
 namespace {
-
-std::string Encode(const QString& path) {
-    const QByteArray bytes = QFile::encodeName(path);
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-QString Decode(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
-
-std::string WithoutTrailingSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
-}
 
 bool IsInside(const std::string& path, const std::string& root) {
     const std::string prefix = WithTrailingSlash(WithoutTrailingSlash(root));
@@ -41,7 +29,7 @@ public:
 
     void accept() override {
         const QStringList chosen = selectedFiles();
-        if (!FRoot.empty() && (chosen.isEmpty() || !IsInside(Encode(chosen.first()), FRoot))) {
+        if (!FRoot.empty() && (chosen.isEmpty() || !IsInside(PathFromQString(chosen.first()), FRoot))) {
             QApplication::beep();
             return;
         }
@@ -90,28 +78,27 @@ bool TBrowseDialog::Execute() {
     // outside the root, the dialog opens on the root instead.
     const std::string start = WithoutTrailingSlash(FDirectory);
     if (!root.empty() && (start.empty() || !IsInside(start, root))) {
-        dialog.setDirectory(Decode(root));
+        dialog.setDirectory(PathToQString(root));
     } else if (start == "/") {
         dialog.setDirectory(QStringLiteral("/"));
     } else if (!start.empty()) {
-        const std::size_t slash = start.rfind('/');
-        if (slash != std::string::npos) dialog.setDirectory(Decode(slash == 0 ? "/" : start.substr(0, slash)));
-        dialog.selectFile(Decode(start));
+        dialog.setDirectory(PathToQString(ParentDirectoryOf(start)));
+        dialog.selectFile(PathToQString(start));
     }
     if (!root.empty()) {
         connect(&dialog, &QFileDialog::directoryEntered, &dialog, [&dialog, root](const QString& entered) {
-            if (!IsInside(Encode(entered), root)) dialog.setDirectory(Decode(root));
+            if (!IsInside(PathFromQString(entered), root)) dialog.setDirectory(PathToQString(root));
         });
     }
     connect(&dialog, &QFileDialog::currentChanged, &dialog,
-            [&](const QString& path) { report(FOnSelectionChanged, Encode(path)); });
+            [&](const QString& path) { report(FOnSelectionChanged, PathFromQString(path)); });
     QTimer::singleShot(0, &dialog, [&] { report(FOnInitialized, start); });
 
     const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
     if (previousActive) previousActive->activateWindow();
     if (!accepted) return false;
-    FDirectory = WithoutTrailingSlash(Encode(dialog.selectedFiles().first()));
-    FDisplayName = FDirectory == "/" ? QStringLiteral("/") : Decode(std::string(FileNameOf(FDirectory)));
+    FDirectory = WithoutTrailingSlash(PathFromQString(dialog.selectedFiles().first()));
+    FDisplayName = FDirectory == "/" ? QStringLiteral("/") : PathToQString(FileNameOf(FDirectory));
     return true;
 }
 

@@ -3,13 +3,13 @@
 
 #include "FileSystem.h"
 #include "MessageBoxes.h"
+#include "PathText.h"
 
 #include <QClipboard>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QLabel>
@@ -31,24 +31,8 @@ namespace {
 const QString kFailedCaption = QStringLiteral(" TContextMenuEx component version 1.04");
 const QString kFailedText = QStringLiteral(" InvokeCommand failed! ");
 
-QString Decode(std::string_view bytes) {
-    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
-
-// FileName without a final "/" (the root stays "/").
-std::string WithoutTrailingSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
-}
-
-std::string ParentOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 bool OpenWithDesktop(const std::string& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(Decode(path)));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQString(path)));
 }
 
 QString PermissionText(mode_t mode) {
@@ -61,7 +45,7 @@ QString PermissionText(mode_t mode) {
 void ShowProperties(QWidget* wnd, const std::string& path) {
     auto* dialog = new QDialog(wnd);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowTitle(Decode(FileNameOf(path)) + QStringLiteral(" のプロパティ"));
+    dialog->setWindowTitle(PathToQString(FileNameOf(path)) + QStringLiteral(" のプロパティ"));
     auto* form = new QFormLayout(dialog);
     for (const auto& [caption, value] : TContextMenuEx::PropertiesOf(path)) {
         auto* label = new QLabel(value, dialog);
@@ -125,9 +109,9 @@ bool TContextMenuEx::InvokeCommand(QWidget* wnd, int identifier, const std::stri
     } else {
         switch (identifier) {
         case cmOpen: ok = OpenWithDesktop(path); break;
-        case cmOpenFolder: ok = OpenWithDesktop(ParentOf(path)); break;
+        case cmOpenFolder: ok = OpenWithDesktop(ParentDirectoryOf(path)); break;
         case cmCopyPath:
-            QGuiApplication::clipboard()->setText(Decode(path));
+            QGuiApplication::clipboard()->setText(PathToQString(path));
             ok = true;
             break;
         case cmProperties:
@@ -169,7 +153,7 @@ std::vector<TSendToEntry> TContextMenuEx::SendToEntries(const std::string& folde
         TSendToEntry::TKind kind = TSendToEntry::Other;
         if (IsDirectory(p)) kind = TSendToEntry::Directory;
         else if (::access(p.c_str(), X_OK) == 0) kind = TSendToEntry::Program;
-        entries.push_back({p, Decode(name), kind});
+        entries.push_back({p, PathToQString(name), kind});
     }
     return entries;
 }
@@ -180,7 +164,7 @@ bool TContextMenuEx::SendTo(const TSendToEntry& entry, const std::string& fileNa
     case TSendToEntry::Directory:
         return CopyTreeNoReplace(path, WithTrailingSlash(entry.Path) + std::string(FileNameOf(path))) == 0;
     case TSendToEntry::Program:
-        return QProcess::startDetached(Decode(entry.Path), {Decode(path)});
+        return QProcess::startDetached(PathToQString(entry.Path), {PathToQString(path)});
     case TSendToEntry::Other: break;
     }
     return false;
@@ -189,8 +173,8 @@ bool TContextMenuEx::SendTo(const TSendToEntry& entry, const std::string& fileNa
 std::vector<std::pair<QString, QString>> TContextMenuEx::PropertiesOf(const std::string& fileName) {
     const std::string path = WithoutTrailingSlash(fileName);
     std::vector<std::pair<QString, QString>> rows;
-    rows.emplace_back(QStringLiteral("名前:"), Decode(FileNameOf(path)));
-    rows.emplace_back(QStringLiteral("場所:"), Decode(ParentOf(path)));
+    rows.emplace_back(QStringLiteral("名前:"), PathToQString(FileNameOf(path)));
+    rows.emplace_back(QStringLiteral("場所:"), PathToQString(ParentDirectoryOf(path)));
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return rows;
     const QLocale locale;

@@ -2,12 +2,12 @@
 #include "DirTree.h"
 
 #include "FileSystem.h"
+#include "PathText.h"
 #include "WaitCursor.h"
 
 #include <QApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
-#include <QFile>
 #include <QFileIconProvider>
 #include <QMimeData>
 #include <QStyle>
@@ -19,10 +19,6 @@
 namespace xavo {
 
 namespace {
-
-QString DecodeName(std::string_view name) {
-    return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
-}
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -172,8 +168,7 @@ void Tdirtree::Reload() {
     // The old directory may be gone: its nearest ancestor still in the tree instead.
     std::string ancestor = old;
     while (topLevelItemCount() > 0 && currentItem() == nullptr && ancestor.size() > 1 && ancestor[0] == '/') {
-        ancestor.pop_back();
-        ancestor.resize(ancestor.rfind('/') + 1);
+        ancestor = WithTrailingSlash(ParentDirectoryOf(ancestor));
         SetDirectory(ancestor);
     }
     if (currentItem() == nullptr && topLevelItemCount() > 0) {
@@ -268,7 +263,7 @@ Tdirtree::TDirNode* Tdirtree::AddDirNode(TDirNode* parent, const std::string& pa
         addTopLevelItem(node);
     } else {
         const std::string_view withoutSlash(node->Path.data(), node->Path.size() - 1);
-        node->setText(0, DecodeName(FileNameOf(withoutSlash)));
+        node->setText(0, PathToQString(FileNameOf(withoutSlash)));
         node->setIcon(0, FFolderIcon);
         parent->addChild(node);
     }
@@ -382,7 +377,7 @@ QStringList Tdirtree::mimeTypes() const { return {QStringLiteral("text/uri-list"
 QMimeData* Tdirtree::mimeData(const QList<QTreeWidgetItem*>& items) const {
     QList<QUrl> urls;
     for (QTreeWidgetItem* item : items) {
-        if (const TDirNode* node = TDirNode::From(item)) urls.append(QUrl::fromLocalFile(DecodeName(node->Path)));
+        if (const TDirNode* node = TDirNode::From(item)) urls.append(QUrl::fromLocalFile(PathToQString(node->Path)));
     }
     auto* mime = new QMimeData;
     mime->setUrls(urls);

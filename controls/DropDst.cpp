@@ -2,10 +2,10 @@
 #include "DropDst.h"
 
 #include "MessageBoxes.h"
+#include "PathText.h"
 
 #include <QAbstractScrollArea>
 #include <QDropEvent>
-#include <QFile>
 #include <QMimeData>
 #include <QUrl>
 
@@ -21,8 +21,7 @@ std::vector<std::string> LocalFilesOf(const QMimeData* mime) {
     if (mime == nullptr || !mime->hasUrls()) return files;
     for (const QUrl& url : mime->urls()) {
         if (!url.isLocalFile()) continue;
-        const QByteArray path = QFile::encodeName(url.toLocalFile());
-        files.emplace_back(path.constData(), static_cast<std::size_t>(path.size()));
+        files.push_back(PathFromQString(url.toLocalFile()));
     }
     return files;
 }

@@ -2,10 +2,10 @@
 #include "ShellListBox.h"
 
 #include "FileSystem.h"
+#include "PathText.h"
 #include "WaitCursor.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHash>
@@ -20,10 +20,6 @@
 namespace xavo {
 
 namespace {
-
-QString DecodePath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromRawData(path.data(), static_cast<qsizetype>(path.size())));
-}
 
 // Draws an item: background, 16 x 16 icon at (left + 1, top), then the text after a
 // gap of one item height. Icons come from QFileIconProvider, one look-up per extension:
@@ -73,7 +69,7 @@ private:
         auto it = FIcons.find(key);
         if (it == FIcons.end()) {
             const QIcon icon = key.isEmpty() ? FProvider.icon(QAbstractFileIconProvider::File)
-                                             : FProvider.icon(QFileInfo(DecodePath(path)));
+                                             : FProvider.icon(QFileInfo(PathToQString(path)));
             it = FIcons.insert(key, icon.isNull() ? FProvider.icon(QAbstractFileIconProvider::File) : icon);
         }
         return *it;
@@ -99,7 +95,7 @@ int TShellListModel::rowCount(const QModelIndex& parent) const {
 QVariant TShellListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
     const std::string& path = FPaths[static_cast<std::size_t>(index.row())];
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return DecodePath(path);
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return PathToQString(path);
     if (role == Qt::UserRole) return QByteArray(path.data(), static_cast<qsizetype>(path.size()));
     return {};
 }
@@ -115,7 +111,7 @@ QMimeData* TShellListModel::mimeData(const QModelIndexList& indexes) const {
     QList<QUrl> urls;
     for (const QModelIndex& index : indexes) {
         if (index.isValid() && index.row() < rowCount())
-            urls.append(QUrl::fromLocalFile(DecodePath(FPaths[static_cast<std::size_t>(index.row())])));
+            urls.append(QUrl::fromLocalFile(PathToQString(FPaths[static_cast<std::size_t>(index.row())])));
     }
     auto* mime = new QMimeData;
     mime->setUrls(urls);
@@ -149,8 +145,7 @@ void TShellListBox::Update() {
     FModel->SetPaths({});
     const TFileMask mask(FMask);
     if (FDirectory.empty()) {
-        const QByteArray dir = QFile::encodeName(QCoreApplication::applicationDirPath());
-        FDirectory = WithTrailingSlash(std::string(dir.constData(), static_cast<std::size_t>(dir.size())));
+        FDirectory = WithTrailingSlash(PathFromQString(QCoreApplication::applicationDirPath()));
     }
     const TWaitCursor waitCursor;
     std::vector<std::string> paths;
@@ -191,14 +186,14 @@ void TShellListBox::SetItemIndex(int index) {
 }
 
 QString TShellListBox::DisplayText(const std::string& path) const {
-    if (FShowFullPath) return DecodePath(path);
+    if (FShowFullPath) return PathToQString(path);
     std::string_view name = FileNameOf(path);
     if (!FShowExtention) {
         // A leading dot names a hidden file; it does not start an extension.
         const std::size_t dot = name.rfind('.');
         if (dot != std::string_view::npos && dot > 0) name = name.substr(0, dot);
     }
-    return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+    return PathToQString(name);
 }
 
 void TShellListBox::mousePressEvent(QMouseEvent* event) {
@@ -216,17 +211,17 @@ void TShellListBox::mousePressEvent(QMouseEvent* event) {
 }
 
 void TShellListBox::mouseMoveEvent(QMouseEvent* event) {
-    FUserAction = true;
-    FUserChanged = false;
-    QListView::mouseMoveEvent(event);
-    FUserAction = false;
-    if (std::exchange(FUserChanged, false)) Click();
+    RunUserAction([&] { QListView::mouseMoveEvent(event); });
 }
 
 void TShellListBox::keyPressEvent(QKeyEvent* event) {
+    RunUserAction([&] { QListView::keyPressEvent(event); });
+}
+
+void TShellListBox::RunUserAction(const std::function<void()>& handle) {
     FUserAction = true;
     FUserChanged = false;
-    QListView::keyPressEvent(event);
+    handle();
     FUserAction = false;
     if (std::exchange(FUserChanged, false)) Click();
 }

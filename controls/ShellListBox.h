@@ -92,6 +92,9 @@ protected:
 private:
     // What a user's selection does: remember the path, then report.
     void Click();
+    // Runs the base class's handling of a mouse or key event; Click when it moved the
+    // current item.
+    void RunUserAction(const std::function<void()>& handle);
 
     TShellListModel* FModel;
     std::string FDirectory;
