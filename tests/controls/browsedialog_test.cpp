@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QtTest>
 
@@ -32,11 +33,15 @@ void WhenDialogOpens(std::function<void(QFileDialog*)> act) {
     timer->start(10);
 }
 
-// Types Path into the dialog's name field, as a user would. (selectFile on an open dialog
-// depends on whether the directory model has finished loading.)
+// Types Path into the dialog's name field, as a user would; typing there replaces what
+// was selected in the list. (selectFile on an open dialog depends on whether the directory
+// model has finished loading, and the dialog drops the old selection only while the field
+// has the focus, which an offscreen test cannot count on.)
 void Type(QFileDialog* dialog, const std::string& path) {
     auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    QVERIFY(edit != nullptr);
+    auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    QVERIFY(edit != nullptr && list != nullptr);
+    list->clearSelection();
     edit->setText(QString::fromStdString(path));
 }
 
