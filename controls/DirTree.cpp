@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QUrl>
 
+#include <cerrno>
 #include <unistd.h>
 #include <vector>
 
