@@ -124,6 +124,7 @@ TShellListBox::TShellListBox(QWidget* parent) : QListView(parent), FModel(new TS
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     setLayoutMode(QListView::SinglePass);
+    setResizeMode(QListView::Adjust);  // rows stay as wide as the list
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setDragDropMode(QAbstractItemView::DragOnly);
