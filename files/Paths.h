@@ -1,6 +1,6 @@
-// Small helpers on paths held as file-system bytes: the trailing "/", the last component,
-// and the order of file lists (ASCII case ignored, plain byte order as the tie-break).
-// Entry points: WithTrailingSlash, FileNameOf, ComparePathsIgnoringCase, SortPathsIgnoringCase.
+// Small helpers on paths held as file-system bytes: the trailing "/", the parent and the
+// last component, and the order of file lists (ASCII case ignored, plain byte order as the
+// tie-break). Entry points: WithTrailingSlash, FileNameOf, SortPathsIgnoringCase.
 #pragma once
 
 #include <string>
@@ -14,6 +14,13 @@ constexpr char FoldAsciiCase(char c) { return (c >= 'A' && c <= 'Z') ? static_ca
 
 // Dir with one "/" appended unless it is empty or already ends in "/".
 std::string WithTrailingSlash(std::string dir);
+
+// Path without its final "/" characters; the root "/" stays "/".
+std::string WithoutTrailingSlash(std::string path);
+
+// The directory holding Path (its final "/" ignored): "/a/b" gives "/a", "/a" gives "/",
+// a bare name gives ".".
+std::string ParentDirectoryOf(std::string_view path);
 
 // The part after the last "/" (the whole path when there is none; empty after a final "/").
 std::string_view FileNameOf(std::string_view path);

@@ -103,6 +103,14 @@ TEST(PathHelpers, TrailingSlashAndFileName) {
     EXPECT_EQ(FileNameOf("/a/b.txt"), "b.txt");
     EXPECT_EQ(FileNameOf("b.txt"), "b.txt");
     EXPECT_EQ(FileNameOf("/a/"), "");
+    EXPECT_EQ(WithoutTrailingSlash("/a//"), "/a");
+    EXPECT_EQ(WithoutTrailingSlash("/"), "/");
+    EXPECT_EQ(WithoutTrailingSlash("//"), "/");
+    EXPECT_EQ(ParentDirectoryOf("/a/b"), "/a");
+    EXPECT_EQ(ParentDirectoryOf("/a/b/"), "/a");
+    EXPECT_EQ(ParentDirectoryOf("/a"), "/");
+    EXPECT_EQ(ParentDirectoryOf("/"), "/");
+    EXPECT_EQ(ParentDirectoryOf("name"), ".");
 }
 
 }  // namespace
