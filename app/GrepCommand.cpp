@@ -80,13 +80,14 @@ the other files still searched).
 }
 
 TGrepOptions ParseGrepArguments(int argc, char** argv) {
-    enum { kMask = 256, kFuzzy, kSynonyms, kOutput, kReference };
+    enum { kMask = 256, kFuzzy, kSynonyms, kOutput, kReference, kPrintWidened };
     static const option longOptions[] = {
         {"recursive", no_argument, nullptr, 'r'},     {"mask", required_argument, nullptr, kMask},
         {"fuzzy", no_argument, nullptr, kFuzzy},      {"synonyms", required_argument, nullptr, kSynonyms},
         {"output", required_argument, nullptr, kOutput}, {"jobs", required_argument, nullptr, 'j'},
         {"regexp", required_argument, nullptr, 'e'},  {"help", no_argument, nullptr, 'h'},
-        {"reference-loops", no_argument, nullptr, kReference}, {nullptr, 0, nullptr, 0}};
+        {"reference-loops", no_argument, nullptr, kReference}, {"print-widened", no_argument, nullptr, kPrintWidened},
+        {nullptr, 0, nullptr, 0}};
     TGrepOptions options;
     bool havePattern = false;
     optind = 0;
@@ -114,6 +115,7 @@ TGrepOptions ParseGrepArguments(int argc, char** argv) {
             break;
         case 'h': options.Help = true; break;
         case kReference: options.ReferenceLoops = true; break;
+        case kPrintWidened: options.PrintWidened = true; break;
         case ':': throw EUsage(std::string("option needs a value: ") + argv[optind - 1]);
         default: throw EUsage(std::string("unknown option: ") + argv[optind - 1]);
         }
@@ -342,6 +344,10 @@ int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) 
         return 2;
     }
 
+    if (options.PrintWidened) {
+        std::fprintf(out, "%s\n", SjisToUtf8(grep.CurrentPattern()).c_str());
+        return 0;
+    }
     bool failed = false;
     bool matched = false;
     const std::vector<std::string> files = CollectFiles(options, err, failed);

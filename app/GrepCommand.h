@@ -23,6 +23,7 @@ struct TGrepOptions {
     bool Utf8Output = true;
     unsigned Jobs = 0;               // 0: one per core
     bool ReferenceLoops = false;     // the plain loops (for measurements), one thread
+    bool PrintWidened = false;       // print the widened pattern and stop (for measurements)
     bool Help = false;
 };
 

@@ -3,6 +3,7 @@
 #include "ByteScan.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -59,10 +60,9 @@ TCodeSetFinder::TCodeSetFinder(const std::vector<std::uint16_t>& codes) {
 #if defined(XAVO_HAVE_AVX2_PATH)
 namespace {
 
-bool CpuHasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
+std::atomic<bool> gWideVectors{__builtin_cpu_supports("avx2") != 0};
+
+bool CpuHasAvx2() { return gWideVectors.load(std::memory_order_relaxed); }
 
 // The code-set compare over 32 positions at a time. Returns the mask of the first block
 // of 32 with a hit and sets Block to it, or returns 0 with Block where the vector part
@@ -105,8 +105,70 @@ __attribute__((target("avx2"))) std::uint32_t FindCodesAvx2(const TCodeSetVector
     return 0;
 }
 
+// The literal's two bytes compared at 32 positions at a time; returns the first
+// confirmed position, or advances P to where the vector part stopped and returns nullptr.
+__attribute__((target("avx2"))) const unsigned char* FindLiteralAvx2(const unsigned char*& p, const unsigned char* last,
+                                                                      const unsigned char* literal, std::size_t n,
+                                                                      std::size_t first, std::size_t second) {
+    const __m256i v1 = _mm256_set1_epi8(static_cast<char>(literal[first]));
+    const __m256i v2 = _mm256_set1_epi8(static_cast<char>(literal[second]));
+    for (; last - p >= 31; p += 32) {  // positions p .. p + 31 all fit
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + first));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + second));
+        auto mask = static_cast<std::uint32_t>(
+            _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(a, v1), _mm256_cmpeq_epi8(b, v2))));
+        while (mask != 0) {
+            const unsigned char* candidate = p + __builtin_ctz(mask);
+            if (std::memcmp(candidate, literal, n) == 0) return candidate;
+            mask &= mask - 1;
+        }
+    }
+    return nullptr;
+}
+
+// NormalizeText over 32 bytes at a time; advances P and returns the line feeds counted.
+__attribute__((target("avx2"))) std::size_t NormalizeAvx2(unsigned char*& p, unsigned char* end) {
+    std::size_t count = 0;
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i lf = _mm256_set1_epi8('\n');
+    while (end - p >= 32) {
+        __m256i lanes = zero;
+        for (int round = 0; round < 255 && end - p >= 32; ++round, p += 32) {
+            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+            const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
+            const __m256i lone = _mm256_andnot_si256(_mm256_cmpeq_epi8(next, lf), _mm256_cmpeq_epi8(v, cr));
+            auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v, zero), lone)));
+            if (mask != 0) {
+                while (mask != 0) {
+                    unsigned char* q = p + __builtin_ctz(mask);
+                    *q = *q == '\0' ? ' ' : '\n';
+                    mask &= mask - 1;
+                }
+                lanes = _mm256_sub_epi8(lanes, _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), lf));
+            } else {
+                lanes = _mm256_sub_epi8(lanes, _mm256_cmpeq_epi8(v, lf));
+            }
+        }
+        const __m256i sums = _mm256_sad_epu8(lanes, zero);
+        count += static_cast<std::size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
+                                          _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
+    }
+    return count;
+}
+
 }  // namespace
 #endif
+
+bool UseWideVectors(bool use) {
+#if defined(XAVO_HAVE_AVX2_PATH)
+    gWideVectors = use && __builtin_cpu_supports("avx2");
+    return gWideVectors;
+#else
+    (void)use;
+    return false;
+#endif
+}
 
 const unsigned char* TCodeSetFinder::Find(const unsigned char* p, const unsigned char* end) {
     const auto matchesAt = [&](const unsigned char* q) {
@@ -205,6 +267,10 @@ const unsigned char* TLiteralFinder::Find(const unsigned char* p, const unsigned
     }
     const unsigned char b1 = literal[FFirst];
     const unsigned char b2 = literal[FSecond];
+#if defined(XAVO_HAVE_AVX2_PATH)
+    if (CpuHasAvx2())
+        if (const unsigned char* hit = FindLiteralAvx2(p, last, literal, n, FFirst, FSecond)) return hit;
+#endif
 #if defined(__SSE2__)
     const __m128i v1 = _mm_set1_epi8(static_cast<char>(b1));
     const __m128i v2 = _mm_set1_epi8(static_cast<char>(b2));
@@ -259,6 +325,9 @@ std::size_t NormalizeText(unsigned char* p, unsigned char* end) {
             *q = '\n';
         count += *q == '\n';
     };
+#if defined(XAVO_HAVE_AVX2_PATH)
+    if (CpuHasAvx2()) count += NormalizeAvx2(p, end);
+#endif
 #if defined(__SSE2__)
     // A vector of the next bytes tells a lone CR from a CR LF without leaving the loop;
     // line feeds are summed per lane and folded every 255 rounds.

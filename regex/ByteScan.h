@@ -10,6 +10,10 @@
 
 namespace xavo {
 
+// Whether the scans may use 32-byte vectors where the processor has them (the default);
+// returns whether they now do. Tests switch them off to check the 16-byte paths.
+bool UseWideVectors(bool use);
+
 // Finds the first byte of a fixed set. One byte uses memchr; up to four use vector
 // compares; more use a table.
 class TByteFinder {

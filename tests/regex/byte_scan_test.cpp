@@ -1,0 +1,87 @@
+// The vector scans against plain loops on random text, with and without wide vectors.
+#include "ByteScan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+namespace xavo {
+namespace {
+
+// Random text over a small alphabet, so that every byte of interest turns up often.
+std::string RandomText(std::mt19937& random, std::size_t size) {
+    static const unsigned char alphabet[] = {'a', 'b', '\r', '\n', '\0', 0x82, 0x83, 0xa0, 0x5c, 'e'};
+    std::string text(size, ' ');
+    for (char& c : text) c = static_cast<char>(alphabet[random() % sizeof alphabet]);
+    return text;
+}
+
+class ByteScans : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { UseWideVectors(GetParam()); }
+    void TearDown() override { UseWideVectors(true); }
+};
+
+TEST_P(ByteScans, AgreeWithPlainLoops) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 300; ++round) {
+        const std::string text = RandomText(random, random() % 300);
+        const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
+        const auto* end = begin + text.size();
+        const std::size_t from = text.empty() ? 0 : random() % text.size();
+
+        std::size_t lineFeeds = 0;
+        for (const char c : text) lineFeeds += c == '\n';
+        EXPECT_EQ(CountLineFeeds(begin, end), lineFeeds);
+
+        // Normalising: NUL to space, lone CR to LF; the count is of the result.
+        std::string normalized = text + '\0';
+        std::string expected = text;
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            if (expected[i] == '\0') expected[i] = ' ';
+            if (expected[i] == '\r' && (i + 1 == expected.size() || text[i + 1] != '\n')) expected[i] = '\n';
+        }
+        auto* data = reinterpret_cast<unsigned char*>(normalized.data());
+        const std::size_t counted = NormalizeText(data, data + text.size());
+        EXPECT_EQ(normalized.substr(0, text.size()), expected);
+        EXPECT_EQ(counted, static_cast<std::size_t>(std::count(expected.begin(), expected.end(), '\n')));
+
+        const TByteFinder bytes({0x5c, '\r'});
+        const auto* byteHit = bytes.Find(begin + from, end);
+        const auto* plainByte = begin + from;
+        while (plainByte < end && *plainByte != 0x5c && *plainByte != '\r') ++plainByte;
+        EXPECT_EQ(byteHit, plainByte);
+
+        const std::string needle = random() % 2 ? "\x82\xa0" : "a\x83\x5c" "b";
+        const TLiteralFinder literal(needle, 0, needle.size() - 1);
+        const auto found = text.find(needle, from);
+        EXPECT_EQ(literal.Find(begin + from, end), found == std::string::npos ? end : begin + found);
+
+        TCodeSetFinder codes({'e', 0x82a0, 0x835c, 0x8383});
+        const unsigned char* plainCode = begin + from;
+        for (; plainCode < end; ++plainCode) {
+            if (*plainCode == 'e') break;
+            if (end - plainCode >= 2 && ((plainCode[0] == 0x82 && plainCode[1] == 0xa0) ||
+                                         (plainCode[0] == 0x83 && (plainCode[1] == 0x5c || plainCode[1] == 0x83))))
+                break;
+        }
+        EXPECT_EQ(codes.Find(begin + from, end), plainCode);
+        // Moving forward hit by hit finds every hit once, in order.
+        std::size_t hits = 0, plainHits = 0;
+        for (const unsigned char* p = codes.Find(begin, end); p < end; p = codes.Find(p + 1, end)) ++hits;
+        TCodeSetFinder fresh({'e', 0x82a0, 0x835c, 0x8383});
+        for (const unsigned char* p = begin; p < end; ++p) {
+            fresh.Forget();
+            plainHits += fresh.Find(p, p + std::min<std::ptrdiff_t>(2, end - p)) == p;
+        }
+        EXPECT_EQ(hits, plainHits);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(VectorWidths, ByteScans, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Wide" : "Narrow"; });
+
+}  // namespace
+}  // namespace xavo
