@@ -370,15 +370,15 @@ void TGrepProgram::ChoosePrefilter() {
     std::string bestLiteral;
     std::uint64_t bestLiteralCost = std::numeric_limits<std::uint64_t>::max();
     for (std::int32_t d = idom[static_cast<std::size_t>(sink)];; d = idom[static_cast<std::size_t>(d)]) {
-        if (!FAccepting[static_cast<std::size_t>(d)]) {
-            const std::string literal = literalFrom(d);
+        const std::string literal = FAccepting[static_cast<std::size_t>(d)] ? std::string() : literalFrom(d);
+        if (!literal.empty()) {
             // A string is rarer than its rarest character, and is confirmed byte for byte.
             std::uint64_t cost = std::numeric_limits<std::uint64_t>::max();
-            int characters = 0;
+            std::uint64_t characters = 0;
             for (int pos = 1; pos <= static_cast<int>(literal.size()); ++characters)
                 cost = std::min<std::uint64_t>(cost, ShiftJisCodeFrequency(NextChar(literal, pos)));
-            cost = cost / static_cast<std::uint64_t>(characters) + 1;
-            if (!literal.empty() && (cost < bestLiteralCost || (cost == bestLiteralCost && literal.size() > bestLiteral.size()))) {
+            cost = cost / characters + 1;
+            if (cost < bestLiteralCost || (cost == bestLiteralCost && literal.size() > bestLiteral.size())) {
                 bestLiteral = literal;
                 bestLiteralCost = cost;
             }
