@@ -409,8 +409,6 @@ int TXavoMemo::FindUnencodable() {
 
 void TXavoMemo::OnContentsChange(int position, int /*removed*/, int added) {
     if (!FUpdatingIndex) return;  // a load sets the index itself
-    FByteTextValid = false;
-    FByteText = std::string();
     FLineMaps.clear();
     // The change touches new blocks [first, last]; the blocks before are untouched and
     // those after moved by delta, so they replace old blocks [first, last - delta].
@@ -422,13 +420,32 @@ void TXavoMemo::OnContentsChange(int position, int /*removed*/, int added) {
     const int last = doc->findBlock(std::clamp(position + added, 0, end)).blockNumber();
     const int oldLast = last - delta;
     if (first < 0 || last < first || oldLast < first || oldLast >= oldCount) {
+        FByteTextValid = false;
+        FByteText = std::string();
         RebuildLineIndex();
         return;
     }
+    // The byte text, when kept, has the old lines' bytes replaced in place: a search
+    // after typing does not encode the whole text again.
+    std::string bytes;
     std::vector<int> lengths;
-    for (QTextBlock block = doc->findBlockByNumber(first); block.isValid() && block.blockNumber() <= last; block = block.next())
-        lengths.push_back(static_cast<int>(SjisLength(View(block.text()))));
+    for (QTextBlock block = doc->findBlockByNumber(first); block.isValid() && block.blockNumber() <= last; block = block.next()) {
+        const std::string line = EncodeSjis(View(block.text()));
+        if (block.blockNumber() > first) bytes += "\r\n";
+        bytes += line;
+        lengths.push_back(static_cast<int>(line.size()));
+    }
+    if (FByteTextValid) {
+        const auto from = static_cast<std::size_t>(FLines.Start(first));
+        const auto to = static_cast<std::size_t>(FLines.Start(oldLast) + FLines.Length(oldLast));
+        FByteText.replace(from, to - from, bytes);
+    }
     FLines.Replace(first, oldLast - first + 1, lengths);
+    if (FLines.LineCount() != doc->blockCount()) {  // a change reported unlike the above
+        FByteTextValid = false;
+        FByteText = std::string();
+        RebuildLineIndex();
+    }
 }
 
 void TXavoMemo::RebuildLineIndex() {

@@ -92,7 +92,9 @@ public:
     // --- Text and selection, as Shift-JIS bytes with CR LF line breaks.
     TMemoLines Lines() { return TMemoLines(*this); }
     std::string Text();
-    void SetText(std::string_view sjis);        // replaces everything; clears undo
+    // Replaces everything and clears undo; with PlainText off, a text that begins with
+    // "{\rtf" is read as RTF.
+    void SetText(std::string_view sjis);
     int GetTextLen();
     int SelStart();
     void SetSelStart(int position);             // collapses the selection there

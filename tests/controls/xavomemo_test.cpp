@@ -44,9 +44,16 @@ int CharStartAt(const std::string& text, int pos) {
     return at;
 }
 
-// Every line's start and length agree with the byte text itself.
+// The byte text agrees with the document's blocks encoded afresh, and every line's start
+// and length agree with the byte text.
 void VerifyLineModel(TXavoMemo& memo) {
     const std::string text = memo.Text();
+    std::string fresh;
+    for (QTextBlock block = memo.document()->begin(); block.isValid(); block = block.next()) {
+        if (block != memo.document()->begin()) fresh += "\r\n";
+        fresh += EncodeSjis(block.text().toStdU16String());
+    }
+    QCOMPARE(text, fresh);
     QCOMPARE(memo.GetTextLen(), static_cast<int>(text.size()));
     int start = 0;
     int line = 0;
