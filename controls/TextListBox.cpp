@@ -70,8 +70,8 @@ public:
     }
 };
 
-// Every row is as wide as the extent, so the view's scroll range is the extent; text is
-// drawn whole from the left, tabs at the list's tab stops.
+// Every item is as wide as the extent, so the view's scroll range is the extent; text is
+// drawn whole from the left (never elided), tabs at the list's tab stops.
 class TTextItemDelegate : public QStyledItemDelegate {
 public:
     explicit TTextItemDelegate(TTextListBox* list) : QStyledItemDelegate(list), FList(list) {}
@@ -85,8 +85,7 @@ public:
         const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
                                            : (option.state & QStyle::State_Active) ? QPalette::Active
                                                                                    : QPalette::Inactive;
-        QRect row = option.rect;
-        row.setRight(std::max(row.right(), FList->viewport()->width() + FList->horizontalOffset()));
+        const QRect row = option.rect;  // as wide as the extent or the list, whichever is wider
         const bool selected = (option.state & QStyle::State_Selected) != 0;
         if (selected) painter->fillRect(row, option.palette.brush(group, QPalette::Highlight));
         painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));

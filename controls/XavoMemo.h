@@ -16,7 +16,6 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -58,6 +57,7 @@ private:
     TXavoMemo* FMemo;
 };
 
+// The view keeps its own document; replacing it with setDocument is not supported.
 class TXavoMemo : public QPlainTextEdit {
     Q_OBJECT
 
@@ -74,7 +74,7 @@ public:
     int FirstVisibleLine();             // the line at the top of the viewport
     int CharFromPos(int x, int y);      // position nearest the point
     int LineFromChar(int position);     // line containing Position (clamped)
-    int LineIndex(int line);            // start of Line; -1 caret line; -1 past the last
+    int LineIndex(int line);            // start of Line (-1: the caret line); -1 past the last
     int LineLength(int position);       // bytes of Position's line, break excluded
     bool CanUndo();
     void Undo();
@@ -110,14 +110,19 @@ public:
     // for it), or -1 when the whole text can be saved as it is.
     int FindUnencodable();
 
-    // --- Files. Raise EXavoMemoError with a message for the user; the view is
-    // unchanged when loading fails.
+    // --- Files. Both raise EXavoMemoError with a message for the user.
+    // Loading reads plain text, or RTF when PlainText is off and the file begins with
+    // "{\rtf"; the view is unchanged when it fails. It returns once the first screen is
+    // in; IsLoading is true until the rest has been appended (FinishLoading does it now).
     void LoadFromFile(const std::string& path);
+    // Plain text with the line ends the text was loaded with (CR LF for a new text), or
+    // RTF when PlainText is off. Characters CP932 cannot store are written as '?'
+    // (see FindUnencodable).
     void SaveToFile(const std::string& path);
     bool IsLoading() const { return FLoading; }
     void FinishLoading();
 
-    // --- Properties.
+    // --- Properties (the font is the widget's own: font(), setFont()).
     bool ReadOnly() const { return FReadOnly; }
     void SetReadOnly(bool readOnly);
     bool PlainText() const { return FPlainText; }

@@ -143,6 +143,18 @@ private slots:
         QCOMPARE(list.ItemIndex(), -1);
     }
 
+    void AClickRightOfAShortItemSelectsIt() {
+        TTextListBox list;
+        ShowList(list);
+        list.Add(std::string("a"));
+        list.Add(std::string("b"));
+        Settle(list);
+        const QRect row = list.visualRect(list.model()->index(1, 0));
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(list.viewport()->width() - 5, row.center().y()));
+        QCOMPARE(list.ItemIndex(), 1);
+        QVERIFY(!list.indexAt(QPoint(5, row.bottom() + 20)).isValid());  // below the last row: none
+    }
+
     void SelectionModes() {
         TTextListBox list;
         QCOMPARE(list.selectionMode(), QAbstractItemView::SingleSelection);
