@@ -2,7 +2,7 @@
 #include "ComboBox98.h"
 
 #include "Completion.h"
-#include "SjisCodec.h"
+#include "SjisQt.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -10,14 +10,6 @@
 #include <vector>
 
 namespace xavo {
-namespace {
-
-std::u16string_view View(const QString& text) {
-    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
-}
-
-}  // namespace
-
 // The edit field records each key before handling it, and marks Enter, whose handling in
 // QComboBox may re-select a matching item: that is not the user picking from the list.
 class TComboEdit : public QLineEdit {
@@ -64,18 +56,18 @@ void TComboBox98::CompleteText() {
     if (FLastKey == Qt::Key_Backspace || FLastKey == Qt::Key_Delete) return;  // deleting is never undone
     const QString typed = lineEdit()->text();
     std::size_t unencodable = 0;
-    const std::string text = EncodeSjis(View(typed), unencodable);
+    const std::string text = QStringToSjis(typed, unencodable);
     if (unencodable > 0 || text.size() < FMinLengthComplete || count() == 0) return;
     std::vector<std::string> items;
     items.reserve(static_cast<std::size_t>(count()));
-    for (int i = 0; i < count(); ++i) items.push_back(EncodeSjis(View(itemText(i))));
+    for (int i = 0; i < count(); ++i) items.push_back(QStringToSjis(itemText(i)));
     std::string completeWith;
     if (FindCompletion(text, items, completeWith) < 0) return;
     bool doComplete = true;
     if (OnComplete) OnComplete(this, FLastKey, completeWith, doComplete);
     if (!doComplete) return;
-    const std::u16string rest = DecodeSjis(completeWith);
-    lineEdit()->setText(typed + QString(reinterpret_cast<const QChar*>(rest.data()), static_cast<qsizetype>(rest.size())));
+    const QString rest = SjisToQString(completeWith);
+    lineEdit()->setText(typed + rest);
     lineEdit()->setSelection(static_cast<int>(typed.size()), static_cast<int>(rest.size()));
 }
 

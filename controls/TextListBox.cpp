@@ -2,7 +2,7 @@
 // that draws them unclipped and elided never, and the extent rules.
 #include "TextListBox.h"
 
-#include "SjisCodec.h"
+#include "SjisQt.h"
 
 #include <QAbstractListModel>
 #include <QEvent>
@@ -20,11 +20,6 @@ namespace {
 constexpr int kTextIndent = 2;        // pixels between the list's edge and the text
 constexpr int kFlushMillis = 50;      // pending rows reach the view at most this late
 
-QString Decode(std::string_view sjis) {
-    const std::u16string text = DecodeSjis(sjis);
-    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
 }  // namespace
 
 // Items as bytes; rows [0, Shown) are known to the view, the rest are pending.
@@ -37,7 +32,7 @@ public:
 
     QVariant data(const QModelIndex& index, int role) const override {
         if (role != Qt::DisplayRole || !index.isValid() || index.row() >= Shown) return {};
-        return Decode(Items[static_cast<std::size_t>(index.row())]);
+        return SjisToQString(Items[static_cast<std::size_t>(index.row())]);
     }
 
     void Flush() {
@@ -140,7 +135,7 @@ const std::string& TTextListBox::Item(int index) const {
     return FModel->Items[static_cast<std::size_t>(index)];
 }
 
-QString TTextListBox::ItemText(int index) const { return Decode(Item(index)); }
+QString TTextListBox::ItemText(int index) const { return SjisToQString(Item(index)); }
 
 int TTextListBox::Add(std::string_view sjis) {
     FModel->Items.emplace_back(sjis);
@@ -152,9 +147,7 @@ int TTextListBox::Add(std::string_view sjis) {
     return index;
 }
 
-int TTextListBox::Add(const QString& text) {
-    return Add(EncodeSjis(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()))));
-}
+int TTextListBox::Add(const QString& text) { return Add(QStringToSjis(text)); }
 
 void TTextListBox::Insert(int index, std::string_view sjis) {
     FlushPending();

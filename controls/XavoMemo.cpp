@@ -3,7 +3,7 @@
 #include "XavoMemo.h"
 
 #include "Rtf.h"
-#include "SjisCodec.h"
+#include "SjisQt.h"
 #include "TextFileIo.h"
 #include "TextSearch.h"
 
@@ -27,14 +27,6 @@ constexpr std::size_t kFirstUnits = 64 * 1024;  // appended before LoadFromFile 
 constexpr std::size_t kChunkUnits = 256 * 1024; // appended at a time afterwards
 constexpr qint64 kChunkMillis = 30;             // appending per turn of the event loop
 constexpr std::size_t kLineMapsKept = 4;
-
-std::u16string_view View(const QString& text) {
-    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
-}
-
-QString ToQString(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
 
 // Every kind of line break as the one that QTextCursor::insertText turns into a block.
 QString NormalizeBreaks(QString text) {
@@ -296,7 +288,7 @@ bool TXavoMemo::FindText(std::string_view sjis, TFindOptions options) {
 
 bool TXavoMemo::FindText(const QString& text, TFindOptions options) {
     std::size_t unencodable = 0;
-    const std::string sjis = EncodeSjis(View(text), unencodable);
+    const std::string sjis = QStringToSjis(text, unencodable);
     return unencodable == 0 && FindText(sjis, options);
 }
 
