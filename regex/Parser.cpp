@@ -61,8 +61,11 @@ TRENode* TREParseTree::MakeLTailNode(TCharCode code) {
 }
 
 TRENode* TREParseTree::MakeAnyCharsNode() {
-    TRENode* low = MakeNode(reopUnion, MakeLeaf(0x01, 0x09), MakeLeaf(0x0B, 0x0C));
-    return MakeNode(reopUnion, low, MakeLeaf(0x0E, kMaxDotCode));
+    // Leaves are made in this order on purpose: the leaf list's order shapes later splits.
+    TRENode* controls = MakeLeaf(0x01, 0x09);
+    TRENode* formFeeds = MakeLeaf(0x0B, 0x0C);
+    TRENode* rest = MakeLeaf(0x0E, kMaxDotCode);
+    return MakeNode(reopUnion, MakeNode(reopUnion, controls, formFeeds), rest);
 }
 
 void TREParseTree::RemoveLeaf(std::size_t index) {

@@ -1,0 +1,381 @@
+// The command-line grep.
+//
+// Files are searched by a pool of threads with one shared, immutable search program; each
+// file's output is collected in its own slot and printed strictly in file order, so the
+// output is the same for any number of threads. Threads run at most a few files ahead of
+// the printer, which bounds the output held in memory.
+#include "GrepCommand.h"
+
+#include "FileSystem.h"
+#include "Grep.h"
+#include "GrepSearch.h"
+#include "SjisCodec.h"
+#include "SynonymFile.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <getopt.h>
+#include <mutex>
+#include <thread>
+
+namespace xavo {
+
+namespace {
+
+constexpr const char* kProgram = "xavoline-grep";
+constexpr std::size_t kChunkBytes = 64 * 1024;  // output handed to the printer at a time
+
+unsigned ParseJobs(const char* text) {
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || n < 1 || n > 1024)
+        throw EUsage(std::string("-j needs a number of threads from 1 to 1024, not '") + text + "'");
+    return static_cast<unsigned>(n);
+}
+
+}  // namespace
+
+std::string GrepUsageText() {
+    return R"USAGE(Usage: xavoline-grep [OPTION]... PATTERN [PATH]...
+Print every line of Shift-JIS (CP932) text files that matches PATTERN, as
+"full-path line-number:text". PATTERN is given in UTF-8 and searched as Shift-JIS.
+
+PATTERN syntax: characters (a double-byte character is one character), "." any
+character but a line end, [abc] [a-z] [^abc] classes, "*" "+" "?" repetition,
+"(...)" groups, "|" alternatives, "^" at the start and "$" at the end of the
+pattern for the start and end of a line, "\" escapes: \n \r \t \b, \xHHHH
+(1-4 hex digits, a character code), \OOO (octal), \c for any character c.
+
+PATH is a file or a directory (default: the current directory). The files of all
+PATHs are searched in the order the window lists them: full paths sorted without
+regard to letter case.
+
+Options:
+  -r, --recursive        search directories and all their subdirectories
+                         (regular files only, hidden ones included; links to
+                         directories followed, no directory searched twice)
+      --mask=MASKS       file masks for directories, separated by ";",
+                         "*" and "?" wildcards, letter case ignored (default "*")
+      --fuzzy            also find Japanese character variants: full- and
+                         half-width forms, hiragana and katakana, small kana,
+                         voiced kana written with a separate mark, letter case,
+                         digit forms
+      --synonyms=FILE    widen each word of the synonym dictionary FILE (Shift-JIS,
+                         one word per line) found in PATTERN to all its words
+      --output=utf8|sjis convert the text of result lines to UTF-8 (default) or
+                         print the file's bytes unchanged
+  -j, --jobs=N           search N files at once (default: the number of cores);
+                         the output is the same for every N
+  -e, --regexp=PATTERN   use PATTERN (for a pattern that starts with "-")
+  -h, --help             show this help and exit
+
+Exit status: 0 if a line matched, 1 if none matched, 2 if an error occurred
+(a bad pattern: its message and position; an unreadable file or path: reported,
+the other files still searched).
+)USAGE";
+}
+
+TGrepOptions ParseGrepArguments(int argc, char** argv) {
+    enum { kMask = 256, kFuzzy, kSynonyms, kOutput, kReference };
+    static const option longOptions[] = {
+        {"recursive", no_argument, nullptr, 'r'},     {"mask", required_argument, nullptr, kMask},
+        {"fuzzy", no_argument, nullptr, kFuzzy},      {"synonyms", required_argument, nullptr, kSynonyms},
+        {"output", required_argument, nullptr, kOutput}, {"jobs", required_argument, nullptr, 'j'},
+        {"regexp", required_argument, nullptr, 'e'},  {"help", no_argument, nullptr, 'h'},
+        {"reference-loops", no_argument, nullptr, kReference}, {nullptr, 0, nullptr, 0}};
+    TGrepOptions options;
+    bool havePattern = false;
+    optind = 0;
+    opterr = 0;
+    for (;;) {
+        const int c = getopt_long(argc, argv, "rj:e:h", longOptions, nullptr);
+        if (c == -1) break;
+        switch (c) {
+        case 'r': options.Recursive = true; break;
+        case kMask: options.Mask = optarg; break;
+        case kFuzzy: options.Fuzzy = true; break;
+        case kSynonyms: options.SynonymFile = optarg; break;
+        case kOutput:
+            if (std::strcmp(optarg, "utf8") == 0)
+                options.Utf8Output = true;
+            else if (std::strcmp(optarg, "sjis") == 0)
+                options.Utf8Output = false;
+            else
+                throw EUsage(std::string("--output takes utf8 or sjis, not '") + optarg + "'");
+            break;
+        case 'j': options.Jobs = ParseJobs(optarg); break;
+        case 'e':
+            options.Pattern = optarg;
+            havePattern = true;
+            break;
+        case 'h': options.Help = true; break;
+        case kReference: options.ReferenceLoops = true; break;
+        case ':': throw EUsage(std::string("option needs a value: ") + argv[optind - 1]);
+        default: throw EUsage(std::string("unknown option: ") + argv[optind - 1]);
+        }
+    }
+    if (options.Help) return options;
+    int next = optind;
+    if (!havePattern) {
+        if (next >= argc) throw EUsage("no PATTERN given");
+        options.Pattern = argv[next++];
+    }
+    for (; next < argc; ++next) options.Paths.emplace_back(argv[next]);
+    return options;
+}
+
+namespace {
+
+// Writes to the output stream; after a failed write (a closed pipe) writes nothing more.
+class TOutput {
+public:
+    explicit TOutput(std::FILE* out) : FOut(out) {}
+    bool Write(const std::string& text) {
+        if (FBroken || text.empty()) return !FBroken;
+        if (std::fwrite(text.data(), 1, text.size(), FOut) != text.size()) FBroken = true;
+        return !FBroken;
+    }
+    bool Flush() {
+        if (!FBroken && std::fflush(FOut) != 0) FBroken = true;
+        return !FBroken;
+    }
+    bool Broken() const { return FBroken; }
+
+private:
+    std::FILE* FOut;
+    bool FBroken = false;
+};
+
+// The files to search: every PATH, directories listed or collected, sorted and unique.
+std::vector<std::string> CollectFiles(const TGrepOptions& options, std::FILE* err, bool& failed) {
+    std::vector<std::string> files;
+    const TFileMask mask(options.Mask);
+    std::vector<std::string> paths = options.Paths;
+    if (paths.empty()) paths.emplace_back(".");
+    TCollectOptions collect;
+    collect.Recurse = true;
+    collect.OnUnreadable = [&](const std::string& dir, int error) {
+        std::fprintf(err, "%s: %s: %s\n", kProgram, dir.c_str(), std::strerror(error));
+        failed = true;
+    };
+    for (const std::string& given : paths) {
+        const std::string path = AbsolutePath(given);
+        if (!IsDirectory(path)) {
+            files.push_back(path);  // a missing file is reported when it is searched
+            continue;
+        }
+        if (options.Recursive) {
+            CollectMatchingFiles(path, mask, collect, files);
+        } else {
+            std::vector<std::string> listed;
+            if (const int error = ListFiles(path, mask, listed); error != 0) {
+                std::fprintf(err, "%s: %s: %s\n", kProgram, path.c_str(), std::strerror(error));
+                failed = true;
+            }
+            files.insert(files.end(), listed.begin(), listed.end());
+        }
+    }
+    SortPathsIgnoringCase(files);
+    files.erase(std::unique(files.begin(), files.end()), files.end());
+    return files;
+}
+
+// The message for a file that could not be searched.
+std::string ErrorText(const std::string& path) {
+    try {
+        throw;
+    } catch (const EFileNotFound& e) {
+        return path + ": " + std::strerror(e.ErrorCode != 0 ? e.ErrorCode : ENOENT);
+    } catch (const EInOutError& e) {
+        return path + ": " + e.what();
+    }
+}
+
+// One file's results as the printer collects them.
+struct TFileSlot {
+    std::string Output;
+    std::string Error;
+    bool Done = false;
+    bool Matched = false;
+};
+
+class TSearchPool {
+public:
+    TSearchPool(const TGrepOptions& options, std::shared_ptr<const TGrepProgram> program,
+                const std::vector<std::string>& files)
+        : FOptions(options), FProgram(std::move(program)), FFiles(files), FSlots(files.size()) {}
+
+    // Searches every file on Jobs threads and prints in file order. Returns the exit state.
+    void Run(unsigned jobs, TOutput& output, std::FILE* err, bool& matched, bool& failed) {
+        FWindow = std::max<std::size_t>(4, std::size_t{jobs} * 4);
+        std::vector<std::thread> threads;
+        for (unsigned i = 0; i < jobs; ++i) threads.emplace_back([this] { Work(); });
+        for (std::size_t i = 0; i < FFiles.size(); ++i) {
+            for (;;) {
+                std::string text;
+                bool done;
+                {
+                    std::unique_lock lock(FLock);
+                    FChanged.wait(lock, [&] { return !FSlots[i].Output.empty() || FSlots[i].Done; });
+                    text.swap(FSlots[i].Output);
+                    done = FSlots[i].Done && FSlots[i].Output.empty();
+                }
+                if (!output.Write(text)) FCancel = true;  // the reader went away: stop quietly
+                if (!done) continue;
+                matched = matched || FSlots[i].Matched;
+                if (!FSlots[i].Error.empty()) {
+                    output.Flush();
+                    std::fprintf(err, "%s: %s\n", kProgram, FSlots[i].Error.c_str());
+                    failed = true;
+                }
+                break;
+            }
+            std::lock_guard lock(FLock);
+            FPrinted = i + 1;
+            FChanged.notify_all();
+        }
+        for (std::thread& t : threads) t.join();
+    }
+
+private:
+    void Work() {
+        TGrepSearch search(*FProgram, FCancel, {});
+        std::string local;
+        for (;;) {
+            std::size_t i;
+            {
+                std::unique_lock lock(FLock);
+                FChanged.wait(lock, [&] { return FNext >= FFiles.size() || FNext < FPrinted + FWindow; });
+                if (FNext >= FFiles.size()) return;
+                i = FNext++;
+            }
+            const std::string& path = FFiles[i];
+            const std::string prefix = path + " ";
+            bool matched = false;
+            std::string error;
+            local.clear();
+            try {
+                search.Run(path, [&](const RE_LineInfo_t& info) {
+                    matched = true;
+                    local += prefix;
+                    local += std::to_string(info.LineNo);
+                    local += ':';
+                    local += FOptions.Utf8Output ? SjisToUtf8(info.Line) : info.Line;
+                    local += '\n';
+                    if (local.size() >= kChunkBytes) {
+                        std::lock_guard lock(FLock);
+                        FSlots[i].Output += local;
+                        FChanged.notify_all();
+                        local.clear();
+                    }
+                });
+            } catch (const EGrepCancel&) {
+            } catch (const EInOutError&) {
+                error = ErrorText(path);
+            }
+            std::lock_guard lock(FLock);
+            FSlots[i].Output += local;
+            FSlots[i].Error = std::move(error);
+            FSlots[i].Matched = matched;
+            FSlots[i].Done = true;
+            FChanged.notify_all();
+        }
+    }
+
+    const TGrepOptions& FOptions;
+    std::shared_ptr<const TGrepProgram> FProgram;
+    const std::vector<std::string>& FFiles;
+    std::vector<TFileSlot> FSlots;
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    std::size_t FNext = 0;
+    std::size_t FPrinted = 0;
+    std::size_t FWindow = 4;
+    std::atomic<bool> FCancel{false};
+};
+
+// Prints a pattern error with a caret under its position (a Shift-JIS byte position is
+// also the display column: double-byte characters are the wide ones).
+void ReportPatternError(const ERegExpParser& e, const std::string& pattern, std::FILE* err) {
+    std::fprintf(err, "%s: %s\n", kProgram, e.what());
+    if (e.Position == 0) return;
+    std::fprintf(err, "  %s\n  %*s^\n", pattern.c_str(), static_cast<int>(e.Position - 1), "");
+}
+
+}  // namespace
+
+int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) {
+    std::size_t unencodable = 0;
+    const std::string pattern = Utf8ToSjis(options.Pattern, unencodable);
+    if (unencodable != 0) {
+        std::fprintf(err, "%s: the pattern holds characters that Shift-JIS cannot express\n", kProgram);
+        return 2;
+    }
+    TGrep grep;
+    TREDictionary synonyms;
+    try {
+        if (!options.SynonymFile.empty()) {
+            synonyms.push_back(ReadSynonymFile(options.SynonymFile));
+            grep.SynonymDics().push_back(&synonyms);
+            grep.SetUseSynonymDic(true);
+        }
+        grep.SetUseFuzzyCharDic(options.Fuzzy);
+        grep.SetRegExp(pattern);
+    } catch (const ESynonymFile& e) {
+        std::fprintf(err, "%s: %s\n", kProgram, e.what());
+        return 2;
+    } catch (const ERegExpParser& e) {
+        // Positions of errors found after widening refer to the widened text: look for the
+        // error in the pattern as written, so that the caret points into it.
+        try {
+            TREParser parser(pattern);
+            parser.Run();
+        } catch (const ERegExpParser& own) {
+            ReportPatternError(own, options.Pattern, err);
+            return 2;
+        }
+        std::fprintf(err, "%s: %s\n", kProgram, e.what());
+        return 2;
+    }
+
+    bool failed = false;
+    bool matched = false;
+    const std::vector<std::string> files = CollectFiles(options, err, failed);
+    TOutput output(out);
+    if (options.ReferenceLoops) {
+        grep.UseReferenceLoops = true;
+        for (const std::string& path : files) {
+            std::string text;
+            grep.OnMatch = [&](TGrep&, const RE_LineInfo_t& info) {
+                matched = true;
+                text = path + " " + std::to_string(info.LineNo) + ":" +
+                       (options.Utf8Output ? SjisToUtf8(info.Line) : info.Line) + "\n";
+                if (!output.Write(text)) grep.Cancel = true;
+            };
+            try {
+                grep.GrepProc(path);
+            } catch (const EGrepCancel&) {
+                break;
+            } catch (const EInOutError&) {
+                output.Flush();
+                std::fprintf(err, "%s: %s\n", kProgram, ErrorText(path).c_str());
+                failed = true;
+            }
+        }
+    } else {
+        const unsigned jobs = options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency());
+        TSearchPool pool(options, grep.Program(), files);
+        pool.Run(std::min<unsigned>(jobs, static_cast<unsigned>(std::max<std::size_t>(files.size(), 1))), output,
+                 err, matched, failed);
+    }
+    output.Flush();
+    if (output.Broken()) return matched ? 0 : 1;
+    if (failed) return 2;
+    return matched ? 0 : 1;
+}
+
+}  // namespace xavo

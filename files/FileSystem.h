@@ -1,0 +1,9 @@
+// The file-system helpers in one include: masks, path order, directory listing, the
+// recursive collector and copying. Plain C++ and POSIX; shared by the window and the
+// command-line grep.
+#pragma once
+
+#include "Directory.h"
+#include "FileCopy.h"
+#include "FileMask.h"
+#include "Paths.h"

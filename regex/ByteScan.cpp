@@ -1,0 +1,292 @@
+// Byte scans. The vector paths look at 16 bytes at a time and fall back to plain loops
+// for the tail; both give the same results.
+#include "ByteScan.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define XAVO_HAVE_AVX2_PATH 1
+#endif
+
+namespace xavo {
+
+TByteFinder::TByteFinder(const std::vector<unsigned char>& bytes) : FBytes(bytes) {
+    for (const unsigned char b : bytes) FTable[b] = true;
+}
+
+const unsigned char* TByteFinder::Find(const unsigned char* p, const unsigned char* end) const {
+    if (FBytes.size() == 1) {
+        const void* hit = std::memchr(p, FBytes[0], static_cast<std::size_t>(end - p));
+        return hit != nullptr ? static_cast<const unsigned char*>(hit) : end;
+    }
+#if defined(__SSE2__)
+    if (FBytes.size() <= 4) {
+        __m128i needle[4];
+        for (std::size_t i = 0; i < 4; ++i)
+            needle[i] = _mm_set1_epi8(static_cast<char>(FBytes[i < FBytes.size() ? i : 0]));
+        for (; end - p >= 16; p += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, needle[0]), _mm_cmpeq_epi8(v, needle[1])),
+                                             _mm_or_si128(_mm_cmpeq_epi8(v, needle[2]), _mm_cmpeq_epi8(v, needle[3])));
+            const int mask = _mm_movemask_epi8(hit);
+            if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+        }
+    }
+#endif
+    for (; p < end; ++p)
+        if (FTable[*p]) return p;
+    return end;
+}
+
+TCodeSetFinder::TCodeSetFinder(const std::vector<std::uint16_t>& codes) {
+    for (const std::uint16_t code : codes) {
+        if (code < 0x100) {
+            FSingles.push_back(static_cast<unsigned char>(code));
+            continue;
+        }
+        const auto lead = static_cast<unsigned char>(code >> 8);
+        auto it = std::find_if(FLeads.begin(), FLeads.end(), [&](const Lead& l) { return l.Byte == lead; });
+        if (it == FLeads.end()) it = FLeads.insert(FLeads.end(), Lead{lead, {}});
+        it->Trails.push_back(static_cast<unsigned char>(code & 0xFF));
+    }
+}
+
+#if defined(XAVO_HAVE_AVX2_PATH)
+namespace {
+
+bool CpuHasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+// The code-set compare over 32 positions at a time. Returns the mask of the first block
+// of 32 with a hit and sets Block to it, or returns 0 with Block where the vector part
+// stopped.
+struct TCodeSetVectors {
+    unsigned char Singles[8];
+    std::size_t SingleCount;
+    unsigned char Leads[2];
+    unsigned char Trails[2][8];
+    std::size_t TrailCount[2];
+    std::size_t LeadCount;
+};
+
+__attribute__((target("avx2"))) std::uint32_t FindCodesAvx2(const TCodeSetVectors& set, const unsigned char*& block,
+                                                             const unsigned char* end) {
+    __m256i singles[8], leads[2], trails[2][8];
+    for (std::size_t i = 0; i < set.SingleCount; ++i) singles[i] = _mm256_set1_epi8(static_cast<char>(set.Singles[i]));
+    for (std::size_t i = 0; i < set.LeadCount; ++i) {
+        leads[i] = _mm256_set1_epi8(static_cast<char>(set.Leads[i]));
+        for (std::size_t t = 0; t < set.TrailCount[i]; ++t) trails[i][t] = _mm256_set1_epi8(static_cast<char>(set.Trails[i][t]));
+    }
+    const unsigned char* p = block;
+    for (; end - p >= 33; p += 32) {
+        const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
+        __m256i hit = _mm256_setzero_si256();
+        for (std::size_t i = 0; i < set.SingleCount; ++i) hit = _mm256_or_si256(hit, _mm256_cmpeq_epi8(v0, singles[i]));
+        for (std::size_t i = 0; i < set.LeadCount; ++i) {
+            __m256i trail = _mm256_setzero_si256();
+            for (std::size_t t = 0; t < set.TrailCount[i]; ++t) trail = _mm256_or_si256(trail, _mm256_cmpeq_epi8(v1, trails[i][t]));
+            hit = _mm256_or_si256(hit, _mm256_and_si256(trail, _mm256_cmpeq_epi8(v0, leads[i])));
+        }
+        const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(hit));
+        if (mask != 0) {
+            block = p;
+            return mask;
+        }
+    }
+    block = p;
+    return 0;
+}
+
+}  // namespace
+#endif
+
+const unsigned char* TCodeSetFinder::Find(const unsigned char* p, const unsigned char* end) {
+    const auto matchesAt = [&](const unsigned char* q) {
+        for (const unsigned char b : FSingles)
+            if (*q == b) return true;
+        if (end - q < 2) return false;
+        for (const Lead& lead : FLeads)
+            if (*q == lead.Byte)
+                for (const unsigned char t : lead.Trails)
+                    if (q[1] == t) return true;
+        return false;
+    };
+#if defined(__SSE2__)
+    // Hits left over from the stretch compared last time.
+    if (FChunkEnd == end && p >= FChunk && p < FChunk + 16) {
+        const unsigned mask = FChunkMask & (~0u << (p - FChunk));
+        if (mask != 0) return FChunk + __builtin_ctz(mask);
+        p = FChunk + 16;
+    }
+    constexpr std::size_t kMax = 8;
+#if defined(XAVO_HAVE_AVX2_PATH)
+    if (CpuHasAvx2() && FSingles.size() <= kMax && FLeads.size() <= 2 &&
+        std::all_of(FLeads.begin(), FLeads.end(), [](const Lead& l) { return l.Trails.size() <= kMax; })) {
+        TCodeSetVectors set{};
+        set.SingleCount = FSingles.size();
+        std::copy(FSingles.begin(), FSingles.end(), set.Singles);
+        set.LeadCount = FLeads.size();
+        for (std::size_t i = 0; i < FLeads.size(); ++i) {
+            set.Leads[i] = FLeads[i].Byte;
+            set.TrailCount[i] = FLeads[i].Trails.size();
+            std::copy(FLeads[i].Trails.begin(), FLeads[i].Trails.end(), set.Trails[i]);
+        }
+        // Two stretches of 16 remembered as one of 32.
+        const std::uint32_t mask = FindCodesAvx2(set, p, end);
+        if (mask != 0) {
+            FChunk = p;
+            FChunkEnd = end;
+            FChunkMask = mask & 0xFFFF;
+            if (FChunkMask != 0) return p + __builtin_ctz(FChunkMask);
+            FChunk = p + 16;
+            FChunkMask = mask >> 16;
+            return FChunk + __builtin_ctz(FChunkMask);
+        }
+    } else
+#endif
+    if (FSingles.size() <= kMax && FLeads.size() <= 2) {
+        __m128i singles[kMax];
+        const std::size_t singleCount = FSingles.size();
+        for (std::size_t i = 0; i < singleCount; ++i) singles[i] = _mm_set1_epi8(static_cast<char>(FSingles[i]));
+        __m128i leads[2], trails[2][kMax];
+        std::size_t trailCount[2] = {0, 0};
+        bool fits = true;
+        for (std::size_t i = 0; i < FLeads.size(); ++i) {
+            leads[i] = _mm_set1_epi8(static_cast<char>(FLeads[i].Byte));
+            fits = fits && FLeads[i].Trails.size() <= kMax;
+            for (std::size_t t = 0; t < FLeads[i].Trails.size() && t < kMax; ++t)
+                trails[i][trailCount[i]++] = _mm_set1_epi8(static_cast<char>(FLeads[i].Trails[t]));
+        }
+        const std::size_t leadCount = FLeads.size();
+        for (; fits && end - p >= 17; p += 16) {  // positions p .. p + 15, with the byte after each
+            const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+            __m128i hit = _mm_setzero_si128();
+            for (std::size_t i = 0; i < singleCount; ++i) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v0, singles[i]));
+            for (std::size_t i = 0; i < leadCount; ++i) {
+                __m128i trail = _mm_setzero_si128();
+                for (std::size_t t = 0; t < trailCount[i]; ++t) trail = _mm_or_si128(trail, _mm_cmpeq_epi8(v1, trails[i][t]));
+                hit = _mm_or_si128(hit, _mm_and_si128(trail, _mm_cmpeq_epi8(v0, leads[i])));
+            }
+            const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+            if (mask != 0) {
+                FChunk = p;
+                FChunkEnd = end;
+                FChunkMask = mask;
+                return p + __builtin_ctz(mask);
+            }
+        }
+    }
+#endif
+    for (; p < end; ++p)
+        if (matchesAt(p)) return p;
+    return end;
+}
+
+TLiteralFinder::TLiteralFinder(std::string literal, std::size_t first, std::size_t second)
+    : FLiteral(std::move(literal)), FFirst(std::min(first, second)), FSecond(std::max(first, second)) {}
+
+const unsigned char* TLiteralFinder::Find(const unsigned char* p, const unsigned char* end) const {
+    const std::size_t n = FLiteral.size();
+    if (static_cast<std::size_t>(end - p) < n) return end;
+    const unsigned char* const last = end - n;  // the last position where the literal fits
+    const auto* const literal = reinterpret_cast<const unsigned char*>(FLiteral.data());
+    if (n == 1) {
+        const void* hit = std::memchr(p, literal[0], static_cast<std::size_t>(end - p));
+        return hit != nullptr ? static_cast<const unsigned char*>(hit) : end;
+    }
+    const unsigned char b1 = literal[FFirst];
+    const unsigned char b2 = literal[FSecond];
+#if defined(__SSE2__)
+    const __m128i v1 = _mm_set1_epi8(static_cast<char>(b1));
+    const __m128i v2 = _mm_set1_epi8(static_cast<char>(b2));
+    for (; last - p >= 15; p += 16) {  // positions p .. p + 15 all fit
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + FFirst));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + FSecond));
+        int mask = _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, v1), _mm_cmpeq_epi8(b, v2)));
+        while (mask != 0) {
+            const unsigned char* candidate = p + __builtin_ctz(static_cast<unsigned>(mask));
+            if (std::memcmp(candidate, literal, n) == 0) return candidate;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; p <= last; ++p)
+        if (p[FFirst] == b1 && p[FSecond] == b2 && std::memcmp(p, literal, n) == 0) return p;
+    return end;
+}
+
+std::size_t CountLineFeeds(const unsigned char* p, const unsigned char* end) {
+    std::size_t count = 0;
+#if defined(__SSE2__)
+    // Compare results (0 or -1 per byte) are summed per lane for up to 255 rounds, then
+    // folded with a sum of absolute differences.
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        __m128i lanes = _mm_setzero_si128();
+        for (int round = 0; round < 255 && end - p >= 16; ++round, p += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(v, lf));
+        }
+        const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+        count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+                 static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    }
+#endif
+    for (; p < end; ++p) count += *p == '\n';
+    return count;
+}
+
+const unsigned char* FindLastLineFeed(const unsigned char* p, const unsigned char* end) {
+    const void* hit = ::memrchr(p, '\n', static_cast<std::size_t>(end - p));
+    return static_cast<const unsigned char*>(hit);
+}
+
+std::size_t NormalizeText(unsigned char* p, unsigned char* end) {
+    std::size_t count = 0;
+    const auto fix = [&count](unsigned char* q) {
+        if (*q == '\0')
+            *q = ' ';
+        else if (*q == '\r' && q[1] != '\n')
+            *q = '\n';
+        count += *q == '\n';
+    };
+#if defined(__SSE2__)
+    // A vector of the next bytes tells a lone CR from a CR LF without leaving the loop;
+    // line feeds are summed per lane and folded every 255 rounds.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        __m128i lanes = zero;
+        for (int round = 0; round < 255 && end - p >= 16; ++round, p += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+            const __m128i lone = _mm_andnot_si128(_mm_cmpeq_epi8(next, lf), _mm_cmpeq_epi8(v, cr));
+            int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, zero), lone));
+            while (mask != 0) {
+                unsigned char* q = p + __builtin_ctz(static_cast<unsigned>(mask));
+                *q = *q == '\0' ? ' ' : '\n';
+                mask &= mask - 1;
+            }
+            const __m128i fixed = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(fixed, lf));
+        }
+        const __m128i sums = _mm_sad_epu8(lanes, zero);
+        count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+                 static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    }
+#endif
+    for (; p < end; ++p) fix(p);
+    return count;
+}
+
+}  // namespace xavo

@@ -1,0 +1,84 @@
+// Byte scans for the hot loops of the search: finding any byte of a small set, counting
+// line feeds, and normalising freshly read text. SSE2 where the machine has it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace xavo {
+
+// Finds the first byte of a fixed set. One byte uses memchr; up to four use vector
+// compares; more use a table.
+class TByteFinder {
+public:
+    explicit TByteFinder(const std::vector<unsigned char>& bytes);
+    // The first position in [p, end) holding a byte of the set, or end.
+    const unsigned char* Find(const unsigned char* p, const unsigned char* end) const;
+    bool Empty() const { return FBytes.empty(); }
+
+private:
+    std::vector<unsigned char> FBytes;
+    std::array<bool, 256> FTable{};
+};
+
+// Finds where one of a few character codes begins (ignoring character boundaries): a
+// single-byte code by its byte, a double-byte code by its lead byte followed by its trail
+// byte, all compared 16 positions at a time.
+class TCodeSetFinder {
+public:
+    TCodeSetFinder() = default;
+    explicit TCodeSetFinder(const std::vector<std::uint16_t>& codes);
+    // The first position in [p, end) where a code of the set begins and wholly lies, or
+    // end. Remembers the last 16 positions compared, so that calls moving forward through
+    // one stretch of text do not compare them again.
+    const unsigned char* Find(const unsigned char* p, const unsigned char* end);
+    bool Empty() const { return FSingles.empty() && FLeads.empty(); }
+    // The text moved or changed: compare afresh.
+    void Forget() { FChunkEnd = nullptr; }
+
+private:
+    std::vector<unsigned char> FSingles;
+    struct Lead {
+        unsigned char Byte;
+        std::vector<unsigned char> Trails;
+    };
+    std::vector<Lead> FLeads;
+    const unsigned char* FChunk = nullptr;  // positions FChunk .. FChunk + 15 were compared
+    const unsigned char* FChunkEnd = nullptr;
+    unsigned FChunkMask = 0;
+};
+
+// Finds a byte string: two of its bytes (the caller picks rare ones) are compared at 16
+// positions at a time, and each position where both agree is confirmed with memcmp.
+class TLiteralFinder {
+public:
+    TLiteralFinder() = default;
+    // Literal must not be empty; First and Second are offsets into it (equal for a single byte).
+    TLiteralFinder(std::string literal, std::size_t first, std::size_t second);
+    // The first position in [p, end) where the whole literal lies before end, or end.
+    const unsigned char* Find(const unsigned char* p, const unsigned char* end) const;
+    bool Empty() const { return FLiteral.empty(); }
+    std::size_t Size() const { return FLiteral.size(); }
+
+private:
+    std::string FLiteral;
+    std::size_t FFirst = 0;
+    std::size_t FSecond = 0;
+};
+
+// Number of line feeds in [p, end).
+std::size_t CountLineFeeds(const unsigned char* p, const unsigned char* end);
+
+// Position of the last line feed in [p, end), or nullptr.
+const unsigned char* FindLastLineFeed(const unsigned char* p, const unsigned char* end);
+
+// Rewrites [p, end) in place so that every NUL reads as a space and every CR that is not
+// followed by a LF reads as a LF, and returns the number of line feeds in [p, end) after
+// that. The byte at end must be readable (the caller's sentinel or the next byte of the
+// text); a CR just before end is judged by it.
+std::size_t NormalizeText(unsigned char* p, unsigned char* end);
+
+}  // namespace xavo

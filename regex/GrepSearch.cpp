@@ -1,0 +1,327 @@
+// The fast search.
+//
+// 1. A line starts after every line feed, and a line feed is read as a code of its own
+//    unless the line before it ends in a lone lead byte ("dirty": the lead byte takes the
+//    line feed as its trail byte). Within a line, characters are found by walking from
+//    its start.
+// 2. For line-local patterns (IsLineLocal) a match lies within its line and the line
+//    feeds around it, so each clean line after a clean line is decided alone: all runs
+//    of the automaton that start in it are followed at once, as a set of states.
+// 3. With a prefilter, only lines holding one of its bytes are decided; the rest cannot
+//    hold a match. The search for those bytes runs over whole blocks.
+// 4. Dirty lines, the lines after them, and patterns that are not line-local go through
+//    SearchExactly, which does what the plain loop does: an attempt at every character,
+//    the look-ahead running on as far as the automaton goes.
+#include "GrepSearch.h"
+
+#include "ByteScan.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace xavo {
+
+namespace {
+
+constexpr std::uint64_t kEndOfStream = std::numeric_limits<std::uint64_t>::max();
+
+}  // namespace
+
+TGrepSearch::TGrepSearch(const TGrepProgram& program, const std::atomic<bool>& cancelFlag, TIdleHook idle,
+                         std::size_t blockSize)
+    : FProgram(program), FCancelFlag(cancelFlag), FIdle(std::move(idle)), FBlockSize(blockSize) {
+    std::vector<std::int32_t> none;
+    InternRunSet(none);  // id 0: no run under way
+}
+
+void TGrepSearch::Run(const std::string& fileName, const TLineSink& sink) {
+    TStreamWindow window(fileName, FCancelFlag, FIdle, FBlockSize);
+    FWindow = &window;
+    FSink = &sink;
+    if (!window.ReadMore()) return;  // an empty file
+    if (FProgram.MatchesNothing()) {
+        do window.Keep(window.End());
+        while (window.ReadMore());
+    } else if (FProgram.IsLineLocal()) {
+        SearchLines();
+    } else {
+        SearchExactly(0, kEndOfStream);
+    }
+}
+
+std::uint64_t TGrepSearch::SkipCR(std::uint64_t pos) {
+    return FWindow->Ensure(pos) && FWindow->At(pos) == '\r' ? pos + 1 : pos;
+}
+
+std::uint64_t TGrepSearch::NextLineFeed(std::uint64_t pos) {
+    for (;;) {
+        const std::uint64_t end = FWindow->End();
+        if (pos < end) {
+            const void* hit = std::memchr(FWindow->Ptr(pos), '\n', static_cast<std::size_t>(end - pos));
+            if (hit != nullptr) return pos + static_cast<std::uint64_t>(static_cast<const unsigned char*>(hit) - FWindow->Ptr(pos));
+            pos = end;
+        }
+        if (!FWindow->ReadMore()) return kEndOfStream;  // cannot happen: the stream ends with LF
+    }
+}
+
+std::uint64_t TGrepSearch::ContentEnd(std::uint64_t lineStart, std::uint64_t lineEnd) const {
+    return lineEnd > lineStart && FWindow->At(lineEnd - 1) == '\r' ? lineEnd - 1 : lineEnd;
+}
+
+bool TGrepSearch::IsClean(std::uint64_t lineStart, std::uint64_t lineEnd) const {
+    // Lead-valued bytes before the end pair up from the first of them (the byte before
+    // it ends a character); an odd count leaves the last one to take the line feed.
+    std::uint64_t p = ContentEnd(lineStart, lineEnd);
+    std::uint64_t leads = 0;
+    while (p > lineStart && IsLeadByte(FWindow->At(p - 1))) {
+        --p;
+        ++leads;
+    }
+    return leads % 2 == 0;
+}
+
+void TGrepSearch::Report(std::uint64_t lineStart, std::uint64_t lineEnd) {
+    if (FIdle) FIdle();
+    if (FCancelFlag.load(std::memory_order_relaxed)) throw EGrepCancel();
+    const std::uint64_t end = ContentEnd(lineStart, lineEnd);
+    FInfo.Line.assign(reinterpret_cast<const char*>(FWindow->Ptr(lineStart)), static_cast<std::size_t>(end - lineStart));
+    FInfo.LineNo = FWindow->LineFeedsBefore(lineStart);
+    (*FSink)(FInfo);
+}
+
+std::int32_t TGrepSearch::InternRunSet(std::vector<std::int32_t>& states) {
+    std::sort(states.begin(), states.end());
+    states.erase(std::unique(states.begin(), states.end()), states.end());
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const std::int32_t s : states) hash = (hash ^ static_cast<std::uint32_t>(s)) * 0x100000001b3ULL;
+    std::vector<std::int32_t>& ids = FRunSetIndex[hash];
+    for (const std::int32_t id : ids)
+        if (FRunSets[static_cast<std::size_t>(id)] == states) return id;
+    const auto id = static_cast<std::int32_t>(FRunSets.size());
+    FRunSets.push_back(states);
+    ids.push_back(id);
+    FRunSetNext.resize(FRunSets.size() * FProgram.ClassCount(), kUnknown);
+    FRunSetEnd.push_back(-1);
+    return id;
+}
+
+std::int32_t TGrepSearch::RunSetStepSlow(std::int32_t id, TCharCode code) {
+    const std::size_t codeClass = FProgram.ClassOf(code);
+    // Every run steps, and a new run starts at this code.
+    FScratch.clear();
+    bool accepted = false;
+    const auto add = [&](std::int32_t t) {
+        if (t == TGrepProgram::kDead) return;
+        if (FProgram.Accepting(t)) accepted = true;
+        FScratch.push_back(t);
+    };
+    for (const std::int32_t s : FRunSets[static_cast<std::size_t>(id)]) add(FProgram.StepClass(s, codeClass));
+    add(FProgram.StepClass(TGrepProgram::kStart, codeClass));
+    std::int32_t result = kAccept;
+    if (!accepted) {
+        // Too many sets: start the table afresh (the sets are few in practice).
+        if (FRunSets.size() >= 8192) {
+            FRunSets.resize(1);
+            FRunSetIndex.clear();
+            FRunSetIndex[0xcbf29ce484222325ULL].push_back(0);
+            FRunSetNext.assign(FProgram.ClassCount(), kUnknown);
+            FRunSetEnd.assign(1, -1);
+            return InternRunSet(FScratch);
+        }
+        result = InternRunSet(FScratch);
+    }
+    FRunSetNext[static_cast<std::size_t>(id) * FProgram.ClassCount() + codeClass] = result;
+    return result;
+}
+
+bool TGrepSearch::RunSetAcceptsLineFeed(std::int32_t id) {
+    std::int8_t& known = FRunSetEnd[static_cast<std::size_t>(id)];
+    if (known < 0) {
+        known = 0;
+        for (const std::int32_t s : FRunSets[static_cast<std::size_t>(id)]) {
+            const std::int32_t t = FProgram.Step(s, '\n');
+            if (t != TGrepProgram::kDead && FProgram.Accepting(t)) known = 1;
+        }
+    }
+    return known != 0;
+}
+
+bool TGrepSearch::LineMatches(std::uint64_t lineStart, std::uint64_t lineEnd) {
+    // A run may start at the line feed before the line and end on the one after it.
+    std::int32_t id = RunSetStep(0, '\n');
+    if (id == kAccept) return true;
+    const unsigned char* p = FWindow->Ptr(lineStart);
+    const unsigned char* const end = FWindow->Ptr(ContentEnd(lineStart, lineEnd));
+    while (p < end) {
+        TCharCode code = *p++;
+        if (IsLeadByte(static_cast<unsigned char>(code))) code = static_cast<TCharCode>(code << 8 | *p++);
+        id = RunSetStep(id, code);
+        if (id == kAccept) return true;
+    }
+    return RunSetAcceptsLineFeed(id);
+}
+
+bool TGrepSearch::MayMatchFrom(std::uint64_t candidate, bool atCodeStart, std::uint64_t lowest) const {
+    // The candidate is where a code of the prefilter begins, or a byte of one (a
+    // single-byte code, a lead or a trail byte); a match that holds it runs on from the
+    // prefilter's state at that character to acceptance within the line. Nothing here
+    // needs the line's character boundaries: a wrong reading only lets a line through to
+    // the exact decision. The line ends at the first CR or LF (a CR only precedes a LF).
+    const std::int32_t from = FProgram.PrefilterState();
+    if (from < 0) return true;
+    const unsigned char* const hit = FWindow->Ptr(candidate);
+    const unsigned char* const base = FWindow->Ptr(lowest);
+    const auto endsLine = [](unsigned char b) { return b == '\n' || b == '\r'; };
+    for (const unsigned char* start : {hit, hit - 1}) {
+        if (start < base || endsLine(*start) || (atCodeStart && start != hit)) continue;
+        std::int32_t st = from;
+        for (const unsigned char* p = start;;) {
+            if (endsLine(*p)) {
+                const std::int32_t last = FProgram.Step(st, '\n');
+                if (last != TGrepProgram::kDead && FProgram.Accepting(last)) return true;
+                break;
+            }
+            TCharCode code = *p++;
+            if (IsLeadByte(static_cast<unsigned char>(code))) {
+                if (endsLine(*p)) return true;  // takes the line feed: leave it to the exact decision
+                code = static_cast<TCharCode>(code << 8 | *p++);
+            }
+            st = FProgram.Step(st, code);
+            if (st == TGrepProgram::kDead) break;
+            if (FProgram.Accepting(st)) return true;
+        }
+    }
+    return false;
+}
+
+std::uint64_t TGrepSearch::SearchExactly(std::uint64_t p, std::uint64_t stop) {
+    TStreamWindow& w = *FWindow;
+    const TGrepProgram& program = FProgram;
+    std::uint64_t lineStart = p + 1;  // p is a line feed read as a code
+    for (;;) {
+        w.Keep(std::min(lineStart, p));
+        if (!w.Ensure(p + 1)) return kEndOfStream;  // p is the last line feed: the scan ends
+        const unsigned char b = w.At(p);
+        if (b == '\n' && p >= stop) return p;
+        std::uint64_t next = SkipCR(p + 1);
+        if (b == '\n') lineStart = p + 1;
+        TCharCode code = b;
+        if (IsLeadByte(b)) {
+            if (!w.Ensure(next + 1)) return kEndOfStream;  // its trail byte is the last line feed
+            const unsigned char trail = w.At(next);
+            if (trail == '\n') lineStart = next + 1;
+            code = static_cast<TCharCode>(b << 8 | trail);
+            next = SkipCR(next + 1);
+        }
+        std::int32_t st = program.Step(TGrepProgram::kStart, code);
+        bool matched = false;
+        for (std::uint64_t q = next; st != TGrepProgram::kDead;) {
+            if (program.Accepting(st)) {
+                matched = true;
+                break;
+            }
+            if (!w.Ensure(q)) {  // beyond the stream the look-ahead reads 0 for ever
+                matched = program.AcceptsAtEnd(st);
+                break;
+            }
+            const unsigned char a = w.At(q);
+            q = SkipCR(q + 1);
+            TCharCode ahead = a;
+            if (IsLeadByte(a)) {
+                ahead = static_cast<TCharCode>(a << 8 | w.At(q));
+                q = SkipCR(q + 1);
+            }
+            st = program.Step(st, ahead);
+        }
+        if (!matched) {
+            p = next;
+            continue;
+        }
+        const std::uint64_t lineEnd = NextLineFeed(next);
+        Report(lineStart, lineEnd);
+        p = lineEnd;
+    }
+}
+
+void TGrepSearch::SearchLines() {
+    TStreamWindow& w = *FWindow;
+    const TByteFinder bytes(FProgram.PrefilterBytes());
+    TCodeSetFinder codes(FProgram.PrefilterCodes());  // forgets what it compared when the window moves
+    const TLiteralFinder literal = FProgram.Literal().empty()
+                                       ? TLiteralFinder()
+                                       : TLiteralFinder(FProgram.Literal(), FProgram.LiteralFirst(), FProgram.LiteralSecond());
+    const bool everyLine = bytes.Empty() && literal.Empty() && codes.Empty();
+    // The next position in [from, last) where a match may be, or last.
+    const auto findCandidate = [&](const unsigned char* from, const unsigned char* last) {
+        if (!literal.Empty()) return literal.Find(from, last);
+        return codes.Empty() ? bytes.Find(from, last) : codes.Find(from, last);
+    };
+    std::uint64_t r = 0;        // a line feed read as a code: the one before the next line
+    std::uint64_t scanned = 1;  // the prefilter found nothing in [r + 1, scanned)
+    const auto lineStartOf = [&](std::uint64_t lineFeed) {
+        return static_cast<std::uint64_t>(FindLastLineFeed(w.Ptr(r), w.Ptr(lineFeed)) - w.Ptr(r)) + r + 1;
+    };
+    const auto lineEndOf = [&](std::uint64_t pos, std::uint64_t last) {
+        const void* hit = std::memchr(w.Ptr(pos), '\n', static_cast<std::size_t>(last + 1 - pos));
+        return pos + static_cast<std::uint64_t>(static_cast<const unsigned char*>(hit) - w.Ptr(pos));
+    };
+    // The first line of the run of dirty lines that ends just before lineStart (or lineStart).
+    const auto firstOfDirtyRun = [&](std::uint64_t lineStart) {
+        while (lineStart - 1 > r) {
+            const std::uint64_t before = lineStartOf(lineStart - 1);
+            if (IsClean(before, lineStart - 1)) break;
+            lineStart = before;
+        }
+        return lineStart;
+    };
+    // Decides the line [ls, le) holding a candidate and moves r past it.
+    const auto decide = [&](std::uint64_t ls, std::uint64_t le) {
+        const std::uint64_t first = firstOfDirtyRun(ls);
+        if (first == ls && IsClean(ls, le)) {
+            if (LineMatches(ls, le)) Report(ls, le);
+            r = le;
+        } else {
+            r = SearchExactly(first - 1, le);
+            codes.Forget();  // the window may have moved
+        }
+        scanned = r + 1;
+    };
+    for (;;) {
+        w.Keep(r);
+        const std::uint64_t end = w.End();
+        const unsigned char* lastLF = end > r + 1 ? FindLastLineFeed(w.Ptr(r + 1), w.Ptr(end)) : nullptr;
+        if (lastLF != nullptr) {
+            const std::uint64_t last = r + 1 + static_cast<std::uint64_t>(lastLF - w.Ptr(r + 1));
+            if (everyLine) {
+                decide(r + 1, lineEndOf(r + 1, last));  // every line is a candidate
+                if (r == kEndOfStream) return;
+                continue;
+            }
+            const std::uint64_t from = std::max(r + 1, scanned);
+            const unsigned char* hit = from < last ? findCandidate(w.Ptr(from), w.Ptr(last)) : w.Ptr(last);
+            if (hit != w.Ptr(last)) {
+                const std::uint64_t h = from + static_cast<std::uint64_t>(hit - w.Ptr(from));
+                if (!literal.Empty() || MayMatchFrom(h, !codes.Empty(), r + 1)) {
+                    decide(lineStartOf(h), lineEndOf(h, last));
+                } else {
+                    scanned = h + 1;  // nothing starts here; the line may hold other candidates
+                }
+                if (r == kEndOfStream) return;
+                continue;
+            }
+            // No candidate up to the last line feed: move on to it, unless the lines just
+            // before it are dirty (they bear on the line after them).
+            scanned = last;
+            const std::uint64_t ls = lineStartOf(last);
+            r = IsClean(ls, last) ? last : firstOfDirtyRun(ls) - 1;
+        }
+        if (r + 1 >= w.End() && w.AtEnd()) return;  // r is the last line feed
+        w.Keep(r);
+        if (!w.ReadMore()) return;  // the rest holds no candidate
+        codes.Forget();
+    }
+}
+
+}  // namespace xavo

@@ -1,0 +1,103 @@
+// Reading and atomically replacing synonym dictionary files.
+#include "SynonymFile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace xavo {
+
+namespace {
+
+std::string Reason(int error) { return std::strerror(error); }
+
+[[noreturn]] void FailRead(const std::string& path, int error) {
+    throw ESynonymFile(path + " を読み込めません: " + Reason(error));
+}
+
+[[noreturn]] void FailWrite(const std::string& path, int error) {
+    throw ESynonymFile(path + " に書き込めません: " + Reason(error));
+}
+
+bool WriteAll(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitSynonymText(const std::string& text) {
+    std::vector<std::string> words;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') continue;
+        words.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) words.push_back(text.substr(start));
+    return words;
+}
+
+std::vector<std::string> ReadSynonymFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) FailRead(path, errno);
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = S_ISREG(st.st_mode) ? errno : EINVAL;
+        ::close(fd);
+        FailRead(path, error);
+    }
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            FailRead(path, error);
+        }
+        if (n == 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return SplitSynonymText(text);
+}
+
+void WriteSynonymFile(const std::string& path, const std::vector<std::string>& words) {
+    std::string text;
+    for (const std::string& w : words) text += w + "\r\n";
+
+    // Through a symbolic link the file it names is replaced, not the link.
+    std::string target = path;
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    // A temporary file beside the target, renamed over it once complete and flushed.
+    std::string temp = target + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) FailWrite(path, errno);
+    struct stat old{};
+    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    int error = 0;
+    if (::fchmod(fd, mode) != 0 || !WriteAll(fd, text) || ::fsync(fd) != 0) error = errno != 0 ? errno : EIO;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(temp.c_str());
+        FailWrite(path, error);
+    }
+}
+
+}  // namespace xavo

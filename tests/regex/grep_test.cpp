@@ -1,0 +1,193 @@
+// The line reader and the GREP component: line ends, blocks, NUL, cancel, anchors, and
+// the same results from the plain loops and the fast search.
+#include "Grep.h"
+#include "TempFiles.h"
+
+#include <gtest/gtest.h>
+
+namespace xavo {
+namespace {
+
+using namespace std::string_literals;
+using testing::TempDir;
+using Lines = std::vector<std::pair<int, std::string>>;
+
+TEST(TxtFile, StreamOfAFileWithoutFinalLineEnd) {
+    TempDir dir;
+    std::atomic<bool> cancel{false};
+    TTxtFile file(dir.Write("a.txt", "abc"), cancel);
+    EXPECT_EQ(file.ReadChar(), '\n');
+    EXPECT_EQ(file.ReadChar(), 'a');
+    EXPECT_EQ(file.ReadChar(), 'b');
+    EXPECT_EQ(file.ReadChar(), 'c');
+    EXPECT_EQ(file.ReadAheadChar(), '\n');
+    EXPECT_EQ(file.ReadAheadChar(), 0);
+    EXPECT_EQ(file.ReadAheadChar(), 0);
+    EXPECT_THROW(file.ReadChar(), EEndOfFile);
+    EXPECT_THROW(file.ReadChar(), EEndOfFile);
+}
+
+TEST(TxtFile, LineEndsNulAndDoubleByteAcrossBlocks) {
+    TempDir dir;
+    std::atomic<bool> cancel{false};
+    // Block size 3: the bytes of あ (82 A0) straddle the boundary after "ab".
+    TTxtFile file(dir.Write("a.txt", "ab\x82\xa0\r\nx\0y\rz"s), cancel, {}, 3);
+    const TCharCode expected[] = {'\n', 'a', 'b', 0x82A0, '\n', 'x', ' ', 'y', '\n', 'z'};
+    for (const TCharCode c : expected) EXPECT_EQ(file.ReadChar(), c);
+    RE_LineInfo_t info;
+    file.GetLine(info);
+    EXPECT_EQ(info.Line, "z");
+    EXPECT_EQ(info.LineNo, 3);
+    EXPECT_THROW(file.ReadChar(), EEndOfFile);
+}
+
+TEST(TxtFile, OpenErrors) {
+    TempDir dir;
+    std::atomic<bool> cancel{false};
+    try {
+        TTxtFile file(dir.Path("missing.txt"), cancel);
+        FAIL();
+    } catch (const EFileNotFound& e) {
+        EXPECT_EQ(e.what(), dir.Path("missing.txt"));
+    }
+    EXPECT_THROW(TTxtFile(dir.Write("empty.txt", ""), cancel), EEndOfFile);
+    EXPECT_THROW(TTxtFile(dir.Root().string(), cancel), EInOutError);  // a directory cannot be read
+}
+
+// Both search paths of TGrep, so that every test checks both.
+class GrepBoth : public ::testing::TestWithParam<bool> {
+protected:
+    Lines Run(const std::string& pattern, const std::string& text, bool fuzzy = false, std::size_t block = 102400) {
+        TGrep grep;
+        grep.UseReferenceLoops = GetParam();
+        grep.BlockSize = block;
+        grep.SetUseFuzzyCharDic(fuzzy);
+        grep.SetRegExp(pattern);
+        Lines lines;
+        grep.OnMatch = [&](TGrep&, const RE_LineInfo_t& info) { lines.emplace_back(info.LineNo, info.Line); };
+        grep.GrepProc(FDir.Write("t.txt", text));
+        return lines;
+    }
+    TempDir FDir;
+};
+
+TEST_P(GrepBoth, LineEndConventions) {
+    EXPECT_EQ(Run(".", "a\r\nb\rc\n"), (Lines{{1, "a"}, {2, "b"}, {3, "c"}}));
+    EXPECT_EQ(Run("x", "a\r\r\nx"), (Lines{{3, "x"}}));
+    EXPECT_EQ(Run("b", "a\nb"), (Lines{{2, "b"}}));
+}
+
+TEST_P(GrepBoth, AnchorsAlone) {
+    const std::string text = "one\r\n\r\nthree\r\n";
+    EXPECT_EQ(Run("^", text), (Lines{{1, "one"}, {2, ""}, {3, "three"}}));
+    EXPECT_EQ(Run("$", text), (Lines{{1, "one"}, {2, ""}, {3, "three"}}));
+    EXPECT_EQ(Run("^$", text), (Lines{{2, ""}}));
+    EXPECT_EQ(Run("a$", "xa\nya"), (Lines{{1, "xa"}, {2, "ya"}}));  // no final line end needed
+    EXPECT_EQ(Run("^th", text), (Lines{{3, "three"}}));
+}
+
+TEST_P(GrepBoth, EachLineOnceInOrder) {
+    EXPECT_EQ(Run("a", "aaa\nb\naXa\n"), (Lines{{1, "aaa"}, {3, "aXa"}}));
+    EXPECT_EQ(Run("a*", "xyz\nbab\n"), (Lines{{2, "bab"}}));  // a match consumes a character
+    EXPECT_EQ(Run("", "abc\n"), Lines{});
+    EXPECT_EQ(Run("a", ""), Lines{});
+}
+
+TEST_P(GrepBoth, CaseAndFuzzy) {
+    const std::string text = "ABC\nabc\n\x82\x60\x82\x61\x82\x62\nAbc\n";  // ABC, abc, ＡＢＣ, Abc
+    EXPECT_EQ(Run("ABC", text), (Lines{{1, "ABC"}}));
+    EXPECT_EQ(Run("ABC", text, true).size(), 4u);
+}
+
+TEST_P(GrepBoth, NulSpacesAndLongLines) {
+    EXPECT_EQ(Run("a b", "a\0b\n"s), (Lines{{1, "a b"}}));
+    const std::string longLine = std::string(150000, 'x') + "needle" + std::string(150000, 'y');
+    const Lines found = Run("needle", "first\n" + longLine + "\nlast\n", false, 4096);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].first, 2);
+    EXPECT_EQ(found[0].second, longLine);
+}
+
+TEST_P(GrepBoth, DoubleByteCharactersAreNeverSplit) {
+    // ソ is 83 5C: neither "\" nor a character starting at its trail byte may match.
+    const std::string text = "\x83\x5c\n\\\n\x83\x5c\x83\x5c\n";
+    EXPECT_EQ(Run("\\\\", text), (Lines{{2, "\\"}}));
+    EXPECT_EQ(Run("\x83\x5c", text), (Lines{{1, "\x83\x5c"}, {3, "\x83\x5c\x83\x5c"}}));
+    for (std::size_t block : {1u, 2u, 3u, 5u})  // characters across block boundaries
+        EXPECT_EQ(Run("\x83\x5c\x83\x5c", text, false, block), (Lines{{3, "\x83\x5c\x83\x5c"}})) << block;
+}
+
+TEST_P(GrepBoth, LoneLeadByteTakesTheLineFeed) {
+    // Line 1 ends in a lone lead byte, which reads the line feed as its trail byte: the
+    // "^" of line 2 finds no line feed of its own, and a code starting at that lead byte
+    // belongs to line 2.
+    EXPECT_EQ(Run("^b", "a\x82\nb\n"), Lines{});
+    EXPECT_EQ(Run("^b", "a\x82\nb\nb\n"), (Lines{{3, "b"}}));
+    EXPECT_EQ(Run("\\x820a", "a\x82\nb\n"), (Lines{{2, "b"}}));
+    // Once line 1 is reported, the scan resumes at its line feed.
+    EXPECT_EQ(Run("a|^b", "a\x82\nb\n"), (Lines{{1, "a\x82"}, {2, "b"}}));
+}
+
+TEST_P(GrepBoth, MissingFileRaisesItsName) {
+    TGrep grep;
+    grep.UseReferenceLoops = GetParam();
+    grep.SetRegExp("a");
+    grep.OnMatch = [](TGrep&, const RE_LineInfo_t&) {};
+    try {
+        grep.GrepProc(FDir.Path("none.txt"));
+        FAIL();
+    } catch (const EFileNotFound& e) {
+        EXPECT_EQ(e.what(), FDir.Path("none.txt"));
+    }
+}
+
+TEST_P(GrepBoth, CancelFromOnMatchAndFromTheIdleHook) {
+    TGrep grep;
+    grep.UseReferenceLoops = GetParam();
+    grep.BlockSize = 64;
+    grep.SetRegExp("x");
+    std::string text;
+    for (int i = 0; i < 1000; ++i) text += "line x\n";
+    const std::string path = FDir.Write("c.txt", text);
+
+    int reported = 0;
+    grep.OnMatch = [&](TGrep& sender, const RE_LineInfo_t&) {
+        if (++reported == 3) sender.Cancel = true;
+    };
+    EXPECT_THROW(grep.GrepProc(path), EGrepCancel);
+    EXPECT_EQ(reported, 3);  // raised when the next line was about to be reported
+
+    int idleCalls = 0;
+    reported = 0;
+    grep.OnMatch = [&](TGrep&, const RE_LineInfo_t&) { ++reported; };
+    grep.OnIdle = [&] {
+        if (++idleCalls == 2) grep.Cancel = true;
+    };
+    EXPECT_THROW(grep.GrepProc(path), EGrepCancel);  // Cancel was reset at the start
+    EXPECT_LT(reported, 3);
+}
+
+TEST_P(GrepBoth, FuzzyOnAfterThePatternWasSet) {
+    TGrep grep;
+    grep.UseReferenceLoops = GetParam();
+    grep.SetRegExp("ABC");
+    grep.SetUseFuzzyCharDic(true);
+    Lines lines;
+    grep.OnMatch = [&](TGrep&, const RE_LineInfo_t& info) { lines.emplace_back(info.LineNo, info.Line); };
+    grep.GrepProc(FDir.Write("f.txt", "abc\n"));
+    EXPECT_EQ(lines, (Lines{{1, "abc"}}));
+}
+
+TEST_P(GrepBoth, PatternsThatRunOnAfterTheEnd) {
+    // \0 is never in the text, but the look-ahead reads 0 after the end of the file.
+    EXPECT_EQ(Run("a\\n\\0", "xa\nya"), (Lines{{2, "ya"}}));
+    // A run that loops on 0 for ever after the end must stop.
+    EXPECT_EQ(Run("a\\n\\0*b", "xa\nya"), Lines{});
+    EXPECT_EQ(Run("a\\nb", "xa\nb\n"), (Lines{{1, "xa"}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(PlainAndFast, GrepBoth, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "PlainLoops" : "FastSearch"; });
+
+}  // namespace
+}  // namespace xavo
