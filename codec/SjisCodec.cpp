@@ -244,6 +244,13 @@ std::size_t SjisLength(std::u16string_view text) {
     return n;
 }
 
+bool IsSjisEscape(char16_t unit) {
+    if (unit >= kSingleByteBase && unit < kSingleByteBase + 0x100) return true;
+    if (unit < kDuplicateBase || unit >= kSingleByteBase) return false;
+    const std::uint16_t code = Tables().Encode[unit];
+    return code != kNoCode && code > 0xFF;
+}
+
 std::string SjisToUtf8(std::string_view bytes) {
     const TSjisTables& t = Tables();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());

@@ -56,6 +56,11 @@ std::size_t FindUnencodable(std::u16string_view text);
 int SjisLength(char16_t unit);
 std::size_t SjisLength(std::u16string_view text);
 
+// True for the reserved private-use code points above (U+F780-U+F87F and the two blocks
+// of two-byte codes). Such a unit stands for raw bytes, not for a character: written next
+// to other bytes it may combine with them differently when read again.
+bool IsSjisEscape(char16_t unit);
+
 // Shift-JIS bytes to UTF-8 (through DecodeSjis's code points; lossless, never fails).
 std::string SjisToUtf8(std::string_view bytes);
 

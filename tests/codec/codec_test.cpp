@@ -56,10 +56,12 @@ TEST(SjisCodecExhaustive, CharactersDecodeToDistinctUnitsInTheirBlocks) {
     for (unsigned lead = 0; lead < 256; ++lead) {
         if (!IsLead(lead)) continue;
         ASSERT_TRUE(seen.insert(DecodeSjis(Bytes({static_cast<int>(lead)}))[0]).second) << lead;
+        ASSERT_TRUE(IsSjisEscape(DecodeSjis(Bytes({static_cast<int>(lead)}))[0])) << lead;
         for (unsigned trail = 0; trail < 256; ++trail) {
             if (!IsTrail(trail)) continue;
             const char16_t u = DecodeSjis(Bytes({static_cast<int>(lead), static_cast<int>(trail)}))[0];
             ASSERT_TRUE(seen.insert(u).second) << std::hex << lead << trail;
+            ASSERT_EQ(IsSjisEscape(u), u >= 0xE800 && u < 0xF780) << std::hex << lead << trail;
             if (u >= 0xE800 && u < 0xEA00) ++duplicates;
             else if (u >= 0xEA00 && u < 0xF780) ++unassigned;
             else if (u >= 0xE000 && u <= 0xE757) ++userDefined;
@@ -120,6 +122,10 @@ TEST(SjisCodecBroken, LeadBytesWithoutTrailStandAlone) {
     EXPECT_EQ(DecodeSjis("\x83\x83\x5C"), u"\u30e3\\");               // ャ then a backslash
     EXPECT_EQ(DecodeSjis("\x85\x40").size(), 1u);                       // unassigned, kept whole
     EXPECT_EQ(EncodeSjis(u"\uF780\uF7FF"), Bytes({0x00, 0x7F}));        // the whole single block
+    EXPECT_TRUE(IsSjisEscape(u'\uF780'));
+    EXPECT_FALSE(IsSjisEscape(u'\uE000'));                              // user-defined character
+    EXPECT_FALSE(IsSjisEscape(u'\uF08C'));                              // past the last unassigned code
+    EXPECT_FALSE(IsSjisEscape(u'a'));
 }
 
 TEST(SjisCodecRandom, ByteStringsRoundTrip) {

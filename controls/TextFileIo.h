@@ -1,0 +1,21 @@
+// Whole-file reading and writing for the text view (POSIX, no Qt).
+// Entry points: ReadFileBytes, WriteFileBytes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace xavo {
+
+// The file's bytes. Returns false (Bytes unspecified) when it cannot be opened or read,
+// which includes directories and anything that is not a regular file.
+bool ReadFileBytes(const std::string& path, std::string& bytes);
+
+// Replaces the file with Bytes (creating it when missing). An existing regular file of
+// our own with a single link is written to a temporary file beside it and renamed over
+// it (keeping its permissions), so a failure never leaves it half written; other files
+// (other owners, hard links, an unwritable directory) are rewritten in place. A symbolic
+// link is followed. A file we may not write is left alone. Returns false on any failure.
+bool WriteFileBytes(const std::string& path, std::string_view bytes);
+
+}  // namespace xavo

@@ -1,0 +1,728 @@
+// The text view (see XavoMemo.h): position mapping, loading and saving, margin line
+// selection and find over the byte text.
+#include "XavoMemo.h"
+
+#include "Rtf.h"
+#include "SjisQt.h"
+#include "TextFileIo.h"
+#include "TextSearch.h"
+
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <climits>
+
+namespace xavo {
+namespace {
+
+constexpr int kSelectionBarWidth = 8;           // the document margin; line selection starts left of the text
+constexpr std::size_t kFirstUnits = 64 * 1024;  // appended before LoadFromFile returns: the first screen
+constexpr std::size_t kChunkUnits = 256 * 1024; // appended at a time afterwards
+constexpr qint64 kChunkMillis = 30;             // appending per turn of the event loop
+constexpr std::size_t kLineMapsKept = 4;
+
+// Every kind of line break as the one that QTextCursor::insertText turns into a block.
+QString NormalizeBreaks(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QChar(u'\r'), QChar(u'\n'));
+    text.replace(QChar(QChar::LineSeparator), QChar(u'\n'));
+    return text;
+}
+
+QTextCharFormat ToQtFormat(const TRtfCharFormat& format) {
+    QTextCharFormat f;
+    if (format.Bold) f.setFontWeight(QFont::Bold);
+    if (format.Italic) f.setFontItalic(true);
+    if (format.Underline) f.setFontUnderline(true);
+    if (format.StrikeOut) f.setFontStrikeOut(true);
+    if (format.HalfPoints > 0) f.setFontPointSize(format.HalfPoints / 2.0);
+    if (format.HasColor)
+        f.setForeground(QColor(static_cast<int>(format.Color >> 16 & 0xFF), static_cast<int>(format.Color >> 8 & 0xFF),
+                               static_cast<int>(format.Color & 0xFF)));
+    if (!format.FontName.empty()) f.setFontFamilies(QStringList{ToQString(format.FontName)});
+    return f;
+}
+
+TRtfCharFormat FromQtFormat(const QTextCharFormat& f) {
+    TRtfCharFormat format;
+    format.Bold = f.fontWeight() > QFont::Medium;
+    format.Italic = f.fontItalic();
+    format.Underline = f.fontUnderline();
+    format.StrikeOut = f.fontStrikeOut();
+    if (f.hasProperty(QTextFormat::FontPointSize)) format.HalfPoints = qRound(f.fontPointSize() * 2);
+    if (f.hasProperty(QTextFormat::ForegroundBrush)) {
+        const QColor c = f.foreground().color();
+        format.HasColor = true;
+        format.Color = static_cast<std::uint32_t>(c.red() << 16 | c.green() << 8 | c.blue());
+    }
+    if (f.hasProperty(QTextFormat::FontFamilies)) {
+        const QStringList families = f.fontFamilies().toStringList();
+        if (!families.isEmpty()) format.FontName = std::u16string(View(families.first()));
+    }
+    return format;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// TMemoLines
+
+int TMemoLines::Count() const {
+    const int count = FMemo->LineCount();
+    return FMemo->FLines.Length(count - 1) == 0 ? count - 1 : count;
+}
+
+std::string TMemoLines::operator[](int index) const {
+    if (index < 0 || index >= Count()) throw std::out_of_range("line index out of range: " + std::to_string(index));
+    return FMemo->LineBytes(index);
+}
+
+std::vector<std::string> TMemoLines::ToVector() const {
+    std::vector<std::string> lines;
+    const int count = Count();
+    lines.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) lines.push_back(FMemo->LineBytes(i));
+    return lines;
+}
+
+void TMemoLines::Assign(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    FMemo->SetText(text);
+}
+
+void TMemoLines::Clear() { FMemo->SetText({}); }
+void TMemoLines::LoadFromFile(const std::string& path) { FMemo->LoadFromFile(path); }
+void TMemoLines::SaveToFile(const std::string& path) { FMemo->SaveToFile(path); }
+
+// ---------------------------------------------------------------------------------------
+// Construction and properties
+
+TXavoMemo::TXavoMemo(QWidget* parent) : QPlainTextEdit(parent) {
+    document()->setDocumentMargin(kSelectionBarWidth);
+    setTabStopDistance(logicalDpiX() / 2.0);  // half an inch, as rich-edit controls do
+    FLoadTimer.setSingleShot(true);
+    FLoadTimer.setInterval(0);
+    connect(&FLoadTimer, &QTimer::timeout, this, &TXavoMemo::AppendSomeMore);
+    connect(document(), &QTextDocument::contentsChange, this, &TXavoMemo::OnContentsChange);
+    SetScrollBars(FScrollBars);
+    ApplyPalette();
+    viewport()->setMouseTracking(true);  // the pointer follows the margin without a button down
+    SetLineSelectPointer(false);
+}
+
+TXavoMemo::~TXavoMemo() = default;
+
+void TXavoMemo::SetReadOnly(bool readOnly) {
+    FReadOnly = readOnly;
+    if (!FLoading) setReadOnly(readOnly);
+    SetLineSelectPointer(FLineSelectPointer);  // Qt resets the viewport's pointer
+}
+
+void TXavoMemo::SetWordWrap(bool wrap) { setLineWrapMode(wrap ? WidgetWidth : NoWrap); }
+
+void TXavoMemo::SetScrollBars(TScrollStyle style) {
+    FScrollBars = style;
+    const bool vertical = style == ssVertical || style == ssBoth;
+    const bool horizontal = style == ssHorizontal || style == ssBoth;
+    setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+}
+
+QColor TXavoMemo::Color() const { return palette().color(QPalette::Base); }
+
+void TXavoMemo::SetColor(const QColor& color) {
+    QPalette p = palette();
+    p.setColor(QPalette::Base, color);
+    setPalette(p);
+    ApplyPalette();
+}
+
+void TXavoMemo::SetHideSelection(bool hide) {
+    FHideSelection = hide;
+    ApplyPalette();
+}
+
+void TXavoMemo::ApplyPalette() {
+    // Without the focus, the selection is drawn with the inactive colours: hidden means
+    // drawn as plain text.
+    QPalette p = palette();
+    const QPalette::ColorGroup active = QPalette::Active, inactive = QPalette::Inactive;
+    p.setColor(inactive, QPalette::Highlight, FHideSelection ? p.color(active, QPalette::Base) : p.color(active, QPalette::Highlight));
+    p.setColor(inactive, QPalette::HighlightedText,
+               FHideSelection ? p.color(active, QPalette::Text) : p.color(active, QPalette::HighlightedText));
+    setPalette(p);
+}
+
+void TXavoMemo::SetLineSelect(bool enabled) {
+    FLineSelect = enabled;
+    if (!enabled) SetLineSelectPointer(false);
+}
+
+void TXavoMemo::SetLineSelectPointer(bool lineSelect) {
+    FLineSelectPointer = lineSelect;
+    viewport()->setCursor(lineSelect ? Qt::ArrowCursor : Qt::IBeamCursor);
+}
+
+// ---------------------------------------------------------------------------------------
+// Positions
+
+int TXavoMemo::ClampPosition(int position) {
+    return std::clamp(position, 0, static_cast<int>(FLines.TextLength()));
+}
+
+const TLineMap& TXavoMemo::LineMapOf(const QTextBlock& block) {
+    const int number = block.blockNumber();
+    for (const TCachedLine& cached : FLineMaps)
+        if (cached.Block == number) return cached.Map;
+    if (FLineMaps.size() >= kLineMapsKept) FLineMaps.erase(FLineMaps.begin());
+    FLineMaps.push_back({number, TLineMap(std::u16string(View(block.text())))});
+    return FLineMaps.back().Map;
+}
+
+int TXavoMemo::BytePosition(int qtPosition) {
+    QTextDocument* doc = document();
+    const QTextBlock block = doc->findBlock(std::clamp(qtPosition, 0, doc->characterCount() - 1));
+    return static_cast<int>(FLines.Start(block.blockNumber())) +
+           LineMapOf(block).BytesBefore(qtPosition - block.position());
+}
+
+int TXavoMemo::QtPosition(int bytePosition) {
+    bytePosition = ClampPosition(bytePosition);
+    const int line = FLines.LineOf(bytePosition);
+    const QTextBlock block = document()->findBlockByNumber(line);
+    return block.position() + LineMapOf(block).UnitAt(bytePosition - static_cast<int>(FLines.Start(line)));
+}
+
+void TXavoMemo::Select(int anchor, int caret) {
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(QtPosition(anchor));
+    cursor.setPosition(QtPosition(caret), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+}
+
+std::string TXavoMemo::LineBytes(int line) {
+    FinishLoading();
+    return EncodeSjis(View(document()->findBlockByNumber(line).text()));
+}
+
+// ---------------------------------------------------------------------------------------
+// Queries and scrolling
+
+QRect TXavoMemo::FormatRect() {
+    const int margin = static_cast<int>(document()->documentMargin());
+    FRect = viewport()->rect().adjusted(margin, margin, -margin, -margin);
+    return FRect;
+}
+
+int TXavoMemo::CaretLine() { return LineFromChar(SelStart()); }
+
+int TXavoMemo::CaretColumn() { return SelStart() - LineIndex(CaretLine()); }
+
+int TXavoMemo::LineCount() {
+    FinishLoading();
+    return FLines.LineCount();
+}
+
+int TXavoMemo::FirstVisibleLine() {
+    FinishLoading();
+    return firstVisibleBlock().blockNumber();
+}
+
+int TXavoMemo::CharFromPos(int x, int y) {
+    FinishLoading();
+    return BytePosition(cursorForPosition(QPoint(x, y)).position());
+}
+
+int TXavoMemo::LineFromChar(int position) {
+    FinishLoading();
+    return FLines.LineOf(position);
+}
+
+int TXavoMemo::LineIndex(int line) {
+    FinishLoading();
+    if (line < 0) line = CaretLine();
+    if (line >= FLines.LineCount()) return -1;
+    return static_cast<int>(FLines.Start(line));
+}
+
+int TXavoMemo::LineLength(int position) {
+    FinishLoading();
+    return FLines.Length(FLines.LineOf(position));
+}
+
+bool TXavoMemo::CanUndo() {
+    FinishLoading();
+    return document()->isUndoAvailable();
+}
+
+void TXavoMemo::Undo() {
+    FinishLoading();
+    undo();
+}
+
+void TXavoMemo::LineScroll(int columns, int lines) {
+    FinishLoading();
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + lines);
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() + columns * fontMetrics().averageCharWidth());
+}
+
+void TXavoMemo::ScrollLine(bool down) { LineScroll(0, down ? 1 : -1); }
+
+bool TXavoMemo::FindText(std::string_view sjis, TFindOptions options) {
+    FinishLoading();
+    if (sjis.empty() || GetTextLen() == 0) return false;
+    const int at = SearchBuffer(ByteText(), SelStart(), SelLength(), sjis, options);
+    if (at < 0) return false;
+    Select(at, at + static_cast<int>(sjis.size()));
+    ScrollLine((options & frDown) != 0);
+    return true;
+}
+
+bool TXavoMemo::FindText(const QString& text, TFindOptions options) {
+    std::size_t unencodable = 0;
+    const std::string sjis = QStringToSjis(text, unencodable);
+    return unencodable == 0 && FindText(sjis, options);
+}
+
+// ---------------------------------------------------------------------------------------
+// Text and selection
+
+const std::string& TXavoMemo::ByteText() {
+    if (!FByteTextValid) {
+        FByteText.clear();
+        FByteText.reserve(static_cast<std::size_t>(FLines.TextLength()));
+        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+            if (block != document()->begin()) FByteText += "\r\n";
+            FByteText += EncodeSjis(View(block.text()));
+        }
+        FByteTextValid = true;
+    }
+    return FByteText;
+}
+
+std::string TXavoMemo::Text() {
+    FinishLoading();
+    return ByteText();
+}
+
+void TXavoMemo::SetText(std::string_view sjis) {
+    ReadBytes(std::string(sjis));
+    FinishLoading();
+}
+
+int TXavoMemo::GetTextLen() {
+    FinishLoading();
+    return static_cast<int>(FLines.TextLength());
+}
+
+int TXavoMemo::SelStart() {
+    FinishLoading();
+    return BytePosition(textCursor().selectionStart());
+}
+
+void TXavoMemo::SetSelStart(int position) {
+    FinishLoading();
+    Select(position, position);
+}
+
+int TXavoMemo::SelLength() {
+    FinishLoading();
+    const QTextCursor cursor = textCursor();
+    return BytePosition(cursor.selectionEnd()) - BytePosition(cursor.selectionStart());
+}
+
+void TXavoMemo::SetSelLength(int length) {
+    const int start = SelStart();
+    Select(start, ClampPosition(start + length));
+}
+
+std::string TXavoMemo::SelText() {
+    FinishLoading();
+    const QString selected = textCursor().selectedText();
+    std::string bytes;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype end = selected.indexOf(QChar(QChar::ParagraphSeparator), from);
+        bytes += EncodeSjis(View(selected.mid(from, end < 0 ? -1 : end - from)));
+        if (end < 0) return bytes;
+        bytes += "\r\n";
+        from = end + 1;
+    }
+}
+
+void TXavoMemo::SetSelText(std::string_view sjis) {
+    FinishLoading();
+    QTextCursor cursor = textCursor();
+    cursor.insertText(ToQString(SplitPlainText(sjis).Text));
+    setTextCursor(cursor);
+}
+
+void TXavoMemo::SelectAll() {
+    FinishLoading();
+    selectAll();
+}
+
+void TXavoMemo::CopyToClipboard() {
+    FinishLoading();
+    copy();
+}
+
+void TXavoMemo::CutToClipboard() {
+    FinishLoading();
+    if (!FReadOnly) cut();
+}
+
+void TXavoMemo::PasteFromClipboard() {
+    FinishLoading();
+    if (!FReadOnly) paste();
+}
+
+int TXavoMemo::FindUnencodable() {
+    FinishLoading();
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        const std::size_t at = xavo::FindUnencodable(View(text));
+        if (at != std::u16string_view::npos)
+            return static_cast<int>(FLines.Start(block.blockNumber())) + LineMapOf(block).BytesBefore(static_cast<int>(at));
+    }
+    return -1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Keeping the line index in step with edits
+
+void TXavoMemo::OnContentsChange(int position, int /*removed*/, int added) {
+    if (!FUpdatingIndex) return;  // a load sets the index itself
+    FLineMaps.clear();
+    // The change touches new blocks [first, last]; the blocks before are untouched and
+    // those after moved by delta, so they replace old blocks [first, last - delta].
+    QTextDocument* doc = document();
+    const int oldCount = FLines.LineCount();
+    const int delta = doc->blockCount() - oldCount;
+    const int end = doc->characterCount() - 1;
+    const int first = doc->findBlock(std::clamp(position, 0, end)).blockNumber();
+    const int last = doc->findBlock(std::clamp(position + added, 0, end)).blockNumber();
+    const int oldLast = last - delta;
+    if (first < 0 || last < first || oldLast < first || oldLast >= oldCount) {
+        FByteTextValid = false;
+        FByteText = std::string();
+        RebuildLineIndex();
+        return;
+    }
+    // The byte text, when kept, has the old lines' bytes replaced in place: a search
+    // after typing does not encode the whole text again.
+    std::string bytes;
+    std::vector<int> lengths;
+    for (QTextBlock block = doc->findBlockByNumber(first); block.isValid() && block.blockNumber() <= last; block = block.next()) {
+        const std::string line = EncodeSjis(View(block.text()));
+        if (block.blockNumber() > first) bytes += "\r\n";
+        bytes += line;
+        lengths.push_back(static_cast<int>(line.size()));
+    }
+    if (FByteTextValid) {
+        const auto from = static_cast<std::size_t>(FLines.Start(first));
+        const auto to = static_cast<std::size_t>(FLines.Start(oldLast) + FLines.Length(oldLast));
+        FByteText.replace(from, to - from, bytes);
+    }
+    FLines.Replace(first, oldLast - first + 1, lengths);
+    if (FLines.LineCount() != doc->blockCount()) {  // a change reported unlike the above
+        FByteTextValid = false;
+        FByteText = std::string();
+        RebuildLineIndex();
+    }
+}
+
+void TXavoMemo::RebuildLineIndex() {
+    std::vector<int> lengths;
+    lengths.reserve(static_cast<std::size_t>(document()->blockCount()));
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
+        lengths.push_back(static_cast<int>(SjisLength(View(block.text()))));
+    FLines.Assign(std::move(lengths));
+}
+
+// ---------------------------------------------------------------------------------------
+// Loading and saving
+
+void TXavoMemo::LoadFromFile(const std::string& path) {
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes)) throw EXavoMemoError(kStreamReadError);
+    ReadBytes(std::move(bytes));
+}
+
+void TXavoMemo::ReadBytes(std::string bytes) {
+    if (!FPlainText && LooksLikeRtf(bytes)) {
+        ShowRtf(ReadRtf(bytes));
+        return;
+    }
+    TPlainText text = SplitPlainText(bytes);
+    // Positions are 32-bit, and every line break counts two bytes.
+    const std::int64_t length = static_cast<std::int64_t>(bytes.size()) + static_cast<std::int64_t>(text.LineBytes.size());
+    if (length > INT_MAX) throw EXavoMemoError(kStreamReadError);
+    ShowPlainText(std::move(text), std::move(bytes));
+}
+
+void TXavoMemo::BeginLoad() {
+    FLoadTimer.stop();
+    FLoading = false;
+    FPending = std::u16string();
+    FPendingAt = 0;
+    FPendingEnds.clear();
+    FUpdatingIndex = false;
+    FLineMaps.clear();
+    FByteTextValid = false;
+    FByteText = std::string();
+    QTextDocument* doc = document();
+    doc->setUndoRedoEnabled(false);
+    setReadOnly(true);  // nothing may edit a half-loaded text
+    doc->clear();
+    setCurrentCharFormat(QTextCharFormat());
+}
+
+void TXavoMemo::ShowPlainText(TPlainText text, std::string bytes) {
+    BeginLoad();
+    FLines.Assign(std::move(text.LineBytes));
+    FLineEnd = text.LineEnd;
+    FPendingEnds = std::move(text.OtherEnds);
+    // The file's bytes are the view's byte text when every break already is CR LF.
+    if (FLineEnd == TLineEnd::CrLf && FPendingEnds.empty()) {
+        FByteText = std::move(bytes);
+        FByteTextValid = true;
+    }
+    FPending = std::move(text.Text);
+    AppendPending(kFirstUnits);
+    setTextCursor(QTextCursor(document()));  // caret and view at the start; later pieces go after it
+    if (FPendingAt < FPending.size()) {
+        FLoading = true;
+        FLoadTimer.start();
+    } else {
+        EndLoad();
+    }
+}
+
+void TXavoMemo::ShowRtf(const TRtfDocument& rtf) {
+    BeginLoad();
+    QTextCursor cursor(document());
+    for (const TRtfRun& run : rtf.Runs) {
+        const QTextCharFormat format = ToQtFormat(run.Format);
+        const std::u16string_view text = run.Text;
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t end = text.find(u'\n', from);
+            cursor.insertText(ToQString(text.substr(from, end == std::u16string_view::npos ? end : end - from)), format);
+            if (end == std::u16string_view::npos) break;
+            cursor.insertBlock(QTextBlockFormat(), format);
+            from = end + 1;
+        }
+    }
+    FLineEnd = TLineEnd::CrLf;
+    RebuildLineIndex();
+    setTextCursor(QTextCursor(document()));
+    EndLoad();
+}
+
+void TXavoMemo::AppendPending(std::size_t units) {
+    if (FPendingAt >= FPending.size()) return;
+    // Cut after a line break, so no block is laid out again for every piece of it.
+    std::size_t end = std::min(FPending.size(), FPendingAt + units);
+    if (end < FPending.size()) {
+        const std::size_t lineEnd = FPending.find(u'\n', end - 1);
+        end = lineEnd == std::u16string::npos ? FPending.size() : lineEnd + 1;
+    }
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(ToQString(std::u16string_view(FPending).substr(FPendingAt, end - FPendingAt)));
+    FPendingAt = end;
+}
+
+void TXavoMemo::AppendSomeMore() {
+    QElapsedTimer clock;
+    clock.start();
+    while (FPendingAt < FPending.size() && clock.elapsed() < kChunkMillis) AppendPending(kChunkUnits);
+    if (FPendingAt < FPending.size())
+        FLoadTimer.start();
+    else
+        EndLoad();
+}
+
+void TXavoMemo::FinishLoading() {
+    if (!FLoading) return;
+    while (FPendingAt < FPending.size()) AppendPending(kChunkUnits);
+    EndLoad();
+}
+
+void TXavoMemo::EndLoad() {
+    FLoadTimer.stop();
+    const bool wasLoading = FLoading;
+    FLoading = false;
+    FPending = std::u16string();
+    FPendingAt = 0;
+    // Lines whose break differs from the file's convention carry it as their user state.
+    for (const auto& [line, end] : FPendingEnds) document()->findBlockByNumber(line).setUserState(static_cast<int>(end));
+    FPendingEnds.clear();
+    if (FLines.LineCount() != document()->blockCount()) RebuildLineIndex();
+    FUpdatingIndex = true;
+    document()->setUndoRedoEnabled(true);
+    document()->setModified(false);
+    setReadOnly(FReadOnly);
+    SetLineSelectPointer(FLineSelectPointer);
+    if (wasLoading) emit loadFinished();
+}
+
+std::string TXavoMemo::EncodePlainText() {
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(FLines.TextLength()));
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        bytes += EncodeSjis(View(block.text()));
+        if (block.next().isValid()) {
+            const int state = block.userState();
+            AppendLineEnd(bytes, state >= 0 && state <= static_cast<int>(TLineEnd::Cr) ? static_cast<TLineEnd>(state) : FLineEnd);
+        }
+    }
+    return bytes;
+}
+
+TRtfDocument TXavoMemo::DocumentToRtf() {
+    TRtfDocument rtf;
+    TRtfCharFormat last;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block != document()->begin()) rtf.Append(u"\n", last);
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.isValid()) continue;
+            last = FromQtFormat(fragment.charFormat());
+            const QString text = fragment.text();
+            rtf.Append(View(text), last);
+        }
+    }
+    return rtf;
+}
+
+void TXavoMemo::SaveToFile(const std::string& path) {
+    FinishLoading();
+    const std::string bytes = FPlainText ? EncodePlainText() : WriteRtf(DocumentToRtf(), View(font().family()));
+    if (!WriteFileBytes(path, bytes)) throw EXavoMemoError(path + " に書き込めません");
+    document()->setModified(false);
+}
+
+// ---------------------------------------------------------------------------------------
+// Margin line selection
+
+bool TXavoMemo::StartLineSelection(QMouseEvent* event) {
+    if (!FLineSelect || !FLineSelectPointer || event->button() != Qt::LeftButton) return false;
+    if (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) return false;
+    const QPoint point = event->position().toPoint();
+    const int position = CharFromPos(point.x(), point.y());
+    if (position < 0) return false;
+    FLineDragging = true;
+    FAnchor = LineIndex(LineFromChar(position));  // the start of the clicked line
+    FLastY = point.y();
+    Select(FAnchor, FAnchor + LineLength(FAnchor));
+    return true;
+}
+
+void TXavoMemo::DragLineSelection(QPoint point) {
+    const int prevY = FLastY;
+    FLastY = point.y();
+    const int line = LineFromChar(CharFromPos(point.x(), point.y()));
+    const int start = LineIndex(line);
+    // At the edges the view scrolls by one line per move towards the edge.
+    if (line > 0 && line == FirstVisibleLine()) {
+        if (point.y() >= prevY) return;
+        ScrollLine(false);
+    }
+    if (line < LineCount() - 1 && FormatRect().bottom() - std::abs(fontMetrics().height()) < point.y()) {
+        if (point.y() <= prevY) return;
+        ScrollLine(true);
+    }
+    if (start >= FAnchor) {
+        // Down (or on the anchor line): from the anchor line's start to the end of this
+        // line's text, its break excluded.
+        const int end = start + LineLength(start);
+        if (SelStart() != FAnchor) SetSelStart(FAnchor);
+        if (end != SelStart() + SelLength()) SetSelLength(end - FAnchor);
+    } else {
+        // Up: from this line's start through the anchor line's break (to the end of the
+        // text when the anchor line is the last), keeping the view where it was.
+        if (SelStart() == start) return;
+        const int top = FirstVisibleLine();
+        const int next = LineIndex(LineFromChar(FAnchor) + 1);
+        Select(start, next < 0 ? GetTextLen() : next);
+        LineScroll(0, top - FirstVisibleLine());
+    }
+}
+
+void TXavoMemo::mouseMoveEvent(QMouseEvent* event) {
+    if (FLineDragging) {
+        DragLineSelection(event->position().toPoint());
+        return;
+    }
+    QPlainTextEdit::mouseMoveEvent(event);
+    if (FLineSelect) SetLineSelectPointer(event->position().x() < FormatRect().left());
+}
+
+void TXavoMemo::mousePressEvent(QMouseEvent* event) {
+    if (!StartLineSelection(event)) QPlainTextEdit::mousePressEvent(event);
+}
+
+void TXavoMemo::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (!StartLineSelection(event)) QPlainTextEdit::mouseDoubleClickEvent(event);
+}
+
+void TXavoMemo::mouseReleaseEvent(QMouseEvent* event) {
+    if (FLineDragging && event->button() == Qt::LeftButton) {
+        FLineDragging = false;
+        SetLineSelectPointer(false);
+        return;
+    }
+    QPlainTextEdit::mouseReleaseEvent(event);
+}
+
+// ---------------------------------------------------------------------------------------
+// Input: nothing edits a half-loaded text, and every line break typed or pasted is a
+// real one (never U+2028, which CP932 cannot store).
+
+void TXavoMemo::keyPressEvent(QKeyEvent* event) {
+    FinishLoading();
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & Qt::ShiftModifier) && !FReadOnly) {
+        QTextCursor cursor = textCursor();
+        cursor.insertText(QStringLiteral("\n"));
+        setTextCursor(cursor);
+        ensureCursorVisible();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void TXavoMemo::inputMethodEvent(QInputMethodEvent* event) {
+    FinishLoading();
+    QPlainTextEdit::inputMethodEvent(event);
+}
+
+void TXavoMemo::contextMenuEvent(QContextMenuEvent* event) {
+    FinishLoading();
+    QPlainTextEdit::contextMenuEvent(event);
+}
+
+void TXavoMemo::dropEvent(QDropEvent* event) {
+    FinishLoading();
+    QPlainTextEdit::dropEvent(event);
+}
+
+void TXavoMemo::insertFromMimeData(const QMimeData* source) {
+    if (source == nullptr || !source->hasText()) return;
+    QTextCursor cursor = textCursor();
+    cursor.insertText(NormalizeBreaks(source->text()));
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+}  // namespace xavo
