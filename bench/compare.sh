@@ -83,7 +83,7 @@ bench "データ --fuzzy" "--fuzzy" "データ" "${widened//～/〜}" "$widened"
 bench "[ァ-ヶ]+[をがに][ぁ-ん]+る" "" "[ァ-ヶ]+[をがに][ぁ-ん]+る" "[ァ-ヶ]+[をがに][ぁ-ん]+る" "[ァ-ヶ]+[をがに][ぁ-ん]+る" ""
 bench "^第 (line start)" "" "^第" "^第" "^第" ""
 bench "。\$ (line end)" "" "。\$" "。\$" "。${cr}\$" ""
-bench "nothing matches" "" "ぱぴぷぺぽ" "ぱぴぷぺぽ" "ぱぴぷぺぽ" "ぱぴぷぺぽ"
+bench "nothing matches" "" "ゐゑゐゑ" "ゐゑゐゑ" "ゐゑゐゑ" "ゐゑゐゑ"
 
 if [ "${MEMORY:-0}" = 1 ]; then
   big="$out/1g.txt"

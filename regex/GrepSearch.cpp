@@ -174,10 +174,14 @@ bool TGrepSearch::MayMatchFrom(std::uint64_t candidate, bool atCodeStart, std::u
     const unsigned char* const hit = FWindow->Ptr(candidate);
     const unsigned char* const base = FWindow->Ptr(lowest);
     const auto endsLine = [](unsigned char b) { return b == '\n' || b == '\r'; };
+    // A run still going after this many codes is left to the exact decision, so that a
+    // long line with many candidates is not walked once per candidate.
+    constexpr int kMaxSteps = 4096;
     for (const unsigned char* start : {hit, hit - 1}) {
         if (start < base || endsLine(*start) || (atCodeStart && start != hit)) continue;
         std::int32_t st = from;
         for (const unsigned char* p = start;;) {
+            if (p - start > kMaxSteps * 2) return true;
             if (endsLine(*p)) {
                 const std::int32_t last = FProgram.Step(st, '\n');
                 if (last != TGrepProgram::kDead && FProgram.Accepting(last)) return true;
@@ -288,12 +292,24 @@ void TGrepSearch::SearchLines() {
         }
         scanned = r + 1;
     };
+    // The last line feed seen so far, and how far the window was looked at for one: a
+    // line longer than a block must not be searched again with every block read.
+    std::uint64_t lastLineFeed = 0;
+    std::uint64_t lookedTo = 1;
+    // Candidates turned down in one line: past a few, deciding the line is cheaper.
+    std::uint64_t lastTurnedDown = 0;
+    int turnedDownInLine = 0;
     for (;;) {
         w.Keep(r);
         const std::uint64_t end = w.End();
-        const unsigned char* lastLF = end > r + 1 ? FindLastLineFeed(w.Ptr(r + 1), w.Ptr(end)) : nullptr;
-        if (lastLF != nullptr) {
-            const std::uint64_t last = r + 1 + static_cast<std::uint64_t>(lastLF - w.Ptr(r + 1));
+        const std::uint64_t lookFrom = std::max(r + 1, lookedTo);
+        if (lookFrom < end) {
+            if (const unsigned char* found = FindLastLineFeed(w.Ptr(lookFrom), w.Ptr(end)))
+                lastLineFeed = lookFrom + static_cast<std::uint64_t>(found - w.Ptr(lookFrom));
+            lookedTo = end;
+        }
+        if (lastLineFeed > r) {
+            const std::uint64_t last = lastLineFeed;
             if (everyLine) {
                 decide(r + 1, lineEndOf(r + 1, last));  // every line is a candidate
                 if (r == kEndOfStream) return;
@@ -303,10 +319,15 @@ void TGrepSearch::SearchLines() {
             const unsigned char* hit = from < last ? findCandidate(w.Ptr(from), w.Ptr(last)) : w.Ptr(last);
             if (hit != w.Ptr(last)) {
                 const std::uint64_t h = from + static_cast<std::uint64_t>(hit - w.Ptr(from));
-                if (!literal.Empty() || MayMatchFrom(h, !codes.Empty(), r + 1)) {
+                const bool sameLine = lastTurnedDown > r && lastTurnedDown < h &&
+                                      std::memchr(w.Ptr(lastTurnedDown), '\n', static_cast<std::size_t>(h - lastTurnedDown)) == nullptr;
+                turnedDownInLine = sameLine ? turnedDownInLine : 0;
+                if (!literal.Empty() || turnedDownInLine >= 32 || MayMatchFrom(h, !codes.Empty(), r + 1)) {
                     decide(lineStartOf(h), lineEndOf(h, last));
                 } else {
                     scanned = h + 1;  // nothing starts here; the line may hold other candidates
+                    lastTurnedDown = h;
+                    ++turnedDownInLine;
                 }
                 if (r == kEndOfStream) return;
                 continue;

@@ -31,7 +31,7 @@ bool TStreamWindow::ReadMore() {
         FFinal -= drop;
         FBase = FKeep;
     }
-    if (FData.size() < FSize + FBlockSize + 2) FData.resize((FSize + FBlockSize) * 2 + 2);
+    if (FData.size() < FSize + FBlockSize + 2) FData.resize((FSize + FBlockSize) * 3 / 2 + 2);
     char* const into = reinterpret_cast<char*>(FData.data() + FSize);
     const std::size_t n = ReadFully(FFile.Get(), into, FBlockSize);
     if (n == 0 && FFileBytes == 0) {
