@@ -10,9 +10,18 @@ namespace xavo {
 TStreamWindow::TStreamWindow(const std::string& fileName, const std::atomic<bool>& cancelFlag,
                              const TIdleHook& idle, std::size_t blockSize)
     : FBlockSize(blockSize), FFile(OpenForReading(fileName)), FCancelFlag(cancelFlag), FIdle(idle) {
-    FData.resize(FBlockSize * 2 + 16);
+    Reserve(FBlockSize * 2 + 16);
     FData[0] = '\n';
     FSize = FFinal = 1;
+}
+
+void TStreamWindow::Reserve(std::size_t capacity) {
+    auto* grown = static_cast<unsigned char*>(std::realloc(FBuffer.get(), capacity));
+    if (grown == nullptr) throw std::bad_alloc();
+    (void)FBuffer.release();
+    FBuffer.reset(grown);
+    FData = grown;
+    FCapacity = capacity;
 }
 
 bool TStreamWindow::EnsureSlow(std::uint64_t pos) {
@@ -26,13 +35,13 @@ bool TStreamWindow::ReadMore() {
     // Drop what is no longer needed.
     if (FKeep > FBase) {
         const std::size_t drop = static_cast<std::size_t>(FKeep - FBase);
-        std::memmove(FData.data(), FData.data() + drop, FSize - drop);
+        std::memmove(FData, FData + drop, FSize - drop);
         FSize -= drop;
         FFinal -= drop;
         FBase = FKeep;
     }
-    if (FData.size() < FSize + FBlockSize + 2) FData.resize((FSize + FBlockSize) * 3 / 2 + 2);
-    char* const into = reinterpret_cast<char*>(FData.data() + FSize);
+    if (FCapacity < FSize + FBlockSize + 2) Reserve((FSize + FBlockSize) * 3 / 2 + 2);
+    char* const into = reinterpret_cast<char*>(FData + FSize);
     const std::size_t n = ReadFully(FFile.Get(), into, FBlockSize);
     if (n == 0 && FFileBytes == 0) {
         FAtEnd = true;  // an empty file: nothing to search, no block was read
@@ -45,13 +54,13 @@ bool TStreamWindow::ReadMore() {
         FAtEnd = true;
         if (FData[FSize - 1] != '\n') FData[FSize++] = '\n';  // a trailing CR becomes CR LF
         FData[FSize] = '\0';
-        FLineFeedsToEnd += NormalizeText(FData.data() + from, FData.data() + FSize);
+        FLineFeedsToEnd += NormalizeText(FData + from, FData + FSize);
         FFinal = FSize;
     } else {
         FData[FSize] = '\0';
-        FLineFeedsToEnd += NormalizeText(FData.data() + from, FData.data() + FSize - 1);
+        FLineFeedsToEnd += NormalizeText(FData + from, FData + FSize - 1);
         const bool waitingCR = FData[FSize - 1] == '\r';
-        if (!waitingCR) FLineFeedsToEnd += NormalizeText(FData.data() + FSize - 1, FData.data() + FSize);
+        if (!waitingCR) FLineFeedsToEnd += NormalizeText(FData + FSize - 1, FData + FSize);
         FFinal = FSize - (waitingCR ? 1 : 0);
     }
     if (FIdle) FIdle();

@@ -10,6 +10,8 @@
 #include "TxtFile.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace xavo {
@@ -29,7 +31,7 @@ public:
     bool ReadMore();
 
     unsigned char At(std::uint64_t pos) const { return FData[static_cast<std::size_t>(pos - FBase)]; }
-    const unsigned char* Ptr(std::uint64_t pos) const { return FData.data() + (pos - FBase); }
+    const unsigned char* Ptr(std::uint64_t pos) const { return FData + (pos - FBase); }
     std::uint64_t Base() const { return FBase; }
     // End of the bytes that are final (a trailing CR waits for its next byte).
     std::uint64_t End() const { return FBase + FFinal; }
@@ -45,12 +47,20 @@ public:
 
 private:
     bool EnsureSlow(std::uint64_t pos);
+    void Reserve(std::size_t capacity);
 
     std::size_t FBlockSize;
     TFileHandle FFile;
     const std::atomic<bool>& FCancelFlag;
     const TIdleHook& FIdle;
-    std::vector<unsigned char> FData;  // stream bytes from FBase; one spare byte at the end
+    // Stream bytes from FBase, with room for a sentinel. Grown with realloc, which moves
+    // large blocks by remapping pages: a very long line costs its own size, not twice it.
+    struct TFree {
+        void operator()(unsigned char* p) const { std::free(p); }
+    };
+    std::unique_ptr<unsigned char, TFree> FBuffer;
+    unsigned char* FData = nullptr;
+    std::size_t FCapacity = 0;
     std::uint64_t FBase = 0;
     std::size_t FSize = 0;             // bytes held
     std::size_t FFinal = 0;            // bytes that are final
