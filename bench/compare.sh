@@ -77,6 +77,7 @@ echo "corpus: $corpus ($(stat -c %s "$corpus") bytes), $runs runs each, median"
 bench "日本 (2 chars)" "" "日本" "日本" "日本" "日本"
 bench "設定ファイル (6 chars)" "" "設定ファイル" "設定ファイル" "設定ファイル" "設定ファイル"
 bench "error (ASCII)" "" "error" "error" "error" "error"
+bench "データ" "" "データ" "データ" "データ" "データ"
 widened=$("$xgrep" --fuzzy --print-widened "データ")
 # ripgrep decodes 0x8160 as U+301C (WAVE DASH) where CP932 has U+FF5E.
 bench "データ --fuzzy" "--fuzzy" "データ" "${widened//～/〜}" "$widened" ""

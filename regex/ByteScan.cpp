@@ -55,6 +55,17 @@ TCodeSetFinder::TCodeSetFinder(const std::vector<std::uint16_t>& codes) {
         if (it == FLeads.end()) it = FLeads.insert(FLeads.end(), Lead{lead, {}});
         it->Trails.push_back(static_cast<unsigned char>(code & 0xFF));
     }
+    FPacked.Fits = FSingles.size() <= 8 && FLeads.size() <= 2 &&
+                   std::all_of(FLeads.begin(), FLeads.end(), [](const Lead& l) { return l.Trails.size() <= 8; });
+    if (!FPacked.Fits) return;
+    FPacked.SingleCount = FSingles.size();
+    std::copy(FSingles.begin(), FSingles.end(), FPacked.Singles);
+    FPacked.LeadCount = FLeads.size();
+    for (std::size_t i = 0; i < FLeads.size(); ++i) {
+        FPacked.Leads[i] = FLeads[i].Byte;
+        FPacked.TrailCount[i] = FLeads[i].Trails.size();
+        std::copy(FLeads[i].Trails.begin(), FLeads[i].Trails.end(), FPacked.Trails[i]);
+    }
 }
 
 #if defined(XAVO_HAVE_AVX2_PATH)
@@ -66,34 +77,39 @@ bool CpuHasAvx2() { return gWideVectors.load(std::memory_order_relaxed); }
 
 // The code-set compare over 32 positions at a time. Returns the mask of the first block
 // of 32 with a hit and sets Block to it, or returns 0 with Block where the vector part
-// stopped.
-struct TCodeSetVectors {
-    unsigned char Singles[8];
-    std::size_t SingleCount;
-    unsigned char Leads[2];
-    unsigned char Trails[2][8];
-    std::size_t TrailCount[2];
-    std::size_t LeadCount;
-};
+// stopped. The byte lists are padded with repeats of a real entry to fixed lengths, so
+// that the compares unroll; two leads at most.
+using TCodeSetVectors = TCodeSetFinder::TPacked;
 
-__attribute__((target("avx2"))) std::uint32_t FindCodesAvx2(const TCodeSetVectors& set, const unsigned char*& block,
-                                                             const unsigned char* end) {
-    __m256i singles[8], leads[2], trails[2][8];
-    for (std::size_t i = 0; i < set.SingleCount; ++i) singles[i] = _mm256_set1_epi8(static_cast<char>(set.Singles[i]));
-    for (std::size_t i = 0; i < set.LeadCount; ++i) {
-        leads[i] = _mm256_set1_epi8(static_cast<char>(set.Leads[i]));
-        for (std::size_t t = 0; t < set.TrailCount[i]; ++t) trails[i][t] = _mm256_set1_epi8(static_cast<char>(set.Trails[i][t]));
+template <std::size_t kSingles, std::size_t kTrails>
+__attribute__((target("avx2"))) std::uint32_t FindCodesAvx2Fixed(const TCodeSetVectors& set,
+                                                                  const unsigned char*& block,
+                                                                  const unsigned char* end) {
+    const auto pad = [](const unsigned char* bytes, std::size_t count, std::size_t i) {
+        return static_cast<char>(bytes[i < count ? i : 0]);
+    };
+    __m256i singles[kSingles], leads[2], trails[2][kTrails];
+    for (std::size_t i = 0; i < kSingles; ++i)
+        singles[i] = set.SingleCount != 0 ? _mm256_set1_epi8(pad(set.Singles, set.SingleCount, i)) : _mm256_set1_epi8(0);
+    for (std::size_t l = 0; l < 2; ++l) {
+        const std::size_t lead = l < set.LeadCount ? l : 0;
+        leads[l] = set.LeadCount != 0 ? _mm256_set1_epi8(static_cast<char>(set.Leads[lead])) : _mm256_set1_epi8(0);
+        for (std::size_t t = 0; t < kTrails; ++t)
+            trails[l][t] = set.LeadCount != 0 ? _mm256_set1_epi8(pad(set.Trails[lead], set.TrailCount[lead], t))
+                                              : _mm256_set1_epi8(0);
     }
+    // With no singles (or no leads) the padding compares with NUL, which the normalised
+    // text never holds.
     const unsigned char* p = block;
     for (; end - p >= 33; p += 32) {
         const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
         const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
         __m256i hit = _mm256_setzero_si256();
-        for (std::size_t i = 0; i < set.SingleCount; ++i) hit = _mm256_or_si256(hit, _mm256_cmpeq_epi8(v0, singles[i]));
-        for (std::size_t i = 0; i < set.LeadCount; ++i) {
+        for (std::size_t i = 0; i < kSingles; ++i) hit = _mm256_or_si256(hit, _mm256_cmpeq_epi8(v0, singles[i]));
+        for (std::size_t l = 0; l < 2; ++l) {
             __m256i trail = _mm256_setzero_si256();
-            for (std::size_t t = 0; t < set.TrailCount[i]; ++t) trail = _mm256_or_si256(trail, _mm256_cmpeq_epi8(v1, trails[i][t]));
-            hit = _mm256_or_si256(hit, _mm256_and_si256(trail, _mm256_cmpeq_epi8(v0, leads[i])));
+            for (std::size_t t = 0; t < kTrails; ++t) trail = _mm256_or_si256(trail, _mm256_cmpeq_epi8(v1, trails[l][t]));
+            hit = _mm256_or_si256(hit, _mm256_and_si256(trail, _mm256_cmpeq_epi8(v0, leads[l])));
         }
         const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(hit));
         if (mask != 0) {
@@ -103,6 +119,13 @@ __attribute__((target("avx2"))) std::uint32_t FindCodesAvx2(const TCodeSetVector
     }
     block = p;
     return 0;
+}
+
+std::uint32_t FindCodesAvx2(const TCodeSetVectors& set, const unsigned char*& block, const unsigned char* end) {
+    std::size_t trails = 0;
+    for (std::size_t l = 0; l < set.LeadCount; ++l) trails = std::max(trails, set.TrailCount[l]);
+    if (set.SingleCount <= 2 && trails <= 4) return FindCodesAvx2Fixed<2, 4>(set, block, end);
+    return FindCodesAvx2Fixed<8, 8>(set, block, end);
 }
 
 // The literal's two bytes compared at 32 positions at a time; returns the first
@@ -183,34 +206,21 @@ const unsigned char* TCodeSetFinder::Find(const unsigned char* p, const unsigned
     };
 #if defined(__SSE2__)
     // Hits left over from the stretch compared last time.
-    if (FChunkEnd == end && p >= FChunk && p < FChunk + 16) {
-        const unsigned mask = FChunkMask & (~0u << (p - FChunk));
+    if (FChunkEnd == end && p >= FChunk && p < FChunk + FChunkWidth) {
+        const std::uint32_t mask = FChunkMask & (~std::uint32_t{0} << (p - FChunk));
         if (mask != 0) return FChunk + __builtin_ctz(mask);
-        p = FChunk + 16;
+        p = FChunk + FChunkWidth;
     }
     constexpr std::size_t kMax = 8;
 #if defined(XAVO_HAVE_AVX2_PATH)
-    if (CpuHasAvx2() && FSingles.size() <= kMax && FLeads.size() <= 2 &&
-        std::all_of(FLeads.begin(), FLeads.end(), [](const Lead& l) { return l.Trails.size() <= kMax; })) {
-        TCodeSetVectors set{};
-        set.SingleCount = FSingles.size();
-        std::copy(FSingles.begin(), FSingles.end(), set.Singles);
-        set.LeadCount = FLeads.size();
-        for (std::size_t i = 0; i < FLeads.size(); ++i) {
-            set.Leads[i] = FLeads[i].Byte;
-            set.TrailCount[i] = FLeads[i].Trails.size();
-            std::copy(FLeads[i].Trails.begin(), FLeads[i].Trails.end(), set.Trails[i]);
-        }
-        // Two stretches of 16 remembered as one of 32.
-        const std::uint32_t mask = FindCodesAvx2(set, p, end);
+    if (CpuHasAvx2() && FPacked.Fits) {
+        const std::uint32_t mask = FindCodesAvx2(FPacked, p, end);
         if (mask != 0) {
             FChunk = p;
+            FChunkWidth = 32;
             FChunkEnd = end;
-            FChunkMask = mask & 0xFFFF;
-            if (FChunkMask != 0) return p + __builtin_ctz(FChunkMask);
-            FChunk = p + 16;
-            FChunkMask = mask >> 16;
-            return FChunk + __builtin_ctz(FChunkMask);
+            FChunkMask = mask;
+            return p + __builtin_ctz(mask);
         }
     } else
 #endif
@@ -238,9 +248,10 @@ const unsigned char* TCodeSetFinder::Find(const unsigned char* p, const unsigned
                 for (std::size_t t = 0; t < trailCount[i]; ++t) trail = _mm_or_si128(trail, _mm_cmpeq_epi8(v1, trails[i][t]));
                 hit = _mm_or_si128(hit, _mm_and_si128(trail, _mm_cmpeq_epi8(v0, leads[i])));
             }
-            const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+            const auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(hit));
             if (mask != 0) {
                 FChunk = p;
+                FChunkWidth = 16;
                 FChunkEnd = end;
                 FChunkMask = mask;
                 return p + __builtin_ctz(mask);

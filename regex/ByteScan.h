@@ -36,23 +36,36 @@ public:
     TCodeSetFinder() = default;
     explicit TCodeSetFinder(const std::vector<std::uint16_t>& codes);
     // The first position in [p, end) where a code of the set begins and wholly lies, or
-    // end. Remembers the last 16 positions compared, so that calls moving forward through
+    // end. Remembers the last positions compared (16 or 32), so that calls moving forward through
     // one stretch of text do not compare them again.
     const unsigned char* Find(const unsigned char* p, const unsigned char* end);
     bool Empty() const { return FSingles.empty() && FLeads.empty(); }
     // The text moved or changed: compare afresh.
     void Forget() { FChunkEnd = nullptr; }
 
+    // The set laid out for the vector compares (at most 8 singles, 2 leads of 8 trails).
+    struct TPacked {
+        unsigned char Singles[8];
+        std::size_t SingleCount;
+        unsigned char Leads[2];
+        unsigned char Trails[2][8];
+        std::size_t TrailCount[2];
+        std::size_t LeadCount;
+        bool Fits;  // false when the set is larger: plain loops then
+    };
+
 private:
+    TPacked FPacked{};
     std::vector<unsigned char> FSingles;
     struct Lead {
         unsigned char Byte;
         std::vector<unsigned char> Trails;
     };
     std::vector<Lead> FLeads;
-    const unsigned char* FChunk = nullptr;  // positions FChunk .. FChunk + 15 were compared
+    const unsigned char* FChunk = nullptr;  // positions FChunk .. FChunk + FChunkWidth - 1 were compared
+    std::ptrdiff_t FChunkWidth = 16;
     const unsigned char* FChunkEnd = nullptr;
-    unsigned FChunkMask = 0;
+    std::uint32_t FChunkMask = 0;
 };
 
 // Finds a byte string: two of its bytes (the caller picks rare ones) are compared at 16

@@ -3,6 +3,7 @@
 
 #include "ByteScan.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace xavo {
@@ -54,29 +55,55 @@ bool TStreamWindow::ReadMore() {
         FAtEnd = true;
         if (FData[FSize - 1] != '\n') FData[FSize++] = '\n';  // a trailing CR becomes CR LF
         FData[FSize] = '\0';
-        FLineFeedsToEnd += NormalizeText(FData + from, FData + FSize);
+        Normalize(from, FSize);
         FFinal = FSize;
     } else {
         FData[FSize] = '\0';
-        FLineFeedsToEnd += NormalizeText(FData + from, FData + FSize - 1);
         const bool waitingCR = FData[FSize - 1] == '\r';
-        if (!waitingCR) FLineFeedsToEnd += NormalizeText(FData + FSize - 1, FData + FSize);
         FFinal = FSize - (waitingCR ? 1 : 0);
+        Normalize(from, FFinal);
     }
     if (FIdle) FIdle();
     if (FCancelFlag.load(std::memory_order_relaxed)) throw EGrepCancel();
     return true;
 }
 
+void TStreamWindow::Normalize(std::size_t from, std::size_t to) {
+    // In pieces that end at multiples of kAnchorSpacing, each end noted with its count.
+    while (from < to) {
+        const std::uint64_t absolute = FBase + from;
+        const std::uint64_t boundary = (absolute / kAnchorSpacing + 1) * kAnchorSpacing;
+        const std::size_t pieceEnd = static_cast<std::size_t>(std::min<std::uint64_t>(boundary - FBase, to));
+        FLineFeedsToEnd += NormalizeText(FData + from, FData + pieceEnd);
+        if (FBase + pieceEnd == boundary) FAnchors.push_back({boundary, FLineFeedsToEnd});
+        from = pieceEnd;
+    }
+}
+
 std::int32_t TStreamWindow::LineFeedsBefore(std::uint64_t pos) {
-    // Count from the last position asked for or back from the end, whichever is nearer.
-    const std::uint64_t end = End();
-    if (FCountedTo >= FBase && FCountedTo <= pos && pos - FCountedTo <= end - pos)
-        FCounted += CountLineFeeds(Ptr(FCountedTo), Ptr(pos));
-    else if (FCountedTo >= FBase && pos < FCountedTo && FCountedTo - pos <= end - pos)
-        FCounted -= CountLineFeeds(Ptr(pos), Ptr(FCountedTo));
-    else
-        FCounted = FLineFeedsToEnd - CountLineFeeds(Ptr(pos), Ptr(end));
+    // Count on from the nearest known position at or before pos: the last one asked for,
+    // or an anchor noted while normalising (at most kAnchorSpacing bytes away).
+    while (!FAnchors.empty() && FAnchors.front().Pos < FBase) FAnchors.pop_front();
+    std::uint64_t from = 0;
+    std::uint64_t count = 0;
+    bool known = false;
+    const auto anchor = std::upper_bound(FAnchors.begin(), FAnchors.end(), pos,
+                                         [](std::uint64_t p, const TAnchor& a) { return p < a.Pos; });
+    if (anchor != FAnchors.begin()) {
+        from = std::prev(anchor)->Pos;
+        count = std::prev(anchor)->LineFeeds;
+        known = true;
+    }
+    if (FCountedTo >= FBase && FCountedTo <= pos && (!known || FCountedTo >= from)) {
+        from = FCountedTo;
+        count = FCounted;
+        known = true;
+    }
+    if (known) {
+        FCounted = count + CountLineFeeds(Ptr(from), Ptr(pos));
+    } else {
+        FCounted = FLineFeedsToEnd - CountLineFeeds(Ptr(pos), Ptr(End()));
+    }
     FCountedTo = pos;
     return static_cast<std::int32_t>(FCounted);
 }

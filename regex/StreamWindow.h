@@ -10,6 +10,7 @@
 #include "TxtFile.h"
 
 #include <cstdint>
+#include <deque>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -48,6 +49,16 @@ public:
 private:
     bool EnsureSlow(std::uint64_t pos);
     void Reserve(std::size_t capacity);
+    void Normalize(std::size_t from, std::size_t to);
+
+    // Line feeds counted up to every multiple of this many stream bytes, so that a line
+    // number costs at most this much counting.
+    static constexpr std::uint64_t kAnchorSpacing = 4096;
+    struct TAnchor {
+        std::uint64_t Pos;
+        std::uint64_t LineFeeds;  // in [0, Pos)
+    };
+    std::deque<TAnchor> FAnchors;
 
     std::size_t FBlockSize;
     TFileHandle FFile;
