@@ -3,6 +3,7 @@
 // command-line grep.
 #pragma once
 
+#include "AtomicFile.h"
 #include "Directory.h"
 #include "FileCopy.h"
 #include "FileMask.h"

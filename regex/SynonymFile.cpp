@@ -1,11 +1,13 @@
 // Reading and atomically replacing synonym dictionary files.
 #include "SynonymFile.h"
 
+#include "AtomicFile.h"
+
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace xavo {
@@ -20,17 +22,6 @@ std::string Reason(int error) { return std::strerror(error); }
 
 [[noreturn]] void FailWrite(const std::string& path, int error) {
     throw ESynonymFile(path + " に書き込めません: " + Reason(error));
-}
-
-bool WriteAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -77,26 +68,10 @@ std::vector<std::string> ReadSynonymFile(const std::string& path) {
 void WriteSynonymFile(const std::string& path, const std::vector<std::string>& words) {
     std::string text;
     for (const std::string& w : words) text += w + "\r\n";
-
-    // Through a symbolic link the file it names is replaced, not the link.
-    std::string target = path;
-    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
-    // A temporary file beside the target, renamed over it once complete and flushed.
-    std::string temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) FailWrite(path, errno);
-    struct stat old{};
-    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    int error = 0;
-    if (::fchmod(fd, mode) != 0 || !WriteAll(fd, text) || ::fsync(fd) != 0) error = errno != 0 ? errno : EIO;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temp.c_str());
-        FailWrite(path, error);
+    try {
+        ReplaceFileAtomically(path, text);
+    } catch (const std::system_error& e) {
+        FailWrite(path, e.code().value());
     }
 }
 

@@ -19,8 +19,8 @@ public:
 // The words of the file, in file order. Raises ESynonymFile "<path> を読み込めません: <reason>".
 std::vector<std::string> ReadSynonymFile(const std::string& path);
 
-// Replaces the file with the words, one per line, CR LF. The file is replaced atomically,
-// so a failed write leaves the old dictionary intact. Raises ESynonymFile
+// Replaces the file with the words, one per line, CR LF. The file is replaced atomically
+// (ReplaceFileAtomically), so a failed write leaves the old dictionary intact. Raises ESynonymFile
 // "<path> に書き込めません: <reason>".
 void WriteSynonymFile(const std::string& path, const std::vector<std::string>& words);
 
