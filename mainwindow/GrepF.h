@@ -80,12 +80,12 @@ public slots:
     // An empty pattern takes the list's first word (a sole word leaves the list); no
     // pattern and no words close as cancelled. Switches the synonym dictionary.
     void BtOkClick();
+    // Any close with an empty pattern field is a Cancel.
+    void done(int result) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // Any close with an empty pattern field is a Cancel.
-    void done(int result) override;
 
 private:
     void CreateComponents();

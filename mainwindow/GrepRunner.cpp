@@ -175,6 +175,7 @@ void TGrepRunner::Drain() {
     FDraining = true;
     QElapsedTimer slice;
     slice.start();
+    bool ended = false;
     for (;;) {
         TLineBatch batch;
         {
@@ -185,10 +186,8 @@ void TGrepRunner::Drain() {
             }
             if (FBatches.empty()) {
                 FDrainPosted = false;
-                if (!FEnded) break;
-                FDraining = false;
-                Finish();
-                return;
+                ended = FEnded;
+                break;
             }
             if (slice.elapsed() >= kDrainSliceMillis) {
                 // Still posted: the rest follows once pending events had their turn.
@@ -203,6 +202,7 @@ void TGrepRunner::Drain() {
         AppendBatch(batch);
     }
     FDraining = false;
+    if (ended) Finish();
 }
 
 void TGrepRunner::AppendBatch(const TLineBatch& batch) {
@@ -220,6 +220,7 @@ void TGrepRunner::AppendBatch(const TLineBatch& batch) {
             ShowInformationBox(kApplicationTitle, QStringLiteral("Error: ") + QString::number(FList.Count()));
         }
     }
+    emit linesAppended(FList.Count());
 }
 
 void TGrepRunner::Finish() {

@@ -79,6 +79,8 @@ public:
     std::size_t MaxQueuedLines = 1 << 18;
 
 signals:
+    // Lines were appended to the list; Count is the list's size now.
+    void linesAppended(int count);
     // A file could not be read: the run ends with Message (the engine's: the file's path
     // when it cannot be opened, the system's reason for a read error). Sent just before
     // searchDone(Failed).
