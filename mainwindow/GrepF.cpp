@@ -4,7 +4,7 @@
 #include "Grep.h"
 #include "MessageBoxes.h"
 #include "PathText.h"
-#include "PatternText.h"
+#include "GrepText.h"
 #include "SjisQt.h"
 #include "StringUtils.h"
 #include "SynonymFile.h"

@@ -56,6 +56,11 @@ void AppendResultLine(std::string& out, std::string_view path, std::int32_t line
     out.append(line);
 }
 
+std::size_t ResultLinePathEnd(std::string_view line) {
+    const std::optional<TNumberField> field = FindNumberField(line, 0);
+    return field ? field->Space : std::string_view::npos;
+}
+
 bool IsExistingFile(const std::string& path) { return (AttributesOf(path) & faArchive) != 0; }
 
 TTagJumpTarget ParseResultLine(std::string_view line, const std::function<bool(const std::string&)>& isFile) {

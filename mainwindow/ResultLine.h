@@ -4,7 +4,8 @@
 // path as the file system spells it, the text as the file holds it). Reading one back
 // finds where the path ends: at the first " <digits>:" whose prefix is an existing file,
 // so that paths and texts holding spaces, colons or " 12:" still name the right file.
-// Plain C++. Entry points: AppendResultLine, ParseResultLine, NextJumpIndex, PrevJumpIndex.
+// Plain C++. Entry points: AppendResultLine, ParseResultLine, ResultLinePathEnd,
+// NextJumpIndex, PrevJumpIndex.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +33,10 @@ struct TTagJumpTarget {
     // The line to show, counted from 0.
     std::int32_t LineIndex() const { return LineNo > 0 ? LineNo - 1 : LineNo; }
 };
+
+// Where the path of a result line ends at the latest: the position of its first
+// " <digits>:", or npos when it has none.
+std::size_t ResultLinePathEnd(std::string_view line);
 
 // True for a path that names an existing regular file (links followed).
 bool IsExistingFile(const std::string& path);

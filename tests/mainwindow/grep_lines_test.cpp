@@ -58,6 +58,13 @@ TEST(ParseResultLineTest, FindsTheFileAmongNumberFields) {
     }
 }
 
+TEST(ParseResultLineTest, PathEndIsTheFirstNumberField) {
+    EXPECT_EQ(ResultLinePathEnd("/a b 12:c 3:d"), 4u);
+    EXPECT_EQ(ResultLinePathEnd("/a:b 7:"), 4u);
+    EXPECT_EQ(ResultLinePathEnd("no number: here"), std::string_view::npos);
+    EXPECT_EQ(ResultLinePathEnd("/a 12"), std::string_view::npos);
+}
+
 TEST(ParseResultLineTest, LineIndexCountsFromZero) {
     EXPECT_EQ(ParseResultLine("/a 12:x", FilesAre({})).LineIndex(), 11);
     EXPECT_EQ(ParseResultLine("/a 1:x", FilesAre({})).LineIndex(), 0);

@@ -5,6 +5,7 @@
 #include "GrepRunner.h"
 
 #include "Grep.h"
+#include "GrepText.h"
 #include "MessageBoxes.h"
 #include "TagJump.h"
 #include "TempTree.h"
@@ -208,6 +209,14 @@ private slots:
         const TTagJumpTarget target = ParseResultLine(f.List.Item(0));
         QCOMPARE(target.File, tree.Path(odd));
         QCOMPARE(target.LineNo, 1);
+    }
+
+    void DisplayTextDecodesThePathAsAFileNameAndTheRestAsShiftJis() {
+        // The source is UTF-8, as file names are here.
+        QCOMPARE(ResultLineDisplayText("/home/日本/a b.txt 3:" + kHit + ":x"), QStringLiteral("/home/日本/a b.txt 3:検索:x"));
+        QCOMPARE(ResultLineDisplayText(kHit + " no number"), QStringLiteral("検索 no number"));
+        const std::string odd = "/t/\xff.txt 1:" + kHit;
+        QVERIFY(ResultLineDisplayText(odd).endsWith(QStringLiteral(".txt 1:検索")));
     }
 
     void TagJumpPlacesTheLineFourthFromTheTop() {

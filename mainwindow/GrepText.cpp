@@ -1,6 +1,8 @@
-// Patterns from Qt text, see PatternText.h.
-#include "PatternText.h"
+// Patterns from Qt text and result lines for display, see GrepText.h.
+#include "GrepText.h"
 
+#include "PathText.h"
+#include "ResultLine.h"
 #include "Scanner.h"
 #include "SjisQt.h"
 
@@ -18,6 +20,12 @@ std::string PatternToSjis(const QString& text) {
         throw ERegExpParser("Shift-JIS で表せない文字は検索できません", static_cast<std::uint16_t>(position));
     }
     return QStringToSjis(text);
+}
+
+QString ResultLineDisplayText(std::string_view line) {
+    const std::size_t pathEnd = ResultLinePathEnd(line);
+    if (pathEnd == std::string_view::npos) return SjisToQString(line);
+    return PathToQString(line.substr(0, pathEnd)) + SjisToQString(line.substr(pathEnd));
 }
 
 }  // namespace xavo
