@@ -25,10 +25,10 @@ namespace {
 constexpr std::size_t kBatchLines = 4096;
 constexpr std::size_t kBatchBytes = 1 << 20;
 constexpr auto kBatchAge = std::chrono::milliseconds(25);
-// How long the GUI thread appends before it lets other events through. Every turn of the
-// event loop after an append lets the list lay out all its rows again (the view walks
-// them all), so a long list gets longer slices: the layouts then cost about half the
-// appending, and the window still answers within a tenth of a second.
+// How long the GUI thread appends before it lets other events through. Each turn of the
+// event loop after appending lets the list lay out all its rows again (about 45 ns a row),
+// so a long list gets longer slices: at a million rows the layouts cost half the
+// appending instead of twice it, and the window still answers within about 0.15 s.
 qint64 DrainSliceMillis(int listCount) { return std::clamp<qint64>(listCount / 10000, 20, 100); }
 
 }  // namespace
