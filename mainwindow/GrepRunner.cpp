@@ -9,8 +9,8 @@
 #include "TextListBox.h"
 #include "WaitCursor.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QWidget>
 
 #include <algorithm>
@@ -119,7 +119,12 @@ void TGrepRunner::Cancel() {
 }
 
 void TGrepRunner::WaitForDone() {
-    while (FRunning) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents, 50);
+    if (!FRunning) return;
+    // A nested loop sleeps between events as the window's own loop does; the run can only
+    // end inside it (the end is handled on this thread).
+    QEventLoop loop;
+    connect(this, &TGrepRunner::searchDone, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void TGrepRunner::Work(TGrepTarget target, std::shared_ptr<const TGrepProgram> program) {
