@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -206,6 +207,11 @@ void TGrepF::BtOkClick() {
 
 void TGrepF::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    if (const QScreen* shown = screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(shown->availableGeometry().center());
+        move(frame.topLeft());
+    }
     EdRx->setFocus();
     EdRx->selectAll();
 }

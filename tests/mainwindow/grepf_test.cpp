@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QtTest>
 
 #include <fstream>
@@ -113,6 +114,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&f.Dialog));
         QVERIFY(f.Dialog.EdRx->hasFocus());
         QCOMPARE(f.Dialog.EdRx->selectedText(), QStringLiteral("old"));
+        const QPoint screenCentre = f.Dialog.screen()->availableGeometry().center();
+        QVERIFY((f.Dialog.frameGeometry().center() - screenCentre).manhattanLength() <= 1);
     }
 
     void EnterAddsSortedWordsAndKeepsTheDialogOpen() {
