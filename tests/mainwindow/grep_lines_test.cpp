@@ -156,7 +156,7 @@ TEST(GrepHistoryTest, NewestFirstOnceEachAtMostTwenty) {
     EXPECT_NE(history[1], "\x82\x60\x82\x61");
 }
 
-TEST(GrepTargetTest, EmptySpecMeansNothingToSearch) {
+TEST(GrepTargetTest, NoTargetMeansNothingToSearch) {
     EXPECT_FALSE(MakeGrepTarget(0, "", "/l/", "/t/", "*.txt"));
     EXPECT_FALSE(MakeGrepTarget(3, "/l/a.txt", "/l/", "/t/", "*.txt"));
     EXPECT_FALSE(MakeGrepTarget(-1, "/l/a.txt", "/l/", "/t/", "*.txt"));
