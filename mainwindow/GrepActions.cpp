@@ -1,0 +1,88 @@
+// The GREP menu and the GREP bar's option menu, see GrepActions.h.
+#include "GrepActions.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QWidget>
+
+namespace xavo {
+
+namespace {
+
+QAction* MakeAction(QWidget* window, const char* name, const QString& caption, const QKeySequence& shortcut,
+                    const QString& hint) {
+    auto* action = new QAction(caption, window);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(shortcut);
+    action->setStatusTip(hint);
+    return action;
+}
+
+QAction* MakeScopeItem(QActionGroup* group, const char* name, const QString& caption, int scope) {
+    auto* action = new QAction(caption, group);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setCheckable(true);
+    action->setData(scope);
+    return action;
+}
+
+}  // namespace
+
+TGrepActions CreateGrepActions(QWidget* window) {
+    TGrepActions a{};
+    a.MmDirectory = MakeAction(window, "MmDirectory", QStringLiteral("現在のﾃﾞｨﾚｸﾄﾘ(&D)"), QKeySequence(Qt::CTRL | Qt::Key_D),
+                               QStringLiteral("ファイルリストのすべてのファイルに対してGREPを行います。"));
+    a.MmDirectory->setData(1);
+    a.Recursible1 = MakeAction(window, "Recursible1", QStringLiteral("ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む(&R)"), QKeySequence(Qt::CTRL | Qt::Key_R),
+                               QStringLiteral("現在のディレクトリとその下位ディレクトリにあるファイルに対してGREPを行います。"));
+    a.Recursible1->setData(2);
+    a.MmOneFile = MakeAction(window, "MmOneFile", QStringLiteral("選択ﾌｧｲﾙのみ(&O)"), QKeySequence(Qt::CTRL | Qt::Key_O),
+                             QStringLiteral("現在読み込んでいるファイルだけGREPを行います。"));
+    a.MmOneFile->setData(0);
+    a.GREPBar1 = MakeAction(window, "GREPBar1", QStringLiteral("&GREP Bar"), QKeySequence(Qt::CTRL | Qt::Key_G), {});
+    window->addAction(a.GREPBar1);
+    a.MmJumpNext = MakeAction(window, "MmJumpNext", QStringLiteral("次にﾀｸﾞｼﾞｬﾝﾌﾟ(&N)"), QKeySequence(Qt::Key_F8),
+                              QStringLiteral("GREP結果を下向きにタグジャンプします。"));
+    a.MmJumpPrev = MakeAction(window, "MmJumpPrev", QStringLiteral("前にﾀｸﾞｼﾞｬﾝﾌﾟ(&P)"),
+                              QKeySequence(Qt::SHIFT | Qt::Key_F8), QStringLiteral("GREP結果を上向きにタグジャンプします。"));
+    a.Cancel1 = MakeAction(window, "Cancel1", QStringLiteral("GREPをｷｬﾝｾﾙ(&E)"), QKeySequence(Qt::CTRL | Qt::Key_E),
+                           QStringLiteral("GREP処理が長いとき、強制的に中断します。"));
+
+    a.MmGrep = new QMenu(QStringLiteral("&GREP"), window);
+    a.MmGrep->setObjectName(QStringLiteral("MmGrep"));
+    a.MmGrep->menuAction()->setStatusTip(QStringLiteral("GREP (internal)"));
+    a.MmGrep->addActions({a.MmDirectory, a.Recursible1, a.MmOneFile});
+    a.MmGrep->addSeparator();
+    a.MmGrep->addActions({a.MmJumpNext, a.MmJumpPrev});
+    a.MmGrep->addSeparator();
+    a.MmGrep->addAction(a.Cancel1);
+
+    a.PmGrepOpt = new QMenu(window);
+    a.PmGrepOpt->setObjectName(QStringLiteral("PmGrepOpt"));
+    a.PmGrepScope = new QActionGroup(a.PmGrepOpt);
+    a.PmGrepScope->setExclusive(true);
+    a.PmGrepDir = MakeScopeItem(a.PmGrepScope, "PmGrepDir", QStringLiteral("現在のﾃﾞｨﾚｸﾄﾘ"), 1);
+    a.PmGrepRec = MakeScopeItem(a.PmGrepScope, "PmGrepRec", QStringLiteral("ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む"), 2);
+    a.PmGrepOne = MakeScopeItem(a.PmGrepScope, "PmGrepOne", QStringLiteral("選択ﾌｧｲﾙのみ"), 0);
+    a.PmGrepDir->setChecked(true);
+    a.PmGrepOpt->addActions(a.PmGrepScope->actions());
+    a.PmGrepOpt->addSeparator();
+    a.PmGFuzzy = a.PmGrepOpt->addAction(QStringLiteral("あいまい検索"));
+    a.PmGFuzzy->setObjectName(QStringLiteral("PmGFuzzy"));
+    a.PmGFuzzy->setCheckable(true);
+    return a;
+}
+
+int CheckedBarScope(const TGrepActions& actions) {
+    for (const QAction* item : {actions.PmGrepOne, actions.PmGrepDir, actions.PmGrepRec})
+        if (item->isChecked()) return item->data().toInt();
+    return -1;
+}
+
+void CheckBarScope(const TGrepActions& actions, int scope) {
+    for (QAction* item : {actions.PmGrepOne, actions.PmGrepDir, actions.PmGrepRec})
+        if (item->data().toInt() == scope) item->setChecked(true);
+}
+
+}  // namespace xavo

@@ -1,0 +1,52 @@
+// The GREP commands as actions: the GREP menu with its items (captions, short-cuts, hints,
+// scope tags) and the GREP bar's option menu (three scope radio items and fuzzy search),
+// plus the hints of the GREP widgets. The window adds the menus where they belong and
+// connects the actions' triggered signals. Entry point: CreateGrepActions.
+#pragma once
+
+#include <QString>
+
+class QAction;
+class QActionGroup;
+class QMenu;
+class QWidget;
+
+namespace xavo {
+
+inline const QString kGrepBarHint =
+    QStringLiteral("GREPバー : GREPしたい文字を入力またはリストから選択し、EnterキーでGREPを開始します。");
+inline const QString kGrepOptionButtonHint = QStringLiteral("GREPバーのオプション ; GREPバーの動作を変更します。");
+inline const QString kGrepResultsHint = QStringLiteral(
+    "GREP結果 : リストをダブルクリックするとタグジャンプします。エクスプローラーからファイルをD&DするとGREPができます。");
+inline const QString kJumpButtonHint =
+    QStringLiteral("左クリックで下向きにタグジャンプ、右クリックで上向きにタグジャンプします。");
+
+// The actions, owned by the window given to CreateGrepActions. A scope action carries its
+// scope (0, 1, 2) as data().
+struct TGrepActions {
+    QMenu* MmGrep;          // "&GREP": scopes, separator, jumps, separator, cancel
+    QAction* MmDirectory;   // scope 1, Ctrl+D
+    QAction* Recursible1;   // scope 2, Ctrl+R
+    QAction* MmOneFile;     // scope 0, Ctrl+O
+    QAction* GREPBar1;      // Ctrl+G; in no menu: the window carries it so its short-cut works
+    QAction* MmJumpNext;    // F8
+    QAction* MmJumpPrev;    // Shift+F8
+    QAction* Cancel1;       // Ctrl+E
+    QMenu* PmGrepOpt;       // the bar's options: three exclusive scopes, separator, fuzzy
+    QActionGroup* PmGrepScope;
+    QAction* PmGrepDir;     // scope 1, checked as designed
+    QAction* PmGrepRec;     // scope 2
+    QAction* PmGrepOne;     // scope 0
+    QAction* PmGFuzzy;      // "あいまい検索", checkable
+};
+
+// Creates the actions and both menus as children of Window and adds GREPBar1 to Window.
+TGrepActions CreateGrepActions(QWidget* window);
+
+// The bar's scope: the first checked of PmGrepOne (0), PmGrepDir (1), PmGrepRec (2), or -1.
+int CheckedBarScope(const TGrepActions& actions);
+
+// Checks the bar's radio item of Scope; another value leaves the check as it is.
+void CheckBarScope(const TGrepActions& actions, int scope);
+
+}  // namespace xavo

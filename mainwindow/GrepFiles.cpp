@@ -1,0 +1,50 @@
+// The files of a GREP scope, see GrepFiles.h.
+#include "GrepFiles.h"
+
+#include "FileSystem.h"
+
+#include <algorithm>
+
+namespace xavo {
+
+std::optional<TGrepTarget> MakeGrepTarget(int scope, const std::string& selectedFile, const std::string& listDirectory,
+                                          const std::string& treeDirectory, const std::string& mask) {
+    switch (scope) {
+    case 0:
+        if (selectedFile.empty()) return std::nullopt;
+        return TGrepTarget{TGrepScope::SelectedFile, selectedFile, mask};
+    case 1:
+        return TGrepTarget{TGrepScope::Directory, listDirectory, mask};
+    case 2:
+        return TGrepTarget{TGrepScope::Recursive, treeDirectory, mask};
+    default:
+        return std::nullopt;
+    }
+}
+
+std::vector<std::string> CollectGrepFiles(const TGrepTarget& target, const std::atomic<bool>* cancel) {
+    std::vector<std::string> files;
+    const TFileMask mask(target.Mask);
+    switch (target.Scope) {
+    case TGrepScope::SelectedFile:
+        // A file that is gone (or became something else) is not searched, like a
+        // directory search that finds nothing.
+        if ((AttributesOf(target.Path) & faArchive) != 0) files.push_back(target.Path);
+        break;
+    case TGrepScope::Directory:
+        ListFiles(target.Path, mask, files);
+        break;
+    case TGrepScope::Recursive: {
+        TCollectOptions options;
+        options.Recurse = true;
+        if (cancel != nullptr) options.OnDirectory = [cancel](const std::string&) { return !cancel->load(); };
+        CollectMatchingFiles(target.Path, mask, options, files);
+        break;
+    }
+    }
+    SortPathsIgnoringCase(files);
+    files.erase(std::unique(files.begin(), files.end()), files.end());
+    return files;
+}
+
+}  // namespace xavo

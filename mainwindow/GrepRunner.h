@@ -1,0 +1,136 @@
+// One GREP run at a time, into the results list, with the window kept responsive.
+//
+// Start compiles the pattern on the calling (GUI) thread with the window's TGrep, so a bad
+// pattern raises before anything changes; then a worker thread collects the scope's files
+// and searches them with the compiled program (immutable, shared), sending result lines in
+// batches. The GUI thread appends them to the list a slice at a time, so the window
+// repaints and takes commands (Cancel) throughout. Entry point: TGrepRunner::Start.
+#pragma once
+
+#include "GrepFiles.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class QWidget;
+
+namespace xavo {
+
+class TGrep;
+class TGrepProgram;
+class TTextListBox;
+class TWaitCursor;
+struct RE_LineInfo_t;
+
+// How a run ended. Cancelled keeps the lines found so far, as Failed does.
+enum class TGrepRunEnd { Completed, Cancelled, Failed };
+
+// Caption of the busy window while a run is under way.
+inline const QString kGrepBusyCaption = QStringLiteral("GREP処理中...");
+
+class TGrepRunner : public QObject {
+    Q_OBJECT
+
+public:
+    // Grep and List must outlive the runner. The runner compiles with Grep (its
+    // UseFuzzyCharDic, RegExp; UseSynonymDic and SynonymDics as the caller left them) and
+    // never touches it from the worker.
+    TGrepRunner(TGrep& grep, TTextListBox& list, QObject* parent = nullptr);
+    // Cancels a run under way and waits for its thread; lines not yet appended are dropped.
+    ~TGrepRunner() override;
+
+    // The window whose caption reads "GREP処理中..." during a run, or null. Its caption is
+    // restored at the end unless something else changed it meanwhile.
+    void SetBusyWindow(QWidget* window) { FBusyWindow = window; }
+
+    // Starts a run over Target with Pattern (Shift-JIS, as typed) and the fuzzy flag.
+    // Returns false, changing nothing, while a run is under way. Sets Grep's
+    // UseFuzzyCharDic, then its pattern: ERegExpParser (and any other error of the
+    // engine) leaves Start here, with the list, GrepFiles and the caption untouched. Then
+    // the list and GrepFiles are cleared, the caption and the hour-glass set, and the
+    // search begins; searchDone reports its end.
+    bool Start(const TGrepTarget& target, const std::string& pattern, bool fuzzy);
+
+    bool IsRunning() const { return FRunning; }
+
+    // Asks the run to stop at its next check; the lines found so far are kept and
+    // searchDone reports Cancelled. Nothing happens when no run is under way.
+    void Cancel();
+
+    // The files of the last run in search order (empty until its files are collected).
+    const std::vector<std::string>& GrepFiles() const { return FGrepFiles; }
+
+    // Processes events until the run under way has ended (returns at once otherwise).
+    void WaitForDone();
+
+    // Lines the worker may hold ready before it waits for the list to catch up. Takes
+    // effect at the next Start.
+    std::size_t MaxQueuedLines = 1 << 18;
+
+signals:
+    // Lines were appended to the list; Count is the list's size now.
+    void linesAppended(int count);
+    // A file could not be read: the run ends with Message (the engine's: the file's path
+    // when it cannot be opened, the system's reason for a read error). Sent just before
+    // searchDone(Failed).
+    void searchFailed(const QString& message);
+    // The run has ended: every line found is in the list, no line is selected, caption
+    // and cursor are restored.
+    void searchDone(xavo::TGrepRunEnd end);
+
+private:
+    // Result lines as the worker hands them over: one buffer, the end of each line in it.
+    struct TLineBatch {
+        std::string Bytes;
+        std::vector<std::size_t> Ends;
+    };
+
+    class TBatchWriter;
+
+    void Work(TGrepTarget target, std::shared_ptr<const TGrepProgram> program);
+    // Worker side: hands a batch over, waiting while the list is too far behind.
+    void Push(TLineBatch&& batch);
+    void PostDrain();  // with FLock held
+    // GUI side: appends waiting batches for a slice of time, then yields to the event loop.
+    void Drain();
+    void AppendBatch(const TLineBatch& batch);
+    void Finish();
+
+    TGrep& FGrep;
+    TTextListBox& FList;
+    QPointer<QWidget> FBusyWindow;
+    std::unique_ptr<TWaitCursor> FWaitCursor;
+    QString FSavedCaption;
+    bool FRunning = false;
+    bool FDraining = false;
+    bool FRefusalShown = false;
+    std::vector<std::string> FGrepFiles;
+    std::thread FWorker;
+    std::atomic<bool> FCancel{false};
+
+    // Shared with the worker, under FLock.
+    std::mutex FLock;
+    std::condition_variable FRoom;
+    std::deque<TLineBatch> FBatches;
+    std::size_t FQueuedLines = 0;
+    std::size_t FQueueLimit = 0;
+    bool FDrainPosted = false;
+    bool FFilesReady = false;
+    std::vector<std::string> FCollectedFiles;
+    bool FEnded = false;
+    TGrepRunEnd FEnd = TGrepRunEnd::Completed;
+    QString FError;
+};
+
+}  // namespace xavo

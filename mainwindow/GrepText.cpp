@@ -1,0 +1,31 @@
+// Patterns from Qt text and result lines for display, see GrepText.h.
+#include "GrepText.h"
+
+#include "PathText.h"
+#include "ResultLine.h"
+#include "Scanner.h"
+#include "SjisQt.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace xavo {
+
+std::string PatternToSjis(const QString& text) {
+    const std::u16string_view units = View(text);
+    const std::size_t bad = FindUnencodable(units);
+    if (bad != std::u16string_view::npos) {
+        const std::size_t before = EncodeSjis(units.substr(0, bad)).size();
+        const std::size_t position = std::min<std::size_t>(before + 1, std::numeric_limits<std::uint16_t>::max());
+        throw ERegExpParser("Shift-JIS で表せない文字は検索できません", static_cast<std::uint16_t>(position));
+    }
+    return QStringToSjis(text);
+}
+
+QString ResultLineDisplayText(std::string_view line) {
+    const std::size_t pathEnd = ResultLinePathEnd(line);
+    if (pathEnd == std::string_view::npos) return SjisToQString(line);
+    return PathToQString(line.substr(0, pathEnd)) + SjisToQString(line.substr(pathEnd));
+}
+
+}  // namespace xavo

@@ -1,0 +1,60 @@
+// Result lines of a GREP and the tag jump's reading of them.
+//
+// A result line is "<full path> <line number>:<the line's text>", bytes throughout (the
+// path as the file system spells it, the text as the file holds it). Reading one back
+// finds where the path ends: at the first " <digits>:" whose prefix is an existing file,
+// so that paths and texts holding spaces, colons or " 12:" still name the right file.
+// Plain C++. Entry points: AppendResultLine, ParseResultLine, ResultLinePathEnd,
+// NextJumpIndex, PrevJumpIndex.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace xavo {
+
+// Appends the result line of Path's line LineNo with text Line to Out.
+void AppendResultLine(std::string& out, std::string_view path, std::int32_t lineNo, std::string_view line);
+
+// A text that is not a number where a number must stand; the message quotes the text.
+class EConvertError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Where a result line jumps to.
+struct TTagJumpTarget {
+    std::string File;         // path bytes
+    std::int32_t LineNo = 0;  // as written; 0 and 1 both mean the first line
+    std::string Text;         // the text part (after the number's colon)
+    // The line to show, counted from 0.
+    std::int32_t LineIndex() const { return LineNo > 0 ? LineNo - 1 : LineNo; }
+};
+
+// Where the path of a result line ends at the latest: the position of its first
+// " <digits>:", or npos when it has none.
+std::size_t ResultLinePathEnd(std::string_view line);
+
+// True for a path that names an existing regular file (links followed).
+bool IsExistingFile(const std::string& path);
+
+// Splits Line at the first " <decimal digits>:" whose prefix IsFile accepts, or at the
+// first one when no prefix does. Raises EConvertError "'<text>' is not a valid integer
+// value" when the line holds no " <digits>:" (text: the word before the line's first
+// colon, empty without a colon) or the number does not fit in 32 bits.
+TTagJumpTarget ParseResultLine(std::string_view line,
+                               const std::function<bool(const std::string&)>& isFile = IsExistingFile);
+
+// The line the next-line jump selects, given the list's size and its selected index (-1
+// for none): the one after the selected line, the first when none is selected, -1 (no
+// jump) on an empty list or at the last line.
+int NextJumpIndex(int count, int selected);
+
+// The line the previous-line jump selects: the one before the selected line, the first
+// when none is selected, -1 (no jump) on an empty list or at the first line.
+int PrevJumpIndex(int count, int selected);
+
+}  // namespace xavo
