@@ -27,12 +27,13 @@ class TTextListModel : public QAbstractListModel {
 public:
     std::vector<std::string> Items;
     int Shown = 0;
+    TTextListBox::TDisplayDecoder Decoder = [](std::string_view bytes) { return SjisToQString(bytes); };
 
     int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : Shown; }
 
     QVariant data(const QModelIndex& index, int role) const override {
         if (role != Qt::DisplayRole || !index.isValid() || index.row() >= Shown) return {};
-        return SjisToQString(Items[static_cast<std::size_t>(index.row())]);
+        return Decoder(Items[static_cast<std::size_t>(index.row())]);
     }
 
     void Flush() {
@@ -135,7 +136,13 @@ const std::string& TTextListBox::Item(int index) const {
     return FModel->Items[static_cast<std::size_t>(index)];
 }
 
-QString TTextListBox::ItemText(int index) const { return SjisToQString(Item(index)); }
+QString TTextListBox::ItemText(int index) const { return FModel->Decoder(Item(index)); }
+
+void TTextListBox::SetDisplayDecoder(TDisplayDecoder decoder) {
+    FModel->Decoder = std::move(decoder);
+    ResetHorizontalExtent();
+    viewport()->update();
+}
 
 int TTextListBox::Add(std::string_view sjis) {
     FModel->Items.emplace_back(sjis);

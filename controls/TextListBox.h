@@ -10,6 +10,7 @@
 #include <QListView>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,6 +31,11 @@ public:
     int Count() const;
     const std::string& Item(int index) const;
     QString ItemText(int index) const;           // decoded for display
+
+    // How items are decoded for display and measuring (default: Shift-JIS). The results
+    // list shows a result line's path as a file name and its text as Shift-JIS.
+    using TDisplayDecoder = std::function<QString(std::string_view bytes)>;
+    void SetDisplayDecoder(TDisplayDecoder decoder);
     int Add(std::string_view sjis);              // returns the new item's index
     int Add(const QString& text);                // encoded to Shift-JIS first
     void Insert(int index, std::string_view sjis);

@@ -1,6 +1,7 @@
 // The GREP results list on the offscreen platform: the horizontal extent rules on add,
 // delete, clear and font change, tab stops, items as bytes, and batched appends.
 #include "SjisCodec.h"
+#include "SjisQt.h"
 #include "TextListBox.h"
 
 #include <QAbstractItemModelTester>
@@ -125,6 +126,20 @@ private slots:
         list.Insert(1, "inserted");
         QCOMPARE(list.Item(1), std::string("inserted"));
         QCOMPARE(list.Item(2), std::string("\x83\x5C"));
+    }
+
+    void ADisplayDecoderChangesTheTextNotTheBytes() {
+        TTextListBox list;
+        const std::string line = "/tmp/\xc3\xa9t\xc3\xa9.txt 3:\x83\x5c";  // a UTF-8 path, a Shift-JIS text
+        list.Add(line);
+        const int before = list.MaxWidth();
+        list.SetDisplayDecoder([](std::string_view bytes) {
+            return QString::fromUtf8(bytes.data(), 15) + SjisToQString(bytes.substr(15));
+        });
+        QCOMPARE(list.ItemText(0), QStringLiteral("/tmp/été.txt 3:ソ"));
+        QCOMPARE(list.Item(0), line);
+        QVERIFY(list.MaxWidth() != before);  // measured again with the new text
+        QCOMPARE(list.MaxWidth(), list.GetItemWidth(0));
     }
 
     void AppendsReachTheViewInBatches() {
