@@ -39,7 +39,8 @@ void ReadMainSettings(ZEziDE& ini, TMainSettings& s) {
     s.DTVh = ini.ReadInteger(kOption, "DTVh", s.DTVh);
     const int mode = ini.ReadInteger(kOption, "GrepMode", gsDirectory);
     if (mode >= gsOneFile && mode <= gsRecursive) s.GrepMode = static_cast<TGrepScope>(mode);
-    for (const TBoolRow& row : kBoolRows) s.*row.Field = ini.ReadBool(kOption, row.Key, s.*row.Field);
+    static const TMainSettings designed;
+    for (const TBoolRow& row : kBoolRows) s.*row.Field = ini.ReadBool(kOption, row.Key, designed.*row.Field);
     try {
         s.BackGround = ini.ReadColor(kOption, "BackGround", s.BackGround);
     } catch (const EConvertError&) {

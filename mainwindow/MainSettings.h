@@ -48,9 +48,13 @@ struct TMainSettings {
     bool PlainText = true;
     bool JAGREP = true;
     TColor BackGround = clWindow;           // option / BackGround
+
+    bool operator==(const TMainSettings&) const = default;
 };
 
-// Replaces the fields of Settings with what the store holds. A stored "GrepMode" other than
+// Replaces the fields of Settings with what the store holds; a missing key keeps the current
+// value, except the options with a designed default (the Q-GREP strings, "GrepMode" and the
+// switches), which fall back to the designed value. A stored "GrepMode" other than
 // 0, 1 or 2 leaves the field as it was; a colour that does not convert keeps the current
 // one. Reads the file once. Never throws for the file's content or absence.
 void ReadMainSettings(ZEziDE& ini, TMainSettings& settings);

@@ -115,6 +115,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
     DisableCommandsNotYetBuilt();
     OpenSettingsFile(options.IniPath);
     LoadSettings();
+    StartUnmodified();
     if (options.FileArgument) OpenStartFile(*options.FileArgument);
 }
 
@@ -479,6 +480,12 @@ void TForm1::OpenSettingsFile(const std::string& iniPath) {
     FKeep.SetParentMenu(FKeepMenu.get());  // loads the recent masks under the File menu
 }
 
+void TForm1::StartUnmodified() {
+    // Setting up the view's document (its margin) is recorded as an edit; nothing was typed.
+    Memo->document()->clearUndoRedoStacks();
+    Memo->document()->setModified(false);
+}
+
 void TForm1::OpenStartFile(const std::string& argument) {
     const std::string path = ExpandLongPath(argument);
     RunCommand([&] { OpenFile(path); });
@@ -647,7 +654,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
             return SLBoxRightMouseDown(static_cast<QMouseEvent*>(event)->position().toPoint());
         break;
     case QEvent::MouseButtonDblClick:
-        if (watched == SB || watched == SBPanel0 || watched == SBPanel1) RunCommand([this] { MmMaskClick(); });
+        // A click on a panel reaches the bar too: the panels' labels let it through.
+        if (watched == SB) RunCommand([this] { MmMaskClick(); });
         break;
     case QEvent::Resize:
         if (watched == PnLeft) PnLeftResize();

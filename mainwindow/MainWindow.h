@@ -233,6 +233,7 @@ private:
     void DisableCommandsNotYetBuilt();
     void OpenSettingsFile(const std::string& iniPath);
     void LoadSettings();
+    void StartUnmodified();
     void OpenStartFile(const std::string& argument);
 
     QToolButton* AddToolButton(QWidget* panel, const QString& glyph, const QString& hint, bool checkable);

@@ -1,0 +1,104 @@
+// The string helpers on Shift-JIS bytes: double-byte characters are never split, so a
+// second byte that looks like a space, a delimiter or a separator is left alone.
+#include "StringUtils.h"
+#include "TempFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace xavo {
+namespace {
+
+// Bytes: full-width space, ァ (second byte 0x40, the same as "@"), 表 (second byte "\").
+constexpr const char* kWideSpace = "\x81\x40";
+constexpr const char* kSmallA = "\x83\x40";
+constexpr const char* kOmote = "\x95\x5c";
+
+std::string S(std::initializer_list<std::string_view> parts) {
+    std::string s;
+    for (std::string_view p : parts) s += p;
+    return s;
+}
+
+TEST(TrimSpaces, RemovesHalfAndFullWidthSpacesAtBothEndsOnly) {
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"", ""},
+        {"   ", ""},
+        {S({kWideSpace, " ", kWideSpace}), ""},
+        {" a b ", "a b"},
+        {S({kWideSpace, "abc", kWideSpace, kWideSpace}), "abc"},
+        {S({"ab", kSmallA}), S({"ab", kSmallA})},                     // ァ is not a space
+        {S({kSmallA, " "}), kSmallA},
+        {S({" ", kSmallA, kWideSpace}), kSmallA},
+        {S({"x", kWideSpace, "y"}), S({"x", kWideSpace, "y"})},       // inner spaces stay
+        {"a\x81", "a\x81"},                                            // a lone lead byte at the end
+        {S({"\x81", kWideSpace}), S({"\x81", kWideSpace})},          // 0x81 0x81 pairs, then a plain "@"
+    };
+    for (const auto& c : cases) EXPECT_EQ(TrimSpaces(c.in), c.out) << c.in;
+}
+
+TEST(CutToken, CutsAtTheFirstDelimiterThatIsACharacter) {
+    const struct {
+        std::string in, delimiters, head, rest;
+    } cases[] = {
+        {"a:b:c", ":", "a", "b:c"},
+        {"abc", ":", "abc", ""},
+        {"", ":", "", ""},
+        {":x", ":", "", "x"},
+        {"a b:c", ": ", "a", "b:c"},
+        {S({kOmote, "\\x"}), "\\", kOmote, "x"},                        // 表 holds a "\" byte
+        {S({kOmote, kOmote}), "\\", S({kOmote, kOmote}), ""},
+        {"C:\\d\\a.txt 12:text:more", ":", "C", "\\d\\a.txt 12:text:more"},
+    };
+    for (const auto& c : cases) {
+        std::string s = c.in;
+        EXPECT_EQ(CutToken(s, c.delimiters), c.head) << c.in;
+        EXPECT_EQ(s, c.rest) << c.in;
+    }
+}
+
+TEST(SplitFirst, SplitsAtTheFirstSeparatorOnACharacterBoundary) {
+    const struct {
+        std::string in;
+        bool found;
+        std::string head, rest;
+    } cases[] = {
+        {"name@/dir/@*.txt", true, "name", "/dir/@*.txt"},
+        {"@x", true, "", "x"},
+        {"plain", false, "plain", "plain"},   // not found: S stays as it was
+        {"", false, "", ""},
+        {S({kSmallA, "@x"}), true, kSmallA, "x"},
+        {S({"a", kSmallA, kSmallA}), false, S({"a", kSmallA, kSmallA}), S({"a", kSmallA, kSmallA})},
+    };
+    for (const auto& c : cases) {
+        std::string s = c.in;
+        bool found = !c.found;
+        EXPECT_EQ(SplitFirst(s, '@', found), c.head) << c.in;
+        EXPECT_EQ(found, c.found) << c.in;
+        EXPECT_EQ(s, c.rest) << c.in;
+    }
+}
+
+TEST(ExpandLongPath, MakesAbsoluteAndNormalisedWithoutResolvingLinks) {
+    testing::TempDir dir;
+    const std::string root = dir.Root().string();
+    std::filesystem::create_directories(dir.Root() / "real");
+    dir.Write("real/memo.txt", "x");
+    std::filesystem::create_directory_symlink(dir.Root() / "real", dir.Root() / "link");
+
+    const std::string old = std::filesystem::current_path().string();
+    ASSERT_EQ(::chdir(root.c_str()), 0);
+    EXPECT_EQ(ExpandLongPath("real/./memo.txt"), root + "/real/memo.txt");
+    EXPECT_EQ(ExpandLongPath("link/../real//memo.txt"), root + "/real/memo.txt");
+    EXPECT_EQ(ExpandLongPath("link/memo.txt"), root + "/link/memo.txt");  // the link stays
+    EXPECT_EQ(ExpandLongPath("missing.txt"), root + "/missing.txt");
+    EXPECT_EQ(ExpandLongPath("/"), "/");
+    ASSERT_EQ(::chdir(old.c_str()), 0);
+}
+
+}  // namespace
+}  // namespace xavo
