@@ -162,8 +162,15 @@ private slots:
         Press(Qt::Key_K, Qt::ControlModifier);  // the mask command, not "delete to the end"
         QCOMPARE(c.SLBox->Mask(), std::string("*.log"));
         QCOMPARE(c.EdGrep->currentText(), QStringLiteral("abc"));
+        // In edit mode Ctrl+Z is the undo command, which undoes only in the text view.
+        c.MmEditMode->trigger();
+        Focus(c.EdGrep);
+        Press(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(c.EdGrep->currentText(), QStringLiteral("abc"));
         // A disabled command leaves the key to the control.
-        Press(Qt::Key_F, Qt::ControlModifier);
+        c.MmEditMode->trigger();
+        Press(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(c.EdGrep->currentText(), QString());
         QVERIFY(f.Script.Unexpected.isEmpty());
     }
 
