@@ -60,8 +60,13 @@ bool TForm1::LoadFile(const std::string& requested, bool askAboutEdits) {
     return true;
 }
 
+bool TForm1::HasUnsavedEdits() const {
+    // A text still arriving in the background is not edited: the view is read-only meanwhile.
+    return !Memo->IsLoading() && Memo->document()->isModified();
+}
+
 bool TForm1::ConfirmUnsavedEdits() {
-    if (!Memo->document()->isModified()) return true;
+    if (!HasUnsavedEdits()) return true;
     const QString name = FCurrentFile.empty() ? QStringLiteral("テキスト") : PathToQString(FCurrentFile);
     const QMessageBox::StandardButton answer =
         FDialogs.Ask(this, kApplicationTitle, QStringLiteral("%1 は変更されています。\n保存しますか？").arg(name),

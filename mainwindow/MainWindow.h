@@ -255,6 +255,7 @@ private:
 
     // --- Files: choosing, loading, saving.
     bool LoadFile(const std::string& path, bool askAboutEdits);
+    bool HasUnsavedEdits() const;
     bool ConfirmUnsavedEdits();
     bool ConfirmUnencodable();
     bool WriteText(const std::string& path);

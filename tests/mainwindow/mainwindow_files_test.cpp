@@ -419,6 +419,19 @@ private slots:
         QCOMPARE(c.Memo->Text(), std::string("xabc\r\n"));
     }
 
+    void aTextStillLoadingIsNotAnEdit() {
+        TFormFixture f;
+        const std::string big = f.Dir.Write("big.txt", NumberedLines(100000));
+        const std::string small = f.Dir.Write("small.txt", "x\r\n");
+        TForm1& form = f.Shown();
+        QVERIFY(form.OpenFile(big));
+        QVERIFY(f.C().Memo->IsLoading());  // the rest arrives while the event loop runs
+        QVERIFY(form.OpenFile(small));
+        QVERIFY(form.OpenFile(big));
+        QVERIFY(form.close());
+        QVERIFY(f.Script.Asked.isEmpty());
+    }
+
     void thePlainTextSwitchReReadsTheFileAndAsksAboutEdits() {
         TFormFixture f;
         const std::string file = f.Dir.Write("a.txt", "abc\r\n");
