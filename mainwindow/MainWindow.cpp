@@ -119,7 +119,13 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
     if (options.FileArgument) OpenStartFile(*options.FileArgument);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // The children go after this body; nothing may call back into a half-destroyed window.
+    qApp->removeEventFilter(this);
+    DTView->SetOnChange({});
+    SLBox->SetOnChange({});
+    DdMemo->SetOnFileDrop({});
+}
 
 // ---------------------------------------------------------------------------------------
 // Creation
