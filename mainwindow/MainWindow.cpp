@@ -51,6 +51,23 @@ constexpr int kStatusMaskWidth = 60;
 constexpr int kStatusHintWidth = 50;
 constexpr int kRepaintDelayMs = 50;
 
+// A layout on Owner without spacing, with VerticalMargin above and below its items.
+template <class TLayout>
+TLayout* NewLayout(QWidget* owner, int verticalMargin = 0) {
+    auto* layout = new TLayout(owner);
+    layout->setContentsMargins(0, verticalMargin, 0, verticalMargin);
+    layout->setSpacing(0);
+    return layout;
+}
+
+// A part of the tool bar, Width wide, that holds a row of buttons.
+QWidget* NewButtonPanel(QWidget* toolBar, int width) {
+    auto* panel = new QWidget(toolBar);
+    panel->setFixedWidth(width);
+    NewLayout<QHBoxLayout>(panel, 2);
+    return panel;
+}
+
 // A splitter between two panes; the second one takes what the window gains or loses.
 QSplitter* NewSplitter(Qt::Orientation orientation, QWidget* first, QWidget* second) {
     auto* splitter = new QSplitter(orientation);
@@ -146,15 +163,9 @@ QToolButton* TForm1::AddToolButton(QWidget* panel, const QString& glyph, const Q
 void TForm1::CreateToolBar() {
     PnTb = new QWidget;
     PnTb->setFixedHeight(kToolBarHeight);
-    auto* row = new QHBoxLayout(PnTb);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
+    auto* row = NewLayout<QHBoxLayout>(PnTb);
 
-    PnTbL = new QWidget(PnTb);
-    PnTbL->setFixedWidth(kToolBarLeftWidth);
-    auto* left = new QHBoxLayout(PnTbL);
-    left->setContentsMargins(0, 2, 0, 2);
-    left->setSpacing(0);
+    PnTbL = NewButtonPanel(PnTb, kToolBarLeftWidth);
     SbReadOnly = AddToolButton(PnTbL, QStringLiteral("編"), QStringLiteral("編集モード／表示モードを切り替えます。"), true);
     SbFind = AddToolButton(PnTbL, QStringLiteral("検"), QStringLiteral("検索ダイアログを表示します。"), false);
     SbFindDw = AddToolButton(PnTbL, QStringLiteral("↓"),
@@ -164,7 +175,7 @@ void TForm1::CreateToolBar() {
     SbReplace = AddToolButton(PnTbL, QStringLiteral("置"), QStringLiteral("文字の置換を行います（編集モード時のみ）"), false);
     TbWordWrap = AddToolButton(PnTbL, QStringLiteral("折"), QString(), true);
     TbVertBar = AddToolButton(PnTbL, QStringLiteral("⇔"), QStringLiteral("水平スクロールバーの表示・非表示を切り替えます。"), true);
-    left->addStretch();
+    static_cast<QHBoxLayout*>(PnTbL->layout())->addStretch();
 
     PnTbM = new QWidget(PnTb);
     auto* middle = new QHBoxLayout(PnTbM);
@@ -177,11 +188,7 @@ void TForm1::CreateToolBar() {
     EdGrep->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     middle->addWidget(EdGrep);
 
-    PnTbR = new QWidget(PnTb);
-    PnTbR->setFixedWidth(kToolBarRightWidth);
-    auto* right = new QHBoxLayout(PnTbR);
-    right->setContentsMargins(0, 2, 0, 2);
-    right->setSpacing(0);
+    PnTbR = NewButtonPanel(PnTb, kToolBarRightWidth);
     TbJump = AddToolButton(PnTbR, QStringLiteral("→"),
                            QStringLiteral("左クリックで下向きにタグジャンプ、右クリックで上向きにタグジャンプします。"), false);
     TbGrepOpt = AddToolButton(PnTbR, QStringLiteral("▼"), QStringLiteral("GREPバーのオプション ; GREPバーの動作を変更します。"), false);
@@ -194,9 +201,7 @@ void TForm1::CreateToolBar() {
 
 void TForm1::CreateLeftPane() {
     PnLeft = new QWidget;
-    auto* column = new QVBoxLayout(PnLeft);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
+    auto* column = NewLayout<QVBoxLayout>(PnLeft);
 
     PnSetting = new QWidget(PnLeft);
     PnSetting->setFixedHeight(kSettingPanelHeight);
@@ -224,8 +229,7 @@ void TForm1::CreateLeftPane() {
 
 void TForm1::CreateRightPane() {
     PnMemo = new QWidget;
-    auto* column = new QVBoxLayout(PnMemo);
-    column->setContentsMargins(0, 0, 0, 0);
+    auto* column = NewLayout<QVBoxLayout>(PnMemo);
 
     Memo = new TXavoMemo;
     Memo->SetReadOnly(true);
@@ -244,9 +248,7 @@ void TForm1::CreateRightPane() {
 
     Split1 = NewSplitter(Qt::Horizontal, PnLeft, PnMemo);
     auto* client = new QWidget;
-    auto* layout = new QVBoxLayout(client);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    auto* layout = NewLayout<QVBoxLayout>(client);
     layout->addWidget(PnTb);
     layout->addWidget(Split1, 1);
     setCentralWidget(client);

@@ -132,6 +132,14 @@ public:
         return *Form;
     }
 
+    // Shows the window with the file Name (holding Bytes) open in it; returns its path.
+    std::string ShownWithFile(const std::string& name, const std::string& bytes) {
+        const std::string path = Dir.Write(name, bytes);
+        Shown();
+        if (!Form->OpenFile(path)) qWarning("the file was not opened");
+        return path;
+    }
+
     // Closes the window as the user does (settings are written) and forgets it.
     void CloseForm() {
         Form->close();

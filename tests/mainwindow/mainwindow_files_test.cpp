@@ -208,10 +208,9 @@ private slots:
         TFormFixture f;
         // Mixed line ends, a byte that starts no character, a lone lead byte at the end.
         const std::string original = "一行目\r\nsecond\nthird\r\x80\xff\r\n\x83";
-        const std::string file = f.Dir.Write("mixed.txt", original);
-        TForm1& form = f.Shown();
+        const std::string file = f.ShownWithFile("mixed.txt", original);
+        TForm1& form = *f.Form;
         const TForm1Components& c = f.C();
-        QVERIFY(form.OpenFile(file));
         c.MmEditMode->trigger();
         c.MmSave->trigger();
         QCOMPARE(ReadBytes(file), original);
@@ -229,10 +228,9 @@ private slots:
 
     void aFailedSaveKeepsTheOldFileShowsTheErrorAndStaysInEditMode() {
         TFormFixture f;
-        const std::string file = f.Dir.Write("keep.txt", "old\r\n");
-        TForm1& form = f.Shown();
+        const std::string file = f.ShownWithFile("keep.txt", "old\r\n");
+        TForm1& form = *f.Form;
         const TForm1Components& c = f.C();
-        QVERIFY(form.OpenFile(file));
         c.MmEditMode->trigger();
         Type(c.Memo, QString(200, QLatin1Char('x')));
         {
@@ -259,10 +257,8 @@ private slots:
 
     void textShiftJisCannotStoreIsSavedOnlyWhenTheUserAgrees() {
         TFormFixture f;
-        const std::string file = f.Dir.Write("u.txt", "a\r\n");
-        TForm1& form = f.Shown();
+        const std::string file = f.ShownWithFile("u.txt", "a\r\n");
         const TForm1Components& c = f.C();
-        QVERIFY(form.OpenFile(file));
         c.MmEditMode->trigger();
         c.Memo->SetSelStart(1);
         c.Memo->insertPlainText(QStringLiteral("€"));  // not in CP932
@@ -294,10 +290,9 @@ private slots:
 
     void saveAsNamesTheNewFileAndCancellingEndsEditMode() {
         TFormFixture f;
-        const std::string file = f.Dir.Write("a.txt", "text\r\n");
-        TForm1& form = f.Shown();
+        f.ShownWithFile("a.txt", "text\r\n");
+        TForm1& form = *f.Form;
         const TForm1Components& c = f.C();
-        QVERIFY(form.OpenFile(file));
         c.MmEditMode->trigger();
         f.Script.SavePaths.push_back(std::nullopt);
         c.MmSaveAs->trigger();
@@ -333,10 +328,8 @@ private slots:
 
     void pasteIsOfferedWhereItCanPasteAndGoesToTheFocusedControl() {
         TFormFixture f;
-        const std::string file = f.Dir.Write("a.txt", "abc\r\n");
-        TForm1& form = f.Shown();
+        f.ShownWithFile("a.txt", "abc\r\n");
         const TForm1Components& c = f.C();
-        QVERIFY(form.OpenFile(file));
         QApplication::clipboard()->setText(QStringLiteral("貼り付け"));
         c.Memo->setFocus();
         QTRY_VERIFY(c.Memo->hasFocus());
@@ -365,10 +358,9 @@ private slots:
 
     void closingWithUnsavedEditsAsks() {
         TFormFixture f;
-        const std::string file = f.Dir.Write("a.txt", "abc\r\n");
-        TForm1& form = f.Shown();
+        const std::string file = f.ShownWithFile("a.txt", "abc\r\n");
+        TForm1& form = *f.Form;
         const TForm1Components& c = f.C();
-        QVERIFY(form.OpenFile(file));
         c.MmEditMode->trigger();
         Type(c.Memo, QStringLiteral("x"));
         f.Script.Answers.push_back(QMessageBox::Cancel);
@@ -385,9 +377,8 @@ private slots:
 
     void closingAndDiscardingLeavesTheFileAlone() {
         TFormFixture f;
-        const std::string file = f.Dir.Write("a.txt", "abc\r\n");
-        TForm1& form = f.Shown();
-        QVERIFY(form.OpenFile(file));
+        const std::string file = f.ShownWithFile("a.txt", "abc\r\n");
+        TForm1& form = *f.Form;
         f.C().MmEditMode->trigger();
         Type(f.C().Memo, QStringLiteral("x"));
         f.Script.Answers.push_back(QMessageBox::No);
@@ -434,10 +425,9 @@ private slots:
 
     void thePlainTextSwitchReReadsTheFileAndAsksAboutEdits() {
         TFormFixture f;
-        const std::string file = f.Dir.Write("a.txt", "abc\r\n");
-        TForm1& form = f.Shown();
+        const std::string file = f.ShownWithFile("a.txt", "abc\r\n");
+        TForm1& form = *f.Form;
         const TForm1Components& c = f.C();
-        QVERIFY(form.OpenFile(file));
         QSignalSpy loads(&form, &TForm1::fileOpened);
         c.MmPlainText->trigger();
         QCOMPARE(loads.size(), 1);

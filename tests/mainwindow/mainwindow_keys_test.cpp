@@ -84,10 +84,8 @@ private slots:
 
     void spaceIsTypedInEditModeAndIntoTheGrepBar() {
         TFormFixture f;
-        const std::string file = f.Dir.Write("long.txt", NumberedLines(100));
-        TForm1& form = f.Shown();
+        f.ShownWithFile("long.txt", NumberedLines(100));
         const TForm1Components& c = f.C();
-        QVERIFY(form.OpenFile(file));
         Focus(c.EdGrep);
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("a b"));
         QCOMPARE(c.EdGrep->currentText(), QStringLiteral("a b"));
@@ -101,10 +99,8 @@ private slots:
 
     void caretKeysStopAtTheEndsOfTheText() {
         TFormFixture f;
-        const std::string file = f.Dir.Write("a.txt", "abc\r\ndef\r\n");
-        TForm1& form = f.Shown();
+        f.ShownWithFile("a.txt", "abc\r\ndef\r\n");
         const TForm1Components& c = f.C();
-        QVERIFY(form.OpenFile(file));
         c.MmEditMode->trigger();  // the caret moves visibly in edit mode
         Focus(c.Memo);
         c.Memo->SetSelStart(0);
