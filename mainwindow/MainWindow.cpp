@@ -174,6 +174,7 @@ void TForm1::CreateToolBar() {
                              QStringLiteral("ファイルを順次読み込んで文字列を検索します。右クリックで上向きに検索します。"), false);
     SbReplace = AddToolButton(PnTbL, QStringLiteral("置"), QStringLiteral("文字の置換を行います（編集モード時のみ）"), false);
     TbWordWrap = AddToolButton(PnTbL, QStringLiteral("折"), QString(), true);
+    TbWordWrap->setToolTip(QStringLiteral("右側で折り返す"));
     TbVertBar = AddToolButton(PnTbL, QStringLiteral("⇔"), QStringLiteral("水平スクロールバーの表示・非表示を切り替えます。"), true);
     static_cast<QHBoxLayout*>(PnTbL->layout())->addStretch();
 
