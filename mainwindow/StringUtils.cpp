@@ -1,31 +1,23 @@
-// Shift-JIS string utilities, see StringUtils.h.
+// Text helpers on Shift-JIS bytes (see StringUtils.h). ShiftIsDown lives in ShiftIsDown.cpp,
+// the only part that asks the window system.
 #include "StringUtils.h"
 
+#include "Paths.h"
 #include "Scanner.h"
 
-namespace xavo {
+#include <utility>
 
+namespace xavo {
 namespace {
 
-constexpr unsigned char kFullWidthSpaceLead = 0x81;
-constexpr unsigned char kFullWidthSpaceTrail = 0x40;
-
-// Bytes of the character starting at Pos (1 or 2; a lead byte at the end stands alone).
-std::size_t CharLength(std::string_view s, std::size_t pos) {
-    return IsLeadByte(static_cast<unsigned char>(s[pos])) && pos + 1 < s.size() ? 2 : 1;
+// Bytes taken by the character that starts at At.
+std::size_t CharLength(std::string_view s, std::size_t at) {
+    return IsLeadByte(static_cast<unsigned char>(s[at])) && at + 1 < s.size() ? 2 : 1;
 }
 
-bool IsFullWidthSpaceAt(std::string_view s, std::size_t pos) {
-    return pos + 1 < s.size() && static_cast<unsigned char>(s[pos]) == kFullWidthSpaceLead &&
-           static_cast<unsigned char>(s[pos + 1]) == kFullWidthSpaceTrail;
-}
-
-// Position of the first character of S that Matches accepts, or npos.
-template <typename Match>
-std::size_t FindCharacter(std::string_view s, Match matches) {
-    for (std::size_t pos = 0; pos < s.size(); pos += CharLength(s, pos))
-        if (CharLength(s, pos) == 1 && matches(s[pos])) return pos;
-    return std::string_view::npos;
+bool IsSpaceChar(std::string_view s, std::size_t at, std::size_t length) {
+    if (length == 1) return s[at] == ' ';
+    return static_cast<unsigned char>(s[at]) == 0x81 && s[at + 1] == 0x40;
 }
 
 // The code of one character with upper-case letters folded to lower case.
@@ -62,47 +54,48 @@ int CompareFolded(std::string_view a, std::string_view b) {
 }  // namespace
 
 std::string TrimSpaces(std::string_view text) {
-    // Leading blanks are found walking forward; the end is judged on character starts,
-    // so that ァ (0x83 0x40) is never mistaken for the tail of a full-width space.
-    std::size_t begin = 0;
-    while (begin < text.size()) {
-        if (text[begin] == ' ')
-            begin += 1;
-        else if (IsFullWidthSpaceAt(text, begin))
-            begin += 2;
-        else
-            break;
+    std::size_t keepBegin = std::string_view::npos;
+    std::size_t keepEnd = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = CharLength(text, at);
+        if (!IsSpaceChar(text, at, length)) {
+            if (keepBegin == std::string_view::npos) keepBegin = at;
+            keepEnd = at + length;
+        }
+        at += length;
     }
-    std::size_t end = begin;  // end of the last character that is not a blank
-    for (std::size_t pos = begin; pos < text.size();) {
-        const std::size_t length = CharLength(text, pos);
-        const bool blank = text[pos] == ' ' || (length == 2 && IsFullWidthSpaceAt(text, pos));
-        pos += length;
-        if (!blank) end = pos;
-    }
-    return std::string(text.substr(begin, end - begin));
+    if (keepBegin == std::string_view::npos) return {};
+    return std::string(text.substr(keepBegin, keepEnd - keepBegin));
 }
 
 std::string CutToken(std::string& s, std::string_view delimiters) {
-    const std::size_t pos = FindCharacter(s, [&](char c) { return delimiters.find(c) != std::string_view::npos; });
-    if (pos == std::string_view::npos) {
-        std::string head = std::move(s);
-        s.clear();
-        return head;
+    for (std::size_t at = 0; at < s.size();) {
+        const std::size_t length = CharLength(s, at);
+        if (length == 1 && delimiters.find(s[at]) != std::string_view::npos) {
+            std::string head = s.substr(0, at);
+            s.erase(0, at + 1);
+            return head;
+        }
+        at += length;
     }
-    std::string head = s.substr(0, pos);
-    s.erase(0, pos + 1);
-    return head;
+    return std::exchange(s, std::string());
 }
 
 std::string SplitFirst(std::string& s, char separator, bool& found) {
-    const std::size_t pos = FindCharacter(s, [&](char c) { return c == separator; });
-    found = pos != std::string_view::npos;
-    if (!found) return s;
-    std::string head = s.substr(0, pos);
-    s.erase(0, pos + 1);
-    return head;
+    for (std::size_t at = 0; at < s.size();) {
+        if (s[at] == separator) {
+            std::string head = s.substr(0, at);
+            s.erase(0, at + 1);
+            found = true;
+            return head;
+        }
+        at += CharLength(s, at);
+    }
+    found = false;
+    return s;
 }
+
+std::string ExpandLongPath(std::string_view path) { return AbsolutePath(path); }
 
 int CompareTextIgnoringCase(std::string_view a, std::string_view b) {
     if (const int folded = CompareFolded(a, b); folded != 0) return folded;
@@ -110,5 +103,6 @@ int CompareTextIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 bool SameTextIgnoringCase(std::string_view a, std::string_view b) { return CompareFolded(a, b) == 0; }
+
 
 }  // namespace xavo

@@ -1,8 +1,8 @@
-// The main window's small string utilities on Shift-JIS bytes: trimming blanks and cutting
-// a text at a delimiter. A lead byte and its trail byte are one character and are never
-// split, so a delimiter byte that is the second byte of a double-byte character is not a
-// delimiter. Plain C++; positions are bytes. Entry points: TrimSpaces, CutToken, SplitFirst,
-// CompareTextIgnoringCase.
+// Small text helpers shared by the main window and its dialogs, on Shift-JIS bytes.
+//
+// A lead byte and the byte after it are one character and are never split; a lead byte
+// that ends the text is a character of its own. Entry points: TrimSpaces, CutToken,
+// SplitFirst, ExpandLongPath, ShiftIsDown, CompareTextIgnoringCase.
 #pragma once
 
 #include <string>
@@ -10,19 +10,27 @@
 
 namespace xavo {
 
-// Text without the half-width spaces and full-width spaces (0x81 0x40) at either end.
-// A trailing 0x40 that is the second byte of another double-byte character stays.
+// Text without the half-width spaces and full-width spaces (0x81 0x40) at either end. A
+// 0x40 that is the second byte of another character (ァ is 0x83 0x40) is not a space.
 std::string TrimSpaces(std::string_view text);
 
-// The text of S before its first character that is one of Delimiters (single bytes);
-// that text and the delimiter are removed from S. Without a delimiter, returns all of S
-// and empties S.
+// The text of S before its first character that is one of Delimiters (single bytes); that
+// text and the delimiter are removed from S. Without a delimiter, all of S is returned and
+// S becomes empty. Bytes of double-byte characters never count as delimiters.
 std::string CutToken(std::string& s, std::string_view delimiters);
 
-// The text of S before the first Separator that starts a character; that text and the
-// separator are removed from S and Found is set. Without one, returns all of S, leaves S
-// as it was and clears Found.
+// The text of S before the first Separator that starts a character: that text and the
+// separator are removed from S and Found is true. Without one, all of S is returned, S is
+// left as it was and Found is false.
 std::string SplitFirst(std::string& s, char separator, bool& found);
+
+// The path spelled as the file system stores it: made absolute against the current
+// directory and normalised (no "." or ".." components, no repeated "/"); symbolic links
+// are kept, not resolved. A path that names nothing is expanded all the same.
+std::string ExpandLongPath(std::string_view path);
+
+// True while a Shift key is held down (asked of the window system, not of an event).
+bool ShiftIsDown();
 
 // Three-way comparison of texts character by character, letters folded to one case: ASCII
 // and the full-width Latin, Greek and Cyrillic letters. A double-byte character counts

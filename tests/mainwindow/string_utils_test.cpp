@@ -1,91 +1,106 @@
-// The main window's string utilities on Shift-JIS bytes: trimming, cutting at a delimiter
-// and comparing ignoring case, with double-byte characters never split.
+// The string helpers on Shift-JIS bytes: double-byte characters are never split, so a
+// second byte that looks like a space, a delimiter or a separator is left alone.
 #include "StringUtils.h"
+#include "TempFiles.h"
 
 #include <gtest/gtest.h>
 
-using namespace xavo;
+#include <filesystem>
+#include <unistd.h>
 
+namespace xavo {
 namespace {
 
-// Shift-JIS bytes of a few characters used below.
-const std::string kWideSpace = "\x81\x40";  // full-width space
-const std::string kSmallA = "\x83\x40";     // ァ: its trail byte is the space's
-const std::string kSo = "\x83\x5C";         // ソ: its trail byte is a backslash
-const std::string kHyo = "\x95\x5C";        // 表
+// Bytes: full-width space, ァ (second byte 0x40, the same as "@"), 表 (second byte "\").
+constexpr const char* kWideSpace = "\x81\x40";
+constexpr const char* kSmallA = "\x83\x40";
+constexpr const char* kOmote = "\x95\x5c";
 
-TEST(TrimSpacesTest, RemovesHalfAndFullWidthSpacesAtBothEnds) {
-    struct Case {
-        std::string In, Out;
+std::string S(std::initializer_list<std::string_view> parts) {
+    std::string s;
+    for (std::string_view p : parts) s += p;
+    return s;
+}
+
+TEST(TrimSpaces, RemovesHalfAndFullWidthSpacesAtBothEndsOnly) {
+    const struct {
+        std::string in, out;
     } cases[] = {
         {"", ""},
         {"   ", ""},
-        {kWideSpace + " " + kWideSpace, ""},
-        {"  abc  ", "abc"},
-        {kWideSpace + "abc" + kWideSpace + " ", "abc"},
-        {"a b" + kWideSpace + "c", "a b" + kWideSpace + "c"},  // inner blanks stay
-        {"abc" + kSmallA, "abc" + kSmallA},                    // ァ is not a space
-        {kSmallA + " ", kSmallA},
-        {"\x83" "@" + std::string(" "), kSmallA},              // same bytes written otherwise
-        {"x\x81", "x\x81"},                                    // a lone lead byte at the end
-        {"\x81", "\x81"},
+        {S({kWideSpace, " ", kWideSpace}), ""},
+        {" a b ", "a b"},
+        {S({kWideSpace, "abc", kWideSpace, kWideSpace}), "abc"},
+        {S({"ab", kSmallA}), S({"ab", kSmallA})},                     // ァ is not a space
+        {S({kSmallA, " "}), kSmallA},
+        {S({" ", kSmallA, kWideSpace}), kSmallA},
+        {S({"x", kWideSpace, "y"}), S({"x", kWideSpace, "y"})},       // inner spaces stay
+        {"a\x81", "a\x81"},                                            // a lone lead byte at the end
+        {S({"\x81", kWideSpace}), S({"\x81", kWideSpace})},          // 0x81 0x81 pairs, then a plain "@"
     };
-    for (const Case& c : cases) EXPECT_EQ(TrimSpaces(c.In), c.Out) << c.In;
+    for (const auto& c : cases) EXPECT_EQ(TrimSpaces(c.in), c.out) << c.in;
 }
 
-TEST(TrimSpacesTest, TrailingSpaceBytesInsideACharacterStay) {
-    // 0x83 0x40 0x40: ァ then '@'; 0x81 0x81 0x40: a character then '@' — never a full-width space.
-    EXPECT_EQ(TrimSpaces("\x88\x9f\x81\x40"), "\x88\x9f");           // 亜 + full-width space
-    EXPECT_EQ(TrimSpaces("\x81\x81\x40"), "\x81\x81\x40");          // ＝ then '@'
-    EXPECT_EQ(TrimSpaces("\x81\x81\x40 "), "\x81\x81\x40");
+TEST(CutToken, CutsAtTheFirstDelimiterThatIsACharacter) {
+    const struct {
+        std::string in, delimiters, head, rest;
+    } cases[] = {
+        {"a:b:c", ":", "a", "b:c"},
+        {"abc", ":", "abc", ""},
+        {"", ":", "", ""},
+        {":x", ":", "", "x"},
+        {"a b:c", ": ", "a", "b:c"},
+        {S({kOmote, "\\x"}), "\\", kOmote, "x"},                        // 表 holds a "\" byte
+        {S({kOmote, kOmote}), "\\", S({kOmote, kOmote}), ""},
+        {"C:\\d\\a.txt 12:text:more", ":", "C", "\\d\\a.txt 12:text:more"},
+    };
+    for (const auto& c : cases) {
+        std::string s = c.in;
+        EXPECT_EQ(CutToken(s, c.delimiters), c.head) << c.in;
+        EXPECT_EQ(s, c.rest) << c.in;
+    }
 }
 
-TEST(CutTokenTest, CutsAtTheFirstDelimiterCharacter) {
-    std::string s = "a:b:c";
-    EXPECT_EQ(CutToken(s, ":"), "a");
-    EXPECT_EQ(s, "b:c");
-    EXPECT_EQ(CutToken(s, ":"), "b");
-    EXPECT_EQ(CutToken(s, ":"), "c");
-    EXPECT_EQ(s, "");
-    EXPECT_EQ(CutToken(s, ":"), "");
-
-    s = "key=value;rest";
-    EXPECT_EQ(CutToken(s, ";="), "key");
-    EXPECT_EQ(s, "value;rest");
+TEST(SplitFirst, SplitsAtTheFirstSeparatorOnACharacterBoundary) {
+    const struct {
+        std::string in;
+        bool found;
+        std::string head, rest;
+    } cases[] = {
+        {"name@/dir/@*.txt", true, "name", "/dir/@*.txt"},
+        {"@x", true, "", "x"},
+        {"plain", false, "plain", "plain"},   // not found: S stays as it was
+        {"", false, "", ""},
+        {S({kSmallA, "@x"}), true, kSmallA, "x"},
+        {S({"a", kSmallA, kSmallA}), false, S({"a", kSmallA, kSmallA}), S({"a", kSmallA, kSmallA})},
+    };
+    for (const auto& c : cases) {
+        std::string s = c.in;
+        bool found = !c.found;
+        EXPECT_EQ(SplitFirst(s, '@', found), c.head) << c.in;
+        EXPECT_EQ(found, c.found) << c.in;
+        EXPECT_EQ(s, c.rest) << c.in;
+    }
 }
 
-TEST(CutTokenTest, SkipsTheTrailByteOfADoubleByteCharacter) {
-    std::string s = kSo + "\\x\\y";
-    EXPECT_EQ(CutToken(s, "\\"), kSo);
-    EXPECT_EQ(s, "x\\y");
-    s = kHyo + kHyo;
-    EXPECT_EQ(CutToken(s, "\\"), kHyo + kHyo);
-    EXPECT_EQ(s, "");
+TEST(ExpandLongPath, MakesAbsoluteAndNormalisedWithoutResolvingLinks) {
+    testing::TempDir dir;
+    const std::string root = dir.Root().string();
+    std::filesystem::create_directories(dir.Root() / "real");
+    dir.Write("real/memo.txt", "x");
+    std::filesystem::create_directory_symlink(dir.Root() / "real", dir.Root() / "link");
+
+    const std::string old = std::filesystem::current_path().string();
+    ASSERT_EQ(::chdir(root.c_str()), 0);
+    EXPECT_EQ(ExpandLongPath("real/./memo.txt"), root + "/real/memo.txt");
+    EXPECT_EQ(ExpandLongPath("link/../real//memo.txt"), root + "/real/memo.txt");
+    EXPECT_EQ(ExpandLongPath("link/memo.txt"), root + "/link/memo.txt");  // the link stays
+    EXPECT_EQ(ExpandLongPath("missing.txt"), root + "/missing.txt");
+    EXPECT_EQ(ExpandLongPath("/"), "/");
+    ASSERT_EQ(::chdir(old.c_str()), 0);
 }
 
-TEST(SplitFirstTest, FoundOrLeftAsItWas) {
-    bool found = false;
-    std::string s = "name@dir@mask";
-    EXPECT_EQ(SplitFirst(s, '@', found), "name");
-    EXPECT_TRUE(found);
-    EXPECT_EQ(s, "dir@mask");
-
-    s = "no separator";
-    EXPECT_EQ(SplitFirst(s, '@', found), "no separator");
-    EXPECT_FALSE(found);
-    EXPECT_EQ(s, "no separator");
-
-    // 0x82 0x40 is not a character start for '@' (0x40 is its trail byte).
-    s = "\x82\x40" "x@y";
-    EXPECT_EQ(SplitFirst(s, '@', found), "\x82\x40" "x");
-    EXPECT_TRUE(found);
-    EXPECT_EQ(s, "y");
-    s = std::string("\x83\x40");
-    EXPECT_EQ(SplitFirst(s, '@', found), "\x83\x40");
-    EXPECT_FALSE(found);
-}
-
-TEST(CompareTextIgnoringCaseTest, FoldsAsciiAndFullWidthLetters) {
+TEST(CompareTextIgnoringCase, FoldsAsciiAndFullWidthLetters) {
     const std::pair<std::string, std::string> same[] = {
         {"GREP", "grep"},
         {"\x82\x60\x82\x61", "\x82\x81\x82\x82"},  // ＡＢ / ａｂ
@@ -108,3 +123,4 @@ TEST(CompareTextIgnoringCaseTest, FoldsAsciiAndFullWidthLetters) {
 }
 
 }  // namespace
+}  // namespace xavo

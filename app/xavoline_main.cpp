@@ -1,0 +1,56 @@
+// xavoline: the window program. Reads the command line (xavoline [--ini PATH] [FILE]),
+// creates the main window Form1 and runs the message loop until it closes.
+#include "CommandGuard.h"
+#include "MainWindow.h"
+#include "StartArguments.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The last stop for an error no command caught: the error box, and the window goes on.
+class TXavolineApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        bool result = false;
+        xavo::RunCommand([&] { result = QApplication::notify(receiver, event); });
+        return result;
+    }
+};
+
+std::vector<std::string> ArgumentsOf(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    return args;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // --help needs no display, so it is answered before the toolkit looks for one.
+    if (xavo::ParseStartArguments(ArgumentsOf(argc, argv)).Help) {
+        std::fputs(xavo::StartUsageText().c_str(), stdout);
+        return 0;
+    }
+    TXavolineApplication application(argc, argv);  // takes the toolkit's own options out of argv
+    QApplication::setApplicationName(QStringLiteral("Xavoline"));
+    QApplication::setApplicationVersion(QStringLiteral(XAVOLINE_VERSION));
+
+    const xavo::TStartArguments arguments = xavo::ParseStartArguments(ArgumentsOf(argc, argv));
+    if (!arguments.Error.empty()) {
+        std::fprintf(stderr, "xavoline: %s\n%s", arguments.Error.c_str(), xavo::StartUsageText().c_str());
+        return 2;
+    }
+    xavo::TFormOptions options;
+    options.IniPath = arguments.IniPath;
+    options.FileArgument = arguments.FileArgument;
+    xavo::TForm1 form1(options);
+    form1.show();
+    return QApplication::exec();
+}

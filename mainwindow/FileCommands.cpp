@@ -1,0 +1,256 @@
+// TForm1's file commands: showing a file (OpenFile), the file mask, choosing files in the
+// list and stepping through it, a file dropped on the text view, saving, edit mode, the
+// plain-text switch and the Edit menu's clipboard commands.
+//
+// Unsaved edits are never dropped silently: showing another file, re-reading the shown one
+// and closing the window ask first (ConfirmUnsavedEdits). Saving replaces the file through
+// the text view's atomic write, so a failed save leaves the old file as it was.
+#include "MainWindow.h"
+
+#include "CommandGuard.h"
+#include "ComboBox98.h"
+#include "ContextMenuEx.h"
+#include "DirTree.h"
+#include "MessageBoxes.h"
+#include "PathText.h"
+#include "Paths.h"
+#include "ShellListBox.h"
+#include "SjisQt.h"
+#include "ViewerLogic.h"
+#include "XavoMemo.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QToolButton>
+
+#include <unistd.h>
+
+namespace xavo {
+namespace {
+
+QString CaptionFor(const std::string& path) { return QStringLiteral("Xavoline ") + PathToQString(path); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Showing a file
+
+bool TForm1::OpenFile(const std::string& path) { return LoadFile(path, true); }
+
+bool TForm1::LoadFile(const std::string& requested, bool askAboutEdits) {
+    if (requested.empty()) return false;
+    const std::string path = AbsolutePath(requested);
+    if (path == FCurrentFile) return true;
+    if (!IsShowableFile(path)) return false;
+    if (askAboutEdits && !ConfirmUnsavedEdits()) return false;
+    {
+        const TBusyCaption busy(this, QStringLiteral("ファイル読み込み中..."), CaptionFor(path));
+        Memo->LoadFromFile(path);
+        FCurrentFile = path;
+        const std::string directory = WithTrailingSlash(ParentDirectoryOf(path));
+        if (::chdir(directory.c_str()) == 0) DTView->SetDirectory(directory);
+    }
+    emit fileOpened(PathToQString(path));
+    Memo->setFocus();
+    return true;
+}
+
+bool TForm1::HasUnsavedEdits() const {
+    // A text still arriving in the background is not edited: the view is read-only meanwhile.
+    return !Memo->IsLoading() && Memo->document()->isModified();
+}
+
+bool TForm1::ConfirmUnsavedEdits() {
+    if (!HasUnsavedEdits()) return true;
+    const QString name = FCurrentFile.empty() ? QStringLiteral("テキスト") : PathToQString(FCurrentFile);
+    const QMessageBox::StandardButton answer =
+        FDialogs.Ask(this, kApplicationTitle, QStringLiteral("%1 は変更されています。\n保存しますか？").arg(name),
+                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    if (answer == QMessageBox::No) return true;
+    if (answer != QMessageBox::Yes) return false;
+    std::string target = FCurrentFile;
+    if (target.empty()) {
+        const std::optional<std::string> chosen = FDialogs.SaveFileName(this, target);
+        if (!chosen) return false;
+        target = *chosen;
+    }
+    try {
+        return WriteText(target);
+    } catch (const std::exception& error) {
+        ShowErrorBox(error);  // the edits stay, and so does whatever was about to replace them
+        return false;
+    }
+}
+
+void TForm1::SetFileMask(const QString& mask, bool ask) {
+    QString chosen = mask;
+    if (ask) {
+        const std::optional<QString> entered =
+            FDialogs.InputText(this, QStringLiteral("ファイルマスクの変更"), QStringLiteral("新しいファイルマスクを入力してください"),
+                               PathToQString(SLBox->Mask()));
+        if (!entered) return;
+        chosen = *entered;
+    }
+    SLBox->SetMask(PathFromQString(chosen));
+    SBPanel0->setText(chosen);
+    FKeep.Add(QStringToSjis(chosen));
+    SLBox->viewport()->update();
+}
+
+// ---------------------------------------------------------------------------------------
+// Choosing files
+
+void TForm1::SLBoxChange() { OpenFile(SLBox->SelectedFileName()); }
+
+bool TForm1::SLBoxRightMouseDown(const QPoint& position) {
+    const int index = SLBox->ItemIndex();
+    if (index < 0) return true;
+    try {
+        CmEx->ShowFileMenu(SLBox->viewport(), SLBox->SelectedFileName(), position.x(), position.y());
+    } catch (...) {
+        // A failing shell menu must not disturb the list; its selection is put back below.
+    }
+    SLBox->SetItemIndex(index);
+    return true;
+}
+
+void TForm1::MmNextFileClick() {
+    const int next = NextFileIndex(SLBox->ItemIndex(), SLBox->Count());
+    if (next < 0) return;
+    SLBox->SetItemIndex(next);
+    OpenFile(SLBox->Items()[static_cast<std::size_t>(next)]);
+}
+
+void TForm1::MmPrevFileClick() {
+    const int previous = PrevFileIndex(SLBox->ItemIndex(), SLBox->Count());
+    if (previous < 0) return;
+    SLBox->SetItemIndex(previous);
+    OpenFile(SLBox->Items()[static_cast<std::size_t>(previous)]);
+}
+
+void TForm1::MmMaskClick() { SetFileMask(QString(), true); }
+
+void TForm1::FKeepSelect(const std::string& mask) { SetFileMask(SjisToQString(mask), false); }
+
+void TForm1::DdMemoFileDrop(const std::vector<std::string>& files) {
+    if (files.empty()) return;
+    const std::string& first = files.front();
+    SetFileMask(PathToQString(MaskForFile(first)), false);
+    OpenFile(first);
+}
+
+// ---------------------------------------------------------------------------------------
+// Saving and the modes
+
+bool TForm1::ConfirmUnencodable() {
+    const int at = Memo->FindUnencodable();
+    if (at < 0) return true;
+    Memo->SetSelStart(at);
+    Memo->SetSelLength(1);
+    return FDialogs.Ask(this, kApplicationTitle,
+                        QStringLiteral("Shift-JIS で保存できない文字があります（選択した文字）。\n"
+                                       "このまま保存すると、その文字は「?」になります。保存しますか？"),
+                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool TForm1::WriteText(const std::string& path) {
+    if (path.empty()) throw EXavoMemoError("保存するファイルの名前がありません");
+    if (!ConfirmUnencodable()) return false;
+    // Saving always writes plain text, whatever form the file was read in.
+    const bool plainText = Memo->PlainText();
+    Memo->SetPlainText(true);
+    try {
+        Memo->SaveToFile(path);
+    } catch (...) {
+        Memo->SetPlainText(plainText);
+        throw;
+    }
+    Memo->SetPlainText(plainText);
+    return true;
+}
+
+bool TForm1::SaveCommand() {
+    if (!WriteText(FCurrentFile)) return false;
+    if (MmEditMode->isChecked()) MmEditMode->trigger();
+    return true;
+}
+
+void TForm1::MmSaveClick() { SaveCommand(); }
+
+void TForm1::MmSaveAsClick() {
+    if (const std::optional<std::string> path = FDialogs.SaveFileName(this, FCurrentFile)) {
+        FCurrentFile = *path;
+        if (!SaveCommand()) return;
+        setWindowTitle(CaptionFor(*path));
+    }
+    if (MmEditMode->isChecked()) MmEditMode->trigger();
+}
+
+void TForm1::MmEditModeClick() {
+    // The check mark has already switched (menu, Ctrl+N or the button, which triggers it).
+    const bool edit = MmEditMode->isChecked();
+    SbReadOnly->setChecked(edit);
+    Memo->SetReadOnly(!edit);
+    MmCut->setEnabled(edit);
+    MmUndo->setEnabled(edit);
+}
+
+void TForm1::MmPlainTextClick() {
+    if (!ConfirmUnsavedEdits()) {
+        MmPlainText->setChecked(!MmPlainText->isChecked());  // cancelled: the switch stays as it was
+        return;
+    }
+    Memo->SetPlainText(MmPlainText->isChecked());
+    if (MmPlainText->isChecked()) ApplyMemoFont();  // undo any font a rich-text file set
+    const std::string path = std::exchange(FCurrentFile, std::string());
+    LoadFile(path, false);
+}
+
+// ---------------------------------------------------------------------------------------
+// The Edit menu
+
+void TForm1::Edit1Click() {
+    MmPaste->setEnabled(QApplication::focusWidget() != Memo || MmEditMode->isChecked());
+}
+
+void TForm1::MmUndoClick() {
+    auto* memo = qobject_cast<TXavoMemo*>(QApplication::focusWidget());
+    if (memo == nullptr || !memo->CanUndo()) return;
+    memo->Undo();
+    TmRefresh->start();
+}
+
+void TForm1::MmCutClick() {
+    Memo->CutToClipboard();
+    TmRefresh->start();
+}
+
+void TForm1::MmCopyClick() { Memo->CopyToClipboard(); }
+
+void TForm1::MmPasteClick() {
+    QWidget* focus = QApplication::focusWidget();
+    auto* combo = qobject_cast<QComboBox*>(focus);
+    if (combo == nullptr && focus != nullptr) combo = qobject_cast<QComboBox*>(focus->parentWidget());
+    if (combo != nullptr && (combo == focus || combo->lineEdit() == focus)) {
+        // A drop-down list has no edit field to paste into.
+        if (combo->isEditable()) combo->lineEdit()->insert(QApplication::clipboard()->text());
+    } else if (auto* edit = qobject_cast<QLineEdit*>(focus)) {
+        edit->paste();
+    } else if (auto* memo = qobject_cast<TXavoMemo*>(focus)) {
+        if (memo->ReadOnly()) return;
+        memo->PasteFromClipboard();
+        TmRefresh->start();
+    }
+}
+
+void TForm1::TmRefreshTimer() {
+    TmRefresh->stop();
+    Memo->viewport()->update(Memo->FormatRect());
+}
+
+}  // namespace xavo

@@ -1,0 +1,56 @@
+// The real dialogs behind TFormDialogs (see FormDialogs.h).
+#include "FormDialogs.h"
+
+#include "MessageBoxes.h"
+#include "PathText.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QInputDialog>
+
+namespace xavo {
+
+TFormDialogs DefaultFormDialogs() {
+    TFormDialogs dialogs;
+    dialogs.Ask = [](QWidget* parent, const QString& caption, const QString& text, QMessageBox::StandardButtons buttons,
+                     QMessageBox::StandardButton defaultButton) {
+        QMessageBox box(QMessageBox::Question, caption, text, buttons, parent);
+        box.setDefaultButton(defaultButton);
+        const int answer = box.exec();
+        return buttons.testFlag(static_cast<QMessageBox::StandardButton>(answer))
+                   ? static_cast<QMessageBox::StandardButton>(answer)
+                   : QMessageBox::Cancel;
+    };
+    dialogs.InputText = [](QWidget* parent, const QString& caption, const QString& prompt,
+                           const QString& initial) -> std::optional<QString> {
+        bool ok = false;
+        const QString text = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, initial, &ok);
+        if (!ok) return std::nullopt;
+        return text;
+    };
+    dialogs.SaveFileName = [](QWidget* parent, const std::string& initialPath) -> std::optional<std::string> {
+        QFileDialog dialog(parent, kApplicationTitle, PathToQString(initialPath));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        if (!initialPath.empty()) dialog.selectFile(PathToQString(initialPath));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+        return PathFromQString(dialog.selectedFiles().constFirst());
+    };
+    dialogs.ChooseFont = [](QWidget* parent, const QFont& initial, bool fixedPitchOnly) -> std::optional<QFont> {
+        bool ok = false;
+        const QFont font = QFontDialog::getFont(
+            &ok, initial, parent, QString(),
+            fixedPitchOnly ? QFontDialog::MonospacedFonts : QFontDialog::FontDialogOptions());
+        if (!ok) return std::nullopt;
+        return font;
+    };
+    dialogs.ChooseColor = [](QWidget* parent, const QColor& initial) -> std::optional<QColor> {
+        const QColor color = QColorDialog::getColor(initial, parent);
+        if (!color.isValid()) return std::nullopt;
+        return color;
+    };
+    return dialogs;
+}
+
+}  // namespace xavo

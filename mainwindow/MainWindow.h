@@ -1,0 +1,325 @@
+// TForm1, the main window: the panes, the whole main menu, the settings read at start and
+// written at close, and the viewer's commands (choosing, paging through, editing and
+// saving files; keys and view options).
+//
+// Everything runs on the user-interface thread. Commands run through RunCommand, so an
+// error they do not catch reaches the error box and the window stays usable. Components
+// carry their design names and are reachable through Components(), which is how the GREP
+// commands and the other command sets attach to the window. Entry point: TForm1.
+#pragma once
+
+#include "FileNameKeeper.h"
+#include "FormDialogs.h"
+#include "HelpWindow.h"
+#include "IniGT.h"
+#include "KeepMenu.h"
+#include "MainSettings.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QKeyEvent;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QStatusBar;
+class QTimer;
+class QToolButton;
+
+namespace xavo {
+
+class TComboBox98;
+class TContextMenuEx;
+class TDropDst;
+class TShellListBox;
+class TTextListBox;
+class TXavoMemo;
+class TZqClipDetector;
+class Tdirtree;
+
+struct TFormOptions {
+    std::string IniPath;                      // the settings file; empty: Xavoline.ini beside the program
+    std::string HelpFile;                     // empty: "xavoline.hlp" beside the program
+    std::optional<std::string> FileArgument;  // the file named on the command line
+};
+
+// The window's components by their design names. The window owns them (Qt parents); the
+// pointers stay valid while it lives.
+struct TForm1Components {
+    // Tool bar: left part with the flat buttons, middle part with the GREP bar, right part.
+    QWidget* PnTb = nullptr;
+    QWidget* PnTbL = nullptr;
+    QWidget* PnTbM = nullptr;
+    QWidget* PnTbR = nullptr;
+    QToolButton* SbReadOnly = nullptr;
+    QToolButton* SbFind = nullptr;
+    QToolButton* SbFindDw = nullptr;
+    QToolButton* SbFindEx = nullptr;
+    QToolButton* SbReplace = nullptr;
+    QToolButton* TbWordWrap = nullptr;
+    QToolButton* TbVertBar = nullptr;
+    TComboBox98* EdGrep = nullptr;
+    QToolButton* TbJump = nullptr;
+    QToolButton* TbGrepOpt = nullptr;
+
+    // Left pane: favourites, directory tree, file list. Split3 holds the tree and the list.
+    QWidget* PnLeft = nullptr;
+    QWidget* PnSetting = nullptr;
+    QComboBox* CbSetting = nullptr;
+    QSplitter* Split3 = nullptr;
+    Tdirtree* DTView = nullptr;
+    TShellListBox* SLBox = nullptr;
+
+    // Split1 holds the two panes; in the right pane Split2 holds the text view and the
+    // results list.
+    QSplitter* Split1 = nullptr;
+    QWidget* PnMemo = nullptr;
+    QSplitter* Split2 = nullptr;
+    TXavoMemo* Memo = nullptr;
+    TTextListBox* LbGrep = nullptr;
+
+    // Status bar: panel 0 the file mask, panel 1 hints and messages.
+    QStatusBar* SB = nullptr;
+    QLabel* SBPanel0 = nullptr;
+    QLabel* SBPanel1 = nullptr;
+
+    // Main menu.
+    QMenu* MmFile = nullptr;
+    QAction* MmNextFile = nullptr;
+    QAction* MmPrevFile = nullptr;
+    QAction* MmMask = nullptr;
+    QAction* MmSave = nullptr;
+    QAction* MmSaveAs = nullptr;
+    QAction* Exit1 = nullptr;
+    QMenu* Edit1 = nullptr;
+    QAction* MmUndo = nullptr;
+    QAction* MmCut = nullptr;
+    QAction* MmCopy = nullptr;
+    QAction* MmPaste = nullptr;
+    QAction* MmFind = nullptr;
+    QAction* MmFindNext = nullptr;
+    QAction* MmFindPrev = nullptr;
+    QAction* MmFindExNext = nullptr;
+    QAction* MmFindExPrev = nullptr;
+    QAction* MmReplace = nullptr;
+    QAction* ReplaceEx1 = nullptr;
+    QAction* MmEditMode = nullptr;
+    QMenu* MmGrep = nullptr;
+    QAction* MmDirectory = nullptr;   // data(): the GREP scope (1)
+    QAction* Recursible1 = nullptr;   // data(): 2
+    QAction* MmOneFile = nullptr;     // data(): 0
+    QAction* GREPBar1 = nullptr;      // not in the menu; its short-cut works on the window
+    QAction* MmJumpNext = nullptr;
+    QAction* MmJumpPrev = nullptr;
+    QAction* Cancel1 = nullptr;
+    QMenu* Grep21 = nullptr;
+    QAction* MmQGrepDir = nullptr;    // data(): 1
+    QAction* MmQSubDir = nullptr;     // data(): 0
+    QAction* QGrepOption1 = nullptr;
+    QAction* Grep1 = nullptr;
+    QMenu* Option1 = nullptr;
+    QAction* MmWordWrap = nullptr;
+    QAction* MmVertBar = nullptr;
+    QAction* MmToolBar = nullptr;
+    QAction* MmStBar = nullptr;
+    QAction* MmHideLPanel = nullptr;
+    QAction* MmHalfScroll = nullptr;
+    QAction* MmPlainText = nullptr;
+    QAction* MmShowQGC = nullptr;
+    QAction* MmFullAddDir = nullptr;
+    QAction* MmJAGrep = nullptr;
+    QAction* Font1 = nullptr;
+    QAction* GrepFont1 = nullptr;
+    QAction* MmBgColor = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* Topic1 = nullptr;
+    QAction* MmAbout = nullptr;
+    QMenu* MmDebug = nullptr;
+
+    // The GREP bar's options (radio items with the scope in data(), and fuzzy search) and
+    // the favourites list's menu.
+    QMenu* PmGrepOpt = nullptr;
+    QActionGroup* PmGrepScope = nullptr;
+    QAction* PmGrepDir = nullptr;
+    QAction* PmGrepRec = nullptr;
+    QAction* PmGrepOne = nullptr;
+    QAction* PmGFuzzy = nullptr;
+    QMenu* PmSetting = nullptr;
+    QAction* MmAdd = nullptr;
+    QAction* MmChange = nullptr;
+    QAction* MmDel = nullptr;
+
+    // Parts without a place on the screen.
+    TZqClipDetector* ZqClipDetector1 = nullptr;
+    TDropDst* DdMemo = nullptr;
+    QTimer* TmRefresh = nullptr;
+    TContextMenuEx* CmEx = nullptr;
+};
+
+class TForm1 : public QMainWindow, protected TForm1Components {
+    Q_OBJECT
+
+public:
+    // Builds the window, reads the settings and shows the file argument, if any. The
+    // window is not shown; the directory tree is filled once it first is.
+    explicit TForm1(TFormOptions options = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    const TForm1Components& Components() const { return *this; }
+
+    // --- Operations other commands share.
+
+    // Shows the file Path (file-system bytes; made absolute) in the text view: nothing
+    // happens when it is the file already shown or names no regular file. Unsaved edits of
+    // the shown text are offered for saving first (Cancel keeps them and loads nothing).
+    // The caption reads "ファイル読み込み中..." with the hour-glass while it loads and
+    // "Xavoline " and the path afterwards, also on failure. The process's current directory
+    // and the directory tree (and through it the file list) move to the file's directory,
+    // and the text view takes the focus. Returns true when Path is the shown file
+    // afterwards. Throws EXavoMemoError (CurrentFile unchanged) when the file cannot be read.
+    bool OpenFile(const std::string& path);
+    // The full path of the shown file; empty until one is shown.
+    const std::string& CurrentFile() const { return FCurrentFile; }
+
+    // Sets the file list's mask (as typed: ";" separates several), shows it in status panel 0
+    // and adds it to the recent masks under the File menu. With Ask, an input box offers the
+    // current mask first; cancelling it changes nothing and Mask is not used.
+    void SetFileMask(const QString& mask, bool ask);
+
+    // The number of whole lines that fit in the text view.
+    int VisibleLineCount();
+
+    // Shows Hint (the hint of the control or menu item under the mouse, or a message) in
+    // status panel 1.
+    void ShowAppHint(const QString& hint);
+
+    // State the later command sets read and change.
+    std::vector<std::string>& PathList() { return FPathList; }  // favourites: name@dir@mask
+    std::string& GrepExe() { return FGrepExe; }
+    std::string& GrepOpt() { return FGrepOpt; }
+    TFormDialogs& Dialogs() { return FDialogs; }
+    ZEziDE& IniGT() { return FIniGT; }
+    THelpWindow* HelpWindow() const { return FHelpWindow; }
+
+signals:
+    // OpenFile loaded a file (its full path, decoded for display).
+    void fileOpened(const QString& path);
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // --- Creation, in the order the constructor runs it.
+    void CreateToolBar();
+    void CreateLeftPane();
+    void CreateRightPane();
+    void CreateStatusBar();
+    void CreateMainMenu();
+    void CreatePopupMenus();
+    void CreateNonVisualParts();
+    void ConnectEvents();
+    void DisableCommandsNotYetBuilt();
+    void OpenSettingsFile(const std::string& iniPath);
+    void LoadSettings();
+    void StartUnmodified();
+    void OpenStartFile(const std::string& argument);
+
+    QToolButton* AddToolButton(QWidget* panel, const QString& glyph, const QString& hint, bool checkable);
+    QAction* AddItem(QMenu* menu, const QString& caption, const QKeySequence& shortcut = {},
+                     const QString& hint = {}, bool checkable = false);
+    // Runs Handler through RunCommand whenever Action is triggered.
+    void Bind(QAction* action, void (TForm1::*handler)());
+
+    // --- Settings.
+    TMainSettings CurrentSettings() const;
+    void ApplySettings(const TMainSettings& settings, bool placementStored);
+    void FormClose();
+    void ApplyMemoFont();
+    void ApplyGrepFont();
+    int MemoHeight() const;
+    int LeftPaneWidthToStore() const;
+    int TreeHeight() const;
+    void ApplyPaneSizes();
+
+    // --- Files: choosing, loading, saving.
+    bool LoadFile(const std::string& path, bool askAboutEdits);
+    bool HasUnsavedEdits() const;
+    bool ConfirmUnsavedEdits();
+    bool ConfirmUnencodable();
+    bool WriteText(const std::string& path);
+    bool SaveCommand();
+    void SLBoxChange();
+    bool SLBoxRightMouseDown(const QPoint& position);
+    void MmNextFileClick();
+    void MmPrevFileClick();
+    void MmMaskClick();
+    void FKeepSelect(const std::string& mask);
+    void DdMemoFileDrop(const std::vector<std::string>& files);
+    void MmSaveClick();
+    void MmSaveAsClick();
+    void MmEditModeClick();
+    void MmPlainTextClick();
+    void Edit1Click();
+    void MmUndoClick();
+    void MmCutClick();
+    void MmCopyClick();
+    void MmPasteClick();
+    void TmRefreshTimer();
+
+    // --- Keys, panes and view options.
+    bool IsFormKeyTarget(QObject* watched) const;
+    bool FormKeyPress(QKeyEvent* event);
+    void FormKeyUp(QKeyEvent* event);
+    bool MemoKeyDown(QKeyEvent* event);
+    void MemoKeyUp(QKeyEvent* event);
+    bool IsMenuShortcut(QKeyEvent* event) const;
+    void MemoMouseMove();
+    void SLBoxMouseMove();
+    void PnLeftResize();
+    void SetLeftPaneWidth(int width);
+    void UpdateMinimumSize();
+    void FirstAppearance();
+    void MmWordWrapClick();
+    void MmVertBarClick();
+    void MmToolBarClick();
+    void MmStBarClick();
+    void Font1Click();
+    void GrepFont1Click();
+    void MmBgColorClick();
+    void Topic1Click();
+    void MmAboutClick();
+
+    ZEziDE FIniGT;
+    TFileNameKeep FKeep;                 // declared before FKeepMenu, which refers to it
+    std::unique_ptr<TKeepMenu> FKeepMenu;
+    TFormDialogs FDialogs;
+    std::string FHelpFile;
+    QPointer<THelpWindow> FHelpWindow;
+
+    std::vector<std::string> FPathList;
+    std::string FGrepExe;
+    std::string FGrepOpt = kDefaultGrepOpt;
+    std::string FCurrentFile;
+    int FLeftPaneWidth = 0;              // the last left-pane width above the collapsed one
+    TFontSpec FMemoFont;                 // the user's font for the text view
+    TFontSpec FGrepFont;                 // the results list's font
+    TColor FMemoColor = clWindow;        // the text view's background as stored
+    int FStoredMemoHeight = kDesignedMemoHeight;  // pane sizes until the window is laid out
+    int FStoredLeftPaneWidth = kDesignedLeftPaneWidth;
+    int FStoredTreeHeight = kDesignedTreeHeight;
+    bool FShown = false;                 // the window has been shown (and laid out) once
+};
+
+}  // namespace xavo

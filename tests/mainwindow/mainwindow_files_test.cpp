@@ -1,0 +1,474 @@
+// The window's file commands driven on the real window: showing a file once, the file
+// list, next and previous file, a drop on the text view, saving byte for byte (and what a
+// failed or refused save leaves), edit mode, the plain-text switch, the Edit menu, and the
+// questions that keep unsaved edits from being lost.
+#include "ComboBox98.h"
+#include "CommandGuard.h"
+#include "DirTree.h"
+#include "FormFixture.h"
+#include "ShellListBox.h"
+#include "SjisQt.h"
+#include "XavoMemo.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QToolButton>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace xavo;
+using xavo::test::NumberedLines;
+using xavo::test::ReadBytes;
+using xavo::test::TFormFixture;
+
+namespace {
+
+void DropFiles(QWidget* receiver, const QStringList& paths) {
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
+    mime.setUrls(urls);
+    const QPoint point(10, 10);
+    QDragEnterEvent enter(point, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(receiver, &enter);
+    QDropEvent drop(QPointF(point), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(receiver, &drop);
+}
+
+// Types Text into the text view at its caret.
+void Type(TXavoMemo* memo, const QString& text) {
+    memo->setFocus();
+    QTest::keyClicks(memo, text);
+}
+
+// Writes fail beyond Bytes (EFBIG instead of a signal) while it lives, also for root.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t bytes) {
+        FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &FOld);
+        rlimit limit = FOld;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~TFileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &FOld);
+        std::signal(SIGXFSZ, FOldHandler);
+    }
+
+private:
+    rlimit FOld{};
+    void (*FOldHandler)(int) = nullptr;
+};
+
+}  // namespace
+
+class TMainWindowFilesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void openingTheSameFileTwiceLoadsItOnce() {
+        TFormFixture f;
+        const std::string lower = f.Dir.Write("a.txt", "lower\r\n");
+        const std::string upper = f.Dir.Write("A.txt", "UPPER\r\n");
+        TForm1& form = f.Shown();
+        QSignalSpy loads(&form, &TForm1::fileOpened);
+        QVERIFY(form.OpenFile(lower));
+        QVERIFY(form.OpenFile(lower));
+        QCOMPARE(loads.size(), 1);
+        QCOMPARE(form.windowTitle(), QStringLiteral("Xavoline ") + QString::fromStdString(lower));
+        QVERIFY(form.OpenFile(upper));  // another spelling is another file here
+        QCOMPARE(loads.size(), 2);
+        QCOMPARE(f.C().Memo->Text(), std::string("UPPER\r\n"));
+        QVERIFY(!form.OpenFile(f.Dir.Path("missing.txt")));
+        QVERIFY(!form.OpenFile(f.Root()));
+        QVERIFY(::mkfifo(f.Dir.Path("pipe.txt").c_str(), 0600) == 0);
+        QVERIFY(!form.OpenFile(f.Dir.Path("pipe.txt")));  // never opened: reading it would block
+        QCOMPARE(loads.size(), 2);
+        QCOMPARE(form.CurrentFile(), upper);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void openingMovesTheDirectoryTreeAndTheList() {
+        TFormFixture f;
+        std::filesystem::create_directory(f.Dir.Path("sub"));
+        const std::string file = f.Dir.Write("sub/b.txt", "b");
+        f.Dir.Write("sub/c.txt", "c");
+        TForm1& form = f.Shown();
+        QVERIFY(form.OpenFile(file));
+        QCOMPARE(test::ReadBytes("/proc/self/cwd/b.txt"), std::string("b"));
+        QCOMPARE(f.C().DTView->Directory(), f.Root() + "sub/");
+        QCOMPARE(f.C().SLBox->Count(), 2);
+        QVERIFY(f.C().Memo->hasFocus());
+    }
+
+    void aClickOnTheListLoadsOnceAndAPressThatMovesKeepsThePressedItem() {
+        TFormFixture f;
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.Write(name, name);
+        TForm1& form = f.Shown();
+        TShellListBox* list = f.C().SLBox;
+        QCOMPARE(list->Count(), 3);
+        QSignalSpy loads(&form, &TForm1::fileOpened);
+        const QRect second = list->visualRect(list->model()->index(1, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());
+        QCOMPARE(loads.size(), 1);
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("b.txt"));
+        QCOMPARE(list->ItemIndex(), 1);
+
+        const QRect first = list->visualRect(list->model()->index(0, 0));
+        const QPoint press(first.center().x(), first.bottom() - 1);
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, press);
+        QMouseEvent move(QEvent::MouseMove, QPointF(press.x(), first.bottom() + 3), list->viewport()->mapToGlobal(QPointF(press.x(), first.bottom() + 3)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(list->viewport(), &move);
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, QPoint(press.x(), first.bottom() + 3));
+        QCOMPARE(loads.size(), 2);
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("a.txt"));
+        QCOMPARE(list->ItemIndex(), 0);
+    }
+
+    void nextAndPreviousFileStopAtTheEnds() {
+        TFormFixture f;
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.Write(name, name);
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        QSignalSpy loads(&form, &TForm1::fileOpened);
+        QCOMPARE(c.SLBox->ItemIndex(), -1);
+        c.MmPrevFile->trigger();  // no selection: nothing
+        QCOMPARE(loads.size(), 0);
+        QTest::keyClick(&form, Qt::Key_F9);  // no selection: the first file
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("a.txt"));
+        c.MmNextFile->trigger();
+        c.MmNextFile->trigger();
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("c.txt"));
+        QCOMPARE(loads.size(), 3);
+        c.MmNextFile->trigger();  // on the last item
+        QCOMPARE(loads.size(), 3);
+        QCOMPARE(c.SLBox->ItemIndex(), 2);
+        QTest::keyClick(&form, Qt::Key_F9, Qt::ShiftModifier);
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("b.txt"));
+        c.MmPrevFile->trigger();
+        c.MmPrevFile->trigger();  // on the first item
+        QCOMPARE(c.SLBox->ItemIndex(), 0);
+        QCOMPARE(loads.size(), 5);
+        // Onto the file already shown: the selection moves, the text is not read again.
+        form.OpenFile(f.Dir.Path("b.txt"));
+        const int before = static_cast<int>(loads.size());
+        c.MmNextFile->trigger();
+        QCOMPARE(c.SLBox->ItemIndex(), 1);
+        QCOMPARE(static_cast<int>(loads.size()), before);
+    }
+
+    void aFileDroppedOnTheTextViewSetsTheMaskAndIsShown() {
+        TFormFixture f;
+        std::filesystem::create_directory(f.Dir.Path("doc"));
+        const std::string html = f.Dir.Write("doc/a.html", "<p>x</p>");
+        const std::string readme = f.Dir.Write("doc/README", "read me");
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        DropFiles(c.Memo->viewport(), {QString::fromStdString(html), QString::fromStdString(readme)});
+        QCOMPARE(form.CurrentFile(), html);
+        QCOMPARE(c.SBPanel0->text(), QStringLiteral("*.html"));
+        QCOMPARE(c.SLBox->Mask(), std::string("*.html"));
+        QCOMPARE(c.SLBox->Items(), std::vector<std::string>{html});
+        QCOMPARE(c.MmFile->actions().last()->text(), QStringLiteral("*.html"));
+        DropFiles(c.Memo->viewport(), {QString::fromStdString(readme)});
+        QCOMPARE(form.CurrentFile(), readme);
+        QCOMPARE(c.SBPanel0->text(), QStringLiteral("*"));
+        // The recent masks: the newest first, each a menu item that applies it again.
+        const QList<QAction*> items = c.MmFile->actions();
+        QCOMPARE(items.at(items.size() - 2)->text(), QStringLiteral("*"));
+        items.last()->trigger();
+        QCOMPARE(c.SLBox->Mask(), std::string("*.html"));
+    }
+
+    void theMaskCommandAsksAndCancellingChangesNothing() {
+        TFormFixture f;
+        f.Shown();
+        const TForm1Components& c = f.C();
+        f.Script.Inputs.push_back(std::nullopt);
+        c.MmMask->trigger();
+        QCOMPARE(c.SLBox->Mask(), std::string("*.txt"));
+        f.Script.Inputs.push_back(QStringLiteral("*.log;*.txt"));
+        QTest::mouseDClick(c.SBPanel1, Qt::LeftButton);
+        QCOMPARE(c.SLBox->Mask(), std::string("*.log;*.txt"));
+        QCOMPARE(c.SBPanel0->text(), QStringLiteral("*.log;*.txt"));
+        QVERIFY(f.Script.Unexpected.isEmpty());
+    }
+
+    void savingWritesTheFileBackByteForByte() {
+        TFormFixture f;
+        // Mixed line ends, a byte that starts no character, a lone lead byte at the end.
+        const std::string original = "一行目\r\nsecond\nthird\r\x80\xff\r\n\x83";
+        const std::string file = f.ShownWithFile("mixed.txt", original);
+        TForm1& form = *f.Form;
+        const TForm1Components& c = f.C();
+        c.MmEditMode->trigger();
+        c.MmSave->trigger();
+        QCOMPARE(ReadBytes(file), original);
+        QVERIFY(!c.MmEditMode->isChecked() && c.Memo->ReadOnly());  // saving ends edit mode
+
+        c.MmEditMode->trigger();
+        c.Memo->SetSelStart(0);
+        Type(c.Memo, QStringLiteral("ab"));
+        QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(ReadBytes(file), "ab" + original);
+        QVERIFY(!c.Memo->document()->isModified());
+        QVERIFY(f.Boxes.Errors.isEmpty());
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(f.Dir.Root()), {}), 1);  // no temporary file left
+    }
+
+    void aFailedSaveKeepsTheOldFileShowsTheErrorAndStaysInEditMode() {
+        TFormFixture f;
+        const std::string file = f.ShownWithFile("keep.txt", "old\r\n");
+        TForm1& form = *f.Form;
+        const TForm1Components& c = f.C();
+        c.MmEditMode->trigger();
+        Type(c.Memo, QString(200, QLatin1Char('x')));
+        {
+            const TFileSizeLimit limit(64);
+            c.MmSave->trigger();
+        }
+        QCOMPARE(ReadBytes(file), std::string("old\r\n"));
+        QCOMPARE(f.Boxes.Errors.size(), 1);
+        QVERIFY(f.Boxes.Errors.front().contains(QStringLiteral("keep.txt")));
+        QVERIFY(c.MmEditMode->isChecked());
+        QVERIFY(c.Memo->PlainText());
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(f.Dir.Root()), {}), 1);
+        QCOMPARE(form.windowTitle(), QStringLiteral("Xavoline ") + QString::fromStdString(file));
+    }
+
+    void savingWithNoFileShownIsAnErrorAndTheWindowGoesOn() {
+        TFormFixture f;
+        TForm1& form = f.Shown();
+        f.C().MmSave->trigger();
+        QCOMPARE(f.Boxes.Errors.size(), 1);
+        QVERIFY(form.isVisible());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void textShiftJisCannotStoreIsSavedOnlyWhenTheUserAgrees() {
+        TFormFixture f;
+        const std::string file = f.ShownWithFile("u.txt", "a\r\n");
+        const TForm1Components& c = f.C();
+        c.MmEditMode->trigger();
+        c.Memo->SetSelStart(1);
+        c.Memo->insertPlainText(QStringLiteral("€"));  // not in CP932
+        f.Script.Answers.push_back(QMessageBox::No);
+        c.MmSave->trigger();
+        QCOMPARE(ReadBytes(file), std::string("a\r\n"));
+        QVERIFY(c.MmEditMode->isChecked());
+        QCOMPARE(c.Memo->SelStart(), 1);  // the character is shown selected
+        QCOMPARE(c.Memo->SelLength(), 1);
+        f.Script.Answers.push_back(QMessageBox::Yes);
+        c.MmSave->trigger();
+        QCOMPARE(ReadBytes(file), std::string("a?\r\n"));
+        QCOMPARE(f.Script.Asked.size(), 2);
+    }
+
+    void savingARichTextFileWritesPlainTextAndKeepsTheReadingMode() {
+        TFormFixture f;
+        const std::string file = f.Dir.Write("r.rtf", "{\\rtf1\\ansi {\\b bold} text\\par}");
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        c.MmPlainText->trigger();  // off: rich text
+        QVERIFY(!c.Memo->PlainText());
+        QVERIFY(form.OpenFile(file));
+        QCOMPARE(c.Memo->Text().substr(0, 9), std::string("bold text"));
+        c.MmSave->trigger();
+        QVERIFY(ReadBytes(file).rfind("bold text", 0) == 0);
+        QVERIFY(!c.Memo->PlainText());
+    }
+
+    void saveAsNamesTheNewFileAndCancellingEndsEditMode() {
+        TFormFixture f;
+        f.ShownWithFile("a.txt", "text\r\n");
+        TForm1& form = *f.Form;
+        const TForm1Components& c = f.C();
+        c.MmEditMode->trigger();
+        f.Script.SavePaths.push_back(std::nullopt);
+        c.MmSaveAs->trigger();
+        QVERIFY(!c.MmEditMode->isChecked());
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(f.Dir.Root()), {}), 1);
+
+        const std::string copy = f.Dir.Path("copy.txt");
+        f.Script.SavePaths.push_back(copy);
+        c.MmSaveAs->trigger();
+        QCOMPARE(ReadBytes(copy), std::string("text\r\n"));
+        QCOMPARE(form.CurrentFile(), copy);
+        QCOMPARE(form.windowTitle(), QStringLiteral("Xavoline ") + QString::fromStdString(copy));
+        QCOMPARE(c.SLBox->Count(), 1);  // the list is not re-read by saving
+    }
+
+    void editModeSwitchesItsMirrors() {
+        TFormFixture f;
+        f.Shown();
+        const TForm1Components& c = f.C();
+        for (bool edit : {true, false, true}) {
+            if (edit == c.MmEditMode->isChecked()) continue;
+            QTest::keyClick(f.Form.get(), Qt::Key_N, Qt::ControlModifier);
+            QCOMPARE(c.MmEditMode->isChecked(), edit);
+            QCOMPARE(c.SbReadOnly->isChecked(), edit);
+            QCOMPARE(c.Memo->ReadOnly(), !edit);
+            QCOMPARE(c.MmCut->isEnabled(), edit);
+            QCOMPARE(c.MmUndo->isEnabled(), edit);
+            QVERIFY(!c.MmReplace->isEnabled());  // waits for the replace command
+        }
+        c.SbReadOnly->click();
+        QVERIFY(!c.MmEditMode->isChecked() && !c.SbReadOnly->isChecked() && c.Memo->ReadOnly());
+    }
+
+    void pasteIsOfferedWhereItCanPasteAndGoesToTheFocusedControl() {
+        TFormFixture f;
+        f.ShownWithFile("a.txt", "abc\r\n");
+        const TForm1Components& c = f.C();
+        QApplication::clipboard()->setText(QStringLiteral("貼り付け"));
+        c.Memo->setFocus();
+        QTRY_VERIFY(c.Memo->hasFocus());
+        emit c.Edit1->aboutToShow();
+        QVERIFY(!c.MmPaste->isEnabled());
+        c.EdGrep->setFocus();
+        QTRY_VERIFY(c.EdGrep->hasFocus());
+        emit c.Edit1->aboutToShow();
+        QVERIFY(c.MmPaste->isEnabled());
+        c.MmPaste->trigger();
+        QCOMPARE(c.EdGrep->currentText(), QStringLiteral("貼り付け"));
+        c.MmEditMode->trigger();
+        c.Memo->setFocus();
+        QTRY_VERIFY(c.Memo->hasFocus());
+        emit c.Edit1->aboutToShow();
+        QVERIFY(c.MmPaste->isEnabled());
+        c.Memo->SetSelStart(0);
+        c.MmPaste->trigger();
+        QCOMPARE(c.Memo->Text(), QStringToSjis(QStringLiteral("貼り付け")) + "abc\r\n");
+        c.MmUndo->trigger();
+        QCOMPARE(c.Memo->Text(), std::string("abc\r\n"));
+        c.Memo->SelectAll();
+        c.MmCopy->trigger();
+        QVERIFY(QApplication::clipboard()->text().startsWith(QStringLiteral("abc")));
+    }
+
+    void closingWithUnsavedEditsAsks() {
+        TFormFixture f;
+        const std::string file = f.ShownWithFile("a.txt", "abc\r\n");
+        TForm1& form = *f.Form;
+        const TForm1Components& c = f.C();
+        c.MmEditMode->trigger();
+        Type(c.Memo, QStringLiteral("x"));
+        f.Script.Answers.push_back(QMessageBox::Cancel);
+        QVERIFY(!form.close());
+        QVERIFY(form.isVisible());
+        QVERIFY(!std::filesystem::exists(f.IniPath()));  // nothing was written
+        f.Script.Answers.push_back(QMessageBox::Yes);
+        QVERIFY(form.close());
+        QCOMPARE(ReadBytes(file), std::string("xabc\r\n"));
+        QVERIFY(std::filesystem::exists(f.IniPath()));
+        QCOMPARE(f.Script.Asked.size(), 2);
+        QVERIFY(f.Script.Asked.front().contains(QStringLiteral("a.txt")));
+    }
+
+    void closingAndDiscardingLeavesTheFileAlone() {
+        TFormFixture f;
+        const std::string file = f.ShownWithFile("a.txt", "abc\r\n");
+        TForm1& form = *f.Form;
+        f.C().MmEditMode->trigger();
+        Type(f.C().Memo, QStringLiteral("x"));
+        f.Script.Answers.push_back(QMessageBox::No);
+        QVERIFY(form.close());
+        QCOMPARE(ReadBytes(file), std::string("abc\r\n"));
+    }
+
+    void openingAnotherFileWithUnsavedEditsAsks() {
+        TFormFixture f;
+        const std::string a = f.Dir.Write("a.txt", "abc\r\n");
+        const std::string b = f.Dir.Write("b.txt", "other\r\n");
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        QVERIFY(form.OpenFile(a));
+        c.MmEditMode->trigger();
+        Type(c.Memo, QStringLiteral("x"));
+        f.Script.Answers.push_back(QMessageBox::Cancel);
+        QVERIFY(!form.OpenFile(b));
+        QCOMPARE(form.CurrentFile(), a);
+        QCOMPARE(c.Memo->Text(), std::string("xabc\r\n"));
+        f.Script.Answers.push_back(QMessageBox::Yes);
+        QVERIFY(form.OpenFile(b));
+        QCOMPARE(ReadBytes(a), std::string("xabc\r\n"));
+        QVERIFY(c.MmEditMode->isChecked());  // loading another file does not change the mode
+        Type(c.Memo, QStringLiteral("y"));
+        f.Script.Answers.push_back(QMessageBox::No);
+        QVERIFY(form.OpenFile(a));
+        QCOMPARE(ReadBytes(b), std::string("other\r\n"));
+        QCOMPARE(c.Memo->Text(), std::string("xabc\r\n"));
+    }
+
+    void aTextStillLoadingIsNotAnEdit() {
+        TFormFixture f;
+        const std::string big = f.Dir.Write("big.txt", NumberedLines(100000));
+        const std::string small = f.Dir.Write("small.txt", "x\r\n");
+        TForm1& form = f.Shown();
+        QVERIFY(form.OpenFile(big));
+        QVERIFY(f.C().Memo->IsLoading());  // the rest arrives while the event loop runs
+        QVERIFY(form.OpenFile(small));
+        QVERIFY(form.OpenFile(big));
+        QVERIFY(form.close());
+        QVERIFY(f.Script.Asked.isEmpty());
+    }
+
+    void thePlainTextSwitchReReadsTheFileAndAsksAboutEdits() {
+        TFormFixture f;
+        const std::string file = f.ShownWithFile("a.txt", "abc\r\n");
+        TForm1& form = *f.Form;
+        const TForm1Components& c = f.C();
+        QSignalSpy loads(&form, &TForm1::fileOpened);
+        c.MmPlainText->trigger();
+        QCOMPARE(loads.size(), 1);
+        QVERIFY(!c.Memo->PlainText());
+        c.MmPlainText->trigger();
+        QCOMPARE(loads.size(), 2);
+        QVERIFY(c.Memo->PlainText());
+        QVERIFY(f.Script.Asked.isEmpty());
+
+        c.MmEditMode->trigger();
+        Type(c.Memo, QStringLiteral("x"));
+        f.Script.Answers.push_back(QMessageBox::Cancel);
+        c.MmPlainText->trigger();
+        QVERIFY(c.MmPlainText->isChecked() && c.Memo->PlainText());  // the switch stays
+        QCOMPARE(loads.size(), 2);
+        f.Script.Answers.push_back(QMessageBox::No);
+        c.MmPlainText->trigger();
+        QCOMPARE(loads.size(), 3);
+        QCOMPARE(c.Memo->Text(), std::string("abc\r\n"));  // the edits are gone, as chosen
+        QCOMPARE(form.CurrentFile(), file);
+    }
+
+    void aBusyCaptionIsRestoredWhenTheOperationFails() {
+        const test::TRecordedBoxes boxes;
+        QWidget window;
+        window.setWindowTitle(QStringLiteral("before"));
+        RunCommand([&] {
+            const TBusyCaption busy(&window, QStringLiteral("ファイル読み込み中..."), QStringLiteral("Xavoline /x"));
+            QCOMPARE(window.windowTitle(), QStringLiteral("ファイル読み込み中..."));
+            QVERIFY(QApplication::overrideCursor() != nullptr);
+            throw EXavoMemoError("ｽﾄﾘｰﾑからの読み込みに失敗しました");
+        });
+        QCOMPARE(window.windowTitle(), QStringLiteral("Xavoline /x"));
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QCOMPARE(boxes.Errors, QStringList{QStringLiteral("ｽﾄﾘｰﾑからの読み込みに失敗しました")});
+        {
+            const TBusyCaption busy(&window, QStringLiteral("GREP処理中..."));
+        }
+        QCOMPARE(window.windowTitle(), QStringLiteral("Xavoline /x"));
+    }
+};
+
+QTEST_MAIN(TMainWindowFilesTest)
+#include "mainwindow_files_test.moc"
