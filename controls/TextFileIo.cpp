@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,12 +35,22 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-bool WriteInPlace(const std::string& path, std::string_view bytes) {
+// Rewrites a file in place. A file that exists is first checked for the room its growth
+// needs, so that a full disk refuses the write before the old content is cut off.
+int WriteInPlace(const std::string& path, std::string_view bytes) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && bytes.size() > static_cast<std::size_t>(st.st_size)) {
+        struct statvfs fs {};
+        const std::string dir = path.substr(0, path.rfind('/') + 1);
+        if (::statvfs(dir.empty() ? "." : dir.c_str(), &fs) == 0 &&
+            static_cast<unsigned long long>(fs.f_bavail) * fs.f_bsize < bytes.size() - static_cast<std::size_t>(st.st_size))
+            return ENOSPC;
+    }
     TFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (fd.Fd < 0 || !WriteAll(fd.Fd, bytes)) return false;
+    if (fd.Fd < 0 || !WriteAll(fd.Fd, bytes)) return errno != 0 ? errno : EIO;
     const int result = ::close(fd.Fd);
     fd.Fd = -1;
-    return result == 0;
+    return result == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -62,7 +73,7 @@ bool ReadFileBytes(const std::string& path, std::string& bytes) {
     }
 }
 
-bool WriteFileBytes(const std::string& path, std::string_view bytes) {
+int WriteFileBytes(const std::string& path, std::string_view bytes) {
     std::string target = path;
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -72,19 +83,22 @@ bool WriteFileBytes(const std::string& path, std::string_view bytes) {
     }
     // A new file has nothing to lose; one we may not write stays unwritten.
     if (::stat(target.c_str(), &st) != 0) return WriteInPlace(target, bytes);
-    if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) return false;  // no FIFO, device, ...
+    if (!S_ISREG(st.st_mode)) return EINVAL;  // no FIFO, device, ...
+    if (::access(target.c_str(), W_OK) != 0) return errno;
     if (st.st_nlink != 1 || st.st_uid != ::geteuid()) return WriteInPlace(target, bytes);
 
     std::string temp = target + ".XXXXXX";
     TFd fd(::mkstemp(temp.data()));
     if (fd.Fd < 0) return WriteInPlace(target, bytes);  // e.g. a read-only directory
     const mode_t mode = st.st_mode & 07777;
-    bool ok = ::fchmod(fd.Fd, mode) == 0 && WriteAll(fd.Fd, bytes) && ::fsync(fd.Fd) == 0;
-    ok = ::close(fd.Fd) == 0 && ok;
+    int error = 0;
+    if (::fchmod(fd.Fd, mode) != 0 || !WriteAll(fd.Fd, bytes) || ::fsync(fd.Fd) != 0) error = errno != 0 ? errno : EIO;
+    if (::close(fd.Fd) != 0 && error == 0) error = errno;
     fd.Fd = -1;
-    if (ok && ::rename(temp.c_str(), target.c_str()) == 0) return true;
+    if (error == 0 && ::rename(temp.c_str(), target.c_str()) == 0) return 0;
+    if (error == 0) error = errno;
     ::unlink(temp.c_str());
-    return false;
+    return error;
 }
 
 }  // namespace xavo

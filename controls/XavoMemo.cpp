@@ -2,6 +2,8 @@
 // selection and find over the byte text.
 #include "XavoMemo.h"
 
+#include <cstring>
+
 #include "Rtf.h"
 #include "SjisQt.h"
 #include "TextFileIo.h"
@@ -608,7 +610,8 @@ TRtfDocument TXavoMemo::DocumentToRtf() {
 void TXavoMemo::SaveToFile(const std::string& path) {
     FinishLoading();
     const std::string bytes = FPlainText ? EncodePlainText() : WriteRtf(DocumentToRtf(), View(font().family()));
-    if (!WriteFileBytes(path, bytes)) throw EXavoMemoError(path + " に書き込めません");
+    if (const int error = WriteFileBytes(path, bytes); error != 0)
+        throw EXavoMemoError(path + " に書き込めません: " + std::strerror(error));
     document()->setModified(false);
 }
 
