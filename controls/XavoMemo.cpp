@@ -118,6 +118,9 @@ TXavoMemo::TXavoMemo(QWidget* parent) : QPlainTextEdit(parent) {
     ApplyPalette();
     viewport()->setMouseTracking(true);  // the pointer follows the margin without a button down
     SetLineSelectPointer(false);
+    // Setting the margin counts as an edit to Qt: a new view starts unedited, with nothing to undo.
+    document()->clearUndoRedoStacks();
+    document()->setModified(false);
 }
 
 TXavoMemo::~TXavoMemo() = default;

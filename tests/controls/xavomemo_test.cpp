@@ -105,6 +105,12 @@ private:
 private slots:
     void initTestCase() { QVERIFY(FDir.isValid()); }
 
+    void ANewViewIsUneditedWithNothingToUndo() {
+        TXavoMemo memo;
+        QVERIFY(!memo.document()->isModified());
+        QVERIFY(!memo.document()->isUndoAvailable());
+    }
+
     void PositionsFollowTheByteModel() {
         TXavoMemo memo;
         // ab / so + kanji / (empty) / half-width a, x, a lone lead byte at the end
