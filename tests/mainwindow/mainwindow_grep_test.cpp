@@ -565,6 +565,26 @@ private slots:
         QCOMPARE(form.windowTitle(), QStringLiteral("Xavoline"));
     }
 
+    void theStoredOptionsDriveTheGrep() {
+        TFormFixture f;
+        ThreeFiles(f);
+        f.Dir.Write("y.txt", "\xb1\r\n");  // ｱ: found by "ア" only with fuzzy search
+        f.Dir.Write("Xavoline.ini", "[GrepWord]\r\nWordList.Count=2\r\nWordList.0=old\r\nWordList.1=" + kHit +
+                                        "\r\n[option]\r\nGrepMode=2\r\nFuzzy=0\r\nJAGREP=0\r\n");
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        QVERIFY(!form.GrepF().CbFuzzy->isChecked());
+        BarGrep(f, QStringLiteral("ア"));
+        QCOMPARE(c.LbGrep->Count(), 0);
+        BarGrep(f, kHitText);
+        QCOMPARE(c.LbGrep->Count(), 3);  // recursive
+        QVERIFY(form.CurrentFile().empty());  // no jump after the run
+        QCOMPARE(History(c.EdGrep), (QStringList{kHitText, "ア", "old"}));
+        f.CloseForm();
+        QVERIFY(test::ReadBytes(f.IniPath()).find("WordList.0=" + kHit + "\r\nWordList.1=\x83\x41\r\nWordList.2=old") !=
+                std::string::npos);
+    }
+
     void ctrlGFocusesTheBarWhileTheToolBarIsShown() {
         TFormFixture f;
         TForm1& form = Shown(f);
