@@ -29,20 +29,20 @@ inline const QString kJumpButtonHint =
 // The actions, owned by the window given to CreateGrepActions. A scope action carries its
 // scope as data(): the int value of its TGrepScope.
 struct TGrepActions {
-    QMenu* MmGrep;          // "&GREP": scopes, separator, jumps, separator, cancel
-    QAction* MmDirectory;   // scope 1, Ctrl+D
-    QAction* Recursible1;   // scope 2, Ctrl+R
-    QAction* MmOneFile;     // scope 0, Ctrl+O
-    QAction* GREPBar1;      // Ctrl+G; in no menu: the window carries it so its short-cut works
-    QAction* MmJumpNext;    // F8
-    QAction* MmJumpPrev;    // Shift+F8
-    QAction* Cancel1;       // Ctrl+E
-    QMenu* PmGrepOpt;       // the bar's options: three exclusive scopes, separator, fuzzy
-    QActionGroup* PmGrepScope;
-    QAction* PmGrepDir;     // scope 1, checked as designed
-    QAction* PmGrepRec;     // scope 2
-    QAction* PmGrepOne;     // scope 0
-    QAction* PmGFuzzy;      // "あいまい検索", checkable
+    QMenu* MmGrep = nullptr;          // "&GREP": scopes, separator, jumps, separator, cancel
+    QAction* MmDirectory = nullptr;   // scope 1, Ctrl+D
+    QAction* Recursible1 = nullptr;   // scope 2, Ctrl+R
+    QAction* MmOneFile = nullptr;     // scope 0, Ctrl+O
+    QAction* GREPBar1 = nullptr;      // Ctrl+G; in no menu: the window carries it so its short-cut works
+    QAction* MmJumpNext = nullptr;    // F8
+    QAction* MmJumpPrev = nullptr;    // Shift+F8
+    QAction* Cancel1 = nullptr;       // Ctrl+E
+    QMenu* PmGrepOpt = nullptr;       // the bar's options: three exclusive scopes, separator, fuzzy
+    QActionGroup* PmGrepScope = nullptr;
+    QAction* PmGrepDir = nullptr;     // scope 1, checked as designed
+    QAction* PmGrepRec = nullptr;     // scope 2
+    QAction* PmGrepOne = nullptr;     // scope 0
+    QAction* PmGFuzzy = nullptr;      // "あいまい検索", checkable
 };
 
 // Creates the actions and both menus as children of Window and adds GREPBar1 to Window.
