@@ -26,12 +26,11 @@
 #include "XavoMemo.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDropEvent>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>

@@ -1,11 +1,13 @@
 // TForm1, the main window: the panes, the whole main menu, the settings read at start and
-// written at close, and the viewer's commands (choosing, paging through, editing and
-// saving files; keys and view options).
+// written at close, the viewer's commands (choosing, paging through, editing and saving
+// files; keys and view options) and the GREP commands (GREP menu and bar, results list,
+// tag jumps).
 //
-// Everything runs on the user-interface thread. Commands run through RunCommand, so an
-// error they do not catch reaches the error box and the window stays usable. Components
-// carry their design names and are reachable through Components(), which is how the GREP
-// commands and the other command sets attach to the window. Entry point: TForm1.
+// Everything runs on the user-interface thread except a GREP's search, which a worker
+// thread does for TGrepRunner. Commands run through RunCommand, so an error they do not
+// catch reaches the error box and the window stays usable. Components carry their design
+// names and are reachable through Components(), which is how the other command sets attach
+// to the window. Entry point: TForm1.
 #pragma once
 
 #include "FileNameKeeper.h"
@@ -26,7 +28,6 @@
 #include <vector>
 
 class QAction;
-class QActionGroup;
 class QComboBox;
 class QDropEvent;
 class QKeyEvent;
@@ -41,11 +42,11 @@ namespace xavo {
 
 class TComboBox98;
 class TContextMenuEx;
+class TDropDst;
 class TGrep;
 class TGrepF;
 class TGrepRunner;
 enum class TGrepRunEnd;
-class TDropDst;
 class TShellListBox;
 class TTextListBox;
 class TXavoMemo;
