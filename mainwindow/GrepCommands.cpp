@@ -126,6 +126,7 @@ bool TForm1::EdGrepKeyPress(const QKeyEvent* event) {
 
 void TForm1::EdGrepClick() {
     RunCommand([this] {
+        if (RefuseWhileGrepRuns()) return;
         const QString text = EdGrep->currentText();
         // A run chooses the first entry once its word has joined the history; an error
         // leaves the bar alone.
