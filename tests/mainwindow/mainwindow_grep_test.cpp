@@ -4,13 +4,11 @@
 // automatic tag jump, tag jumps from result lines (F8, Shift+F8, the jump button, double
 // click) and a file dragged from the file list onto the results list.
 #include "ComboBox98.h"
-#include "DirTree.h"
 #include "FormFixture.h"
 #include "Grep.h"
 #include "GrepF.h"
 #include "GrepRunner.h"
 #include "ShellListBox.h"
-#include "SjisQt.h"
 #include "TempTree.h"
 #include "TextListBox.h"
 #include "XavoMemo.h"
@@ -21,7 +19,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QStatusBar>
 #include <QToolButton>
 
 #include <sys/stat.h>
