@@ -4,6 +4,7 @@
 // automatic tag jump, tag jumps from result lines (F8, Shift+F8, the jump button, double
 // click) and a file dragged from the file list onto the results list.
 #include "ComboBox98.h"
+#include "DirTree.h"
 #include "FormFixture.h"
 #include "Grep.h"
 #include "GrepF.h"
