@@ -10,8 +10,9 @@
 #include <vector>
 
 namespace xavo {
-// The edit field records each key before handling it, and marks Enter, whose handling in
-// QComboBox may re-select a matching item: that is not the user picking from the list.
+// The edit field records each key before handling it, and marks Enter and the loss of
+// focus, whose handling in QComboBox may re-select a matching item: that is not the user
+// picking from the list.
 class TComboEdit : public QLineEdit {
 public:
     explicit TComboEdit(TComboBox98* owner) : QLineEdit(owner), FOwner(owner) {}
@@ -20,9 +21,15 @@ protected:
     void keyPressEvent(QKeyEvent* event) override {
         FOwner->FLastKey = event->key();
         const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-        FOwner->FInReturn = enter;
+        FOwner->FFinishingEdit = enter;
         QLineEdit::keyPressEvent(event);
-        FOwner->FInReturn = false;
+        FOwner->FFinishingEdit = false;
+    }
+
+    void focusOutEvent(QFocusEvent* event) override {
+        FOwner->FFinishingEdit = true;
+        QLineEdit::focusOutEvent(event);
+        FOwner->FFinishingEdit = false;
     }
 
 private:
@@ -32,8 +39,10 @@ private:
 TComboBox98::TComboBox98(QWidget* parent) : QComboBox(parent) {
     SetEditable(true);
     setInsertPolicy(NoInsert);  // the owner decides which words the list keeps
-    connect(this, &QComboBox::activated, this, [this] {
-        if (!FInReturn) Changed();
+    connect(this, &QComboBox::activated, this, [this](int index) {
+        if (FFinishingEdit) return;
+        Changed();
+        emit itemPicked(index);
     });
 }
 

@@ -37,6 +37,10 @@ public:
 signals:
     // The user changed the text, by typing or by picking an item; sent before completing.
     void changed();
+    // The user picked the item Index from the list (the drop-down list or the arrow keys),
+    // after changed(). Not sent when Enter or leaving the field merely finds the typed
+    // text among the items.
+    void itemPicked(int index);
 
 private:
     friend class TComboEdit;
@@ -47,7 +51,7 @@ private:
     bool FComplete = true;
     int FLastKey = 0;
     unsigned short FMinLengthComplete = 0;
-    bool FInReturn = false;  // Enter is being handled by the edit field
+    bool FFinishingEdit = false;  // the edit field handles Enter or its focus loss
 };
 
 }  // namespace xavo

@@ -80,6 +80,11 @@ private:
     mutable QHash<QString, QIcon> FIcons;
 };
 
+// The mark of a drag from a file list; its data is the process id.
+const QString kFileListDragFormat = QStringLiteral("application/x-xavoline-file-list");
+
+QByteArray ProcessMark() { return QByteArray::number(QCoreApplication::applicationPid()); }
+
 }  // namespace
 
 void TShellListModel::SetPaths(std::vector<std::string> paths) {
@@ -105,7 +110,11 @@ Qt::ItemFlags TShellListModel::flags(const QModelIndex& index) const {
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
 }
 
-QStringList TShellListModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+bool IsFileListDrag(const QMimeData* mime) {
+    return mime != nullptr && mime->hasFormat(kFileListDragFormat) && mime->data(kFileListDragFormat) == ProcessMark();
+}
+
+QStringList TShellListModel::mimeTypes() const { return {QStringLiteral("text/uri-list"), kFileListDragFormat}; }
 
 QMimeData* TShellListModel::mimeData(const QModelIndexList& indexes) const {
     QList<QUrl> urls;
@@ -115,6 +124,7 @@ QMimeData* TShellListModel::mimeData(const QModelIndexList& indexes) const {
     }
     auto* mime = new QMimeData;
     mime->setUrls(urls);
+    mime->setData(kFileListDragFormat, ProcessMark());
     return mime;
 }
 

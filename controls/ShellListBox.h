@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+class QMimeData;
+
 namespace xavo {
 
 class TShellListModel : public QAbstractListModel {
@@ -30,12 +32,16 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QStringList mimeTypes() const override;
-    // Dragged items carry their files as local URLs.
+    // Dragged items carry their files as local URLs, and a mark that IsFileListDrag reads.
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
 private:
     std::vector<std::string> FPaths;
 };
+
+// True for the data of a drag that started in a file list of this process (a drop target
+// can tell it from files dragged out of another program).
+bool IsFileListDrag(const QMimeData* mime);
 
 class TShellListBox : public QListView {
     Q_OBJECT

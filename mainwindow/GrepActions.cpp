@@ -19,11 +19,11 @@ QAction* MakeAction(QWidget* window, const char* name, const QString& caption, c
     return action;
 }
 
-QAction* MakeScopeItem(QActionGroup* group, const char* name, const QString& caption, int scope) {
+QAction* MakeScopeItem(QActionGroup* group, const char* name, const QString& caption, TGrepScope scope) {
     auto* action = new QAction(caption, group);
     action->setObjectName(QString::fromLatin1(name));
     action->setCheckable(true);
-    action->setData(scope);
+    action->setData(static_cast<int>(scope));
     return action;
 }
 
@@ -33,13 +33,13 @@ TGrepActions CreateGrepActions(QWidget* window) {
     TGrepActions a{};
     a.MmDirectory = MakeAction(window, "MmDirectory", QStringLiteral("現在のﾃﾞｨﾚｸﾄﾘ(&D)"), QKeySequence(Qt::CTRL | Qt::Key_D),
                                QStringLiteral("ファイルリストのすべてのファイルに対してGREPを行います。"));
-    a.MmDirectory->setData(1);
+    a.MmDirectory->setData(static_cast<int>(TGrepScope::Directory));
     a.Recursible1 = MakeAction(window, "Recursible1", QStringLiteral("ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む(&R)"), QKeySequence(Qt::CTRL | Qt::Key_R),
                                QStringLiteral("現在のディレクトリとその下位ディレクトリにあるファイルに対してGREPを行います。"));
-    a.Recursible1->setData(2);
+    a.Recursible1->setData(static_cast<int>(TGrepScope::Recursive));
     a.MmOneFile = MakeAction(window, "MmOneFile", QStringLiteral("選択ﾌｧｲﾙのみ(&O)"), QKeySequence(Qt::CTRL | Qt::Key_O),
                              QStringLiteral("現在読み込んでいるファイルだけGREPを行います。"));
-    a.MmOneFile->setData(0);
+    a.MmOneFile->setData(static_cast<int>(TGrepScope::SelectedFile));
     a.GREPBar1 = MakeAction(window, "GREPBar1", QStringLiteral("&GREP Bar"), QKeySequence(Qt::CTRL | Qt::Key_G), {});
     window->addAction(a.GREPBar1);
     a.MmJumpNext = MakeAction(window, "MmJumpNext", QStringLiteral("次にﾀｸﾞｼﾞｬﾝﾌﾟ(&N)"), QKeySequence(Qt::Key_F8),
@@ -62,9 +62,9 @@ TGrepActions CreateGrepActions(QWidget* window) {
     a.PmGrepOpt->setObjectName(QStringLiteral("PmGrepOpt"));
     a.PmGrepScope = new QActionGroup(a.PmGrepOpt);
     a.PmGrepScope->setExclusive(true);
-    a.PmGrepDir = MakeScopeItem(a.PmGrepScope, "PmGrepDir", QStringLiteral("現在のﾃﾞｨﾚｸﾄﾘ"), 1);
-    a.PmGrepRec = MakeScopeItem(a.PmGrepScope, "PmGrepRec", QStringLiteral("ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む"), 2);
-    a.PmGrepOne = MakeScopeItem(a.PmGrepScope, "PmGrepOne", QStringLiteral("選択ﾌｧｲﾙのみ"), 0);
+    a.PmGrepDir = MakeScopeItem(a.PmGrepScope, "PmGrepDir", QStringLiteral("現在のﾃﾞｨﾚｸﾄﾘ"), TGrepScope::Directory);
+    a.PmGrepRec = MakeScopeItem(a.PmGrepScope, "PmGrepRec", QStringLiteral("ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む"), TGrepScope::Recursive);
+    a.PmGrepOne = MakeScopeItem(a.PmGrepScope, "PmGrepOne", QStringLiteral("選択ﾌｧｲﾙのみ"), TGrepScope::SelectedFile);
     a.PmGrepDir->setChecked(true);
     a.PmGrepOpt->addActions(a.PmGrepScope->actions());
     a.PmGrepOpt->addSeparator();
@@ -74,15 +74,16 @@ TGrepActions CreateGrepActions(QWidget* window) {
     return a;
 }
 
-int CheckedBarScope(const TGrepActions& actions) {
+std::optional<TGrepScope> CheckedBarScope(const TGrepActions& actions) {
     for (const QAction* item : {actions.PmGrepOne, actions.PmGrepDir, actions.PmGrepRec})
-        if (item->isChecked()) return item->data().toInt();
-    return -1;
+        if (item->isChecked()) return GrepScopeOf(item->data().toInt());
+    return std::nullopt;
 }
 
-void CheckBarScope(const TGrepActions& actions, int scope) {
+void CheckBarScope(const TGrepActions& actions, std::optional<TGrepScope> scope) {
+    if (!scope) return;
     for (QAction* item : {actions.PmGrepOne, actions.PmGrepDir, actions.PmGrepRec})
-        if (item->data().toInt() == scope) item->setChecked(true);
+        if (GrepScopeOf(item->data().toInt()) == scope) item->setChecked(true);
 }
 
 }  // namespace xavo

@@ -1,10 +1,15 @@
 // The GREP commands as actions: the GREP menu with its items (captions, short-cuts, hints,
 // scope tags) and the GREP bar's option menu (three scope radio items and fuzzy search),
-// plus the hints of the GREP widgets. The window adds the menus where they belong and
-// connects the actions' triggered signals. Entry point: CreateGrepActions.
+// plus the hints of the GREP widgets. This is the one table of them; the main window adds
+// the menus where they belong and connects the actions' triggered signals.
+// Entry point: CreateGrepActions.
 #pragma once
 
+#include "GrepFiles.h"
+
 #include <QString>
+
+#include <optional>
 
 class QAction;
 class QActionGroup;
@@ -22,31 +27,31 @@ inline const QString kJumpButtonHint =
     QStringLiteral("左クリックで下向きにタグジャンプ、右クリックで上向きにタグジャンプします。");
 
 // The actions, owned by the window given to CreateGrepActions. A scope action carries its
-// scope (0, 1, 2) as data().
+// scope as data(): the int value of its TGrepScope.
 struct TGrepActions {
-    QMenu* MmGrep;          // "&GREP": scopes, separator, jumps, separator, cancel
-    QAction* MmDirectory;   // scope 1, Ctrl+D
-    QAction* Recursible1;   // scope 2, Ctrl+R
-    QAction* MmOneFile;     // scope 0, Ctrl+O
-    QAction* GREPBar1;      // Ctrl+G; in no menu: the window carries it so its short-cut works
-    QAction* MmJumpNext;    // F8
-    QAction* MmJumpPrev;    // Shift+F8
-    QAction* Cancel1;       // Ctrl+E
-    QMenu* PmGrepOpt;       // the bar's options: three exclusive scopes, separator, fuzzy
-    QActionGroup* PmGrepScope;
-    QAction* PmGrepDir;     // scope 1, checked as designed
-    QAction* PmGrepRec;     // scope 2
-    QAction* PmGrepOne;     // scope 0
-    QAction* PmGFuzzy;      // "あいまい検索", checkable
+    QMenu* MmGrep = nullptr;          // "&GREP": scopes, separator, jumps, separator, cancel
+    QAction* MmDirectory = nullptr;   // scope 1, Ctrl+D
+    QAction* Recursible1 = nullptr;   // scope 2, Ctrl+R
+    QAction* MmOneFile = nullptr;     // scope 0, Ctrl+O
+    QAction* GREPBar1 = nullptr;      // Ctrl+G; in no menu: the window carries it so its short-cut works
+    QAction* MmJumpNext = nullptr;    // F8
+    QAction* MmJumpPrev = nullptr;    // Shift+F8
+    QAction* Cancel1 = nullptr;       // Ctrl+E
+    QMenu* PmGrepOpt = nullptr;       // the bar's options: three exclusive scopes, separator, fuzzy
+    QActionGroup* PmGrepScope = nullptr;
+    QAction* PmGrepDir = nullptr;     // scope 1, checked as designed
+    QAction* PmGrepRec = nullptr;     // scope 2
+    QAction* PmGrepOne = nullptr;     // scope 0
+    QAction* PmGFuzzy = nullptr;      // "あいまい検索", checkable
 };
 
 // Creates the actions and both menus as children of Window and adds GREPBar1 to Window.
 TGrepActions CreateGrepActions(QWidget* window);
 
-// The bar's scope: the first checked of PmGrepOne (0), PmGrepDir (1), PmGrepRec (2), or -1.
-int CheckedBarScope(const TGrepActions& actions);
+// The bar's scope: the first checked of PmGrepOne, PmGrepDir, PmGrepRec; nothing when none is.
+std::optional<TGrepScope> CheckedBarScope(const TGrepActions& actions);
 
-// Checks the bar's radio item of Scope; another value leaves the check as it is.
-void CheckBarScope(const TGrepActions& actions, int scope);
+// Checks the bar's radio item of Scope; nothing leaves the check as it is.
+void CheckBarScope(const TGrepActions& actions, std::optional<TGrepScope> scope);
 
 }  // namespace xavo

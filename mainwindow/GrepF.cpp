@@ -2,9 +2,10 @@
 #include "GrepF.h"
 
 #include "Grep.h"
+#include "GrepRunner.h"
+#include "GrepText.h"
 #include "MessageBoxes.h"
 #include "PathText.h"
-#include "GrepText.h"
 #include "SjisQt.h"
 #include "StringUtils.h"
 #include "SynonymFile.h"
@@ -195,13 +196,7 @@ void TGrepF::BtOkClick() {
     }
     const bool useSynonyms = !FWords.empty();
     if (useSynonyms) FSynGroups.front() = FWords;
-    try {
-        FGrep.SetUseSynonymDic(useSynonyms);
-    } catch (const std::exception&) {
-        // Switching recompiles the previous run's pattern, which may not suit the new
-        // words; the flag is set all the same, and the run compiles (and reports errors
-        // of) the pattern it is given.
-    }
+    SetSynonymsBeforeNewPattern(FGrep, useSynonyms);  // the run compiles its pattern with them
     accept();
 }
 

@@ -7,19 +7,25 @@
 
 namespace xavo {
 
+std::optional<TGrepScope> GrepScopeOf(int tag) {
+    if (tag < 0 || tag > 2) return std::nullopt;
+    return static_cast<TGrepScope>(tag);
+}
+
 std::optional<TGrepTarget> MakeGrepTarget(int scope, const std::string& selectedFile, const std::string& listDirectory,
                                           const std::string& treeDirectory, const std::string& mask) {
-    switch (scope) {
-    case 0:
+    const std::optional<TGrepScope> known = GrepScopeOf(scope);
+    if (!known) return std::nullopt;
+    switch (*known) {
+    case TGrepScope::SelectedFile:
         if (selectedFile.empty()) return std::nullopt;
-        return TGrepTarget{TGrepScope::SelectedFile, selectedFile, mask};
-    case 1:
-        return TGrepTarget{TGrepScope::Directory, listDirectory, mask};
-    case 2:
-        return TGrepTarget{TGrepScope::Recursive, treeDirectory, mask};
-    default:
-        return std::nullopt;
+        return TGrepTarget{*known, selectedFile, mask};
+    case TGrepScope::Directory:
+        return TGrepTarget{*known, listDirectory, mask};
+    case TGrepScope::Recursive:
+        return TGrepTarget{*known, treeDirectory, mask};
     }
+    return std::nullopt;
 }
 
 std::vector<std::string> CollectGrepFiles(const TGrepTarget& target, const std::atomic<bool>* cancel) {

@@ -12,7 +12,12 @@
 
 namespace xavo {
 
+// What a GREP searches. The values are the scope tags of the GREP menu items and the bar's
+// radio items, and the numbers the setting "GrepMode" stores.
 enum class TGrepScope { SelectedFile = 0, Directory = 1, Recursive = 2 };
+
+// The scope of Tag (0, 1 or 2); nothing for another value.
+std::optional<TGrepScope> GrepScopeOf(int tag);
 
 // What one GREP searches.
 struct TGrepTarget {

@@ -33,6 +33,20 @@ qint64 DrainSliceMillis(int listCount) { return std::clamp<qint64>(listCount / 1
 
 }  // namespace
 
+void SetFuzzyBeforeNewPattern(TGrep& grep, bool use) {
+    try {
+        grep.SetUseFuzzyCharDic(use);
+    } catch (const ERegExpParser&) {
+    }
+}
+
+void SetSynonymsBeforeNewPattern(TGrep& grep, bool use) {
+    try {
+        grep.SetUseSynonymDic(use);
+    } catch (const ERegExpParser&) {
+    }
+}
+
 // Collects the result lines of the worker into batches and hands them over.
 class TGrepRunner::TBatchWriter {
 public:
@@ -82,7 +96,7 @@ TGrepRunner::~TGrepRunner() {
 
 bool TGrepRunner::Start(const TGrepTarget& target, const std::string& pattern, bool fuzzy) {
     if (FRunning) return false;
-    FGrep.SetUseFuzzyCharDic(fuzzy);
+    SetFuzzyBeforeNewPattern(FGrep, fuzzy);
     FGrep.SetRegExp(pattern);
 
     FList.Clear();

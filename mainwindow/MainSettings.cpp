@@ -37,8 +37,8 @@ void ReadMainSettings(ZEziDE& ini, TMainSettings& s) {
     s.Vbar = ini.ReadInteger(kOption, "Vbar", s.Vbar);
     s.Hbar = ini.ReadInteger(kOption, "Hbar", s.Hbar);
     s.DTVh = ini.ReadInteger(kOption, "DTVh", s.DTVh);
-    const int mode = ini.ReadInteger(kOption, "GrepMode", gmDirectory);
-    if (mode >= gmOneFile && mode <= gmRecursive) s.GrepMode = static_cast<TGrepMode>(mode);
+    const int mode = ini.ReadInteger(kOption, "GrepMode", static_cast<int>(TGrepScope::Directory));
+    if (const std::optional<TGrepScope> scope = GrepScopeOf(mode)) s.GrepMode = scope;
     static const TMainSettings designed;
     for (const TBoolRow& row : kBoolRows) s.*row.Field = ini.ReadBool(kOption, row.Key, designed.*row.Field);
     try {
@@ -64,7 +64,7 @@ void WriteMainSettings(ZEziDE& ini, const TMainSettings& s) {
     ini.WriteInteger(kOption, "DTVh", s.DTVh);
     for (const TBoolRow& row : kBoolRows) ini.WriteBool(kOption, row.Key, s.*row.Field);
     ini.WriteColor(kOption, "BackGround", s.BackGround);
-    if (s.GrepMode != gmNone) ini.WriteInteger(kOption, "GrepMode", s.GrepMode);
+    if (s.GrepMode) ini.WriteInteger(kOption, "GrepMode", static_cast<int>(*s.GrepMode));
     batch.Commit();
 }
 

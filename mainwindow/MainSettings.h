@@ -7,15 +7,14 @@
 // are Shift-JIS bytes as stored. Entry points: ReadMainSettings, WriteMainSettings.
 #pragma once
 
+#include "GrepFiles.h"
 #include "IniGT.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace xavo {
-
-// The GREP bar's scope as the setting "GrepMode" stores it.
-enum TGrepMode : int { gmNone = -1, gmOneFile = 0, gmDirectory = 1, gmRecursive = 2 };
 
 inline constexpr const char* kDefaultGrepOpt = "-1+ -c -E";
 inline constexpr int kDesignedMemoHeight = 269;
@@ -35,7 +34,9 @@ struct TMainSettings {
     int Vbar = kDesignedMemoHeight;         // option / Vbar: text view height, pixels
     int Hbar = kDesignedLeftPaneWidth;      // option / Hbar: left pane width, pixels
     int DTVh = kDesignedTreeHeight;         // option / DTVh: tree height, pixels
-    TGrepMode GrepMode = gmDirectory;        // option / GrepMode (read 12th, written last)
+    // option / GrepMode: the GREP bar's scope, nothing when no scope is checked (read 12th,
+    // written last).
+    std::optional<TGrepScope> GrepMode = TGrepScope::Directory;
     bool ShowQGC = true;
     bool Fuzzy = true;
     bool WordWrap = true;
@@ -59,7 +60,7 @@ struct TMainSettings {
 // one. Reads the file once. Never throws for the file's content or absence.
 void ReadMainSettings(ZEziDE& ini, TMainSettings& settings);
 
-// Writes every row in order, "GrepMode" last (nothing for gmNone), as one replacement of
+// Writes every row in order, "GrepMode" last (nothing without a scope), as one replacement of
 // the file. Throws EIniFileError, the file unchanged, when it cannot be written.
 void WriteMainSettings(ZEziDE& ini, const TMainSettings& settings);
 

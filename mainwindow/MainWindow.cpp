@@ -9,6 +9,10 @@
 #include "ContextMenuEx.h"
 #include "DirTree.h"
 #include "DropDst.h"
+#include "Grep.h"
+#include "GrepF.h"
+#include "GrepRunner.h"
+#include "GrepText.h"
 #include "HelpWindow.h"
 #include "MessageBoxes.h"
 #include "PathText.h"
@@ -22,10 +26,11 @@
 #include "XavoMemo.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -83,22 +88,6 @@ QSplitter* NewSplitter(Qt::Orientation orientation, QWidget* first, QWidget* sec
 // Lets a pane shrink to the splitter's limit along Orientation (and to almost nothing across).
 void SetPaneMinimum(QWidget* pane, Qt::Orientation orientation) {
     pane->setMinimumSize(orientation == Qt::Vertical ? QSize(1, kPaneMinimum) : QSize(kPaneMinimum, 1));
-}
-
-std::vector<std::string> ComboItems(const QComboBox* combo) {
-    std::vector<std::string> items;
-    items.reserve(static_cast<std::size_t>(combo->count()));
-    for (int i = 0; i < combo->count(); ++i) items.push_back(QStringToSjis(combo->itemText(i)));
-    return items;
-}
-
-void SetComboItems(QComboBox* combo, const std::vector<std::string>& items) {
-    QStringList texts;
-    texts.reserve(static_cast<qsizetype>(items.size()));
-    for (const std::string& item : items) texts << SjisToQString(item);
-    combo->clear();
-    combo->addItems(texts);
-    combo->setCurrentIndex(-1);  // the list is loaded; nothing is chosen yet
 }
 
 // The text colour of Widget becomes Color (a stored colour; system colours from the application).
@@ -182,17 +171,15 @@ void TForm1::CreateToolBar() {
     auto* middle = new QHBoxLayout(PnTbM);
     middle->setContentsMargins(4, 4, 4, 4);  // the bar keeps the same offset on both sides
     EdGrep = new TComboBox98(PnTbM);
-    const QString grepHint = QStringLiteral("GREPバー : GREPしたい文字を入力またはリストから選択し、EnterキーでGREPを開始します。");
-    EdGrep->setStatusTip(grepHint);
-    EdGrep->setToolTip(grepHint);
+    EdGrep->setStatusTip(kGrepBarHint);
+    EdGrep->setToolTip(kGrepBarHint);
     EdGrep->setInsertPolicy(QComboBox::NoInsert);
     EdGrep->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     middle->addWidget(EdGrep);
 
     PnTbR = NewButtonPanel(PnTb, kToolBarRightWidth);
-    TbJump = AddToolButton(PnTbR, QStringLiteral("→"),
-                           QStringLiteral("左クリックで下向きにタグジャンプ、右クリックで上向きにタグジャンプします。"), false);
-    TbGrepOpt = AddToolButton(PnTbR, QStringLiteral("▼"), QStringLiteral("GREPバーのオプション ; GREPバーの動作を変更します。"), false);
+    TbJump = AddToolButton(PnTbR, QStringLiteral("→"), kJumpButtonHint, false);
+    TbGrepOpt = AddToolButton(PnTbR, QStringLiteral("▼"), kGrepOptionButtonHint, false);
     TbGrepOpt->setPopupMode(QToolButton::InstantPopup);
 
     row->addWidget(PnTbL);
@@ -239,8 +226,9 @@ void TForm1::CreateRightPane() {
     Memo->setStatusTip(QStringLiteral(
         "表示・編集領域 : フォーカス移動は Ctrl キーを押しながら、W (GREP結果表示)、L (お気に入りリスト)、G (GREPバー) です。"));
     LbGrep = new TTextListBox;
-    LbGrep->setStatusTip(QStringLiteral(
-        "GREP結果 : リストをダブルクリックするとタグジャンプします。エクスプローラーからファイルをD&DするとGREPができます。"));
+    LbGrep->setStatusTip(kGrepResultsHint);
+    LbGrep->SetDisplayDecoder(ResultLineDisplayText);  // the lines keep their bytes
+    LbGrep->viewport()->setAcceptDrops(true);           // a file dragged from the file list
     SetPaneMinimum(Memo, Qt::Vertical);
     SetPaneMinimum(LbGrep, Qt::Vertical);
     Split2 = NewSplitter(Qt::Vertical, Memo, LbGrep);
@@ -321,36 +309,16 @@ void TForm1::CreateMainMenu() {
     MmEditMode = AddItem(Edit1, QStringLiteral("編集ﾓｰﾄﾞ"), Qt::CTRL | Qt::Key_N,
                          QStringLiteral("編集モード／表示モードを切り替えます。"), true);
 
-    MmGrep = bar->addMenu(QStringLiteral("&GREP"));
-    MmGrep->menuAction()->setStatusTip(QStringLiteral("GREP (internal)"));
-    MmDirectory = AddItem(MmGrep, QStringLiteral("現在のﾃﾞｨﾚｸﾄﾘ(&D)"), Qt::CTRL | Qt::Key_D,
-                          QStringLiteral("ファイルリストのすべてのファイルに対してGREPを行います。"));
-    MmDirectory->setData(gmDirectory);
-    Recursible1 = AddItem(MmGrep, QStringLiteral("ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む(&R)"), Qt::CTRL | Qt::Key_R,
-                          QStringLiteral("現在のディレクトリとその下位ディレクトリにあるファイルに対してGREPを行います。"));
-    Recursible1->setData(gmRecursive);
-    MmOneFile = AddItem(MmGrep, QStringLiteral("選択ﾌｧｲﾙのみ(&O)"), Qt::CTRL | Qt::Key_O,
-                        QStringLiteral("現在読み込んでいるファイルだけGREPを行います。"));
-    MmOneFile->setData(gmOneFile);
-    GREPBar1 = new QAction(QStringLiteral("&GREP Bar"), this);  // not shown; its short-cut works on the window
-    GREPBar1->setShortcut(Qt::CTRL | Qt::Key_G);
-    addAction(GREPBar1);
-    MmGrep->addSeparator();
-    MmJumpNext = AddItem(MmGrep, QStringLiteral("次にﾀｸﾞｼﾞｬﾝﾌﾟ(&N)"), Qt::Key_F8,
-                         QStringLiteral("GREP結果を下向きにタグジャンプします。"));
-    MmJumpPrev = AddItem(MmGrep, QStringLiteral("前にﾀｸﾞｼﾞｬﾝﾌﾟ(&P)"), Qt::SHIFT | Qt::Key_F8,
-                         QStringLiteral("GREP結果を上向きにタグジャンプします。"));
-    MmGrep->addSeparator();
-    Cancel1 = AddItem(MmGrep, QStringLiteral("GREPをｷｬﾝｾﾙ(&E)"), Qt::CTRL | Qt::Key_E,
-                      QStringLiteral("GREP処理が長いとき、強制的に中断します。"));
+    static_cast<TGrepActions&>(*this) = CreateGrepActions(this);
+    bar->addMenu(MmGrep);
 
     Grep21 = bar->addMenu(QStringLiteral("&Q-GREP"));
     MmQGrepDir = AddItem(Grep21, QStringLiteral("[Q]現在のﾃﾞｨﾚｸﾄﾘ(&Q)"), Qt::CTRL | Qt::Key_Q,
                          QStringLiteral("ファイルリストのすべてのファイルに対してQ-GREPを行います。"));
-    MmQGrepDir->setData(gmDirectory);
+    MmQGrepDir->setData(static_cast<int>(TGrepScope::Directory));
     MmQSubDir = AddItem(Grep21, QStringLiteral("[Q]選択ﾌｧｲﾙのみ"), {},
                         QStringLiteral("現在読み込んでいるファイルだけQ-GREPを行います。"));
-    MmQSubDir->setData(gmOneFile);
+    MmQSubDir->setData(static_cast<int>(TGrepScope::SelectedFile));
     Grep21->addSeparator();
     QGrepOption1 = AddItem(Grep21, QStringLiteral("QGrep起動ｵﾌﾟｼｮﾝ..."), {},
                            QStringLiteral("デフォルトで用いるQ-GREP起動オプションを編集します。"));
@@ -389,19 +357,6 @@ void TForm1::CreateMainMenu() {
 }
 
 void TForm1::CreatePopupMenus() {
-    PmGrepOpt = new QMenu(this);
-    PmGrepScope = new QActionGroup(this);
-    PmGrepScope->setExclusive(true);
-    PmGrepDir = AddItem(PmGrepOpt, QStringLiteral("現在のﾃﾞｨﾚｸﾄﾘ"), {}, {}, true);
-    PmGrepDir->setData(gmDirectory);
-    PmGrepRec = AddItem(PmGrepOpt, QStringLiteral("ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む"), {}, {}, true);
-    PmGrepRec->setData(gmRecursive);
-    PmGrepOne = AddItem(PmGrepOpt, QStringLiteral("選択ﾌｧｲﾙのみ"), {}, {}, true);
-    PmGrepOne->setData(gmOneFile);
-    for (QAction* item : {PmGrepDir, PmGrepRec, PmGrepOne}) PmGrepScope->addAction(item);
-    PmGrepDir->setChecked(true);
-    PmGrepOpt->addSeparator();
-    PmGFuzzy = AddItem(PmGrepOpt, QStringLiteral("あいまい検索"), {}, {}, true);
     TbGrepOpt->setMenu(PmGrepOpt);
 
     PmSetting = new QMenu(this);
@@ -420,6 +375,7 @@ void TForm1::CreateNonVisualParts() {
     TmRefresh->setInterval(kRepaintDelayMs);
     TmRefresh->setSingleShot(true);
     CmEx = new TContextMenuEx(this);
+    CreateGrepParts();
 }
 
 void TForm1::ConnectEvents() {
@@ -463,18 +419,18 @@ void TForm1::ConnectEvents() {
     Bind(MmBgColor, &TForm1::MmBgColorClick);
     Bind(Topic1, &TForm1::Topic1Click);
     Bind(MmAbout, &TForm1::MmAboutClick);
-    // MmHideLPanel, MmHalfScroll, MmShowQGC, MmFullAddDir, MmJAGrep and PmGFuzzy only carry
-    // their check mark, which Qt switches; the commands that need them read it.
+    // MmHideLPanel, MmHalfScroll, MmShowQGC, MmFullAddDir and MmJAGrep only carry their check
+    // mark, which Qt switches; the commands that need them read it.
+    ConnectGrepCommands();
 }
 
 void TForm1::DisableCommandsNotYetBuilt() {
-    // Finding, replacing, GREP runs, tag jumps, the external grep and the favourites come
-    // with their own command sets; until then their items and buttons cannot be chosen.
-    for (QAction* action : {MmFind, MmFindNext, MmFindPrev, MmFindExNext, MmFindExPrev, MmReplace, ReplaceEx1, MmDirectory,
-                            Recursible1, MmOneFile, GREPBar1, MmJumpNext, MmJumpPrev, Cancel1, MmQGrepDir, MmQSubDir,
-                            QGrepOption1, Grep1, MmAdd, MmDel})
+    // Finding, replacing, the external grep and the favourites come with their own command
+    // sets; until then their items and buttons cannot be chosen.
+    for (QAction* action : {MmFind, MmFindNext, MmFindPrev, MmFindExNext, MmFindExPrev, MmReplace, ReplaceEx1, MmQGrepDir,
+                            MmQSubDir, QGrepOption1, Grep1, MmAdd, MmDel})
         action->setEnabled(false);
-    for (QToolButton* button : {SbFind, SbFindDw, SbFindEx, SbReplace, TbJump}) button->setEnabled(false);
+    for (QToolButton* button : {SbFind, SbFindDw, SbFindEx, SbReplace}) button->setEnabled(false);
     // View mode at start: the edit commands wait for edit mode.
     MmUndo->setEnabled(false);
     MmCut->setEnabled(false);
@@ -524,10 +480,7 @@ TMainSettings TForm1::CurrentSettings() const {
     s.Vbar = MemoHeight();
     s.Hbar = LeftPaneWidthToStore();
     s.DTVh = TreeHeight();
-    s.GrepMode = PmGrepOne->isChecked()   ? gmOneFile
-                 : PmGrepDir->isChecked() ? gmDirectory
-                 : PmGrepRec->isChecked() ? gmRecursive
-                                          : gmNone;
+    s.GrepMode = CheckedBarScope(*this);
     s.ShowQGC = MmShowQGC->isChecked();
     s.Fuzzy = PmGFuzzy->isChecked();
     s.WordWrap = MmWordWrap->isChecked();
@@ -579,9 +532,8 @@ void TForm1::ApplySettings(const TMainSettings& s, bool placementStored) {
     PnTb->setVisible(MmToolBar->isChecked());
     SB->setVisible(MmStBar->isChecked());
     Memo->SetPlainText(MmPlainText->isChecked());
-    if (s.GrepMode == gmOneFile) PmGrepOne->setChecked(true);
-    if (s.GrepMode == gmDirectory) PmGrepDir->setChecked(true);
-    if (s.GrepMode == gmRecursive) PmGrepRec->setChecked(true);
+    FGrepF->CbFuzzy->setChecked(PmGFuzzy->isChecked());
+    CheckBarScope(*this, s.GrepMode);
 }
 
 void TForm1::FormClose() {
@@ -644,7 +596,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
             auto* key = static_cast<QKeyEvent*>(event);
             bool discard = false;
             RunCommand([&] { discard = FormKeyPress(key) || (watched == Memo && MemoKeyDown(key)); });
-            if (discard) return true;
+            if (discard || (IsInGrepBar(watched) && EdGrepKeyPress(key))) return true;
         }
         break;
     case QEvent::KeyRelease:
@@ -661,6 +613,36 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonPress:
         if (watched == SLBox->viewport() && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
             return SLBoxRightMouseDown(static_cast<QMouseEvent*>(event)->position().toPoint());
+        break;
+    case QEvent::MouseButtonRelease:
+        if (watched == TbJump && TbJump->isEnabled()) {
+            const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+            RunCommand([&] { TbJumpMouseUp(button); });
+        }
+        break;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+        if (watched == LbGrep->viewport()) {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (LbGrepDragOver(drag))
+                drag->acceptProposedAction();
+            else
+                drag->ignore();
+            return true;
+        }
+        break;
+    case QEvent::Drop:
+        if (watched == LbGrep->viewport()) {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (!LbGrepDragOver(drop)) {
+                drop->ignore();
+                return true;
+            }
+            drop->acceptProposedAction();
+            // The GREP dialog opens after the drag has ended, not inside it.
+            QMetaObject::invokeMethod(this, [this] { RunCommand([this] { LbGrepDragDrop(); }); }, Qt::QueuedConnection);
+            return true;
+        }
         break;
     case QEvent::MouseButtonDblClick:
         // A click on a panel reaches the bar too: the panels' labels let it through.

@@ -1,15 +1,19 @@
 // TForm1, the main window: the panes, the whole main menu, the settings read at start and
-// written at close, and the viewer's commands (choosing, paging through, editing and
-// saving files; keys and view options).
+// written at close, the viewer's commands (choosing, paging through, editing and saving
+// files; keys and view options) and the GREP commands (GREP menu and bar, results list,
+// tag jumps).
 //
-// Everything runs on the user-interface thread. Commands run through RunCommand, so an
-// error they do not catch reaches the error box and the window stays usable. Components
-// carry their design names and are reachable through Components(), which is how the GREP
-// commands and the other command sets attach to the window. Entry point: TForm1.
+// Everything runs on the user-interface thread except a GREP's search, which a worker
+// thread does for TGrepRunner. Commands run through RunCommand, so an error they do not
+// catch reaches the error box and the window stays usable. Components carry their design
+// names and are reachable through Components(), which is how the other command sets attach
+// to the window. Entry point: TForm1.
 #pragma once
 
 #include "FileNameKeeper.h"
+#include "FindState.h"
 #include "FormDialogs.h"
+#include "GrepActions.h"
 #include "HelpWindow.h"
 #include "IniGT.h"
 #include "KeepMenu.h"
@@ -24,8 +28,8 @@
 #include <vector>
 
 class QAction;
-class QActionGroup;
 class QComboBox;
+class QDropEvent;
 class QKeyEvent;
 class QLabel;
 class QMenu;
@@ -39,6 +43,10 @@ namespace xavo {
 class TComboBox98;
 class TContextMenuEx;
 class TDropDst;
+class TGrep;
+class TGrepF;
+class TGrepRunner;
+enum class TGrepRunEnd;
 class TShellListBox;
 class TTextListBox;
 class TXavoMemo;
@@ -52,8 +60,9 @@ struct TFormOptions {
 };
 
 // The window's components by their design names. The window owns them (Qt parents); the
-// pointers stay valid while it lives.
-struct TForm1Components {
+// pointers stay valid while it lives. The GREP menu and the GREP bar's option menu are the
+// base's (MmGrep, MmDirectory ... Cancel1, PmGrepOpt ... PmGFuzzy).
+struct TForm1Components : TGrepActions {
     // Tool bar: left part with the flat buttons, middle part with the GREP bar, right part.
     QWidget* PnTb = nullptr;
     QWidget* PnTbL = nullptr;
@@ -112,17 +121,10 @@ struct TForm1Components {
     QAction* MmReplace = nullptr;
     QAction* ReplaceEx1 = nullptr;
     QAction* MmEditMode = nullptr;
-    QMenu* MmGrep = nullptr;
-    QAction* MmDirectory = nullptr;   // data(): the GREP scope (1)
-    QAction* Recursible1 = nullptr;   // data(): 2
-    QAction* MmOneFile = nullptr;     // data(): 0
-    QAction* GREPBar1 = nullptr;      // not in the menu; its short-cut works on the window
-    QAction* MmJumpNext = nullptr;
-    QAction* MmJumpPrev = nullptr;
-    QAction* Cancel1 = nullptr;
+    // The GREP menu (MmGrep and its items) comes with TGrepActions.
     QMenu* Grep21 = nullptr;
-    QAction* MmQGrepDir = nullptr;    // data(): 1
-    QAction* MmQSubDir = nullptr;     // data(): 0
+    QAction* MmQGrepDir = nullptr;    // data(): the scope, TGrepScope::Directory
+    QAction* MmQSubDir = nullptr;     // data(): TGrepScope::SelectedFile
     QAction* QGrepOption1 = nullptr;
     QAction* Grep1 = nullptr;
     QMenu* Option1 = nullptr;
@@ -144,14 +146,7 @@ struct TForm1Components {
     QAction* MmAbout = nullptr;
     QMenu* MmDebug = nullptr;
 
-    // The GREP bar's options (radio items with the scope in data(), and fuzzy search) and
-    // the favourites list's menu.
-    QMenu* PmGrepOpt = nullptr;
-    QActionGroup* PmGrepScope = nullptr;
-    QAction* PmGrepDir = nullptr;
-    QAction* PmGrepRec = nullptr;
-    QAction* PmGrepOne = nullptr;
-    QAction* PmGFuzzy = nullptr;
+    // The favourites list's menu (the GREP bar's options come with TGrepActions).
     QMenu* PmSetting = nullptr;
     QAction* MmAdd = nullptr;
     QAction* MmChange = nullptr;
@@ -208,6 +203,13 @@ public:
     TFormDialogs& Dialogs() { return FDialogs; }
     ZEziDE& IniGT() { return FIniGT; }
     THelpWindow* HelpWindow() const { return FHelpWindow; }
+
+    // --- GREP: the engine, the GREP dialog (modal, shown by the GREP menu), the run under
+    // way, and the find state a tag jump leaves for the find commands.
+    TGrep& Grep() { return *FGrep; }
+    TGrepF& GrepF() { return *FGrepF; }
+    TGrepRunner& GrepRunner() { return *FGrepRunner; }
+    TFindState& FindState() { return FFindState; }
 
 signals:
     // OpenFile loaded a file (its full path, decoded for display).
@@ -280,6 +282,7 @@ private:
 
     // --- Keys, panes and view options.
     bool IsFormKeyTarget(QObject* watched) const;
+    bool IsInGrepBar(QObject* watched) const;
     bool FormKeyPress(QKeyEvent* event);
     void FormKeyUp(QKeyEvent* event);
     bool MemoKeyDown(QKeyEvent* event);
@@ -301,12 +304,54 @@ private:
     void Topic1Click();
     void MmAboutClick();
 
+    // --- GREP: runs from the menu and the bar, the bar's history, tag jumps (GrepCommands.cpp).
+    // The word of a bar GREP under way, which joins the history when the run ends well.
+    struct TBarWord {
+        std::string Text;     // as typed, Shift-JIS
+        bool Picked = false;  // picked from the bar's list: the list's first entry is chosen afterwards
+    };
+    void CreateGrepParts();
+    void ConnectGrepCommands();
+    // Beeps and returns true while a run is under way.
+    bool RefuseWhileGrepRuns();
+    // What the scope of ScopeTag (0, 1, 2) searches now; nothing for scope 0 without a
+    // selected file or another tag.
+    std::optional<TGrepTarget> GrepTarget(int scopeTag) const;
+    // Mirrors Fuzzy to the bar's and the dialog's check and starts a run with Pattern.
+    // Raises ERegExpParser (nothing else changed) for a bad pattern; false when refused.
+    bool RunGrep(const TGrepTarget& target, const QString& pattern, bool fuzzy, std::optional<TBarWord> barWord);
+    void GrepDone(TGrepRunEnd end);
+    void AddGrepHistory(const TBarWord& word);
+    void MmOneFileClick(const QAction* sender);
+    // Enter in the GREP bar; false when the key goes on to the bar.
+    bool EdGrepKeyPress(const QKeyEvent* event);
+    void EdGrepClick();
+    // The bar's GREP of Text in the checked scope; true when a run started.
+    bool BarGrep(const QString& text, bool picked);
+    void PmGrepOneClick();
+    void PmGFuzzyClick();
+    void GREPBar1Click();
+    void Cancel1Click();
+    void TagJump(int index);
+    void MmJumpNextClick();
+    void MmJumpPrevClick();
+    void LbGrepDblClick();
+    void TbJumpMouseUp(Qt::MouseButton button);
+    bool LbGrepDragOver(const QDropEvent* event) const;
+    void LbGrepDragDrop();
+
     ZEziDE FIniGT;
     TFileNameKeep FKeep;                 // declared before FKeepMenu, which refers to it
     std::unique_ptr<TKeepMenu> FKeepMenu;
     TFormDialogs FDialogs;
     std::string FHelpFile;
     QPointer<THelpWindow> FHelpWindow;
+
+    std::unique_ptr<TGrep> FGrep;             // before the runner, which searches with it
+    std::unique_ptr<TGrepRunner> FGrepRunner;
+    TGrepF* FGrepF = nullptr;                 // owned as a child; registered its dictionary with FGrep
+    std::optional<TBarWord> FBarWord;
+    TFindState FFindState;
 
     std::vector<std::string> FPathList;
     std::string FGrepExe;

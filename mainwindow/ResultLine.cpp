@@ -31,7 +31,7 @@ std::optional<TNumberField> FindNumberField(std::string_view line, std::size_t f
 }
 
 [[noreturn]] void ThrowNotAnInteger(std::string_view text) {
-    throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
+    throw EConvertError(std::string(text));
 }
 
 // The word that would have had to be a number in a line without a number field.

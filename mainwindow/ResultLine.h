@@ -8,9 +8,10 @@
 // NextJumpIndex, PrevJumpIndex.
 #pragma once
 
+#include "IniGT.h"  // EConvertError
+
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -18,12 +19,6 @@ namespace xavo {
 
 // Appends the result line of Path's line LineNo with text Line to Out.
 void AppendResultLine(std::string& out, std::string_view path, std::int32_t lineNo, std::string_view line);
-
-// A text that is not a number where a number must stand; the message quotes the text.
-class EConvertError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // Where a result line jumps to.
 struct TTagJumpTarget {
@@ -42,9 +37,9 @@ std::size_t ResultLinePathEnd(std::string_view line);
 bool IsExistingFile(const std::string& path);
 
 // Splits Line at the first " <decimal digits>:" whose prefix IsFile accepts, or at the
-// first one when no prefix does. Raises EConvertError "'<text>' is not a valid integer
-// value" when the line holds no " <digits>:" (text: the word before the line's first
-// colon, empty without a colon) or the number does not fit in 32 bits.
+// first one when no prefix does. Raises EConvertError (its Text: the word before the
+// line's first colon, empty without a colon) when the line holds no " <digits>:", and
+// (its Text: the digits) when the number does not fit in 32 bits.
 TTagJumpTarget ParseResultLine(std::string_view line,
                                const std::function<bool(const std::string&)>& isFile = IsExistingFile);
 

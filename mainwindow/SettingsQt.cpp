@@ -1,8 +1,9 @@
-// Stored colours, fonts and placement on Qt (see SettingsQt.h).
+// Stored colours, fonts, placement and string lists on Qt (see SettingsQt.h).
 #include "SettingsQt.h"
 
 #include "SjisQt.h"
 
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -87,6 +88,22 @@ void ApplyPlacement(QWidget& window, const TWindowPlacement& placement) {
             window.resize(rect.size());
     }
     if (placement.Show == 3) window.setWindowState(window.windowState() | Qt::WindowMaximized);
+}
+
+std::vector<std::string> ComboItems(const QComboBox* combo) {
+    std::vector<std::string> items;
+    items.reserve(static_cast<std::size_t>(combo->count()));
+    for (int i = 0; i < combo->count(); ++i) items.push_back(QStringToSjis(combo->itemText(i)));
+    return items;
+}
+
+void SetComboItems(QComboBox* combo, const std::vector<std::string>& items) {
+    QStringList texts;
+    texts.reserve(static_cast<qsizetype>(items.size()));
+    for (const std::string& item : items) texts << SjisToQString(item);
+    combo->clear();
+    combo->addItems(texts);
+    combo->setCurrentIndex(-1);  // the list is loaded; nothing is chosen yet
 }
 
 }  // namespace xavo

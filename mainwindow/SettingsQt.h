@@ -3,8 +3,9 @@
 // Colours are stored as 0x00BBGGRR or, with the top bit set, as a system colour (5 the
 // window background, 8 the window text, ...), which the current palette supplies. Fonts
 // keep their stored face name (fontconfig picks an installed face for it). Placement is
-// the window's normal geometry as edges. Entry points: ToQColor, ToTColor, ToQFont,
-// ToFontSpec, PlacementOf, ApplyPlacement.
+// the window's normal geometry as edges. A stored string list is a combo box's items.
+// Entry points: ToQColor, ToTColor, ToQFont, ToFontSpec, PlacementOf, ApplyPlacement,
+// ComboItems, SetComboItems.
 #pragma once
 
 #include "IniGT.h"
@@ -13,6 +14,10 @@
 #include <QFont>
 #include <QPalette>
 
+#include <string>
+#include <vector>
+
+class QComboBox;
 class QWidget;
 
 namespace xavo {
@@ -34,5 +39,11 @@ TWindowPlacement PlacementOf(const QWidget& window);
 // Gives Window the stored placement before it is shown: the size when the edges make one,
 // the position too when the rectangle's centre lies on a screen, maximised for show state 3.
 void ApplyPlacement(QWidget& window, const TWindowPlacement& placement);
+
+// The items of Combo in Shift-JIS, in order.
+std::vector<std::string> ComboItems(const QComboBox* combo);
+// Replaces the items of Combo by Items (Shift-JIS); no item is chosen afterwards, so an
+// editable combo box's text is empty.
+void SetComboItems(QComboBox* combo, const std::vector<std::string>& items);
 
 }  // namespace xavo

@@ -62,9 +62,13 @@ bool TForm1::IsFormKeyTarget(QObject* watched) const {
     return widget == focus || (focus == nullptr && widget == this);
 }
 
+bool TForm1::IsInGrepBar(QObject* watched) const {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    return widget != nullptr && (widget == EdGrep || EdGrep->isAncestorOf(widget));
+}
+
 bool TForm1::FormKeyPress(QKeyEvent* event) {
-    QWidget* focus = QApplication::focusWidget();
-    if (focus != nullptr && (focus == EdGrep || EdGrep->isAncestorOf(focus))) return false;
+    if (IsInGrepBar(QApplication::focusWidget())) return false;
     if (!Memo->ReadOnly() || event->text() != QStringLiteral(" ")) return false;
     const int steps = PagingSteps(Memo->Lines().Count(), VisibleLineCount(), MmHalfScroll->isChecked());
     if (steps > 0) Memo->LineScroll(0, event->modifiers().testFlag(Qt::ShiftModifier) ? -steps : steps);

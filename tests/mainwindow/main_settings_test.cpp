@@ -59,7 +59,7 @@ TMainSettings Changed() {
     s.Vbar = 300;
     s.Hbar = 200;
     s.DTVh = 100;
-    s.GrepMode = gmRecursive;
+    s.GrepMode = TGrepScope::Recursive;
     s.ShowQGC = false;
     s.Fuzzy = false;
     s.WordWrap = false;
@@ -81,7 +81,7 @@ TEST_F(MainSettingsTest, AMissingFileKeepsEveryDesignedValueAndIsNotCreated) {
     ReadMainSettings(store, s);
     EXPECT_EQ(s, TMainSettings());
     EXPECT_EQ(s.GrepOpt, "-1+ -c -E");
-    EXPECT_EQ(s.GrepMode, gmDirectory);
+    EXPECT_EQ(s.GrepMode, TGrepScope::Directory);
     EXPECT_EQ(s.BackGround, clWindow);
     EXPECT_FALSE(std::filesystem::exists(Path()));
 }
@@ -133,7 +133,7 @@ TEST_F(MainSettingsTest, AnUnknownGrepModeKeepsTheDirectoryScopeAndIsWrittenBack
         ZEziDE store = Store();
         TMainSettings s;
         ReadMainSettings(store, s);
-        EXPECT_EQ(s.GrepMode, gmDirectory) << stored;
+        EXPECT_EQ(s.GrepMode, TGrepScope::Directory) << stored;
         WriteMainSettings(store, s);
         EXPECT_NE(File().find("GrepMode=1\r\n"), std::string::npos) << stored;
     }
@@ -141,13 +141,13 @@ TEST_F(MainSettingsTest, AnUnknownGrepModeKeepsTheDirectoryScopeAndIsWrittenBack
     ZEziDE store = Store();
     TMainSettings s;
     ReadMainSettings(store, s);
-    EXPECT_EQ(s.GrepMode, gmOneFile);
+    EXPECT_EQ(s.GrepMode, TGrepScope::SelectedFile);
 }
 
 TEST_F(MainSettingsTest, NoCheckedScopeWritesNoGrepMode) {
     ZEziDE store = Store();
     TMainSettings s;
-    s.GrepMode = gmNone;
+    s.GrepMode = std::nullopt;
     WriteMainSettings(store, s);
     EXPECT_EQ(File().find("GrepMode"), std::string::npos);
 }

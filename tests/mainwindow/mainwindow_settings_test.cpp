@@ -98,9 +98,8 @@ private slots:
                               "-> 次を検索[F4](disabled)", "-> 前へ検索[Shift+F4](disabled)", "-", "置換(&R)(disabled)",
                               "一括置換(disabled)", "編集ﾓｰﾄﾞ[Ctrl+N]"}));
         QCOMPARE(Items(c.MmGrep),
-                 (QStringList{"現在のﾃﾞｨﾚｸﾄﾘ(&D)[Ctrl+D](disabled)", "ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む(&R)[Ctrl+R](disabled)",
-                              "選択ﾌｧｲﾙのみ(&O)[Ctrl+O](disabled)", "-", "次にﾀｸﾞｼﾞｬﾝﾌﾟ(&N)[F8](disabled)",
-                              "前にﾀｸﾞｼﾞｬﾝﾌﾟ(&P)[Shift+F8](disabled)", "-", "GREPをｷｬﾝｾﾙ(&E)[Ctrl+E](disabled)"}));
+                 (QStringList{"現在のﾃﾞｨﾚｸﾄﾘ(&D)[Ctrl+D]", "ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む(&R)[Ctrl+R]", "選択ﾌｧｲﾙのみ(&O)[Ctrl+O]", "-",
+                              "次にﾀｸﾞｼﾞｬﾝﾌﾟ(&N)[F8]", "前にﾀｸﾞｼﾞｬﾝﾌﾟ(&P)[Shift+F8]", "-", "GREPをｷｬﾝｾﾙ(&E)[Ctrl+E]"}));
         QCOMPARE(Items(c.Grep21), (QStringList{"[Q]現在のﾃﾞｨﾚｸﾄﾘ(&Q)[Ctrl+Q](disabled)", "[Q]選択ﾌｧｲﾙのみ(disabled)", "-",
                                                "QGrep起動ｵﾌﾟｼｮﾝ...(disabled)", "QGrepのｲﾝｽﾄｰﾙ先...(disabled)"}));
         QCOMPARE(Items(c.Option1),

@@ -1,0 +1,205 @@
+// TForm1's GREP commands: the GREP menu (the pattern asked in the GREP dialog), the GREP
+// bar (Enter, a word picked from its list, a scope chosen in its option menu) with its
+// history of words, the run into the results list, and the tag jumps from a result line to
+// the file's line (double click, F8 / Shift+F8, the jump button, the jump after a run). A
+// file dragged from the file list onto the results list is GREPped on its own.
+//
+// A run searches on a worker thread (TGrepRunner): the window repaints, the list grows and
+// Ctrl+E cancels while it runs. A second GREP command meanwhile is refused with a beep, so
+// no run starts over the files of another.
+#include "MainWindow.h"
+
+#include "ComboBox98.h"
+#include "CommandGuard.h"
+#include "DirTree.h"
+#include "Grep.h"
+#include "GrepF.h"
+#include "GrepHistory.h"
+#include "GrepRunner.h"
+#include "GrepText.h"
+#include "MessageBoxes.h"
+#include "ResultLine.h"
+#include "SettingsQt.h"
+#include "ShellListBox.h"
+#include "SjisQt.h"
+#include "StringUtils.h"
+#include "TagJump.h"
+#include "TextListBox.h"
+#include "XavoMemo.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QToolButton>
+
+namespace xavo {
+
+void TForm1::CreateGrepParts() {
+    FGrep = std::make_unique<TGrep>();
+    FGrepF = new TGrepF(*FGrep, this);
+    FGrepRunner = std::make_unique<TGrepRunner>(*FGrep, *LbGrep);
+    FGrepRunner->SetBusyWindow(this);
+}
+
+void TForm1::ConnectGrepCommands() {
+    for (QAction* item : {MmDirectory, Recursible1, MmOneFile})
+        connect(item, &QAction::triggered, this, [this, item] { RunCommand([this, item] { MmOneFileClick(item); }); });
+    for (QAction* item : {PmGrepDir, PmGrepRec, PmGrepOne}) Bind(item, &TForm1::PmGrepOneClick);
+    Bind(PmGFuzzy, &TForm1::PmGFuzzyClick);
+    Bind(GREPBar1, &TForm1::GREPBar1Click);
+    Bind(Cancel1, &TForm1::Cancel1Click);
+    Bind(MmJumpNext, &TForm1::MmJumpNextClick);
+    Bind(MmJumpPrev, &TForm1::MmJumpPrevClick);
+    connect(EdGrep, &TComboBox98::itemPicked, this, &TForm1::EdGrepClick);
+    connect(LbGrep, &QAbstractItemView::doubleClicked, this, [this] { RunCommand([this] { LbGrepDblClick(); }); });
+    connect(FGrepRunner.get(), &TGrepRunner::searchFailed, this, [](const QString& message) { ShowErrorBox(message); });
+    connect(FGrepRunner.get(), &TGrepRunner::searchDone, this,
+            [this](TGrepRunEnd end) { RunCommand([this, end] { GrepDone(end); }); });
+}
+
+// ---------------------------------------------------------------------------------------
+// Runs
+
+bool TForm1::RefuseWhileGrepRuns() {
+    if (!FGrepRunner->IsRunning()) return false;
+    QApplication::beep();
+    return true;
+}
+
+std::optional<TGrepTarget> TForm1::GrepTarget(int scopeTag) const {
+    return MakeGrepTarget(scopeTag, SLBox->SelectedFileName(), SLBox->Directory(), DTView->Directory(), SLBox->Mask());
+}
+
+bool TForm1::RunGrep(const TGrepTarget& target, const QString& pattern, bool fuzzy, std::optional<TBarWord> barWord) {
+    if (RefuseWhileGrepRuns()) return false;
+    PmGFuzzy->setChecked(fuzzy);
+    FGrepF->CbFuzzy->setChecked(fuzzy);
+    // A bad pattern raises here, before the list or the caption change.
+    if (!FGrepRunner->Start(target, PatternToSjis(pattern), fuzzy)) return false;
+    FBarWord = std::move(barWord);
+    return true;
+}
+
+void TForm1::GrepDone(TGrepRunEnd end) {
+    const std::optional<TBarWord> word = std::exchange(FBarWord, std::nullopt);
+    if (end == TGrepRunEnd::Failed) return;  // searchFailed has shown why
+    if (word) AddGrepHistory(*word);
+    if (MmJAGrep->isChecked()) {
+        // With no line selected after a run, the next-line jump goes to the first hit.
+        Memo->SetSelStart(0);
+        MmJumpNextClick();
+    }
+}
+
+void TForm1::AddGrepHistory(const TBarWord& word) {
+    std::vector<std::string> history = ComboItems(EdGrep);
+    AddGrepHistoryWord(history, word.Text);
+    const QString typed = EdGrep->currentText();
+    SetComboItems(EdGrep, history);
+    if (word.Picked)
+        EdGrep->setCurrentIndex(0);
+    else
+        EdGrep->setEditText(typed);
+}
+
+// ---------------------------------------------------------------------------------------
+// The GREP menu and the GREP bar
+
+void TForm1::MmOneFileClick(const QAction* sender) {
+    const std::optional<TGrepTarget> target = GrepTarget(sender->data().toInt());
+    if (!target || RefuseWhileGrepRuns()) return;
+    if (FGrepF->exec() != QDialog::Accepted) return;  // OK has switched the synonym dictionary
+    RunGrep(*target, FGrepF->EdRx->text(), FGrepF->CbFuzzy->isChecked(), std::nullopt);
+}
+
+bool TForm1::EdGrepKeyPress(const QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) != 0) return false;
+    const QString text = EdGrep->currentText();
+    if (TrimSpaces(QStringToSjis(text)).empty()) return false;  // the bar gets the key
+    RunCommand([&] { BarGrep(text, false); });
+    return true;
+}
+
+void TForm1::EdGrepClick() {
+    RunCommand([this] {
+        if (RefuseWhileGrepRuns()) return;
+        const QString text = EdGrep->currentText();
+        // A run chooses the first entry once its word has joined the history; an error
+        // leaves the bar alone.
+        if (TrimSpaces(QStringToSjis(text)).empty() || !BarGrep(text, true)) EdGrep->setCurrentIndex(0);
+    });
+}
+
+bool TForm1::BarGrep(const QString& text, bool picked) {
+    const std::optional<TGrepScope> scope = CheckedBarScope(*this);
+    if (!scope) return false;
+    const std::optional<TGrepTarget> target = GrepTarget(static_cast<int>(*scope));
+    if (!target || RefuseWhileGrepRuns()) return false;
+    SetSynonymsBeforeNewPattern(*FGrep, false);  // the dictionary serves the dialog's GREPs only
+    return RunGrep(*target, text, PmGFuzzy->isChecked(), TBarWord{QStringToSjis(text), picked});
+}
+
+void TForm1::PmGrepOneClick() {
+    // The radio group has checked the chosen scope; a word in the bar is searched at once.
+    const QString text = EdGrep->currentText();
+    if (!TrimSpaces(QStringToSjis(text)).empty()) BarGrep(text, false);
+}
+
+void TForm1::PmGFuzzyClick() { FGrepF->CbFuzzy->setChecked(PmGFuzzy->isChecked()); }
+
+void TForm1::GREPBar1Click() {
+    if (PnTb->isVisibleTo(this)) EdGrep->setFocus();
+}
+
+void TForm1::Cancel1Click() { FGrepRunner->Cancel(); }
+
+// ---------------------------------------------------------------------------------------
+// Tag jumps
+
+void TForm1::TagJump(int index) {
+    const TTagJumpTarget target = ParseResultLine(LbGrep->Item(index));
+    OpenFile(target.File);  // a file that is gone: the jump acts on the file shown
+    FFindState.SetFromTagJump(target.Text);
+    ShowTagJumpLine(*Memo, target, FFindState.Options);
+}
+
+void TForm1::MmJumpNextClick() {
+    const int index = NextJumpIndex(LbGrep->Count(), LbGrep->ItemIndex());
+    if (index < 0) return;
+    LbGrep->SetItemIndex(index);
+    TagJump(index);
+}
+
+void TForm1::MmJumpPrevClick() {
+    const int index = PrevJumpIndex(LbGrep->Count(), LbGrep->ItemIndex());
+    if (index < 0) return;
+    LbGrep->SetItemIndex(index);
+    TagJump(index);
+}
+
+void TForm1::LbGrepDblClick() {
+    const int index = LbGrep->ItemIndex();
+    if (index >= 0) TagJump(index);
+}
+
+void TForm1::TbJumpMouseUp(Qt::MouseButton button) {
+    if (button == Qt::RightButton)
+        MmJumpPrevClick();
+    else
+        MmJumpNextClick();
+}
+
+bool TForm1::LbGrepDragOver(const QDropEvent* event) const {
+    return IsFileListDrag(event->mimeData()) && SLBox->Count() > 0;
+}
+
+void TForm1::LbGrepDragDrop() {
+    OpenFile(SLBox->SelectedFileName());
+    MmOneFile->trigger();
+}
+
+}  // namespace xavo
