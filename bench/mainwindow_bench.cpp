@@ -182,13 +182,3 @@ BENCHMARK(BM_StartupReadSettings)->Arg(0)->Arg(30)->Arg(10000)->Unit(benchmark::
 BENCHMARK(BM_StartupUntilShown)->Arg(0)->Arg(30)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_CloseWriteSettings)->Arg(30)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ClickFiftyMegabyteFile)->Unit(benchmark::kMillisecond)->Iterations(6);
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
