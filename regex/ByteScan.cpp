@@ -301,6 +301,51 @@ const unsigned char* TLiteralFinder::Find(const unsigned char* p, const unsigned
     return end;
 }
 
+namespace {
+
+// The bit that tells an ASCII letter's cases apart, for a byte of a folded literal.
+unsigned char CaseBit(unsigned char b) { return b >= 'a' && b <= 'z' ? 0x20 : 0; }
+
+}  // namespace
+
+TFoldedLiteralFinder::TFoldedLiteralFinder(std::string literal, std::size_t first, std::size_t second)
+    : FLiteral(std::move(literal)), FFirst(std::min(first, second)), FSecond(std::max(first, second)) {}
+
+bool TFoldedLiteralFinder::MatchesAt(const unsigned char* p) const {
+    for (std::size_t i = 0; i < FLiteral.size(); ++i) {
+        const auto b = static_cast<unsigned char>(FLiteral[i]);
+        if ((p[i] | CaseBit(b)) != b) return false;
+    }
+    return true;
+}
+
+const unsigned char* TFoldedLiteralFinder::Find(const unsigned char* p, const unsigned char* end) const {
+    const std::size_t n = FLiteral.size();
+    if (static_cast<std::size_t>(end - p) < n) return end;
+    const unsigned char* const last = end - n;
+    const auto b1 = static_cast<unsigned char>(FLiteral[FFirst]);
+    const auto b2 = static_cast<unsigned char>(FLiteral[FSecond]);
+#if defined(__SSE2__)
+    const __m128i v1 = _mm_set1_epi8(static_cast<char>(b1));
+    const __m128i v2 = _mm_set1_epi8(static_cast<char>(b2));
+    const __m128i f1 = _mm_set1_epi8(static_cast<char>(CaseBit(b1)));
+    const __m128i f2 = _mm_set1_epi8(static_cast<char>(CaseBit(b2)));
+    for (; last - p >= 15; p += 16) {
+        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + FFirst)), f1);
+        const __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + FSecond)), f2);
+        int mask = _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, v1), _mm_cmpeq_epi8(b, v2)));
+        while (mask != 0) {
+            const unsigned char* candidate = p + __builtin_ctz(static_cast<unsigned>(mask));
+            if (MatchesAt(candidate)) return candidate;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; p <= last; ++p)
+        if (MatchesAt(p)) return p;
+    return end;
+}
+
 std::size_t CountLineFeeds(const unsigned char* p, const unsigned char* end) {
     std::size_t count = 0;
 #if defined(__SSE2__)

@@ -86,6 +86,25 @@ private:
     std::size_t FSecond = 0;
 };
 
+// Finds an ASCII string whatever the case of its letters: two of its bytes are compared
+// 16 positions at a time with the case bit masked, and each hit is confirmed in full.
+class TFoldedLiteralFinder {
+public:
+    TFoldedLiteralFinder() = default;
+    // Literal: printable ASCII, letters in lower case; First and Second are offsets into it.
+    TFoldedLiteralFinder(std::string literal, std::size_t first, std::size_t second);
+    // The first position in [p, end) where the literal lies before end in any case, or end.
+    const unsigned char* Find(const unsigned char* p, const unsigned char* end) const;
+    bool Empty() const { return FLiteral.empty(); }
+
+private:
+    bool MatchesAt(const unsigned char* p) const;
+
+    std::string FLiteral;
+    std::size_t FFirst = 0;
+    std::size_t FSecond = 0;
+};
+
 // Number of line feeds in [p, end).
 std::size_t CountLineFeeds(const unsigned char* p, const unsigned char* end);
 

@@ -386,11 +386,54 @@ void TGrepProgram::ChoosePrefilter() {
         if (d == kStart) break;
     }
 
+    // Matches of ASCII characters only may all spell one word in either case (a fuzzy
+    // word of letters does): then every match either holds that word, found with the case
+    // bit masked, or holds one of the few other codes of the automaton.
+    std::string folded;
+    std::vector<std::uint16_t> others;
+    {
+        std::vector<std::uint8_t> onChain(n, 0);
+        for (std::int32_t s = kStart;;) {
+            if (onChain[static_cast<std::size_t>(s)]) {
+                folded.clear();
+                break;
+            }
+            onChain[static_cast<std::size_t>(s)] = 1;
+            std::vector<unsigned char> ascii;
+            std::int32_t next = -1;
+            bool oneWay = true;
+            for (const Edge& e : out[static_cast<std::size_t>(s)])
+                for (std::uint32_t c = e.Lo; c <= std::min<std::uint32_t>(e.Hi, 0x7F); ++c) {
+                    ascii.push_back(static_cast<unsigned char>(c));
+                    oneWay = oneWay && (next == -1 || next == e.To);
+                    next = e.To;
+                }
+            const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; };
+            const bool oneCharacter = ascii.size() == 1 || (ascii.size() == 2 && ascii[0] != ascii[1] &&
+                                                             lower(ascii[0]) == lower(ascii[1]));
+            if (!oneWay || ascii.empty() || !oneCharacter || ascii[0] < 0x20 || ascii[0] > 0x7E) {
+                folded.clear();
+                break;
+            }
+            folded += static_cast<char>(lower(ascii[0]));
+            s = next;
+            if (FAccepting[static_cast<std::size_t>(s)]) break;
+        }
+        for (std::size_t s = 0; s < n && !folded.empty(); ++s)
+            for (const Edge& e : out[s])
+                for (std::uint32_t c = std::max<std::uint32_t>(e.Lo, 0x80); c <= e.Hi && !folded.empty(); ++c) {
+                    const TOccurrence how = OccurrenceOf(static_cast<TCharCode>(c));
+                    if (how == TOccurrence::kNever) continue;
+                    if (how == TOccurrence::kOtherwise || others.size() == 12) folded.clear();
+                    else if (std::find(others.begin(), others.end(), c) == others.end()) others.push_back(static_cast<std::uint16_t>(c));
+                }
+    }
+
     // Pick the cheapest way to find candidates. A cut found through its codes or bytes
     // costs four times more when its codes end the match, since then no check of what
     // follows them can spare a hit the decision of its whole line.
     std::uint64_t bestCost = kMaxPrefilterCost + 1;
-    enum class TWay { kNone, kLiteral, kCodes, kBytes } bestWay = TWay::kNone;
+    enum class TWay { kNone, kLiteral, kCodes, kBytes, kFoldedWordOrCodes } bestWay = TWay::kNone;
     std::vector<std::uint16_t> bestCodes;
     std::array<bool, 256> bestBytes{};
     std::int32_t bestFrom = -1;
@@ -439,6 +482,20 @@ void TGrepProgram::ChoosePrefilter() {
             bestFrom = cut.From;
         }
     }
+    if (!folded.empty() && others.size() <= 12) {
+        std::uint64_t wordCost = std::numeric_limits<std::uint64_t>::max();
+        for (const char c : folded) {
+            const auto b = static_cast<unsigned char>(c);
+            const unsigned char upper = b >= 'a' && b <= 'z' ? static_cast<unsigned char>(b - 32) : b;
+            wordCost = std::min<std::uint64_t>(wordCost, kShiftJisByteFrequency[b] + (upper != b ? kShiftJisByteFrequency[upper] : 0));
+        }
+        std::uint64_t cost = wordCost / folded.size() + 1;
+        for (const std::uint16_t c : others) cost += ShiftJisCodeFrequency(c);
+        if (cost < bestCost) {
+            bestCost = cost;
+            bestWay = TWay::kFoldedWordOrCodes;
+        }
+    }
     if (bestCost > kMaxPrefilterCost) return;
     FPrefilterCost = static_cast<std::uint32_t>(bestCost);
     switch (bestWay) {
@@ -460,6 +517,22 @@ void TGrepProgram::ChoosePrefilter() {
         FPrefilterCodes = bestCodes;
         FPrefilterState = bestFrom;
         return;
+    case TWay::kFoldedWordOrCodes: {
+        // The word's two rarest letters (either case) are compared.
+        std::vector<std::size_t> byRarity(folded.size());
+        for (std::size_t i = 0; i < byRarity.size(); ++i) byRarity[i] = i;
+        const auto rarity = [&](std::size_t i) {
+            const auto b = static_cast<unsigned char>(folded[i]);
+            return kShiftJisByteFrequency[b] + (b >= 'a' && b <= 'z' ? kShiftJisByteFrequency[b - 32] : 0);
+        };
+        std::stable_sort(byRarity.begin(), byRarity.end(), [&](std::size_t a, std::size_t b) { return rarity(a) < rarity(b); });
+        FFoldedWord = folded;
+        FFoldedWordFirst = byRarity[0];
+        FFoldedWordSecond = byRarity.size() > 1 ? byRarity[1] : byRarity[0];
+        FPrefilterCodes = others;
+        FPrefilterState = -1;
+        return;
+    }
     case TWay::kBytes:
         for (std::size_t b = 0; b < 256; ++b)
             if (bestBytes[b]) FPrefilterBytes.push_back(static_cast<unsigned char>(b));

@@ -52,6 +52,12 @@ public:
     const std::vector<unsigned char>& PrefilterBytes() const { return FPrefilterBytes; }
     // Character codes of which every match contains one, or empty; found by their bytes.
     const std::vector<std::uint16_t>& PrefilterCodes() const { return FPrefilterCodes; }
+    // An ASCII word that every match of ASCII characters only holds in some case of its
+    // letters, or empty; when present, every other match holds one of PrefilterCodes, and
+    // candidates are found by both. The offsets of its two rarest letters.
+    const std::string& FoldedWord() const { return FFoldedWord; }
+    std::size_t FoldedWordFirst() const { return FFoldedWordFirst; }
+    std::size_t FoldedWordSecond() const { return FFoldedWordSecond; }
     // The state that every match passes and leaves by a code of the byte set, or -1: a
     // candidate is only worth deciding when the automaton, started in this state at the
     // candidate's character, can accept before the end of the line.
@@ -86,6 +92,9 @@ private:
     std::vector<std::uint16_t> FPrefilterCodes;
     std::uint32_t FPrefilterCost = 0;
     std::int32_t FPrefilterState = -1;
+    std::string FFoldedWord;
+    std::size_t FFoldedWordFirst = 0;
+    std::size_t FFoldedWordSecond = 0;
     std::string FLiteral;
     std::size_t FLiteralFirst = 0;
     std::size_t FLiteralSecond = 0;

@@ -256,11 +256,25 @@ void TGrepSearch::SearchLines() {
     const TLiteralFinder literal = FProgram.Literal().empty()
                                        ? TLiteralFinder()
                                        : TLiteralFinder(FProgram.Literal(), FProgram.LiteralFirst(), FProgram.LiteralSecond());
-    const bool everyLine = bytes.Empty() && literal.Empty() && codes.Empty();
+    const TFoldedLiteralFinder folded =
+        FProgram.FoldedWord().empty()
+            ? TFoldedLiteralFinder()
+            : TFoldedLiteralFinder(FProgram.FoldedWord(), FProgram.FoldedWordFirst(), FProgram.FoldedWordSecond());
+    const bool everyLine = bytes.Empty() && literal.Empty() && codes.Empty() && folded.Empty();
+    // With a folded word the candidates of two finders are merged; the word's next hit is
+    // remembered, so that frequent code hits do not search the same stretch again.
+    const unsigned char* foldedFrom = nullptr;
+    const unsigned char* foldedHit = nullptr;
     // The next position in [from, last) where a match may be, or last.
     const auto findCandidate = [&](const unsigned char* from, const unsigned char* last) {
         if (!literal.Empty()) return literal.Find(from, last);
-        return codes.Empty() ? bytes.Find(from, last) : codes.Find(from, last);
+        if (folded.Empty()) return codes.Empty() ? bytes.Find(from, last) : codes.Find(from, last);
+        if (foldedHit == nullptr || from < foldedFrom || from > foldedHit || foldedHit > last) {
+            foldedFrom = from;
+            foldedHit = folded.Find(from, last);
+        }
+        const unsigned char* code = codes.Empty() ? last : codes.Find(from, foldedHit);
+        return std::min(code, foldedHit);
     };
     std::uint64_t r = 0;        // a line feed read as a code: the one before the next line
     std::uint64_t scanned = 1;  // the prefilter found nothing in [r + 1, scanned)
@@ -289,6 +303,7 @@ void TGrepSearch::SearchLines() {
         } else {
             r = SearchExactly(first - 1, le);
             codes.Forget();  // the window may have moved
+            foldedHit = nullptr;
         }
         scanned = r + 1;
     };
@@ -342,6 +357,7 @@ void TGrepSearch::SearchLines() {
         w.Keep(r);
         if (!w.ReadMore()) return;  // the rest holds no candidate
         codes.Forget();
+        foldedHit = nullptr;
     }
 }
 

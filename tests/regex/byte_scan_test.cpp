@@ -12,7 +12,7 @@ namespace {
 
 // Random text over a small alphabet, so that every byte of interest turns up often.
 std::string RandomText(std::mt19937& random, std::size_t size) {
-    static const unsigned char alphabet[] = {'a', 'b', '\r', '\n', '\0', 0x82, 0x83, 0xa0, 0x5c, 'e'};
+    static const unsigned char alphabet[] = {'a', 'b', 'A', 'B', '\r', '\n', '\0', 0x82, 0x83, 0xa0, 0x5c, 'e', 0x41 | 0x80};
     std::string text(size, ' ');
     for (char& c : text) c = static_cast<char>(alphabet[random() % sizeof alphabet]);
     return text;
@@ -58,6 +58,13 @@ TEST_P(ByteScans, AgreeWithPlainLoops) {
         const TLiteralFinder literal(needle, 0, needle.size() - 1);
         const auto found = text.find(needle, from);
         EXPECT_EQ(literal.Find(begin + from, end), found == std::string::npos ? end : begin + found);
+
+        // A word whatever the case of its letters: "aB" and "Ab" are the same word.
+        const TFoldedLiteralFinder word("ab", 0, 1);
+        const unsigned char* plainWord = begin + from;
+        for (; plainWord + 2 <= end; ++plainWord)
+            if ((plainWord[0] | 0x20) == 'a' && (plainWord[1] | 0x20) == 'b') break;
+        EXPECT_EQ(word.Find(begin + from, end), plainWord + 2 <= end ? plainWord : end);
 
         TCodeSetFinder codes({'e', 0x82a0, 0x835c, 0x8383});
         const unsigned char* plainCode = begin + from;
