@@ -1,5 +1,6 @@
 // Codec throughput over the 100 MB corpus file (path in XAVOLINE_CORPUS, default
 // /tmp/corpus/big.txt): Shift-JIS to UTF-16, UTF-16 back, Shift-JIS to UTF-8.
+#include "BenchCorpus.h"
 #include "SjisCodec.h"
 
 #include <benchmark/benchmark.h>
@@ -12,17 +13,9 @@
 
 namespace {
 
-const std::string& Corpus() {
-    static const std::string bytes = [] {
-        const char* path = std::getenv("XAVOLINE_CORPUS");
-        std::ifstream in(path ? path : "/tmp/corpus/big.txt", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }();
-    return bytes;
-}
 
 void BM_DecodeSjis(benchmark::State& state) {
-    const std::string& bytes = Corpus();
+    const std::string& bytes = xavo::bench::CorpusBytes();
     if (bytes.empty()) return state.SkipWithError("corpus file missing");
     xavo::DecodeSjis("");  // tables built outside the timing
     for (auto _ : state) benchmark::DoNotOptimize(xavo::DecodeSjis(bytes));
@@ -31,7 +24,7 @@ void BM_DecodeSjis(benchmark::State& state) {
 
 // The conversion loop alone, into a buffer allocated once.
 void BM_DecodeSjisIntoBuffer(benchmark::State& state) {
-    const std::string& bytes = Corpus();
+    const std::string& bytes = xavo::bench::CorpusBytes();
     if (bytes.empty()) return state.SkipWithError("corpus file missing");
     std::vector<char16_t> units(bytes.size());
     for (auto _ : state) benchmark::DoNotOptimize(xavo::DecodeSjis(bytes, units.data()));
@@ -39,7 +32,7 @@ void BM_DecodeSjisIntoBuffer(benchmark::State& state) {
 }
 
 void BM_EncodeSjis(benchmark::State& state) {
-    const std::string& bytes = Corpus();
+    const std::string& bytes = xavo::bench::CorpusBytes();
     if (bytes.empty()) return state.SkipWithError("corpus file missing");
     const std::u16string text = xavo::DecodeSjis(bytes);
     for (auto _ : state) benchmark::DoNotOptimize(xavo::EncodeSjis(text));
@@ -47,7 +40,7 @@ void BM_EncodeSjis(benchmark::State& state) {
 }
 
 void BM_SjisToUtf8(benchmark::State& state) {
-    const std::string& bytes = Corpus();
+    const std::string& bytes = xavo::bench::CorpusBytes();
     if (bytes.empty()) return state.SkipWithError("corpus file missing");
     xavo::DecodeSjis("");
     for (auto _ : state) benchmark::DoNotOptimize(xavo::SjisToUtf8(bytes));

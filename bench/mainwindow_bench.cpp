@@ -4,6 +4,7 @@
 // file list on a 50 MB file (one load per click, the window back in the event loop after
 // the first screen). The 50 MB files are cut from the corpus (XAVOLINE_CORPUS, default
 // /tmp/corpus/big.txt).
+#include "BenchCorpus.h"
 #include "MainWindow.h"
 #include "ShellListBox.h"
 #include "XavoMemo.h"
@@ -127,20 +128,12 @@ void BM_CloseWriteSettings(benchmark::State& state) {
     }
 }
 
-const std::string& CorpusBytes() {
-    static const std::string bytes = [] {
-        const char* path = std::getenv("XAVOLINE_CORPUS");
-        std::ifstream in(path ? path : "/tmp/corpus/big.txt", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }();
-    return bytes;
-}
 
 // A directory with two 50 MB files cut from the corpus.
 std::string FiftyMegabyteDir() {
     const fs::path dir = BenchDir() / "fifty";
     fs::create_directories(dir);
-    const std::string& corpus = CorpusBytes();
+    const std::string& corpus = xavo::bench::CorpusBytes();
     const std::size_t end = corpus.find('\n', std::min<std::size_t>(50u << 20, corpus.size()));
     const std::string text = corpus.substr(0, end == std::string::npos ? corpus.size() : end + 1);
     for (const char* name : {"a.txt", "b.txt"})
@@ -152,7 +145,7 @@ std::string FiftyMegabyteDir() {
 // A click on the other file of the list: from the press until the window is back in the
 // event loop with the first screen painted. The text goes on loading between clicks.
 void BM_ClickFiftyMegabyteFile(benchmark::State& state) {
-    if (CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
+    if (xavo::bench::CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
     const std::string dir = FiftyMegabyteDir();
     const fs::path old = fs::current_path();
     fs::current_path(dir);

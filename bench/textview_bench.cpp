@@ -2,6 +2,7 @@
 // opening a 50 MB Shift-JIS file (first screen, and the whole text), position queries on
 // its last line, FindText over all of it, and a million appends to the results list.
 // The 50 MB file is cut from the corpus (XAVOLINE_CORPUS, default /tmp/corpus/big.txt).
+#include "BenchCorpus.h"
 #include "TextListBox.h"
 #include "XavoMemo.h"
 
@@ -17,19 +18,11 @@ namespace {
 
 constexpr std::size_t kFileBytes = 50u << 20;
 
-const std::string& CorpusBytes() {
-    static const std::string bytes = [] {
-        const char* path = std::getenv("XAVOLINE_CORPUS");
-        std::ifstream in(path ? path : "/tmp/corpus/big.txt", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }();
-    return bytes;
-}
 
 // The first 50 MB of the corpus, ending after a line break, as a file of its own.
 const std::string& FiftyMegabyteFile() {
     static const std::string path = [] {
-        const std::string& corpus = CorpusBytes();
+        const std::string& corpus = xavo::bench::CorpusBytes();
         const std::size_t end = corpus.find('\n', std::min(kFileBytes, corpus.size()));
         const std::string file = "/tmp/xavoline-bench-50mb.txt";
         std::ofstream(file, std::ios::binary) << corpus.substr(0, end == std::string::npos ? corpus.size() : end + 1);
@@ -51,7 +44,7 @@ struct TShownMemo {
 
 // Arg: word wrap off (0) or on (1).
 void BM_OpenFileFirstScreen(benchmark::State& state) {
-    if (CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
+    if (xavo::bench::CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
     TShownMemo view(state.range(0) != 0);
     for (auto _ : state) {
         view.Memo.LoadFromFile(FiftyMegabyteFile());
@@ -61,7 +54,7 @@ void BM_OpenFileFirstScreen(benchmark::State& state) {
 
 // Opening the file again while the whole previous text is in the view (it is dropped first).
 void BM_OpenFileFirstScreenReplacing(benchmark::State& state) {
-    if (CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
+    if (xavo::bench::CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
     TShownMemo view;
     for (auto _ : state) {
         state.PauseTiming();
@@ -74,7 +67,7 @@ void BM_OpenFileFirstScreenReplacing(benchmark::State& state) {
 }
 
 void BM_OpenFileWholeText(benchmark::State& state) {
-    if (CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
+    if (xavo::bench::CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
     TShownMemo view(state.range(0) != 0);
     for (auto _ : state) {
         view.Memo.LoadFromFile(FiftyMegabyteFile());
@@ -95,21 +88,21 @@ TShownMemo& LoadedMemo() {
 }
 
 void BM_LineIndexOfLastLine(benchmark::State& state) {
-    if (CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
+    if (xavo::bench::CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
     xavo::TXavoMemo& memo = LoadedMemo().Memo;
     const int last = memo.LineCount() - 1;
     for (auto _ : state) benchmark::DoNotOptimize(memo.LineIndex(last));
 }
 
 void BM_LineFromCharAtTheEnd(benchmark::State& state) {
-    if (CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
+    if (xavo::bench::CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
     xavo::TXavoMemo& memo = LoadedMemo().Memo;
     const int end = memo.GetTextLen();
     for (auto _ : state) benchmark::DoNotOptimize(memo.LineFromChar(end));
 }
 
 void BM_SelStartOnTheLastLine(benchmark::State& state) {
-    if (CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
+    if (xavo::bench::CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
     xavo::TXavoMemo& memo = LoadedMemo().Memo;
     const int position = memo.LineIndex(memo.LineCount() - 1);
     for (auto _ : state) {
@@ -121,7 +114,7 @@ void BM_SelStartOnTheLastLine(benchmark::State& state) {
 // A text that is not in the file, so the search runs over all 50 MB. Arg 0: exact bytes
 // (a double-byte pattern); arg 1: an ASCII pattern matched without regard to case.
 void BM_FindTextWholeFile(benchmark::State& state) {
-    if (CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
+    if (xavo::bench::CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
     xavo::TXavoMemo& memo = LoadedMemo().Memo;
     const std::string pattern = state.range(0) == 0 ? std::string("\x82\xA0\x82\xA0\x82\xA0\x82\xA0") : std::string("zqxjzqxj");
     for (auto _ : state) {
@@ -133,7 +126,7 @@ void BM_FindTextWholeFile(benchmark::State& state) {
 
 // The first search after an edit: the view's byte text is encoded again first.
 void BM_FindTextAfterAnEdit(benchmark::State& state) {
-    if (CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
+    if (xavo::bench::CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
     xavo::TXavoMemo& memo = LoadedMemo().Memo;
     for (auto _ : state) {
         state.PauseTiming();
@@ -149,7 +142,7 @@ void BM_FindTextAfterAnEdit(benchmark::State& state) {
 // Typing in the middle of the 50 MB text: a character (arg 0) or a line break (arg 1),
 // then a position query, which brings the line index up to date.
 void BM_EditInTheMiddle(benchmark::State& state) {
-    if (CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
+    if (xavo::bench::CorpusBytes().empty()) return state.SkipWithError("corpus file missing");
     xavo::TXavoMemo& memo = LoadedMemo().Memo;
     const int middle = memo.LineIndex(memo.LineCount() / 2);
     const std::string typed = state.range(0) == 0 ? "x" : "\r\n";
@@ -164,7 +157,7 @@ void BM_EditInTheMiddle(benchmark::State& state) {
 }
 
 void BM_ResultsListMillionAppends(benchmark::State& state) {
-    const std::string& corpus = CorpusBytes();
+    const std::string& corpus = xavo::bench::CorpusBytes();
     if (corpus.empty()) return state.SkipWithError("corpus file missing");
     // Result lines as the GREP writes them: path, line number, the line's text.
     std::vector<std::string> lines;
