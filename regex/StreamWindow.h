@@ -37,8 +37,6 @@ public:
     // End of the bytes that are final (a trailing CR waits for its next byte).
     std::uint64_t End() const { return FBase + FFinal; }
     bool AtEnd() const { return FAtEnd; }
-    // Whether the file had no bytes at all (then nothing is reported).
-    bool Empty() const { return FAtEnd && FFileBytes == 0; }
 
     // Bytes before pos are no longer needed.
     void Keep(std::uint64_t pos) { FKeep = pos; }
