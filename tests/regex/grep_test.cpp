@@ -186,6 +186,16 @@ TEST_P(GrepBoth, PatternsThatRunOnAfterTheEnd) {
     EXPECT_EQ(Run("a\\nb", "xa\nb\n"), (Lines{{1, "xa"}}));
 }
 
+TEST_P(GrepBoth, PatternsOfNothingOnFilesOfWholeBlocks) {
+    // The window is emptied while the last block is read: a file of whole blocks ends on
+    // a read of nothing, after which the end of the stream is still decided.
+    for (const char* pattern : {"", "()", "|", "(|)"}) {
+        for (const std::string& text : {"abc\n"s, "abcd"s, "ab\r\n"s, "abc\r"s, "\x82\xa0" "ab"s}) {
+            for (const std::size_t block : {1, 2, 4}) EXPECT_EQ(Run(pattern, text, false, block), Lines{}) << pattern;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(PlainAndFast, GrepBoth, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "PlainLoops" : "FastSearch"; });
 
