@@ -3,7 +3,8 @@
 // Files are searched by a pool of threads with one shared, immutable search program; each
 // file's output is collected in its own slot and printed strictly in file order, so the
 // output is the same for any number of threads. Threads run at most a few files ahead of
-// the printer, which bounds the output held in memory.
+// the printer and wait while the output not yet written passes a few megabytes, which
+// bounds the output held in memory whatever the files and however slow the reader.
 #include "GrepCommand.h"
 
 #include "FileSystem.h"
@@ -11,6 +12,7 @@
 #include "GrepSearch.h"
 #include "SjisCodec.h"
 #include "SynonymFile.h"
+#include "TerminalText.h"
 
 #include <algorithm>
 #include <atomic>
@@ -19,7 +21,10 @@
 #include <cstring>
 #include <getopt.h>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <thread>
+#include <unistd.h>
 
 namespace xavo {
 
@@ -27,6 +32,8 @@ namespace {
 
 constexpr const char* kProgram = "xavoline-grep";
 constexpr std::size_t kChunkBytes = 64 * 1024;  // output handed to the printer at a time
+constexpr std::size_t kHeldBytesPerJob = 2 * 1024 * 1024;  // unwritten output before a worker waits
+constexpr const char* kOutOfMemory = "メモリが足りません";
 
 unsigned ParseJobs(const char* text) {
     char* end = nullptr;
@@ -132,24 +139,35 @@ TGrepOptions ParseGrepArguments(int argc, char** argv) {
 
 namespace {
 
-// Writes to the output stream; after a failed write (a closed pipe) writes nothing more.
+// Writes to the output stream; after a failed write writes nothing more.
 class TOutput {
 public:
     explicit TOutput(std::FILE* out) : FOut(out) {}
     bool Write(const std::string& text) {
         if (FBroken || text.empty()) return !FBroken;
-        if (std::fwrite(text.data(), 1, text.size(), FOut) != text.size()) FBroken = true;
+        errno = 0;
+        if (std::fwrite(text.data(), 1, text.size(), FOut) != text.size()) Fail();
         return !FBroken;
     }
     bool Flush() {
-        if (!FBroken && std::fflush(FOut) != 0) FBroken = true;
+        errno = 0;
+        if (!FBroken && std::fflush(FOut) != 0) Fail();
         return !FBroken;
     }
     bool Broken() const { return FBroken; }
+    // The reason of the failed write, or 0 when the reader closed the pipe (not an error:
+    // the reader has what it wanted, as with "| head").
+    int Error() const { return FError; }
 
 private:
+    void Fail() {
+        FBroken = true;
+        FError = errno == EPIPE ? 0 : errno != 0 ? errno : EIO;
+    }
+
     std::FILE* FOut;
     bool FBroken = false;
+    int FError = 0;
 };
 
 // The files to search: every PATH, directories listed or collected, sorted and unique.
@@ -165,6 +183,11 @@ std::vector<std::string> CollectFiles(const TGrepOptions& options, std::FILE* er
         failed = true;
     };
     for (const std::string& given : paths) {
+        if (given.empty()) {  // names no file (and not the current directory)
+            std::fprintf(err, "%s: : %s\n", kProgram, std::strerror(ENOENT));
+            failed = true;
+            continue;
+        }
         const std::string path = AbsolutePath(given);
         if (!IsDirectory(path)) {
             files.push_back(path);  // a missing file is reported when it is searched
@@ -194,6 +217,8 @@ std::string ErrorText(const std::string& path) {
         return path + ": " + std::strerror(e.ErrorCode != 0 ? e.ErrorCode : ENOENT);
     } catch (const EInOutError& e) {
         return path + ": " + e.what();
+    } catch (const std::bad_alloc&) {
+        return path + ": " + kOutOfMemory;
     }
 }
 
@@ -208,12 +233,13 @@ struct TFileSlot {
 class TSearchPool {
 public:
     TSearchPool(const TGrepOptions& options, std::shared_ptr<const TGrepProgram> program,
-                const std::vector<std::string>& files)
-        : FOptions(options), FProgram(std::move(program)), FFiles(files), FSlots(files.size()) {}
+                const std::vector<std::string>& files, bool terminal)
+        : FOptions(options), FProgram(std::move(program)), FFiles(files), FSlots(files.size()), FTerminal(terminal) {}
 
     // Searches every file on Jobs threads and prints in file order. Returns the exit state.
     void Run(unsigned jobs, TOutput& output, std::FILE* err, bool& matched, bool& failed) {
         FWindow = std::max<std::size_t>(4, std::size_t{jobs} * 4);
+        FHeldLimit = std::size_t{jobs} * kHeldBytesPerJob;
         std::vector<std::thread> threads;
         for (unsigned i = 0; i < jobs; ++i) threads.emplace_back([this] { Work(); });
         for (std::size_t i = 0; i < FFiles.size(); ++i) {
@@ -224,9 +250,15 @@ public:
                     std::unique_lock lock(FLock);
                     FChanged.wait(lock, [&] { return !FSlots[i].Output.empty() || FSlots[i].Done; });
                     text.swap(FSlots[i].Output);
+                    FHeld -= text.size();
                     done = FSlots[i].Done && FSlots[i].Output.empty();
+                    FChanged.notify_all();  // room for the workers
                 }
-                if (!output.Write(text)) FCancel = true;  // the reader went away: stop quietly
+                if (!output.Write(text)) {  // the reader went away, or the output failed: stop
+                    std::lock_guard lock(FLock);
+                    FCancel = true;
+                    FChanged.notify_all();
+                }
                 if (!done) continue;
                 matched = matched || FSlots[i].Matched;
                 if (!FSlots[i].Error.empty()) {
@@ -244,8 +276,22 @@ public:
     }
 
 private:
+    // Hands the worker's output of file I to the printer. The worker then waits while the
+    // file holds a chunk's worth of unwritten output beyond its share, or, for a file the
+    // printer has not reached, while all files together hold more than the limit.
+    void HandOver(std::size_t i, std::string& local) {
+        std::unique_lock lock(FLock);
+        FSlots[i].Output += local;
+        FHeld += local.size();
+        FChanged.notify_all();
+        local.clear();
+        FChanged.wait(lock, [&] {
+            return FCancel || (FSlots[i].Output.size() < kHeldBytesPerJob && (i == FPrinted || FHeld < FHeldLimit));
+        });
+    }
+
     void Work() {
-        TGrepSearch search(*FProgram, FCancel, {});
+        std::optional<TGrepSearch> search;
         std::string local;
         for (;;) {
             std::size_t i;
@@ -256,30 +302,35 @@ private:
                 i = FNext++;
             }
             const std::string& path = FFiles[i];
-            const std::string prefix = path + " ";
             bool matched = false;
             std::string error;
             local.clear();
             try {
-                search.Run(path, [&](const RE_LineInfo_t& info) {
+                if (!search) search.emplace(*FProgram, FCancel, TIdleHook());
+                const std::string prefix = (FTerminal ? ForTerminal(path) : path) + " ";
+                search->Run(path, [&](const RE_LineInfo_t& info) {
                     matched = true;
                     local += prefix;
                     local += std::to_string(info.LineNo);
                     local += ':';
-                    local += FOptions.Utf8Output ? SjisToUtf8(info.Line) : info.Line;
+                    if (FTerminal)
+                        AppendForTerminal(local, FOptions.Utf8Output ? SjisToUtf8(info.Line) : info.Line);
+                    else
+                        local += FOptions.Utf8Output ? SjisToUtf8(info.Line) : info.Line;
                     local += '\n';
-                    if (local.size() >= kChunkBytes) {
-                        std::lock_guard lock(FLock);
-                        FSlots[i].Output += local;
-                        FChanged.notify_all();
-                        local.clear();
-                    }
+                    if (local.size() >= kChunkBytes) HandOver(i, local);
                 });
             } catch (const EGrepCancel&) {
             } catch (const EInOutError&) {
                 error = ErrorText(path);
+            } catch (const std::bad_alloc&) {
+                // The lines found so far are printed; the search starts afresh for the next file.
+                search.reset();
+                std::string().swap(local);
+                error = ErrorText(path);
             }
             std::lock_guard lock(FLock);
+            FHeld += local.size();
             FSlots[i].Output += local;
             FSlots[i].Error = std::move(error);
             FSlots[i].Matched = matched;
@@ -297,6 +348,9 @@ private:
     std::size_t FNext = 0;
     std::size_t FPrinted = 0;
     std::size_t FWindow = 4;
+    std::size_t FHeld = 0;  // output in the slots, not yet taken by the printer
+    std::size_t FHeldLimit = kHeldBytesPerJob;
+    const bool FTerminal;  // the output is a terminal: controls are shown escaped
     std::atomic<bool> FCancel{false};
 };
 
@@ -352,6 +406,7 @@ int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) 
     bool matched = false;
     const std::vector<std::string> files = CollectFiles(options, err, failed);
     TOutput output(out);
+    const bool terminal = ::isatty(::fileno(out)) != 0;
     if (options.ReferenceLoops) {
         grep.UseReferenceLoops = true;
         for (const std::string& path : files) {
@@ -360,6 +415,7 @@ int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) 
                 matched = true;
                 text = path + " " + std::to_string(info.LineNo) + ":" +
                        (options.Utf8Output ? SjisToUtf8(info.Line) : info.Line) + "\n";
+                if (terminal) text = ForTerminal(text.substr(0, text.size() - 1)) + "\n";
                 if (!output.Write(text)) grep.Cancel = true;
             };
             try {
@@ -370,16 +426,24 @@ int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) 
                 output.Flush();
                 std::fprintf(err, "%s: %s\n", kProgram, ErrorText(path).c_str());
                 failed = true;
+            } catch (const std::bad_alloc&) {
+                output.Flush();
+                std::fprintf(err, "%s: %s\n", kProgram, ErrorText(path).c_str());
+                failed = true;
             }
         }
     } else {
         const unsigned jobs = options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency());
-        TSearchPool pool(options, grep.Program(), files);
+        TSearchPool pool(options, grep.Program(), files, terminal);
         pool.Run(std::min<unsigned>(jobs, static_cast<unsigned>(std::max<std::size_t>(files.size(), 1))), output,
                  err, matched, failed);
     }
     output.Flush();
-    if (output.Broken()) return matched ? 0 : 1;
+    if (output.Broken()) {
+        if (output.Error() == 0) return matched ? 0 : 1;  // a closed pipe: quietly
+        std::fprintf(err, "%s: write error: %s\n", kProgram, std::strerror(output.Error()));
+        return 2;
+    }
     if (failed) return 2;
     return matched ? 0 : 1;
 }
