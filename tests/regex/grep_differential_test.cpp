@@ -54,8 +54,8 @@ public:
         }
         if (Pick(3) == 0) text += "\x82";  // a lone lead byte at the very end
         if (Pick(4) == 0 && !text.empty()) {
-            // Whole blocks of every small size, so that the last read finds nothing.
-            const std::size_t whole = (text.size() + 63) / 64 * 64;
+            // Whole blocks of the small sizes, so that the last read finds nothing.
+            const std::size_t whole = (text.size() + 15) / 16 * 16;
             text += std::string(whole - text.size(), Pick(2) == 0 ? 'y' : '\n');
         }
         return text;

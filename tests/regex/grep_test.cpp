@@ -12,6 +12,9 @@ using namespace std::string_literals;
 using testing::TempDir;
 using Lines = std::vector<std::pair<int, std::string>>;
 
+// Files of more than 2^31 lines exist (a log of empty lines is 2 GB); their numbers must not wrap.
+static_assert(sizeof(RE_LineInfo_t::LineNo) == 8 && std::is_signed_v<decltype(RE_LineInfo_t::LineNo)>);
+
 TEST(TxtFile, StreamOfAFileWithoutFinalLineEnd) {
     TempDir dir;
     std::atomic<bool> cancel{false};
