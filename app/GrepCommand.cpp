@@ -35,6 +35,11 @@ constexpr std::size_t kChunkBytes = 64 * 1024;  // output handed to the printer 
 constexpr std::size_t kHeldBytesPerJob = 2 * 1024 * 1024;  // unwritten output before a worker waits
 constexpr const char* kOutOfMemory = "メモリが足りません";
 
+// Text for a stream: on a terminal, with its controls shown escaped.
+std::string Shown(std::FILE* stream, const std::string& text) {
+    return ::isatty(::fileno(stream)) != 0 ? ForTerminal(text) : text;
+}
+
 unsigned ParseJobs(const char* text) {
     char* end = nullptr;
     errno = 0;
@@ -80,9 +85,14 @@ Options:
   -e, --regexp=PATTERN   use PATTERN (for a pattern that starts with "-")
   -h, --help             show this help and exit
 
+On a terminal, control characters in lines and file names are shown as ^X
+("^[" for ESC), so that text cannot reprogram the terminal; into a pipe or a
+file the bytes pass unchanged.
+
 Exit status: 0 if a line matched, 1 if none matched, 2 if an error occurred
-(a bad pattern: its message and position; an unreadable file or path: reported,
-the other files still searched).
+(a bad pattern: its message and position; an unreadable file or path, or a file
+too large for memory: reported, the other files still searched; an output that
+cannot be written, except a closed pipe).
 )USAGE";
 }
 
@@ -179,7 +189,7 @@ std::vector<std::string> CollectFiles(const TGrepOptions& options, std::FILE* er
     TCollectOptions collect;
     collect.Recurse = true;
     collect.OnUnreadable = [&](const std::string& dir, int error) {
-        std::fprintf(err, "%s: %s: %s\n", kProgram, dir.c_str(), std::strerror(error));
+        std::fprintf(err, "%s: %s: %s\n", kProgram, Shown(err, dir).c_str(), std::strerror(error));
         failed = true;
     };
     for (const std::string& given : paths) {
@@ -198,7 +208,7 @@ std::vector<std::string> CollectFiles(const TGrepOptions& options, std::FILE* er
         } else {
             std::vector<std::string> listed;
             if (const int error = ListFiles(path, mask, listed); error != 0) {
-                std::fprintf(err, "%s: %s: %s\n", kProgram, path.c_str(), std::strerror(error));
+                std::fprintf(err, "%s: %s: %s\n", kProgram, Shown(err, path).c_str(), std::strerror(error));
                 failed = true;
             }
             files.insert(files.end(), listed.begin(), listed.end());
@@ -263,7 +273,7 @@ public:
                 matched = matched || FSlots[i].Matched;
                 if (!FSlots[i].Error.empty()) {
                     output.Flush();
-                    std::fprintf(err, "%s: %s\n", kProgram, FSlots[i].Error.c_str());
+                    std::fprintf(err, "%s: %s\n", kProgram, Shown(err, FSlots[i].Error).c_str());
                     failed = true;
                 }
                 break;
@@ -424,11 +434,11 @@ int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) 
                 break;
             } catch (const EInOutError&) {
                 output.Flush();
-                std::fprintf(err, "%s: %s\n", kProgram, ErrorText(path).c_str());
+                std::fprintf(err, "%s: %s\n", kProgram, Shown(err, ErrorText(path)).c_str());
                 failed = true;
             } catch (const std::bad_alloc&) {
                 output.Flush();
-                std::fprintf(err, "%s: %s\n", kProgram, ErrorText(path).c_str());
+                std::fprintf(err, "%s: %s\n", kProgram, Shown(err, ErrorText(path)).c_str());
                 failed = true;
             }
         }
