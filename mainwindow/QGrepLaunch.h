@@ -2,9 +2,9 @@
 // split into the program and its arguments and started, and how the text Q-GREP leaves on
 // the clipboard becomes result lines.
 //
-// The command line is joined without quoting and split the way the started program's C
-// run-time would split it on the system it was designed for (blanks separate, double quotes
-// group), so a search text with blanks reaches the program as several words.
+// The command line is joined without quoting and split as a Windows C run-time splits its
+// command line (blanks separate, double quotes group), so a search text with blanks reaches
+// the program as several words.
 // Entry points: QGrepFilePart, QGrepCommandLine, SplitProgramCommand, FindProgram,
 // ExecProcess, QGrepResultItems.
 #pragma once
