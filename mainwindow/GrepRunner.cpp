@@ -146,7 +146,7 @@ void TGrepRunner::Work(TGrepTarget target, std::shared_ptr<const TGrepProgram> p
     TGrepRunEnd end = TGrepRunEnd::Completed;
     QString error;
     TBatchWriter writer(*this);
-    const std::string* current = nullptr;  // the file being searched
+    std::string current;  // the file being searched (the list goes with the try block)
     try {
         std::vector<std::string> files = CollectGrepFiles(target, &FCancel);
         if (FCancel) throw EGrepCancel();
@@ -158,7 +158,7 @@ void TGrepRunner::Work(TGrepTarget target, std::shared_ptr<const TGrepProgram> p
         TGrepSearch search(*program, FCancel, [&writer] { writer.Idle(); });
         for (const std::string& path : files) {
             writer.BeginFile(path);
-            current = &path;
+            current = path;
             search.Run(path, [&writer](const RE_LineInfo_t& info) { writer.Add(info); });
         }
     } catch (const EGrepCancel&) {
@@ -168,7 +168,7 @@ void TGrepRunner::Work(TGrepTarget target, std::shared_ptr<const TGrepProgram> p
         error = PathToQString(e.what());
     } catch (const std::bad_alloc&) {
         end = TGrepRunEnd::Failed;
-        error = current == nullptr ? kGrepOutOfMemory : PathToQString(*current) + QStringLiteral(": ") + kGrepOutOfMemory;
+        error = current.empty() ? kGrepOutOfMemory : PathToQString(current) + QStringLiteral(": ") + kGrepOutOfMemory;
     } catch (const std::exception& e) {
         end = TGrepRunEnd::Failed;
         error = QString::fromUtf8(e.what());
