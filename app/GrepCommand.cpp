@@ -289,9 +289,9 @@ public:
     }
 
 private:
-    // Hands the worker's output of file I to the printer. The worker then waits while the
-    // file holds a chunk's worth of unwritten output beyond its share, or, for a file the
-    // printer has not reached, while all files together hold more than the limit.
+    // Hands the worker's output of file I to the printer. The worker then waits while its
+    // file holds kHeldBytesPerJob not yet written, or, for a file the printer has not
+    // reached, while all files together hold more than FHeldLimit.
     void HandOver(std::size_t i, std::string& local) {
         std::unique_lock lock(FLock);
         FSlots[i].Output += local;
@@ -339,7 +339,6 @@ private:
             } catch (const std::bad_alloc&) {
                 // The lines found so far are printed; the search starts afresh for the next file.
                 search.reset();
-                std::string().swap(local);
                 error = ErrorText(path);
             }
             std::lock_guard lock(FLock);
