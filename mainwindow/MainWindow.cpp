@@ -17,6 +17,7 @@
 #include "MessageBoxes.h"
 #include "PathText.h"
 #include "Paths.h"
+#include "QGrepCommands.h"
 #include "SettingsQt.h"
 #include "ShellListBox.h"
 #include "SjisQt.h"
@@ -119,6 +120,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
     CreateNonVisualParts();
     ConnectEvents();
     DisableCommandsNotYetBuilt();
+    FQGrep = new TQGrepCommands(*this);
     OpenSettingsFile(options.IniPath);
     LoadSettings();
     StartUnmodified();
@@ -426,10 +428,9 @@ void TForm1::ConnectEvents() {
 }
 
 void TForm1::DisableCommandsNotYetBuilt() {
-    // Finding, replacing and the external grep come with their own command
-    // sets; until then their items and buttons cannot be chosen.
-    for (QAction* action : {MmFind, MmFindNext, MmFindPrev, MmFindExNext, MmFindExPrev, MmReplace, ReplaceEx1, MmQGrepDir,
-                            MmQSubDir, QGrepOption1, Grep1})
+    // Finding and replacing come with their own command sets; until then their items and
+    // buttons cannot be chosen.
+    for (QAction* action : {MmFind, MmFindNext, MmFindPrev, MmFindExNext, MmFindExPrev, MmReplace, ReplaceEx1})
         action->setEnabled(false);
     for (QToolButton* button : {SbFind, SbFindDw, SbFindEx, SbReplace}) button->setEnabled(false);
     // View mode at start: the edit commands wait for edit mode.
