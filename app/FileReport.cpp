@@ -6,6 +6,7 @@
 #include "MatchSpans.h"
 #include "SjisCodec.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -35,6 +36,12 @@ TLineReader::TLineReader(const std::string& path)
 
 bool TLineReader::Next(std::string& line) {
     line.clear();
+    return Advance(&line);
+}
+
+bool TLineReader::Skip() { return Advance(nullptr); }
+
+bool TLineReader::Advance(std::string* line) {
     bool any = false;
     for (;;) {
         if (FPos == FLength) {
@@ -44,18 +51,28 @@ bool TLineReader::Next(std::string& line) {
             FAtEnd = FLength < kReadBytes;
             continue;
         }
-        const char c = FBuffer[FPos++];
         if (FSkipLineFeed) {
             FSkipLineFeed = false;
-            if (c == '\n') continue;
+            if (FBuffer[FPos] == '\n') {
+                ++FPos;
+                continue;
+            }
         }
-        if (c == '\n') return true;
-        if (c == '\r') {
-            FSkipLineFeed = true;
-            return true;
+        // The line ends at the first LF or CR.
+        const char* const from = FBuffer.get() + FPos;
+        std::size_t length = FLength - FPos;
+        if (const void* lf = std::memchr(from, '\n', length)) length = static_cast<std::size_t>(static_cast<const char*>(lf) - from);
+        if (const void* cr = std::memchr(from, '\r', length)) length = static_cast<std::size_t>(static_cast<const char*>(cr) - from);
+        if (line != nullptr) {
+            const std::size_t old = line->size();
+            line->append(from, length);
+            std::replace(line->begin() + static_cast<std::ptrdiff_t>(old), line->end(), '\0', ' ');
         }
-        any = true;
-        line += c == '\0' ? ' ' : c;
+        any = any || length != 0;
+        FPos += length;
+        if (FPos == FLength) continue;  // the line goes on in the next block
+        FSkipLineFeed = FBuffer[FPos++] == '\r';
+        return true;
     }
 }
 
@@ -75,7 +92,7 @@ bool TFileReport::Match(const RE_LineInfo_t& info) {
     if (FReader) {
         ReadUpTo(lineNo);
         if (FReaderNext == lineNo) {  // the reader's copy of the line is the reported one
-            FReader->Next(FScratch);
+            FReader->Skip();
             ++FReaderNext;
         }
     }
@@ -83,22 +100,35 @@ bool TFileReport::Match(const RE_LineInfo_t& info) {
     return !FDone;  // trailing context after the last selected line is read by Finish
 }
 
+bool TFileReport::NeedsText(std::uint64_t lineNo, std::uint64_t nextReport) const {
+    // A line between reports is printed when -v selects it, as trailing context, or as
+    // leading context of the next report; otherwise only its number counts.
+    if (FOptions.Listing != TListing::Lines) return false;
+    if (FOptions.Invert || FAfterLeft != 0) return true;
+    return FOptions.Before != 0 && lineNo + FOptions.Before >= nextReport;
+}
+
 void TFileReport::ReadUpTo(std::uint64_t lineNo) {
-    std::string line;
     while (FReaderNext < lineNo) {
-        if (!FReader->Next(line)) {
+        const bool text = NeedsText(FReaderNext, lineNo);
+        if (!(text ? FReader->Next(FScratch) : FReader->Skip())) {
             FReaderNext = lineNo;  // the file shrank under us: nothing more to read
             return;
         }
-        Line(FReaderNext++, line, false);
+        if (!text) FScratch.clear();
+        Line(FReaderNext++, FScratch, false);
     }
 }
 
 void TFileReport::Finish() {
     // The rest of the file matters for lines selected by -v and for trailing context.
     if (FReader) {
-        std::string line;
-        while (((FOptions.Invert && !FDone) || FAfterLeft != 0) && FReader->Next(line)) Line(FReaderNext++, line, false);
+        while ((FOptions.Invert && !FDone) || FAfterLeft != 0) {
+            const bool text = NeedsText(FReaderNext, static_cast<std::uint64_t>(-1));
+            if (!(text ? FReader->Next(FScratch) : FReader->Skip())) break;
+            if (!text) FScratch.clear();
+            Line(FReaderNext++, FScratch, false);
+        }
     }
     if (FOptions.MaxCount == 0) return;  // grep stops before reading anything
     switch (FOptions.Listing) {

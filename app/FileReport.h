@@ -50,8 +50,12 @@ public:
     explicit TLineReader(const std::string& path);
     // The next line's text; false at the end. Raises EInOutError.
     bool Next(std::string& line);
+    // Passes over the next line; false at the end. Raises EInOutError.
+    bool Skip();
 
 private:
+    bool Advance(std::string* line);
+
     TFileHandle FFile;
     std::unique_ptr<char[]> FBuffer;
     std::size_t FPos = 0;
@@ -85,6 +89,7 @@ public:
 private:
     enum class TMatchKnown : std::uint8_t { No, Yes, Unknown };
     bool NeedsReader() const;
+    bool NeedsText(std::uint64_t lineNo, std::uint64_t nextReport) const;
     void Line(std::uint64_t lineNo, const std::string& text, bool matches);
     void Print(std::uint64_t lineNo, const std::string& text, char separator, TMatchKnown matches);
     void AppendText(const std::string& text, TMatchKnown matches);
