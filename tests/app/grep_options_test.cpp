@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <random>
 
 extern char** environ;
 
@@ -218,6 +219,35 @@ TEST_F(GrepOptions, ContextGroupsAndSeparators) {
             args.insert(args.end(), row.Args.begin(), row.Args.end());
             EXPECT_EQ(Run(args).Out, row.Out) << ::testing::PrintToString(args);
         }
+    }
+}
+
+TEST_F(GrepOptions, LinesReadAgainAreTheSearchsLines) {
+    // -v reads the file a second time by its own reader; "^" lists every line as the search
+    // splits it. Random line ends (LF, CR LF, lone CR), NULs and double-byte characters,
+    // with lines longer than the readers' blocks, so that ends straddle block boundaries.
+    std::mt19937 random(19);
+    const std::string pieces[] = {"\n", "\r\n", "\r", std::string(1, '\0'), "\x93\xfa", "a", "\x95\x5c", "\r\r\n"};
+    for (const int lines : {1, 3000}) {
+        std::string text;
+        for (int i = 0; i < lines; ++i) {
+            const int length = static_cast<int>(random() % (i % 50 == 0 ? 70000 : 40));
+            for (int j = 0; j < length; ++j) text += pieces[3 + random() % 4];
+            text += pieces[random() % 3];
+        }
+        if (lines == 3000) text += "last line without an end";
+        FDir.Write("r.txt", text);
+        const Result all = Run({"^", "r.txt"});
+        const Result inverted = Run({"-v", "\\xFFFF", "r.txt"});
+        EXPECT_EQ(all.Status, 0);
+        EXPECT_EQ(inverted.Out, all.Out);
+        const Result context = Run({"-C", "100000", "a", "r.txt"});
+        std::string joined = context.Out;
+        for (std::size_t at = joined.find("r.txt "); at != std::string::npos; at = joined.find("r.txt ", at + 1)) {
+            const std::size_t separator = joined.find_first_of(":-", at + 6);
+            joined[separator] = ':';
+        }
+        EXPECT_EQ(joined, all.Out);
     }
 }
 
