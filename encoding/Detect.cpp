@@ -11,17 +11,25 @@
 //         look like (their trail bytes fall on 0xE0-0xFE a third of the time).
 //      c. Only half-width kana in the Shift-JIS reading: a frequency vote. For EUC-JP, each
 //         kana or punctuation character (lead 0xA1, 0xA4, 0xA5), the commonest characters of
-//         Japanese text; for Shift-JIS, each voiced sound mark after a letter that takes it
-//         and each long-vowel mark after a kana, the commonest pairs of half-width text.
-//         Still tied: EUC-JP when punctuation and small kana (0xA1-0xB0) outnumber letters
-//         (0xB1-0xDF), as EUC-JP kana put 0xA4 or 0xA5 in every second byte.
-//      d. Otherwise (a tie, level-2 kanji only): Shift-JIS, the native encoding.
+//         Japanese text, weighs kKanaWeight; for Shift-JIS, each pair common in half-width
+//         words (a voiced mark after a letter that takes it, a long-vowel mark or small kana
+//         after a kana) and each level-2 kanji of the EUC-JP reading (lead 0xD0 on, rare
+//         in text, while half-width letters 0xD0-0xDD are common) weighs one. A row of
+//         JIS X 0208 without characters is an error of the EUC-JP reading (1.).
+//      d. A tie: EUC-JP. On Linux, EUC-JP files are far commoner than Shift-JIS files of
+//         half-width katakana alone, and such files rarely lack the pairs of c.
 #include "Detect.h"
+
+#include "JisTables.h"
 
 #include <algorithm>
 
 namespace xavo {
 namespace {
+
+// One EUC-JP kana counts as this many half-width pairs: kana make half of most Japanese
+// text, while a kanji's bytes form a plausible half-width pair only now and then.
+constexpr std::size_t kKanaWeight = 3;
 
 unsigned char Byte(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
 
@@ -75,25 +83,40 @@ struct TSjisReading {
     std::size_t KanaPairs = 0;    // a voiced mark after a letter that takes it, a long-vowel mark after kana
 };
 
-// Whether half-width Mark (0xDE voiced, 0xDF semi-voiced, 0xB0 long vowel) may follow the
-// half-width kana Before.
+// Whether the half-width kana Mark is a voiced or semi-voiced mark, long-vowel mark or small
+// kana that follows the half-width kana Before in words (ﾊﾞ ﾊﾟ ｰ ｼｮ ﾌｧ ｯ).
 bool TakesMark(unsigned before, unsigned mark) {
     const bool hGroup = before >= 0xCA && before <= 0xCE;  // ha hi fu he ho
-    if (mark == 0xDF) return hGroup;
-    if (mark == 0xDE) return hGroup || before == 0xB3 || (before >= 0xB6 && before <= 0xC4);
-    return (before >= 0xA6 && before <= 0xAF) || (before >= 0xB1 && before <= 0xDF);
+    const bool letter = before >= 0xB1 && before <= 0xDD;
+    const bool marked = before == 0xDE || before == 0xDF;
+    switch (mark) {
+    case 0xDF: return hGroup;
+    case 0xDE: return hGroup || before == 0xB3 || (before >= 0xB6 && before <= 0xC4);
+    case 0xB0: return letter || marked || (before >= 0xA7 && before <= 0xAF);
+    case 0xAF: return letter;
+    case 0xAC: case 0xAD: case 0xAE:  // small ya yu yo after the i column
+        return marked || before == 0xB7 || before == 0xBC || before == 0xC1 || before == 0xC6 || before == 0xCB ||
+               before == 0xD0 || before == 0xD8;
+    case 0xA7: case 0xA8: case 0xA9: case 0xAA: case 0xAB:  // small a i u e o
+        return marked || before == 0xB3 || before == 0xBC || (before >= 0xC1 && before <= 0xC4) || before == 0xCC;
+    default: return false;
+    }
 }
 
 TSjisReading ReadSjis(std::string_view s, bool wholeFile) {
     TSjisReading r;
+    std::size_t runStart = 0;  // first byte of the current run of bytes above 0x7F
     std::size_t i = 0;
     while (i < s.size()) {
         const unsigned b = Byte(s, i);
         if (b < 0x80) {
-            ++i;
+            runStart = ++i;
         } else if (b >= 0xA1 && b <= 0xDF) {
             ++(b <= 0xB0 ? r.Punctuation : r.Letters);
-            if ((b == 0xDE || b == 0xDF || b == 0xB0) && i > 0 && TakesMark(Byte(s, i - 1), b)) ++r.KanaPairs;
+            // A long-vowel mark where an EUC-JP lead byte would stand is the lead of common
+            // kanji (0xB0: 以 位 一 引 ...): no vote.
+            const bool eucLeadPosition = (i - runStart) % 2 == 0;
+            if (i > 0 && TakesMark(Byte(s, i - 1), b) && !(b == 0xB0 && eucLeadPosition)) ++r.KanaPairs;
             ++i;
         } else if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
             if (i + 1 == s.size()) {
@@ -120,9 +143,11 @@ struct TEucReading {
     std::size_t Errors = 0;
     std::size_t KanaRun = 0;    // longest run of half-width kana (0x8E xx)
     std::size_t KanaPairs = 0;  // kana and punctuation (lead 0xA1, 0xA4, 0xA5)
+    std::size_t RareKanji = 0;  // level-2 kanji and beyond (lead 0xD0-0xFE)
 };
 
 TEucReading ReadEuc(std::string_view s, bool wholeFile) {
+    const encoding_detail::TJisTables& tables = encoding_detail::JisTables();
     TEucReading r;
     std::size_t run = 0;
     std::size_t i = 0;
@@ -141,7 +166,10 @@ TEucReading ReadEuc(std::string_view s, bool wholeFile) {
             run = 0;
             i += 3;
         } else if (b >= 0xA1 && b <= 0xFE && inRange(i + 1)) {
+            // A row without characters (0xA9-0xAC, 0xAE-0xAF, 0xF5-0xFE ...) is no EUC-JP text.
+            if (tables.X0208Sjis[(b - 0xA1) * encoding_detail::kJisCells + (Byte(s, i + 1) - 0xA1)] == 0) ++r.Errors;
             if (b == 0xA1 || b == 0xA4 || b == 0xA5) ++r.KanaPairs;
+            if (b >= 0xD0) ++r.RareKanji;
             run = 0;
             i += 2;
         } else {
@@ -178,9 +206,13 @@ TFileEncoding DetectEncoding(std::string_view head, bool wholeFile) {
     const TFileEncoding sjisFile{TEncoding::Sjis, false}, eucFile{TEncoding::EucJp, false};
     if (sjis.Errors != euc.Errors) return sjis.Errors < euc.Errors ? sjisFile : eucFile;
     if (euc.KanaRun >= 2) return eucFile;
-    if (sjis.HighDouble > 0) return sjis.Letters + sjis.Punctuation > 0 ? eucFile : sjisFile;
-    if (euc.KanaPairs != sjis.KanaPairs) return euc.KanaPairs > sjis.KanaPairs ? eucFile : sjisFile;
-    return sjis.Punctuation > sjis.Letters ? eucFile : sjisFile;
+    const std::size_t halfWidth = sjis.Letters + sjis.Punctuation;
+    if (sjis.HighDouble > 0) return halfWidth > 0 ? eucFile : sjisFile;
+    if (halfWidth == 0) return sjisFile;  // only 0x8E/0x8F-row kanji, or one EUC-JP half-width kana
+    const std::size_t eucVotes = kKanaWeight * euc.KanaPairs;
+    const std::size_t sjisVotes = sjis.KanaPairs + euc.RareKanji;
+    if (eucVotes != sjisVotes) return eucVotes > sjisVotes ? eucFile : sjisFile;
+    return eucFile;
 }
 
 }  // namespace xavo

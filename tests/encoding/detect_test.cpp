@@ -20,9 +20,9 @@ const char* const kTexts[] = {
     "あいう",
     "これはペンです。",
     "カタカナ",
-    "ｶﾀｶﾅ",
     "ｱｲｳｴｵ",
-    "ﾃｽﾄﾃ",
+    "ﾃﾞｰﾀﾍﾞｰｽ",
+    "ｼｮｯﾌﾟ",
     "ｼﾞｮｰｼﾞ･ﾜｼﾝﾄﾝ",
     "abc 日本 def",
     "file.txt: 見つかりません (code 2)",
@@ -56,11 +56,30 @@ TEST(DetectEncoding, FindsEachEncodingOfShortAndLongTexts) {
     }
 }
 
-TEST(DetectEncoding, TakesShiftJisWhenEveryByteReadsAsHalfWidthKana) {
-    // EUC-JP kanji whose bytes all lie in 0xA1-0xDF are also well-formed half-width katakana
-    // in Shift-JIS; without kana or punctuation to tell, the native encoding wins.
-    // (With one, as in "表示能力ソ十。" above, EUC-JP does.)
-    EXPECT_EQ(DetectEncoding(In({TEncoding::EucJp, false}, "表示能力十")), (TFileEncoding{TEncoding::Sjis, false}));
+TEST(DetectEncoding, SettlesTextsThatAreBothShiftJisAndEucJpByVotes) {
+    // Every byte in 0xA1-0xDF: half-width katakana in Shift-JIS, kanji in EUC-JP.
+    struct Case {
+        const char* Text;
+        TEncoding Written;
+        TEncoding Found;
+    } cases[] = {
+        // EUC-JP kanji with a kana or punctuation character win for EUC-JP.
+        {"表示能力ソ十", TEncoding::EucJp, TEncoding::EucJp},
+        // Half-width words with voiced marks and small kana win for Shift-JIS.
+        {"ｷﾞｬﾗﾘｰ", TEncoding::Sjis, TEncoding::Sjis},
+        // A level-2 kanji in the EUC-JP reading (0xD0 on) counts for Shift-JIS.
+        {"ﾑｽﾒﾃ", TEncoding::Sjis, TEncoding::Sjis},
+        // No vote either way: EUC-JP, the commoner of the two on Linux.
+        {"ｶﾀｶﾅ", TEncoding::Sjis, TEncoding::EucJp},
+        {"能力", TEncoding::EucJp, TEncoding::EucJp},
+        // The limit of the rule: kanji whose bytes happen to spell a half-width pair (示 is
+        // "ｼｨ") without a kana to outvote it.
+        {"表示能力十", TEncoding::EucJp, TEncoding::Sjis},
+        // A Shift-JIS kanji of row 0x8E reads as one EUC-JP half-width kana: Shift-JIS.
+        {"自", TEncoding::Sjis, TEncoding::Sjis},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DetectEncoding(In({c.Written, false}, c.Text)), (TFileEncoding{c.Found, false})) << c.Text;
 }
 
 TEST(DetectEncoding, DecidesPlainBytesByRule) {
