@@ -23,6 +23,8 @@
 #include "JisTables.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace xavo {
 namespace {
@@ -30,6 +32,11 @@ namespace {
 // One EUC-JP kana counts as this many half-width pairs: kana make half of most Japanese
 // text, while a kanji's bytes form a plausible half-width pair only now and then.
 constexpr std::size_t kKanaWeight = 3;
+
+// The readings are compared after every stretch of this many bytes, and the one with this
+// many more errors loses at once.
+constexpr std::size_t kStretch = 1024;
+constexpr std::size_t kDecisiveErrors = 16;
 
 unsigned char Byte(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
 
@@ -54,6 +61,14 @@ bool LooksUtf8(std::string_view s, bool wholeFile) {
         const unsigned b0 = Byte(s, i);
         if (b0 < 0x80) {
             ++i;
+            continue;
+        }
+        // The common case of Japanese text first: a three-byte sequence without the
+        // special ranges of 0xE0 and 0xED.
+        if (b0 >= 0xE1 && b0 <= 0xEF && b0 != 0xED && i + 2 < s.size() && (Byte(s, i + 1) & 0xC0) == 0x80 &&
+            (Byte(s, i + 2) & 0xC0) == 0x80) {
+            multiByte = true;
+            i += 3;
             continue;
         }
         int extra;
@@ -81,6 +96,8 @@ struct TSjisReading {
     std::size_t Punctuation = 0;  // half-width 0xA1-0xB0
     std::size_t HighDouble = 0;   // double-byte characters of lead 0xE0-0xFC
     std::size_t KanaPairs = 0;    // a voiced mark after a letter that takes it, a long-vowel mark after kana
+    std::size_t Pos = 0;          // where reading goes on
+    std::size_t RunStart = 0;     // first byte of the current run of bytes above 0x7F
 };
 
 // Whether the half-width kana Mark is a voiced or semi-voiced mark, long-vowel mark or small
@@ -103,24 +120,24 @@ bool TakesMark(unsigned before, unsigned mark) {
     }
 }
 
-TSjisReading ReadSjis(std::string_view s, bool wholeFile) {
-    TSjisReading r;
-    std::size_t runStart = 0;  // first byte of the current run of bytes above 0x7F
-    std::size_t i = 0;
-    while (i < s.size()) {
+// Reads S on as Shift-JIS from R.Pos up to UpTo (a character may end past it).
+void ReadSjis(std::string_view s, std::size_t upTo, bool wholeFile, TSjisReading& r) {
+    std::size_t i = r.Pos;
+    while (i < upTo) {
         const unsigned b = Byte(s, i);
         if (b < 0x80) {
-            runStart = ++i;
+            r.RunStart = ++i;
         } else if (b >= 0xA1 && b <= 0xDF) {
             ++(b <= 0xB0 ? r.Punctuation : r.Letters);
             // A long-vowel mark where an EUC-JP lead byte would stand is the lead of common
             // kanji (0xB0: 以 位 一 引 ...): no vote.
-            const bool eucLeadPosition = (i - runStart) % 2 == 0;
+            const bool eucLeadPosition = (i - r.RunStart) % 2 == 0;
             if (i > 0 && TakesMark(Byte(s, i - 1), b) && !(b == 0xB0 && eucLeadPosition)) ++r.KanaPairs;
             ++i;
         } else if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
             if (i + 1 == s.size()) {
                 if (wholeFile) ++r.Errors;
+                i = s.size();
                 break;
             }
             const unsigned t = Byte(s, i + 1);
@@ -136,7 +153,7 @@ TSjisReading ReadSjis(std::string_view s, bool wholeFile) {
             ++i;
         }
     }
-    return r;
+    r.Pos = i;
 }
 
 struct TEucReading {
@@ -144,41 +161,58 @@ struct TEucReading {
     std::size_t KanaRun = 0;    // longest run of half-width kana (0x8E xx)
     std::size_t KanaPairs = 0;  // kana and punctuation (lead 0xA1, 0xA4, 0xA5)
     std::size_t RareKanji = 0;  // level-2 kanji and beyond (lead 0xD0-0xFE)
+    std::size_t Pos = 0;        // where reading goes on
+    std::size_t Run = 0;        // half-width kana just read in a row
 };
 
-TEucReading ReadEuc(std::string_view s, bool wholeFile) {
+// Reads S on as EUC-JP from R.Pos up to UpTo (a character may end past it).
+void ReadEuc(std::string_view s, std::size_t upTo, bool wholeFile, TEucReading& r) {
     const encoding_detail::TJisTables& tables = encoding_detail::JisTables();
-    TEucReading r;
-    std::size_t run = 0;
-    std::size_t i = 0;
+    std::size_t i = r.Pos;
     const auto inRange = [&](std::size_t k) { return k < s.size() && Byte(s, k) >= 0xA1 && Byte(s, k) <= 0xFE; };
-    while (i < s.size()) {
+    while (i < upTo) {
         const unsigned b = Byte(s, i);
         const std::size_t need = b == 0x8F ? 3 : 2;
-        if (b >= 0x80 && i + need > s.size() && !wholeFile) break;  // cut by the end of the head
+        if (b >= 0x80 && i + need > s.size() && !wholeFile) {  // cut by the end of the head
+            i = s.size();
+            break;
+        }
         if (b < 0x80) {
-            run = 0;
+            r.Run = 0;
             ++i;
         } else if (b == 0x8E && i + 1 < s.size() && Byte(s, i + 1) >= 0xA1 && Byte(s, i + 1) <= 0xDF) {
-            r.KanaRun = std::max(r.KanaRun, ++run);
+            r.KanaRun = std::max(r.KanaRun, ++r.Run);
             i += 2;
         } else if (b == 0x8F && inRange(i + 1) && inRange(i + 2)) {
-            run = 0;
+            r.Run = 0;
             i += 3;
         } else if (b >= 0xA1 && b <= 0xFE && inRange(i + 1)) {
             // A row without characters (0xA9-0xAC, 0xAE-0xAF, 0xF5-0xFE ...) is no EUC-JP text.
             if (tables.X0208Sjis[(b - 0xA1) * encoding_detail::kJisCells + (Byte(s, i + 1) - 0xA1)] == 0) ++r.Errors;
             if (b == 0xA1 || b == 0xA4 || b == 0xA5) ++r.KanaPairs;
             if (b >= 0xD0) ++r.RareKanji;
-            run = 0;
+            r.Run = 0;
             i += 2;
         } else {
-            run = 0;
+            r.Run = 0;
             ++r.Errors;
             ++i;
         }
     }
-    return r;
+    r.Pos = i;
+}
+
+// True when no byte of S is above 0x7F; eight at a time.
+bool IsAscii(std::string_view s) {
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        if ((word & 0x8080808080808080ULL) != 0) return false;
+    }
+    for (; i < s.size(); ++i)
+        if (Byte(s, i) >= 0x80) return false;
+    return true;
 }
 
 }  // namespace
@@ -191,18 +225,19 @@ TFileEncoding DetectEncoding(std::string_view head, bool wholeFile) {
     for (const TEncoding kind : {TEncoding::Utf8, TEncoding::Utf16Le, TEncoding::Utf16Be})
         if (StartsWith(head, ByteOrderMark(kind))) return {kind, true};
 
-    bool highBytes = false;
-    for (const char c : head) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            highBytes = true;
-            break;
-        }
-    }
-    if (!highBytes) return {HasJisDesignation(head) ? TEncoding::Jis : TEncoding::Sjis, false};
+    if (IsAscii(head)) return {HasJisDesignation(head) ? TEncoding::Jis : TEncoding::Sjis, false};
     if (LooksUtf8(head, wholeFile)) return {TEncoding::Utf8, false};
 
-    const TSjisReading sjis = ReadSjis(head, wholeFile);
-    const TEucReading euc = ReadEuc(head, wholeFile);
+    // Both readings go on a stretch at a time; once one has many more errors than the
+    // other, the rest would not change the outcome (most files end here within 1 KB).
+    TSjisReading sjis;
+    TEucReading euc;
+    for (std::size_t upTo = 0; upTo < head.size();) {
+        upTo = std::min(head.size(), upTo + kStretch);
+        ReadSjis(head, upTo, wholeFile, sjis);
+        ReadEuc(head, upTo, wholeFile, euc);
+        if (std::max(sjis.Errors, euc.Errors) >= std::min(sjis.Errors, euc.Errors) + kDecisiveErrors) break;
+    }
     const TFileEncoding sjisFile{TEncoding::Sjis, false}, eucFile{TEncoding::EucJp, false};
     if (sjis.Errors != euc.Errors) return sjis.Errors < euc.Errors ? sjisFile : eucFile;
     if (euc.KanaRun >= 2) return eucFile;

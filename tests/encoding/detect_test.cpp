@@ -101,6 +101,9 @@ TEST(DetectEncoding, DecidesPlainBytesByRule) {
         {"Shift-JIS with one bad byte", Repeat("\x82\xA0", 50) + "\xFF" + Repeat("\x82\xA0", 50), {TEncoding::Sjis, false}},
     };
     for (const Case& c : cases) EXPECT_EQ(DetectEncoding(c.Bytes), c.Expected) << c.Name;
+    // Ill-formed UTF-8 after good sequences: an encoded surrogate, an overlong form, a cut end.
+    for (const std::string bytes : {"日本\xED\xA0\x80", "日本\xC0\xAF", "日本\xE3\x81", "日本\xE3\x81z"})
+        EXPECT_NE(DetectEncoding(bytes).Kind, TEncoding::Utf8) << bytes;
 }
 
 TEST(DetectEncoding, ReadsOnlyTheHeadAndForgivesACutCharacter) {
