@@ -250,4 +250,16 @@ TFileEncoding DetectEncoding(std::string_view head, bool wholeFile) {
     return eucFile;
 }
 
+TFileEncoding WithFileMark(TFileEncoding chosen, std::string_view head) {
+    switch (chosen.Kind) {
+    case TEncoding::Utf16Le:
+    case TEncoding::Utf16Be:
+        if (StartsWith(head, ByteOrderMark(TEncoding::Utf16Le))) return {TEncoding::Utf16Le, true};
+        if (StartsWith(head, ByteOrderMark(TEncoding::Utf16Be))) return {TEncoding::Utf16Be, true};
+        return {chosen.Kind, false};
+    case TEncoding::Utf8: return {TEncoding::Utf8, StartsWith(head, ByteOrderMark(TEncoding::Utf8))};
+    default: return chosen;
+    }
+}
+
 }  // namespace xavo

@@ -22,4 +22,9 @@ inline constexpr std::size_t kDetectionBytes = 64 * 1024;
 // Callers pass at most kDetectionBytes; more is read but not needed.
 TFileEncoding DetectEncoding(std::string_view head, bool wholeFile = true);
 
+// An encoding the user chose for a file that starts with Head, completed from the file's
+// byte-order mark: UTF-16 takes the mark's byte order, UTF-8 and UTF-16 take Bom when the
+// mark is there (and lose it when it is not). Other encodings are returned unchanged.
+TFileEncoding WithFileMark(TFileEncoding chosen, std::string_view head);
+
 }  // namespace xavo

@@ -54,7 +54,9 @@ private:
 // the transcoded text is shown from the file's own bytes. Lines end as for the transcoder
 // (in UTF-16, at the units LF and CR). Lines must be asked for in ascending order; the file
 // is read once, forward, through Read (which fills a buffer and returns the bytes read, 0 at
-// the end, and may throw). Memory follows the longest line.
+// the end, and may throw). Memory follows the longest line. (A Shift-JIS file needs none of
+// this: the engine's lines are its own bytes, and there a lead byte before a line end takes
+// it as its partner, which this finder does not do.)
 class TSourceLineFinder {
 public:
     using TReader = std::function<std::size_t(char* buffer, std::size_t size)>;

@@ -127,5 +127,22 @@ TEST(DetectEncoding, ReadsOnlyTheHeadAndForgivesACutCharacter) {
     EXPECT_EQ(DetectEncoding(late), (TFileEncoding{TEncoding::Utf8, false}));
 }
 
+TEST(DetectEncoding, CompletesAChosenEncodingFromTheFilesMark) {
+    const TFileEncoding utf16{TEncoding::Utf16Le, true}, utf8{TEncoding::Utf8, false}, euc{TEncoding::EucJp, false};
+    struct Case {
+        TFileEncoding Chosen;
+        std::string Head;
+        TFileEncoding Expected;
+    } cases[] = {
+        {utf16, "\xFE\xFF", {TEncoding::Utf16Be, true}},
+        {utf16, "\xFF\xFE", {TEncoding::Utf16Le, true}},
+        {utf16, "a", {TEncoding::Utf16Le, false}},
+        {utf8, "\xEF\xBB\xBFx", {TEncoding::Utf8, true}},
+        {{TEncoding::Utf8, true}, "x", utf8},
+        {euc, "\xEF\xBB\xBF", euc},
+    };
+    for (const Case& c : cases) EXPECT_EQ(WithFileMark(c.Chosen, c.Head), c.Expected) << EncodingName(c.Chosen);
+}
+
 }  // namespace
 }  // namespace xavo
