@@ -36,7 +36,7 @@ check_manual() {  # program page
   local option text
   text=$(sed 's/\\-/-/g' "$2")  # the page's \- are plain hyphens
   for option in $("$1" --help | grep -o -e '--[a-z][a-z-]*' | sort -u); do
-    grep -q -e "$option" <<<"$text" || fail "$(basename "$2") does not describe $option"
+    grep -q -e "$option" <<<"$text" || fail "$(basename "$2") does not describe $option (add it to data/man/$(basename "$2"))"
   done
 }
 for program in "$prefix"/bin/xavoline-*; do
