@@ -2,6 +2,8 @@
 // conversion loops over them. See SjisCodec.h for the private-use scheme.
 #include "SjisCodec.h"
 
+#include "SjisBytes.h"
+
 #include <unicode/ucnv.h>
 
 #include <array>
@@ -17,8 +19,6 @@ constexpr char16_t kDuplicateBase = 0xE800;
 constexpr char16_t kUnassignedBase = 0xEA00;
 constexpr std::uint16_t kNoCode = 0xFFFF;  // encode table: no CP932 bytes
 
-constexpr bool IsLead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-constexpr bool IsTrail(unsigned b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
 struct TSjisTables {
     // Decoding: Single[b] for a byte that forms a character alone (or starts none);
@@ -72,7 +72,7 @@ std::unique_ptr<TSjisTables> BuildTables() {
     }
     for (unsigned b = 0x80; b < 0x100; ++b) {
         const char byte = static_cast<char>(b);
-        const char16_t u = IsLead(b) ? char16_t{0} : IcuDecode(conv.get(), &byte, 1);
+        const char16_t u = IsLeadByte(b) ? char16_t{0} : IcuDecode(conv.get(), &byte, 1);
         t->Single[b] = u != 0 ? u : static_cast<char16_t>(kSingleByteBase + b);
         if (u != 0) t->Encode[u] = static_cast<std::uint16_t>(b);
     }
@@ -82,9 +82,9 @@ std::unique_ptr<TSjisTables> BuildTables() {
     char16_t nextDuplicate = kDuplicateBase;
     char16_t nextUnassigned = kUnassignedBase;
     for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-        if (!IsLead(lead)) continue;
+        if (!IsLeadByte(lead)) continue;
         for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-            if (!IsTrail(trail)) continue;
+            if (!IsTrailByte(trail)) continue;
             const auto code = static_cast<std::uint16_t>(lead << 8 | trail);
             const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
             const char16_t u = IcuDecode(conv.get(), bytes, 2);

@@ -1,21 +1,21 @@
 // Literal search on Shift-JIS byte text (see TextSearch.h).
 #include "TextSearch.h"
 
+#include "SjisBytes.h"
+
 #include <array>
 #include <string>
 
 namespace xavo {
 namespace {
 
-constexpr bool IsLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-constexpr bool IsTrail(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
 unsigned char At(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
 
 }  // namespace
 
 int SjisCharLength(std::string_view text, std::size_t pos) {
-    return pos + 1 < text.size() && IsLead(At(text, pos)) && IsTrail(At(text, pos + 1)) ? 2 : 1;
+    return pos + 1 < text.size() && IsLeadByte(At(text, pos)) && IsTrailByte(At(text, pos + 1)) ? 2 : 1;
 }
 
 bool IsCharBoundary(std::string_view text, std::size_t pos) {
@@ -26,8 +26,8 @@ bool IsCharBoundary(std::string_view text, std::size_t pos) {
     // byte at Pos, if that is a trail byte.
     if (pos == 0 || pos >= text.size()) return true;
     std::size_t run = 0;
-    while (run < pos && IsLead(At(text, pos - 1 - run))) ++run;
-    return run % 2 == 0 || !IsTrail(At(text, pos));
+    while (run < pos && IsLeadByte(At(text, pos - 1 - run))) ++run;
+    return run % 2 == 0 || !IsTrailByte(At(text, pos));
 }
 
 int SearchBuffer(std::string_view buffer, int selStart, int selLength, std::string_view pattern,

@@ -21,6 +21,7 @@
 #include "Detect.h"
 
 #include "JisTables.h"
+#include "SjisBytes.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -134,7 +135,7 @@ void ReadSjis(std::string_view s, std::size_t upTo, bool wholeFile, TSjisReading
             const bool eucLeadPosition = (i - r.RunStart) % 2 == 0;
             if (i > 0 && TakesMark(Byte(s, i - 1), b) && !(b == 0xB0 && eucLeadPosition)) ++r.KanaPairs;
             ++i;
-        } else if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
+        } else if (IsLeadByte(static_cast<unsigned char>(b))) {
             if (i + 1 == s.size()) {
                 if (wholeFile) ++r.Errors;
                 i = s.size();

@@ -9,6 +9,8 @@
 // 3. The sets are dropped once the automaton is complete; matching never reads them.
 #include "Dfa.h"
 
+#include "StateSetHash.h"
+
 #include <algorithm>
 #include <unordered_map>
 
@@ -17,12 +19,6 @@ namespace xavo {
 namespace {
 
 using StateSet = std::vector<std::uint32_t>;  // NFA states, ascending
-
-std::uint64_t HashOf(const StateSet& set) {
-    std::uint64_t h = 0xcbf29ce484222325ULL;
-    for (const std::uint32_t s : set) h = (h ^ s) * 0x100000001b3ULL;
-    return h;
-}
 
 [[noreturn]] void TooComplex() { throw ERegExpParser(RegExpMessage::kTooComplex, 0); }
 
@@ -86,7 +82,7 @@ void TRE_DFA::MakeStateList() {
     std::size_t transitions = 0;
 
     const auto findOrAddState = [&](StateSet&& set) -> std::uint32_t {
-        const std::uint64_t hash = HashOf(set);
+        const std::uint64_t hash = HashStateSet(set);
         const auto [first, last] = index.equal_range(hash);
         for (auto it = first; it != last; ++it)
             if (states[it->second].Set == set) return it->second;

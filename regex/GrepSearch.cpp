@@ -15,6 +15,7 @@
 #include "GrepSearch.h"
 
 #include "ByteScan.h"
+#include "StateSetHash.h"
 
 #include <algorithm>
 #include <cstring>
@@ -94,9 +95,7 @@ void TGrepSearch::Report(std::uint64_t lineStart, std::uint64_t lineEnd) {
 std::int32_t TGrepSearch::InternRunSet(std::vector<std::int32_t>& states) {
     std::sort(states.begin(), states.end());
     states.erase(std::unique(states.begin(), states.end()), states.end());
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (const std::int32_t s : states) hash = (hash ^ static_cast<std::uint32_t>(s)) * 0x100000001b3ULL;
-    std::vector<std::int32_t>& ids = FRunSetIndex[hash];
+    std::vector<std::int32_t>& ids = FRunSetIndex[HashStateSet(states)];
     for (const std::int32_t id : ids)
         if (FRunSets[static_cast<std::size_t>(id)] == states) return id;
     const auto id = static_cast<std::int32_t>(FRunSets.size());

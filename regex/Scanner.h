@@ -7,6 +7,8 @@
 // Entry point: TREScanner::GetToken, used by the parser and the preprocessor.
 #pragma once
 
+#include "SjisBytes.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -44,9 +46,6 @@ public:
         : std::runtime_error(msg), Position(position) {}
     std::uint16_t Position;
 };
-
-// True for the lead bytes of CP932.
-constexpr bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 // True for the codes that text can be read as: a byte that is not a lead byte, or a lead
 // byte with any trail byte. Other codes (such as \x4161 or a lone \x82) match no text.

@@ -26,7 +26,6 @@ namespace xavo {
 namespace {
 
 using ini_text::CutLength;
-using ini_text::IsLeadByte;
 
 constexpr std::string_view kBlanks = " \t";
 

@@ -4,12 +4,12 @@
 // double-byte character behind: it would glue onto whatever text follows it.
 #pragma once
 
+#include "SjisBytes.h"
+
 #include <cstddef>
 #include <string_view>
 
 namespace xavo::ini_text {
-
-constexpr bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 // Length of the longest prefix of S of at most Limit bytes that does not split a
 // double-byte character (a lead byte at the very end of S counts as one character).
