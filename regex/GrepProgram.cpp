@@ -10,7 +10,10 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <stdexcept>
+#include <tuple>
+#include <utility>
 
 namespace xavo {
 
@@ -215,29 +218,36 @@ std::uint64_t CostOf(const std::array<bool, 256>& bytes) {
     return cost;
 }
 
-}  // namespace
+// At most this many codes are searched for one by one (those of a cut, or those beside a
+// folded word); more are found by their bytes or not at all.
+constexpr std::size_t kMaxPrefilterCodes = 12;
+// A cut whose codes end the match costs this many times its hits: no check of what
+// follows them can spare a hit the decision of its whole line.
+constexpr std::uint64_t kFinalCutPenalty = 4;
 
-void TGrepProgram::ChoosePrefilter() {
-    const std::size_t n = FAccepting.size();
-    if (FMatchesNothing || n > kMaxCutStates) return;
+using TLiveGraph = std::vector<std::vector<Edge>>;
 
-    // The live graph: edges from non-accepting states to states that can still accept.
-    std::vector<std::vector<Edge>> out(n);
+// Out-edges of each non-accepting state, as maximal code ranges, to the states that can
+// still accept; nullopt when the start state cannot accept at all.
+std::optional<TLiveGraph> LiveGraph(const std::vector<std::int32_t>& table, std::size_t classCount,
+                                    const std::vector<TCharCode>& classFirstCode,
+                                    const std::vector<std::uint8_t>& accepting) {
+    const std::size_t n = accepting.size();
+    TLiveGraph out(n);
     for (std::size_t s = 0; s < n; ++s) {
-        if (FAccepting[s]) continue;
-        for (std::size_t k = 0; k < FClassCount;) {
-            const std::int32_t t = FTable[s * FClassCount + k];
+        if (accepting[s]) continue;
+        for (std::size_t k = 0; k < classCount;) {
+            const std::int32_t t = table[s * classCount + k];
             std::size_t end = k + 1;
-            while (end < FClassCount && FTable[s * FClassCount + end] == t) ++end;
-            if (t != kDead) {
-                const TCharCode hi = end < FClassCount ? static_cast<TCharCode>(FClassFirstCode[end] - 1) : 0xFFFF;
-                out[s].push_back({FClassFirstCode[k], hi, t});
+            while (end < classCount && table[s * classCount + end] == t) ++end;
+            if (t != TGrepProgram::kDead) {
+                const TCharCode hi = end < classCount ? static_cast<TCharCode>(classFirstCode[end] - 1) : 0xFFFF;
+                out[s].push_back({classFirstCode[k], hi, t});
             }
             k = end;
         }
     }
-    std::vector<std::uint8_t> live(n, 0);
-    for (std::size_t s = 0; s < n; ++s) live[s] = FAccepting[s];
+    std::vector<std::uint8_t> live(accepting);
     for (bool changed = true; changed;) {
         changed = false;
         for (std::size_t s = 0; s < n; ++s)
@@ -249,27 +259,48 @@ void TGrepProgram::ChoosePrefilter() {
                         break;
                     }
     }
-    if (!live[kStart]) return;
+    if (!live[TGrepProgram::kStart]) return std::nullopt;
     for (auto& edges : out)
         edges.erase(std::remove_if(edges.begin(), edges.end(),
                                    [&](const Edge& e) { return !live[static_cast<std::size_t>(e.To)]; }),
                     edges.end());
+    return out;
+}
 
-    // Dominators of acceptance (a sink after every accepting state), by the iterative
-    // algorithm over a reverse postorder.
-    const std::int32_t sink = static_cast<std::int32_t>(n);
+struct TDominators {
+    std::vector<std::int32_t> Idom;      // per state, and the sink last; -1 when unreached
+    std::vector<std::int32_t> RpoIndex;  // -1 for states no run from the start reaches
+    std::int32_t Sink = 0;
+
+    // The dominators of acceptance, nearest first, the start state last.
+    template <class Visit>
+    void ForEachOnChain(Visit visit) const {
+        for (std::int32_t d = Idom[static_cast<std::size_t>(Sink)];; d = Idom[static_cast<std::size_t>(d)]) {
+            visit(d);
+            if (d == TGrepProgram::kStart) break;
+        }
+    }
+};
+
+// Dominators of acceptance (a sink after every accepting state), by the iterative
+// algorithm over a reverse postorder; nullopt when no accepting state is reached.
+std::optional<TDominators> DominatorsOfAcceptance(const TLiveGraph& out, const std::vector<std::uint8_t>& accepting) {
+    const std::size_t n = accepting.size();
+    TDominators dom;
+    dom.Sink = static_cast<std::int32_t>(n);
+    const std::int32_t sink = dom.Sink;
     std::vector<std::int32_t> order;
-    std::vector<std::int32_t> rpoIndex(n + 1, -1);
+    dom.RpoIndex.assign(n + 1, -1);
     {
         std::vector<std::uint8_t> visited(n + 1, 0);
-        std::vector<std::pair<std::int32_t, std::size_t>> stack{{kStart, 0}};
-        visited[kStart] = 1;
+        std::vector<std::pair<std::int32_t, std::size_t>> stack{{TGrepProgram::kStart, 0}};
+        visited[TGrepProgram::kStart] = 1;
         while (!stack.empty()) {
             auto& [s, next] = stack.back();
             const std::size_t su = static_cast<std::size_t>(s);
-            const std::size_t degree = s == sink ? 0 : (FAccepting[su] ? 1 : out[su].size());
+            const std::size_t degree = s == sink ? 0 : (accepting[su] ? 1 : out[su].size());
             if (next < degree) {
-                const std::int32_t t = FAccepting[su] ? sink : out[su][next].To;
+                const std::int32_t t = accepting[su] ? sink : out[su][next].To;
                 ++next;
                 if (!visited[static_cast<std::size_t>(t)]) {
                     visited[static_cast<std::size_t>(t)] = 1;
@@ -281,19 +312,22 @@ void TGrepProgram::ChoosePrefilter() {
             }
         }
         std::reverse(order.begin(), order.end());
-        for (std::size_t i = 0; i < order.size(); ++i) rpoIndex[static_cast<std::size_t>(order[i])] = static_cast<std::int32_t>(i);
+        for (std::size_t i = 0; i < order.size(); ++i)
+            dom.RpoIndex[static_cast<std::size_t>(order[i])] = static_cast<std::int32_t>(i);
     }
-    if (rpoIndex[static_cast<std::size_t>(sink)] < 0) return;
+    if (dom.RpoIndex[static_cast<std::size_t>(sink)] < 0) return std::nullopt;
     std::vector<std::vector<std::int32_t>> preds(n + 1);
     for (std::size_t s = 0; s < n; ++s) {
-        if (rpoIndex[s] < 0) continue;
-        if (FAccepting[s])
+        if (dom.RpoIndex[s] < 0) continue;
+        if (accepting[s])
             preds[static_cast<std::size_t>(sink)].push_back(static_cast<std::int32_t>(s));
         else
             for (const Edge& e : out[s]) preds[static_cast<std::size_t>(e.To)].push_back(static_cast<std::int32_t>(s));
     }
-    std::vector<std::int32_t> idom(n + 1, -1);
-    idom[kStart] = kStart;
+    std::vector<std::int32_t>& idom = dom.Idom;
+    const std::vector<std::int32_t>& rpoIndex = dom.RpoIndex;
+    idom.assign(n + 1, -1);
+    idom[TGrepProgram::kStart] = TGrepProgram::kStart;
     const auto intersect = [&](std::int32_t a, std::int32_t b) {
         while (a != b) {
             while (rpoIndex[static_cast<std::size_t>(a)] > rpoIndex[static_cast<std::size_t>(b)]) a = idom[static_cast<std::size_t>(a)];
@@ -316,37 +350,47 @@ void TGrepProgram::ChoosePrefilter() {
             }
         }
     }
+    return dom;
+}
 
-    // Candidate cuts: code ranges, and the dominator they leave (-1 for the last steps).
-    struct Cut {
-        std::vector<std::pair<TCharCode, TCharCode>> Ranges;
-        std::int32_t From;
-        bool Final = false;  // every code of the cut ends the match: nothing left to check
-    };
-    std::vector<Cut> cuts;
-    for (std::int32_t d = idom[static_cast<std::size_t>(sink)];; d = idom[static_cast<std::size_t>(d)]) {
-        if (!FAccepting[static_cast<std::size_t>(d)]) {
-            Cut cut{{}, d, true};
-            for (const Edge& e : out[static_cast<std::size_t>(d)])
-                if (e.To != d) {
-                    cut.Ranges.emplace_back(e.Lo, e.Hi);
-                    cut.Final = cut.Final && FAccepting[static_cast<std::size_t>(e.To)];
-                }
-            if (!cut.Ranges.empty()) cuts.push_back(std::move(cut));
-        }
-        if (d == kStart) break;
-    }
-    {
-        Cut last{{}, -1, true};
-        for (std::size_t s = 0; s < n; ++s)
-            if (rpoIndex[s] >= 0 && !FAccepting[s])
-                for (const Edge& e : out[s])
-                    if (FAccepting[static_cast<std::size_t>(e.To)]) last.Ranges.emplace_back(e.Lo, e.Hi);
-        if (!last.Ranges.empty()) cuts.push_back(std::move(last));
-    }
+// A set of transitions that every accepting run takes.
+struct TCut {
+    std::vector<std::pair<TCharCode, TCharCode>> Ranges;
+    std::int32_t From;   // the dominator the cut leaves, or -1 for the last steps
+    bool Final = false;  // every code of the cut ends the match: nothing left to check
+};
 
-    // Literals: from a dominator, a chain of states that each have one way on, one code
-    // each, is a byte string every match contains.
+// The candidate cuts: the ways out of each dominator (self-loops left out: a run leaves
+// such a state by another transition), nearest first, then the steps into acceptance.
+std::vector<TCut> CutsOf(const TLiveGraph& out, const TDominators& dom, const std::vector<std::uint8_t>& accepting) {
+    std::vector<TCut> cuts;
+    dom.ForEachOnChain([&](std::int32_t d) {
+        if (accepting[static_cast<std::size_t>(d)]) return;
+        TCut cut{{}, d, true};
+        for (const Edge& e : out[static_cast<std::size_t>(d)])
+            if (e.To != d) {
+                cut.Ranges.emplace_back(e.Lo, e.Hi);
+                cut.Final = cut.Final && accepting[static_cast<std::size_t>(e.To)];
+            }
+        if (!cut.Ranges.empty()) cuts.push_back(std::move(cut));
+    });
+    TCut last{{}, -1, true};
+    for (std::size_t s = 0; s < accepting.size(); ++s)
+        if (dom.RpoIndex[s] >= 0 && !accepting[s])
+            for (const Edge& e : out[s])
+                if (accepting[static_cast<std::size_t>(e.To)]) last.Ranges.emplace_back(e.Lo, e.Hi);
+    if (!last.Ranges.empty()) cuts.push_back(std::move(last));
+    return cuts;
+}
+
+struct TLiteralChoice {
+    std::string Text;  // empty when no dominator starts a literal
+    std::uint64_t Cost = std::numeric_limits<std::uint64_t>::max();
+};
+
+// The cheapest byte string that every match contains: from a dominator, a chain of
+// states that each have one way on, by one code that shows as its own bytes.
+TLiteralChoice RarestLiteral(const TLiveGraph& out, const TDominators& dom, const std::vector<std::uint8_t>& accepting) {
     const auto literalFrom = [&](std::int32_t d) {
         std::string literal;
         for (std::int32_t s = d;;) {
@@ -364,98 +408,153 @@ void TGrepProgram::ChoosePrefilter() {
             if (others != 1 || only->Lo != only->Hi || OccurrenceOf(only->Lo) != TOccurrence::kAsItsBytes) return literal;
             literal += CodeToStr(only->Lo);
             s = only->To;
-            if (FAccepting[static_cast<std::size_t>(s)]) return literal;
+            if (accepting[static_cast<std::size_t>(s)]) return literal;
         }
     };
-    std::string bestLiteral;
-    std::uint64_t bestLiteralCost = std::numeric_limits<std::uint64_t>::max();
-    for (std::int32_t d = idom[static_cast<std::size_t>(sink)];; d = idom[static_cast<std::size_t>(d)]) {
-        const std::string literal = FAccepting[static_cast<std::size_t>(d)] ? std::string() : literalFrom(d);
-        if (!literal.empty()) {
-            // A string is rarer than its rarest character, and is confirmed byte for byte.
-            std::uint64_t cost = std::numeric_limits<std::uint64_t>::max();
-            std::uint64_t characters = 0;
-            for (int pos = 1; pos <= static_cast<int>(literal.size()); ++characters)
-                cost = std::min<std::uint64_t>(cost, ShiftJisCodeFrequency(NextChar(literal, pos)));
-            cost = cost / characters + 1;
-            if (cost < bestLiteralCost || (cost == bestLiteralCost && literal.size() > bestLiteral.size())) {
-                bestLiteral = literal;
-                bestLiteralCost = cost;
-            }
-        }
-        if (d == kStart) break;
-    }
+    TLiteralChoice best;
+    dom.ForEachOnChain([&](std::int32_t d) {
+        const std::string literal = accepting[static_cast<std::size_t>(d)] ? std::string() : literalFrom(d);
+        if (literal.empty()) return;
+        // A string is rarer than its rarest character, and is confirmed byte for byte.
+        std::uint64_t cost = std::numeric_limits<std::uint64_t>::max();
+        std::uint64_t characters = 0;
+        for (int pos = 1; pos <= static_cast<int>(literal.size()); ++characters)
+            cost = std::min<std::uint64_t>(cost, ShiftJisCodeFrequency(NextChar(literal, pos)));
+        cost = cost / characters + 1;
+        if (cost < best.Cost || (cost == best.Cost && literal.size() > best.Text.size())) best = {literal, cost};
+    });
+    return best;
+}
 
-    // Matches of ASCII characters only may all spell one word in either case (a fuzzy
-    // word of letters does): then every match either holds that word, found with the case
-    // bit masked, or holds one of the few other codes of the automaton.
-    std::string folded;
-    std::vector<std::uint16_t> others;
-    {
-        std::vector<std::uint8_t> onChain(n, 0);
-        for (std::int32_t s = kStart;;) {
-            if (onChain[static_cast<std::size_t>(s)]) {
-                folded.clear();
-                break;
-            }
-            onChain[static_cast<std::size_t>(s)] = 1;
-            std::vector<unsigned char> ascii;
-            std::int32_t next = -1;
-            bool oneWay = true;
-            for (const Edge& e : out[static_cast<std::size_t>(s)])
-                for (std::uint32_t c = e.Lo; c <= std::min<std::uint32_t>(e.Hi, 0x7F); ++c) {
-                    ascii.push_back(static_cast<unsigned char>(c));
-                    oneWay = oneWay && (next == -1 || next == e.To);
-                    next = e.To;
-                }
-            const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; };
-            const bool oneCharacter = ascii.size() == 1 || (ascii.size() == 2 && ascii[0] != ascii[1] &&
-                                                             lower(ascii[0]) == lower(ascii[1]));
-            if (!oneWay || ascii.empty() || !oneCharacter || ascii[0] < 0x20 || ascii[0] > 0x7E) {
-                folded.clear();
-                break;
-            }
-            folded += static_cast<char>(lower(ascii[0]));
-            s = next;
-            if (FAccepting[static_cast<std::size_t>(s)]) break;
-        }
-        for (std::size_t s = 0; s < n && !folded.empty(); ++s)
-            for (const Edge& e : out[s])
-                for (std::uint32_t c = std::max<std::uint32_t>(e.Lo, 0x80); c <= e.Hi && !folded.empty(); ++c) {
-                    const TOccurrence how = OccurrenceOf(static_cast<TCharCode>(c));
-                    if (how == TOccurrence::kNever) continue;
-                    if (how == TOccurrence::kOtherwise || others.size() == 12) folded.clear();
-                    else if (std::find(others.begin(), others.end(), c) == others.end()) others.push_back(static_cast<std::uint16_t>(c));
-                }
-    }
+unsigned char LowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
 
-    // Pick the cheapest way to find candidates. A cut found through its codes or bytes
-    // costs four times more when its codes end the match, since then no check of what
-    // follows them can spare a hit the decision of its whole line.
+struct TFoldedWord {
+    std::string Word;                   // lower case; empty when there is none
+    std::vector<std::uint16_t> Others;  // the codes every other match holds one of
+};
+
+// The word that every match of ASCII characters only spells in some case of its letters
+// (a fuzzy word of letters does), and the few other codes of the automaton; no word when
+// the ASCII steps branch, loop or leave printable ASCII, or the other codes are too many.
+TFoldedWord FoldedWordOf(const TLiveGraph& out, const std::vector<std::uint8_t>& accepting) {
+    const std::size_t n = accepting.size();
+    TFoldedWord folded;
+    std::string& word = folded.Word;
+    std::vector<std::uint8_t> onChain(n, 0);
+    for (std::int32_t s = TGrepProgram::kStart;;) {
+        if (onChain[static_cast<std::size_t>(s)]) {
+            word.clear();
+            break;
+        }
+        onChain[static_cast<std::size_t>(s)] = 1;
+        std::vector<unsigned char> ascii;
+        std::int32_t next = -1;
+        bool oneWay = true;
+        for (const Edge& e : out[static_cast<std::size_t>(s)])
+            for (std::uint32_t c = e.Lo; c <= std::min<std::uint32_t>(e.Hi, 0x7F); ++c) {
+                ascii.push_back(static_cast<unsigned char>(c));
+                oneWay = oneWay && (next == -1 || next == e.To);
+                next = e.To;
+            }
+        const bool oneCharacter = ascii.size() == 1 || (ascii.size() == 2 && ascii[0] != ascii[1] &&
+                                                         LowerAscii(ascii[0]) == LowerAscii(ascii[1]));
+        if (!oneWay || ascii.empty() || !oneCharacter || ascii[0] < 0x20 || ascii[0] > 0x7E) {
+            word.clear();
+            break;
+        }
+        word += static_cast<char>(LowerAscii(ascii[0]));
+        s = next;
+        if (accepting[static_cast<std::size_t>(s)]) break;
+    }
+    std::vector<std::uint16_t>& others = folded.Others;
+    for (std::size_t s = 0; s < n && !word.empty(); ++s)
+        for (const Edge& e : out[s])
+            for (std::uint32_t c = std::max<std::uint32_t>(e.Lo, 0x80); c <= e.Hi && !word.empty(); ++c) {
+                const TOccurrence how = OccurrenceOf(static_cast<TCharCode>(c));
+                if (how == TOccurrence::kNever) continue;
+                if (how == TOccurrence::kOtherwise || others.size() == kMaxPrefilterCodes) word.clear();
+                else if (std::find(others.begin(), others.end(), c) == others.end()) others.push_back(static_cast<std::uint16_t>(c));
+            }
+    return folded;
+}
+
+// Expected hits of a folded word and its other codes: the word's rarest letter in either
+// case, shared out over its length, plus each other code.
+std::uint64_t CostOf(const TFoldedWord& folded) {
+    std::uint64_t wordCost = std::numeric_limits<std::uint64_t>::max();
+    for (const char c : folded.Word) {
+        const auto b = static_cast<unsigned char>(c);
+        const unsigned char upper = b >= 'a' && b <= 'z' ? static_cast<unsigned char>(b - 32) : b;
+        wordCost = std::min<std::uint64_t>(wordCost, kShiftJisByteFrequency[b] + (upper != b ? kShiftJisByteFrequency[upper] : 0));
+    }
+    std::uint64_t cost = wordCost / folded.Word.size() + 1;
+    for (const std::uint16_t c : folded.Others) cost += ShiftJisCodeFrequency(c);
+    return cost;
+}
+
+// The codes of a cut when there are at most kMaxPrefilterCodes and each shows as its own
+// bytes; otherwise empty.
+std::vector<std::uint16_t> FindableCodesOf(const TCut& cut) {
+    std::vector<std::uint16_t> codes;
+    for (const auto& [lo, hi] : cut.Ranges)
+        for (std::uint32_t c = lo; c <= hi && codes.size() <= kMaxPrefilterCodes; ++c)
+            switch (OccurrenceOf(static_cast<TCharCode>(c))) {
+            case TOccurrence::kNever: break;
+            case TOccurrence::kAsItsBytes: codes.push_back(static_cast<std::uint16_t>(c)); break;
+            case TOccurrence::kOtherwise: return {};
+            }
+    if (codes.size() > kMaxPrefilterCodes) return {};
+    return codes;
+}
+
+// The bytes that find every code of a cut: lead or trail bytes, whichever are rarer for
+// each range.
+std::array<bool, 256> BytesOf(const TCut& cut) {
+    std::array<bool, 256> bytes{};
+    for (const auto& [lo, hi] : cut.Ranges) {
+        const RangeBytes r = BytesOfRange(lo, hi);
+        const auto& side = CostOf(r.ByLead) <= CostOf(r.ByTrail) ? r.ByLead : r.ByTrail;
+        for (std::size_t b = 0; b < 256; ++b) bytes[b] = bytes[b] || side[b];
+    }
+    return bytes;
+}
+
+// The positions of the two rarest of Count bytes (the same one twice when Count is 1),
+// the earlier first among equals.
+template <class Rarity>
+std::pair<std::size_t, std::size_t> TwoRarest(std::size_t count, Rarity rarity) {
+    std::vector<std::size_t> byRarity(count);
+    for (std::size_t i = 0; i < count; ++i) byRarity[i] = i;
+    std::stable_sort(byRarity.begin(), byRarity.end(), [&](std::size_t a, std::size_t b) { return rarity(a) < rarity(b); });
+    return {byRarity[0], count > 1 ? byRarity[1] : byRarity[0]};
+}
+
+}  // namespace
+
+void TGrepProgram::ChoosePrefilter() {
+    if (FMatchesNothing || FAccepting.size() > kMaxCutStates) return;
+    const std::optional<TLiveGraph> out = LiveGraph(FTable, FClassCount, FClassFirstCode, FAccepting);
+    if (!out) return;
+    const std::optional<TDominators> dom = DominatorsOfAcceptance(*out, FAccepting);
+    if (!dom) return;
+    const std::vector<TCut> cuts = CutsOf(*out, *dom, FAccepting);
+    const TLiteralChoice literal = RarestLiteral(*out, *dom, FAccepting);
+    const TFoldedWord folded = FoldedWordOf(*out, FAccepting);
+
+    // Pick the cheapest way to find candidates.
     std::uint64_t bestCost = kMaxPrefilterCost + 1;
     enum class TWay { kNone, kLiteral, kCodes, kBytes, kFoldedWordOrCodes } bestWay = TWay::kNone;
     std::vector<std::uint16_t> bestCodes;
     std::array<bool, 256> bestBytes{};
     std::int32_t bestFrom = -1;
-    if (!bestLiteral.empty()) {
-        bestCost = std::min<std::uint64_t>(bestLiteralCost, bestCost);
-        bestWay = bestLiteralCost <= kMaxPrefilterCost ? TWay::kLiteral : TWay::kNone;
+    if (!literal.Text.empty()) {
+        bestCost = std::min<std::uint64_t>(literal.Cost, bestCost);
+        bestWay = literal.Cost <= kMaxPrefilterCost ? TWay::kLiteral : TWay::kNone;
     }
-    for (const Cut& cut : cuts) {
-        const std::uint64_t penalty = cut.Final ? 4 : 1;
-        // As a set of codes, when there are few and each shows as its own bytes.
-        std::vector<std::uint16_t> codes;
-        bool findable = true;
-        for (const auto& [lo, hi] : cut.Ranges) {
-            for (std::uint32_t c = lo; c <= hi && findable && codes.size() <= 12; ++c) {
-                switch (OccurrenceOf(static_cast<TCharCode>(c))) {
-                case TOccurrence::kNever: break;
-                case TOccurrence::kAsItsBytes: codes.push_back(static_cast<std::uint16_t>(c)); break;
-                case TOccurrence::kOtherwise: findable = false; break;
-                }
-            }
-        }
-        if (findable && !codes.empty() && codes.size() <= 12) {
+    for (const TCut& cut : cuts) {
+        const std::uint64_t penalty = cut.Final ? kFinalCutPenalty : 1;
+        const std::vector<std::uint16_t> codes = FindableCodesOf(cut);
+        if (!codes.empty()) {
             std::uint64_t cost = 0;
             for (const std::uint16_t c : codes) cost += ShiftJisCodeFrequency(c);
             cost *= penalty;
@@ -466,13 +565,7 @@ void TGrepProgram::ChoosePrefilter() {
                 bestFrom = cut.From;
             }
         }
-        // As a set of bytes: lead or trail bytes, whichever are rarer for each range.
-        std::array<bool, 256> bytes{};
-        for (const auto& [lo, hi] : cut.Ranges) {
-            const RangeBytes r = BytesOfRange(lo, hi);
-            const auto& side = CostOf(r.ByLead) <= CostOf(r.ByTrail) ? r.ByLead : r.ByTrail;
-            for (std::size_t b = 0; b < 256; ++b) bytes[b] = bytes[b] || side[b];
-        }
+        const std::array<bool, 256> bytes = BytesOf(cut);
         if (bytes['\n'] || bytes['\r']) continue;  // every line would be a candidate
         const std::uint64_t cost = CostOf(bytes) * penalty;
         if (cost < bestCost) {
@@ -482,15 +575,8 @@ void TGrepProgram::ChoosePrefilter() {
             bestFrom = cut.From;
         }
     }
-    if (!folded.empty() && others.size() <= 12) {
-        std::uint64_t wordCost = std::numeric_limits<std::uint64_t>::max();
-        for (const char c : folded) {
-            const auto b = static_cast<unsigned char>(c);
-            const unsigned char upper = b >= 'a' && b <= 'z' ? static_cast<unsigned char>(b - 32) : b;
-            wordCost = std::min<std::uint64_t>(wordCost, kShiftJisByteFrequency[b] + (upper != b ? kShiftJisByteFrequency[upper] : 0));
-        }
-        std::uint64_t cost = wordCost / folded.size() + 1;
-        for (const std::uint16_t c : others) cost += ShiftJisCodeFrequency(c);
+    if (!folded.Word.empty() && folded.Others.size() <= kMaxPrefilterCodes) {
+        const std::uint64_t cost = CostOf(folded);
         if (cost < bestCost) {
             bestCost = cost;
             bestWay = TWay::kFoldedWordOrCodes;
@@ -500,39 +586,26 @@ void TGrepProgram::ChoosePrefilter() {
     FPrefilterCost = static_cast<std::uint32_t>(bestCost);
     switch (bestWay) {
     case TWay::kNone: return;
-    case TWay::kLiteral: {
-        // The two rarest bytes of the literal, at different offsets when it has two.
-        std::vector<std::size_t> byRarity(bestLiteral.size());
-        for (std::size_t i = 0; i < byRarity.size(); ++i) byRarity[i] = i;
-        std::stable_sort(byRarity.begin(), byRarity.end(), [&](std::size_t a, std::size_t b) {
-            return kShiftJisByteFrequency[static_cast<unsigned char>(bestLiteral[a])] <
-                   kShiftJisByteFrequency[static_cast<unsigned char>(bestLiteral[b])];
+    case TWay::kLiteral:
+        FLiteral = literal.Text;
+        std::tie(FLiteralFirst, FLiteralSecond) = TwoRarest(FLiteral.size(), [&](std::size_t i) {
+            return kShiftJisByteFrequency[static_cast<unsigned char>(FLiteral[i])];
         });
-        FLiteral = bestLiteral;
-        FLiteralFirst = byRarity[0];
-        FLiteralSecond = byRarity.size() > 1 ? byRarity[1] : byRarity[0];
         return;
-    }
     case TWay::kCodes:
         FPrefilterCodes = bestCodes;
         FPrefilterState = bestFrom;
         return;
-    case TWay::kFoldedWordOrCodes: {
+    case TWay::kFoldedWordOrCodes:
         // The word's two rarest letters (either case) are compared.
-        std::vector<std::size_t> byRarity(folded.size());
-        for (std::size_t i = 0; i < byRarity.size(); ++i) byRarity[i] = i;
-        const auto rarity = [&](std::size_t i) {
-            const auto b = static_cast<unsigned char>(folded[i]);
+        FFoldedWord = folded.Word;
+        std::tie(FFoldedWordFirst, FFoldedWordSecond) = TwoRarest(FFoldedWord.size(), [&](std::size_t i) {
+            const auto b = static_cast<unsigned char>(FFoldedWord[i]);
             return kShiftJisByteFrequency[b] + (b >= 'a' && b <= 'z' ? kShiftJisByteFrequency[b - 32] : 0);
-        };
-        std::stable_sort(byRarity.begin(), byRarity.end(), [&](std::size_t a, std::size_t b) { return rarity(a) < rarity(b); });
-        FFoldedWord = folded;
-        FFoldedWordFirst = byRarity[0];
-        FFoldedWordSecond = byRarity.size() > 1 ? byRarity[1] : byRarity[0];
-        FPrefilterCodes = others;
+        });
+        FPrefilterCodes = folded.Others;
         FPrefilterState = -1;
         return;
-    }
     case TWay::kBytes:
         for (std::size_t b = 0; b < 256; ++b)
             if (bestBytes[b]) FPrefilterBytes.push_back(static_cast<unsigned char>(b));
