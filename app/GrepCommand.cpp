@@ -9,6 +9,7 @@
 #include "FileSystem.h"
 #include "Grep.h"
 #include "GrepSearch.h"
+#include "Migemo.h"
 #include "SjisCodec.h"
 #include "SynonymFile.h"
 
@@ -64,6 +65,13 @@ Options:
                          half-width forms, hiragana and katakana, small kana,
                          voiced kana written with a separate mark, letter case,
                          digit forms
+      --romaji           romaji search: each word of PATTERN (words separated by
+                         blanks) is expanded through the Migemo dictionary, so
+                         "kensaku" also finds 検索, けんさく, ケンサク and ｹﾝｻｸ; a
+                         PATTERN holding ^ $ ( ) | * + ? . [ ] \ is searched as
+                         written (needs the Debian package cmigemo-common)
+      --print-widened    print the pattern as it is searched, after the romaji
+                         expansion and the widening, and exit
       --synonyms=FILE    widen each word of the synonym dictionary FILE (Shift-JIS,
                          one word per line) found in PATTERN to all its words
       --output=utf8|sjis convert the text of result lines to UTF-8 (default) or
@@ -80,13 +88,14 @@ the other files still searched).
 }
 
 TGrepOptions ParseGrepArguments(int argc, char** argv) {
-    enum { kMask = 256, kFuzzy, kSynonyms, kOutput, kReference, kPrintWidened };
+    enum { kMask = 256, kFuzzy, kSynonyms, kOutput, kReference, kPrintWidened, kRomaji };
     static const option longOptions[] = {
         {"recursive", no_argument, nullptr, 'r'},     {"mask", required_argument, nullptr, kMask},
         {"fuzzy", no_argument, nullptr, kFuzzy},      {"synonyms", required_argument, nullptr, kSynonyms},
         {"output", required_argument, nullptr, kOutput}, {"jobs", required_argument, nullptr, 'j'},
         {"regexp", required_argument, nullptr, 'e'},  {"help", no_argument, nullptr, 'h'},
         {"reference-loops", no_argument, nullptr, kReference}, {"print-widened", no_argument, nullptr, kPrintWidened},
+        {"romaji", no_argument, nullptr, kRomaji},
         {nullptr, 0, nullptr, 0}};
     TGrepOptions options;
     bool havePattern = false;
@@ -116,6 +125,7 @@ TGrepOptions ParseGrepArguments(int argc, char** argv) {
         case 'h': options.Help = true; break;
         case kReference: options.ReferenceLoops = true; break;
         case kPrintWidened: options.PrintWidened = true; break;
+        case kRomaji: options.Romaji = true; break;
         case ':': throw EUsage(std::string("option needs a value: ") + argv[optind - 1]);
         default: throw EUsage(std::string("unknown option: ") + argv[optind - 1]);
         }
@@ -326,8 +336,11 @@ int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) 
             grep.SetUseSynonymDic(true);
         }
         grep.SetUseFuzzyCharDic(options.Fuzzy);
-        grep.SetRegExp(pattern);
+        grep.SetRegExp(options.Romaji ? TMigemo().Expand(pattern) : pattern);
     } catch (const ESynonymFile& e) {
+        std::fprintf(err, "%s: %s\n", kProgram, e.what());
+        return 2;
+    } catch (const EMigemoUnavailable& e) {
         std::fprintf(err, "%s: %s\n", kProgram, e.what());
         return 2;
     } catch (const ERegExpParser& e) {
