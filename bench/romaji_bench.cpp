@@ -35,7 +35,7 @@ void Expand(benchmark::State& state, const std::string& input) {
 // Expansion plus a compile in a fresh component (no cache), as the first GREP of a word.
 // refused = 1 when the engine declines the pattern as too complex.
 void ExpandAndCompile(benchmark::State& state, const std::string& input, bool fuzzy) {
-    xavo::TMigemo& migemo = LoadedMigemo();
+    xavo::TMigemo& migemo = LoadedMigemo();  // no limit: what the engine makes of it
     std::size_t bytes = 0;
     std::size_t widened = 0;
     std::size_t states = 0;
@@ -66,6 +66,27 @@ void ExpandAndCompile(benchmark::State& state, const std::string& input, bool fu
     BENCHMARK_CAPTURE(ExpandAndCompile, w##_fuzzy, #w, true)->Unit(benchmark::kMillisecond)->Iterations(3);
 ROMAJI_INPUTS(EXPAND)
 ROMAJI_INPUTS(COMPILE)
+// Several short words: the largest admitted expansions, and the first refused.
+BENCHMARK_CAPTURE(ExpandAndCompile, k_k_fuzzy, "k k", true)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(ExpandAndCompile, s_s_fuzzy, "s s", true)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(ExpandAndCompile, a_i_u_e_o_fuzzy, "a i u e o", true)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The refusal of an expansion past the limit: how long until "正規表現が複雑すぎます".
+void Refusal(benchmark::State& state, const std::string& input) {
+    static xavo::TMigemo migemo;
+    migemo.Load();
+    bool refused = false;
+    for (auto _ : state) {
+        try {
+            migemo.Expand(input);
+        } catch (const xavo::ERegExpParser&) {
+            refused = true;
+        }
+    }
+    state.counters["refused"] = refused ? 1 : 0;
+}
+BENCHMARK_CAPTURE(Refusal, k_k_k, "k k k")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(Refusal, twenty_k, "k k k k k k k k k k k k k k k k k k k k")->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
