@@ -46,6 +46,7 @@ void TForm1::CreateGrepParts() {
     FGrepRunner = std::make_unique<TGrepRunner>(*FGrep, *LbGrep);
     FGrepRunner->SetBusyWindow(this);
     FMigemo = std::make_unique<TMigemo>();
+    FGrepF->CbMigemo->setToolTip(kRomajiHint);
     CheckRomajiDictionary();
 }
 

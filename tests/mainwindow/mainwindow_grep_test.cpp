@@ -313,6 +313,7 @@ private slots:
         QVERIFY(!c.PmGMigemo->isChecked());
         QVERIFY(c.PmGMigemo->statusTip().contains(QString::fromLatin1(kMigemoPackage)));
         QVERIFY(c.PmGMigemo->statusTip().contains(QStringLiteral("/nonexistent/cp932/migemo-dict")));
+        QCOMPARE(form.GrepF().CbMigemo->toolTip(), c.PmGMigemo->statusTip());
         f.CloseForm();
         QVERIFY(test::ReadBytes(f.IniPath()).find("Migemo=1") != std::string::npos);
     }
