@@ -1,8 +1,7 @@
 // The GREP commands as actions: the GREP menu with its items (captions, short-cuts, hints,
 // scope tags) and the GREP bar's option menu (three scope radio items, fuzzy and romaji
-// search),
-// plus the hints of the GREP widgets. This is the one table of them; the main window adds
-// the menus where they belong and connects the actions' triggered signals.
+// search), plus the hints of the GREP widgets. This is the one table of them; the main
+// window adds the menus where they belong and connects the actions' triggered signals.
 // Entry point: CreateGrepActions.
 #pragma once
 
