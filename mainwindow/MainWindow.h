@@ -50,6 +50,7 @@ class TMigemo;
 enum class TGrepRunEnd;
 class TShellListBox;
 class TTextListBox;
+class TQGrepCommands;
 class TXavoMemo;
 class TZqClipDetector;
 class Tdirtree;
@@ -212,6 +213,9 @@ public:
     TGrepRunner& GrepRunner() { return *FGrepRunner; }
     TFindState& FindState() { return FFindState; }
 
+    // --- The external grep (Q-GREP) menu.
+    TQGrepCommands& QGrep() { return *FQGrep; }
+
 signals:
     // OpenFile loaded a file (its full path, decoded for display).
     void fileOpened(const QString& path);
@@ -361,6 +365,7 @@ private:
     std::unique_ptr<TMigemo> FMigemo;         // romaji search; its dictionary is read on first need
     bool FStoredMigemo = false;               // the romaji setting as read, kept while the switch is disabled
     TFindState FFindState;
+    TQGrepCommands* FQGrep = nullptr;         // owned as a child
 
     std::vector<std::string> FPathList;
     std::string FGrepExe;
