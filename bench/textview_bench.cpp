@@ -203,8 +203,9 @@ BENCHMARK(BM_EditInTheMiddle)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResultsListMillionAppends)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 // Hostile RTF: one paragraph of alternating {\b ab}{\i cd} runs (Arg: pairs of runs;
-// 75,000 pairs are about 1 MB), shown in the view; a long font name used by 20,000 runs,
-// read; a document of Arg distinct fonts, written.
+// 75,000 pairs are about 1 MB; 0: an ordinary 1 MB document instead), loaded into the
+// view (second Arg 1: and painted); a long font name used by 20,000 runs, read; a
+// document of Arg distinct fonts, written.
 namespace {
 
 std::string AlternatingRunsRtf(std::int64_t pairs) {
@@ -213,14 +214,28 @@ std::string AlternatingRunsRtf(std::int64_t pairs) {
     return rtf + "}";
 }
 
+// About 1 MB as a word processor writes it: paragraphs of Japanese text (\'hh bytes) with a
+// bold or coloured word now and then.
+std::string ParagraphsRtf() {
+    std::string rtf = "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}{\\colortbl ;\\red255\\green0\\blue0;}\\f0 ";
+    while (rtf.size() < (1u << 20)) {
+        for (int sentence = 0; sentence < 8; ++sentence) {
+            for (int c = 0; c < 30; ++c) rtf += "\\'82\\'" + std::string(c % 2 ? "a0" : "a2");
+            rtf += sentence % 3 == 0 ? "{\\b \\'8a\\'bf\\'8e\\'9a}" : "{\\cf1 \\'90\\'d4}";
+        }
+        rtf += "\\par\r\n";
+    }
+    return rtf + "}";
+}
+
 void BM_OpenRtfAlternatingRuns(benchmark::State& state) {
     const std::string path = "/tmp/xavoline-bench-runs.rtf";
-    std::ofstream(path, std::ios::binary) << AlternatingRunsRtf(state.range(0));
+    std::ofstream(path, std::ios::binary) << (state.range(0) == 0 ? ParagraphsRtf() : AlternatingRunsRtf(state.range(0)));
     TShownMemo view;
     view.Memo.SetPlainText(false);
     for (auto _ : state) {
         view.Memo.LoadFromFile(path);
-        view.Memo.viewport()->repaint();
+        if (state.range(1) != 0) view.Memo.viewport()->repaint();
     }
     state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(path));
     std::filesystem::remove(path);
@@ -262,6 +277,6 @@ void BM_ResultsListHugeLine(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_ResultsListHugeLine)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_OpenRtfAlternatingRuns)->Arg(1000)->Arg(8000)->Arg(75000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_OpenRtfAlternatingRuns)->ArgsProduct({{0, 1000, 8000, 75000}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ReadRtfLongFontName)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_WriteRtfDistinctFonts)->Arg(200000)->Unit(benchmark::kMillisecond)->Iterations(1);
