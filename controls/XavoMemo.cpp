@@ -53,7 +53,7 @@ QTextCharFormat ToQtFormat(const TRtfCharFormat& format) {
     return f;
 }
 
-// Fragments of one font share one name (see TRtfFontName): Last holds the latest.
+// Fragments of one font share one name (see TRtfFontName): LastFont holds the latest.
 TRtfCharFormat FromQtFormat(const QTextCharFormat& f, TRtfFontName& lastFont) {
     TRtfCharFormat format;
     format.Bold = f.fontWeight() > QFont::Medium;

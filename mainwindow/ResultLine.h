@@ -37,9 +37,9 @@ std::size_t ResultLinePathEnd(std::string_view line);
 bool IsExistingFile(const std::string& path);
 
 // Splits Line at the last " <decimal digits>:" whose prefix IsFile accepts and whose
-// number fits, or at the first one when no prefix does. Raises EConvertError (its Text: the word before the
-// line's first colon, empty without a colon) when the line holds no " <digits>:", and
-// (its Text: the digits) when the number does not fit in 32 bits.
+// number fits, or at the first one when no prefix does. Raises EConvertError (its Text:
+// the word before the line's first colon, empty without a colon) when the line holds no
+// " <digits>:", and (its Text: the digits) when the number does not fit in 32 bits.
 TTagJumpTarget ParseResultLine(std::string_view line,
                                const std::function<bool(const std::string&)>& isFile = IsExistingFile);
 
