@@ -109,7 +109,8 @@ private slots:
                               "ﾌｫﾝﾄ...(&F)", "GREP結果のﾌｫﾝﾄ...", "背景色..."}));
         QCOMPARE(Items(c.Help1), (QStringList{"ﾄﾋﾟｯｸの検索(&H)", "バージョン情報(&A)..."}));
         QVERIFY(c.MmDebug->actions().isEmpty());
-        QCOMPARE(Items(c.PmGrepOpt), (QStringList{"現在のﾃﾞｨﾚｸﾄﾘ", "ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む", "選択ﾌｧｲﾙのみ", "-", "あいまい検索"}));
+        QCOMPARE(Items(c.PmGrepOpt),
+                 (QStringList{"現在のﾃﾞｨﾚｸﾄﾘ", "ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む", "選択ﾌｧｲﾙのみ", "-", "あいまい検索", "ローマ字検索"}));
         QCOMPARE(Items(c.PmSetting),
                  (QStringList{"ﾘｽﾄに追加", "名前を変更(disabled)", "-", "ﾘｽﾄから削除"}));
         // The GREP bar item is not shown, but its short-cut belongs to the window.
@@ -202,6 +203,16 @@ private slots:
         QVERIFY(form.close());
         QCOMPARE(f.Boxes.Errors.size(), 1);
         QVERIFY(f.Boxes.Errors.front().contains(QStringLiteral("書き込めません")));
+        QVERIFY(f.Boxes.Errors.front().endsWith(QStringLiteral(": そのようなファイルやディレクトリはありません")));
+
+        // The file replaced by a directory while the window was open: the box says so.
+        options.IniPath = f.Dir.Path("Xavoline.ini");
+        TForm1 second(options);
+        second.show();
+        std::filesystem::create_directory(options.IniPath);
+        QVERIFY(second.close());
+        QCOMPARE(f.Boxes.Errors.size(), 2);
+        QCOMPARE(f.Boxes.Errors.back(), QString::fromStdString(options.IniPath) + QStringLiteral(" に書き込めません: ディレクトリです"));
     }
 
     void theFileArgumentIsShownAndSetsTheMask() {
