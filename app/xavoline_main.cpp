@@ -1,6 +1,7 @@
 // xavoline: the window program. Reads the command line (xavoline [--ini PATH] [FILE]),
 // creates the main window Form1 and runs the message loop until it closes.
 #include "CommandGuard.h"
+#include "JapaneseUi.h"
 #include "MainWindow.h"
 #include "StartArguments.h"
 
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
     TXavolineApplication application(argc, argv);  // takes the toolkit's own options out of argv
     QApplication::setApplicationName(QStringLiteral("Xavoline"));
     QApplication::setApplicationVersion(QStringLiteral(XAVOLINE_VERSION));
+    xavo::InstallJapaneseTranslation(application);  // without Qt's translations, its own texts stay English
 
     const xavo::TStartArguments arguments = xavo::ParseStartArguments(ArgumentsOf(argc, argv));
     if (!arguments.Error.empty()) {

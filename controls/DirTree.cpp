@@ -9,6 +9,7 @@
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QFileIconProvider>
+#include <QHeaderView>
 #include <QMimeData>
 #include <QStyle>
 #include <QUrl>
@@ -101,6 +102,11 @@ public:
 Tdirtree::Tdirtree(QWidget* parent) : QTreeWidget(parent), FLastDir(CurrentDirectory()) {
     setHeaderHidden(true);
     setColumnCount(1);
+    // Deep or long names widen the column and the tree scrolls sideways, rather than
+    // cutting names down to "…" in a narrow pane.
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setSortingEnabled(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -6,6 +6,7 @@
 
 #include "Rtf.h"
 #include "SjisQt.h"
+#include "SystemError.h"
 #include "TextFileIo.h"
 #include "TextSearch.h"
 
@@ -465,6 +466,7 @@ void TXavoMemo::LoadFromFile(const std::string& path) {
 void TXavoMemo::ReadBytes(std::string bytes) {
     if (!FPlainText && LooksLikeRtf(bytes)) {
         ShowRtf(ReadRtf(bytes));
+        FReadAsRichText = true;
         return;
     }
     TPlainText text = SplitPlainText(bytes);
@@ -472,6 +474,7 @@ void TXavoMemo::ReadBytes(std::string bytes) {
     const std::int64_t length = static_cast<std::int64_t>(bytes.size()) + static_cast<std::int64_t>(text.LineBytes.size());
     if (length > INT_MAX) throw EXavoMemoError(kStreamReadError);
     ShowPlainText(std::move(text), std::move(bytes));
+    FReadAsRichText = false;
 }
 
 void TXavoMemo::BeginLoad() {
@@ -614,7 +617,7 @@ void TXavoMemo::SaveToFile(const std::string& path) {
     FinishLoading();
     const std::string bytes = FPlainText ? EncodePlainText() : WriteRtf(DocumentToRtf(), View(font().family()));
     if (const int error = WriteFileBytes(path, bytes); error != 0)
-        throw EXavoMemoError(path + " に書き込めません: " + std::strerror(error));
+        throw EXavoMemoError(path + " に書き込めません: " + SystemErrorText(error));
     document()->setModified(false);
 }
 

@@ -1,6 +1,7 @@
 // The real dialogs behind TFormDialogs (see FormDialogs.h).
 #include "FormDialogs.h"
 
+#include "FontPicker.h"
 #include "MessageBoxes.h"
 #include "PathText.h"
 
@@ -38,6 +39,11 @@ TFormDialogs DefaultFormDialogs() {
         return PathFromQString(dialog.selectedFiles().constFirst());
     };
     dialogs.ChooseFont = [](QWidget* parent, const QFont& initial, bool fixedPitchOnly) -> std::optional<QFont> {
+        if (fixedPitchOnly) {
+            TFontPicker picker(initial, parent);
+            if (picker.exec() != QDialog::Accepted) return std::nullopt;
+            return picker.SelectedFont();
+        }
         bool ok = false;
         const QFont font = QFontDialog::getFont(
             &ok, initial, parent, QString(),

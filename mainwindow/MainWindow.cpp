@@ -14,6 +14,7 @@
 #include "GrepRunner.h"
 #include "GrepText.h"
 #include "HelpWindow.h"
+#include "JapaneseUi.h"
 #include "MessageBoxes.h"
 #include "PathText.h"
 #include "Paths.h"
@@ -46,9 +47,10 @@ namespace xavo {
 namespace {
 
 constexpr int kToolBarHeight = 32;
-constexpr int kToolBarLeftWidth = 224;
-constexpr int kToolBarRightWidth = 56;
 constexpr int kToolButtonWidth = 32;
+constexpr int kToolBarLeftWidth = 7 * kToolButtonWidth;   // every button whole
+constexpr int kToolBarRightWidth = 2 * kToolButtonWidth;
+constexpr int kGrepBarMinimumWidth = 48;
 constexpr int kSettingPanelHeight = 22;
 constexpr int kSplitterWidth = 3;
 constexpr int kPaneMinimum = 20;      // the splitters' limit at each edge
@@ -105,6 +107,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
       FHelpFile(options.HelpFile.empty() ? PathFromQString(QCoreApplication::applicationDirPath()) + "/xavoline.hlp"
                                          : options.HelpFile) {
     setWindowTitle(kApplicationTitle);
+    InstallJapaneseFontSubstitutes();
     QFont uiFont(SjisToQString(kDefaultFontFace));
     uiFont.setPixelSize(12);
     setFont(uiFont);
@@ -175,6 +178,7 @@ void TForm1::CreateToolBar() {
     EdGrep->setToolTip(kGrepBarHint);
     EdGrep->setInsertPolicy(QComboBox::NoInsert);
     EdGrep->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    EdGrep->setMinimumWidth(kGrepBarMinimumWidth);
     middle->addWidget(EdGrep);
 
     PnTbR = NewButtonPanel(PnTb, kToolBarRightWidth);
@@ -203,6 +207,7 @@ void TForm1::CreateLeftPane() {
     DTView->setStatusTip(QStringLiteral("ディレクトリツリー: D&D でディレクトリを移動、お気に入りリストへD&Dするとリストに追加できます"));
     SLBox = new TShellListBox;
     SLBox->setStatusTip(QStringLiteral("ファイルリスト : 選択したファイルを読み込みます。右クリックでコンテキストメニューが出ます。"));
+    SLBox->SetShowExtention(false);  // readme.txt is listed as readme
     SLBox->setDragEnabled(true);  // a drag starts from a pressed item and leaves the selection on it
     SLBox->setContextMenuPolicy(Qt::PreventContextMenu);
     SLBox->SetMask("*.txt");
@@ -223,6 +228,7 @@ void TForm1::CreateRightPane() {
     Memo->SetReadOnly(true);
     Memo->SetScrollBars(ssVertical);
     Memo->SetWordWrap(false);
+    Memo->SetHideSelection(false);  // a jumped-to line stays marked while the results list has the focus
     Memo->setStatusTip(QStringLiteral(
         "表示・編集領域 : フォーカス移動は Ctrl キーを押しながら、W (GREP結果表示)、L (お気に入りリスト)、G (GREPバー) です。"));
     LbGrep = new TTextListBox;
@@ -564,9 +570,13 @@ int TForm1::LeftPaneWidthToStore() const {
 int TForm1::TreeHeight() const { return FShown ? DTView->height() : FStoredTreeHeight; }
 
 void TForm1::ApplyPaneSizes() {
+    // A stored size larger than the window (from a bigger screen, or damaged) leaves the
+    // other pane twice its minimum (the window's own minimum adds a margin to it) instead of
+    // widening the window past the screen.
     const auto apply = [](QSplitter* splitter, int first) {
         const QList<int> sizes = splitter->sizes();
         const int total = sizes.value(0) + sizes.value(1);
+        first = std::clamp(first, 1, std::max(total - 2 * kPaneMinimum, 1));
         splitter->setSizes({first, std::max(total - first, 0)});
     };
     apply(Split1, FStoredLeftPaneWidth);

@@ -262,6 +262,9 @@ private:
     bool ConfirmUnencodable();
     bool WriteText(const std::string& path);
     bool SaveCommand();
+    // OpenFile for a file chosen in the list; when the user keeps unsaved edits instead,
+    // the list's selection goes back to RestoreIndex (-1: none).
+    bool OpenFileFromList(const std::string& path, int restoreIndex);
     void SLBoxChange();
     bool SLBoxRightMouseDown(const QPoint& position);
     void MmNextFileClick();
@@ -286,6 +289,9 @@ private:
     bool FormKeyPress(QKeyEvent* event);
     void FormKeyUp(QKeyEvent* event);
     bool MemoKeyDown(QKeyEvent* event);
+    // View mode: Up, Down, Page Up and Page Down scroll the view, Ctrl+Home and Ctrl+End go
+    // to the start and the end. True when Event was such a key (it is used up).
+    bool ViewModeKey(const QKeyEvent* event);
     void MemoKeyUp(QKeyEvent* event);
     bool IsMenuShortcut(QKeyEvent* event) const;
     void MemoMouseMove();

@@ -12,6 +12,8 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -173,6 +175,22 @@ private slots:
         QCOMPARE(f.Form->GrepExe(), std::string("/opt/q"));
     }
 
+    void damagedOrHugeStoredValuesNeitherStopTheStartNorOutgrowTheScreen() {
+        TFormFixture f;
+        std::ofstream(f.IniPath(), std::ios::binary)
+            << "[WindowPos]\r\nMain.X=0\r\nMain.Y=0\r\nMain.XSize=50000\r\nMain.YSize=40000\r\n"
+            << "[Font]\r\nEditFont.Color=black\r\nEditFont.Size=2147483647\r\n[GFont]\r\nGEditFont.Color=oops\r\n"
+            << "[option]\r\nHbar=5000\r\nVbar=5000\r\nDTVh=-5000\r\nBackGround=0x\r\n";
+        TForm1& form = f.Shown();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QApplication::processEvents();
+        QVERIFY2(form.width() <= screen.width(), qPrintable(QString::number(form.width())));
+        QVERIFY(form.height() <= screen.height());
+        QVERIFY(f.C().PnMemo->width() >= 20 && f.C().LbGrep->height() >= 20 && f.C().DTView->height() >= 1);
+        QCOMPARE(f.C().Memo->font().pointSize(), 9);
+        QVERIFY(f.Boxes.Errors.isEmpty());
+    }
+
     void aStoredGrepModeOfSevenIsWrittenBackAsOne() {
         TFormFixture f;
         std::ofstream(f.IniPath(), std::ios::binary) << "[option]\r\nGrepMode=7\r\n";
@@ -275,6 +293,26 @@ private slots:
         f.C().Topic1->trigger();
         QCOMPARE(f.Boxes.Errors.size(), 1);
         QVERIFY(f.Boxes.Errors.front().contains(QStringLiteral("nothing.hlp")));
+    }
+
+    void everyToolButtonIsWholeAtEveryWidth() {
+        TFormFixture f;
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        for (const int width : {100, 400, 652, 1000}) {
+            form.resize(width, 527);
+            QApplication::processEvents();
+            QRect previous;
+            for (QToolButton* button : {c.SbReadOnly, c.SbFind, c.SbFindDw, c.SbFindEx, c.SbReplace, c.TbWordWrap,
+                                        c.TbVertBar, c.TbJump, c.TbGrepOpt}) {
+                const QRect r(button->mapTo(c.PnTb, QPoint(0, 0)), button->size());
+                QVERIFY2(c.PnTb->rect().contains(r), qPrintable(QStringLiteral("%1 at %2").arg(button->text()).arg(width)));
+                QVERIFY2(button->visibleRegion().boundingRect().size() == button->size(), qPrintable(button->text()));
+                QVERIFY2(!r.intersects(previous), qPrintable(QStringLiteral("%1 at %2").arg(button->text()).arg(width)));
+                previous = r;
+            }
+            QVERIFY(c.EdGrep->width() > 0);
+        }
     }
 
     void theWindowKeepsItsMinimumSize() {
