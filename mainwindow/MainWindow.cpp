@@ -570,18 +570,20 @@ int TForm1::LeftPaneWidthToStore() const {
 int TForm1::TreeHeight() const { return FShown ? DTView->height() : FStoredTreeHeight; }
 
 void TForm1::ApplyPaneSizes() {
-    // A stored size larger than the window (from a bigger screen, or damaged) leaves the
-    // other pane twice its minimum (the window's own minimum adds a margin to it) instead of
-    // widening the window past the screen.
-    const auto apply = [](QSplitter* splitter, int first) {
+    // A stored size that does not fit the window (from a bigger screen, or damaged) gives
+    // way to the designed one, so neither pane is squeezed and the window does not grow
+    // past the screen. The other pane keeps twice its minimum (the window's own minimum
+    // adds a margin to it).
+    const auto apply = [](QSplitter* splitter, int first, int designed) {
         const QList<int> sizes = splitter->sizes();
         const int total = sizes.value(0) + sizes.value(1);
-        first = std::clamp(first, 1, std::max(total - 2 * kPaneMinimum, 1));
+        const int largest = std::max(total - 2 * kPaneMinimum, 1);
+        if (first < 1 || first > largest) first = std::min(designed, largest);
         splitter->setSizes({first, std::max(total - first, 0)});
     };
-    apply(Split1, FStoredLeftPaneWidth);
-    apply(Split2, FStoredMemoHeight);
-    apply(Split3, FStoredTreeHeight);
+    apply(Split1, FStoredLeftPaneWidth, kDesignedLeftPaneWidth);
+    apply(Split2, FStoredMemoHeight, kDesignedMemoHeight);
+    apply(Split3, FStoredTreeHeight, kDesignedTreeHeight);
 }
 
 // ---------------------------------------------------------------------------------------

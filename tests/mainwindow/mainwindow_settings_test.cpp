@@ -186,7 +186,10 @@ private slots:
         QApplication::processEvents();
         QVERIFY2(form.width() <= screen.width(), qPrintable(QString::number(form.width())));
         QVERIFY(form.height() <= screen.height());
-        QVERIFY(f.C().PnMemo->width() >= 20 && f.C().LbGrep->height() >= 20 && f.C().DTView->height() >= 1);
+        // Sizes that do not fit give way to the designed ones.
+        QCOMPARE(f.C().PnLeft->width(), 161);
+        QCOMPARE(f.C().Memo->height(), 269);
+        QCOMPARE(f.C().DTView->height(), 143);
         QCOMPARE(f.C().Memo->font().pointSize(), 9);
         QVERIFY(f.Boxes.Errors.isEmpty());
     }
