@@ -18,6 +18,7 @@
 #include "MessageBoxes.h"
 #include "PathText.h"
 #include "Paths.h"
+#include "QGrepCommands.h"
 #include "SettingsQt.h"
 #include "ShellListBox.h"
 #include "SjisQt.h"
@@ -122,6 +123,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
     CreateNonVisualParts();
     ConnectEvents();
     DisableCommandsNotYetBuilt();
+    FQGrep = new TQGrepCommands(*this);
     OpenSettingsFile(options.IniPath);
     LoadSettings();
     StartUnmodified();
@@ -431,10 +433,9 @@ void TForm1::ConnectEvents() {
 }
 
 void TForm1::DisableCommandsNotYetBuilt() {
-    // Finding, replacing, the external grep and the favourites come with their own command
-    // sets; until then their items and buttons cannot be chosen.
-    for (QAction* action : {MmFind, MmFindNext, MmFindPrev, MmFindExNext, MmFindExPrev, MmReplace, ReplaceEx1, MmQGrepDir,
-                            MmQSubDir, QGrepOption1, Grep1, MmAdd, MmDel})
+    // Finding, replacing and the favourites come with their own command sets; until then
+    // their items and buttons cannot be chosen.
+    for (QAction* action : {MmFind, MmFindNext, MmFindPrev, MmFindExNext, MmFindExPrev, MmReplace, ReplaceEx1, MmAdd, MmDel})
         action->setEnabled(false);
     for (QToolButton* button : {SbFind, SbFindDw, SbFindEx, SbReplace}) button->setEnabled(false);
     // View mode at start: the edit commands wait for edit mode.

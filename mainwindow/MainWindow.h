@@ -49,6 +49,7 @@ class TGrepRunner;
 enum class TGrepRunEnd;
 class TShellListBox;
 class TTextListBox;
+class TQGrepCommands;
 class TXavoMemo;
 class TZqClipDetector;
 class Tdirtree;
@@ -211,6 +212,9 @@ public:
     TGrepRunner& GrepRunner() { return *FGrepRunner; }
     TFindState& FindState() { return FFindState; }
 
+    // --- The external grep (Q-GREP) menu.
+    TQGrepCommands& QGrep() { return *FQGrep; }
+
 signals:
     // OpenFile loaded a file (its full path, decoded for display).
     void fileOpened(const QString& path);
@@ -358,6 +362,7 @@ private:
     TGrepF* FGrepF = nullptr;                 // owned as a child; registered its dictionary with FGrep
     std::optional<TBarWord> FBarWord;
     TFindState FFindState;
+    TQGrepCommands* FQGrep = nullptr;         // owned as a child
 
     std::vector<std::string> FPathList;
     std::string FGrepExe;
