@@ -76,7 +76,7 @@ public:
     // The lines of the files before go over first: should this file's read never return,
     // a cancel keeps them.
     void BeginFile(const std::string& path) {
-        Flush();
+        if (!FBatch.Ends.empty()) Flush();
         FPath = &path;
     }
 
@@ -93,9 +93,12 @@ public:
     }
 
     void Flush() {
+        // Room like the last batch's: files with a hit or two (flushed at each file's
+        // start) do not pay for a large buffer each.
+        const std::size_t sent = FBatch.Bytes.size();
         if (!FBatch.Ends.empty()) TGrepRunner::Push(FRun, std::move(FBatch));
         FBatch = TLineBatch();
-        FBatch.Bytes.reserve(kBatchBytes / 4);
+        FBatch.Bytes.reserve(std::clamp<std::size_t>(sent * 2, 4096, kBatchBytes / 4));
         FSince = std::chrono::steady_clock::now();
     }
 
