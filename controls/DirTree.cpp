@@ -47,6 +47,23 @@ std::string CurrentDirectory() {
     return WithTrailingSlash(buffer.data());
 }
 
+// The mark of a drag from a directory tree; its data is the process id.
+const QString kDirTreeDragFormat = QStringLiteral("application/x-xavoline-dir-tree");
+
+QByteArray ProcessMark() { return QByteArray::number(QCoreApplication::applicationPid()); }
+
+// Makes the drag's data known to the handlers for a scope.
+class TDragDataScope {
+public:
+    TDragDataScope(const QMimeData*& slot, const QMimeData* data) : FSlot(slot) { FSlot = data; }
+    ~TDragDataScope() { FSlot = nullptr; }
+    TDragDataScope(const TDragDataScope&) = delete;
+    TDragDataScope& operator=(const TDragDataScope&) = delete;
+
+private:
+    const QMimeData*& FSlot;
+};
+
 // Suspends painting of a widget for a scope.
 class TUpdatesSuspended {
 public:
@@ -63,6 +80,10 @@ private:
 };
 
 }  // namespace
+
+bool IsDirTreeDrag(const QMimeData* mime) {
+    return mime != nullptr && mime->hasFormat(kDirTreeDragFormat) && mime->data(kDirTreeDragFormat) == ProcessMark();
+}
 
 bool IsBelowRecycleBin(std::string_view path) {
     std::vector<std::string_view> parts;
@@ -323,6 +344,7 @@ bool Tdirtree::TrackDropTarget(const QPoint& position) {
 
 void Tdirtree::dragEnterEvent(QDragEnterEvent* event) {
     FDropTargetDir.clear();
+    const TDragDataScope dragData(FDragData, event->mimeData());
     if (!FOnDragOver || !FOnDragOver(this, event->source())) {
         event->ignore();
         return;
@@ -335,6 +357,7 @@ void Tdirtree::dragEnterEvent(QDragEnterEvent* event) {
 void Tdirtree::dragMoveEvent(QDragMoveEvent* event) {
     QTreeWidget::dragMoveEvent(event);  // auto-scrolling; its verdict is replaced below
     TrackDropTarget(event->position().toPoint());
+    const TDragDataScope dragData(FDragData, event->mimeData());
     if (FOnDragOver && FOnDragOver(this, event->source())) event->acceptProposedAction();
     else event->ignore();
 }
@@ -355,6 +378,7 @@ void Tdirtree::dropEvent(QDropEvent* event) {
     event->setDropAction(Qt::CopyAction);
     event->accept();
     if (FOnDragDrop) {
+        const TDragDataScope dragData(FDragData, event->mimeData());
         const TDragDropEvent handler = FOnDragDrop;
         handler(this, event->source());
     }
@@ -379,7 +403,7 @@ void Tdirtree::drawRow(QPainter* painter, const QStyleOptionViewItem& option, co
     QTreeWidget::drawRow(painter, highlighted, index);
 }
 
-QStringList Tdirtree::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+QStringList Tdirtree::mimeTypes() const { return {QStringLiteral("text/uri-list"), kDirTreeDragFormat}; }
 
 QMimeData* Tdirtree::mimeData(const QList<QTreeWidgetItem*>& items) const {
     QList<QUrl> urls;
@@ -388,6 +412,7 @@ QMimeData* Tdirtree::mimeData(const QList<QTreeWidgetItem*>& items) const {
     }
     auto* mime = new QMimeData;
     mime->setUrls(urls);
+    mime->setData(kDirTreeDragFormat, ProcessMark());
     return mime;
 }
 

@@ -430,12 +430,13 @@ void TForm1::ConnectEvents() {
     // MmHideLPanel, MmHalfScroll, MmShowQGC, MmFullAddDir and MmJAGrep only carry their check
     // mark, which Qt switches; the commands that need them read it.
     ConnectGrepCommands();
+    ConnectLeftPaneCommands();
 }
 
 void TForm1::DisableCommandsNotYetBuilt() {
-    // Finding, replacing and the favourites come with their own command sets; until then
-    // their items and buttons cannot be chosen.
-    for (QAction* action : {MmFind, MmFindNext, MmFindPrev, MmFindExNext, MmFindExPrev, MmReplace, ReplaceEx1, MmAdd, MmDel})
+    // Finding and replacing come with their own command sets; until then their items and
+    // buttons cannot be chosen.
+    for (QAction* action : {MmFind, MmFindNext, MmFindPrev, MmFindExNext, MmFindExPrev, MmReplace, ReplaceEx1})
         action->setEnabled(false);
     for (QToolButton* button : {SbFind, SbFindDw, SbFindEx, SbReplace}) button->setEnabled(false);
     // View mode at start: the edit commands wait for edit mode.
@@ -599,6 +600,7 @@ bool TForm1::event(QEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (LeftPaneEvent(watched, event)) return true;
     switch (event->type()) {
     case QEvent::ShortcutOverride:
         // The menu's short-cuts come before the keys of the focused control.

@@ -32,6 +32,7 @@ class QComboBox;
 class QDropEvent;
 class QKeyEvent;
 class QLabel;
+class QMimeData;
 class QMenu;
 class QSplitter;
 class QStatusBar;
@@ -349,6 +350,23 @@ private:
     void TbJumpMouseUp(Qt::MouseButton button);
     bool LbGrepDragOver(const QDropEvent* event) const;
     void LbGrepDragDrop();
+
+    // --- Favourites (FavouriteCommands.cpp) and moves by dragging onto the tree
+    // (MoveCommands.cpp). LeftPaneEvent sees the window's events first; true consumes one.
+    enum class TPaneDrag { None, FileList, DirTree };
+    void ConnectLeftPaneCommands();
+    bool LeftPaneEvent(QObject* watched, QEvent* event);
+    TPaneDrag DragOrigin(const QObject* source, const QMimeData* mime) const;
+    void PmSettingPopup();
+    void MmAddClick();
+    void MmChangeClick();
+    void MmDelClick();
+    void CbSettingChange();
+    bool DTViewDragOver(TPaneDrag origin) const;
+    void DTViewDragDrop(TPaneDrag origin);
+    void DropDirectory(const std::string& treeDirectory, const std::string& dropTarget);
+    void DropFile(const std::string& file, const std::string& dropTarget);
+    void DTViewMouseDown(const QPoint& position);
 
     ZEziDE FIniGT;
     TFileNameKeep FKeep;                 // declared before FKeepMenu, which refers to it

@@ -113,7 +113,7 @@ private slots:
         QVERIFY(c.MmDebug->actions().isEmpty());
         QCOMPARE(Items(c.PmGrepOpt), (QStringList{"現在のﾃﾞｨﾚｸﾄﾘ", "ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む", "選択ﾌｧｲﾙのみ", "-", "あいまい検索"}));
         QCOMPARE(Items(c.PmSetting),
-                 (QStringList{"ﾘｽﾄに追加(disabled)", "名前を変更(disabled)", "-", "ﾘｽﾄから削除(disabled)"}));
+                 (QStringList{"ﾘｽﾄに追加", "名前を変更(disabled)", "-", "ﾘｽﾄから削除"}));
         // The GREP bar item is not shown, but its short-cut belongs to the window.
         QVERIFY(!c.MmGrep->actions().contains(c.GREPBar1));
         QVERIFY(f.Form->actions().contains(c.GREPBar1));
