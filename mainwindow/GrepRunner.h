@@ -86,7 +86,8 @@ public:
     // Files of the last run that were skipped because reading them would wait (EWouldBlock).
     const std::vector<std::string>& SkippedFiles() const { return FSkippedFiles; }
 
-    // Called on the worker thread before each file is searched (tests stall a run here).
+    // Called on the worker thread before each file is searched, as part of its search (an
+    // EWouldBlock it raises skips the file). Tests stall or skip files here.
     std::function<void(const std::string& path)> BeforeFile;
 
     // The files of the last run in search order (empty until its files are collected).
