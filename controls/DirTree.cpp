@@ -330,7 +330,8 @@ void Tdirtree::mousePressEvent(QMouseEvent* event) {
 }
 
 bool Tdirtree::TrackDropTarget(const QPoint& position) {
-    QTreeWidgetItem* item = itemAt(position);
+    // Only a node in sight: the column may run on past the viewport's edge.
+    QTreeWidgetItem* item = viewport()->rect().contains(position) ? itemAt(position) : nullptr;
     const TDirNode* node = TDirNode::From(item);
     const QPersistentModelIndex highlight = node != nullptr ? QPersistentModelIndex(indexFromItem(item))
                                                             : QPersistentModelIndex();
