@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 
 namespace xavo {
 
@@ -202,6 +203,7 @@ void TGrepRunner::Work(std::shared_ptr<TRun> run, TGrepTarget target, std::share
     TGrepRunEnd end = TGrepRunEnd::Completed;
     QString error;
     TBatchWriter writer(*run);
+    std::string current;  // the file being searched (the list goes with the try block)
     try {
         std::vector<std::string> files = CollectGrepFiles(target, &run->Cancel);
         if (run->Cancel) throw EGrepCancel();
@@ -213,6 +215,7 @@ void TGrepRunner::Work(std::shared_ptr<TRun> run, TGrepTarget target, std::share
         TGrepSearch search(*program, run->Cancel, [&writer] { writer.Idle(); });
         for (const std::string& path : files) {
             writer.BeginFile(path);
+            current = path;
             try {
                 if (run->BeforeFile) run->BeforeFile(path);
                 search.Run(path, [&writer](const RE_LineInfo_t& info) { writer.Add(info); });
@@ -228,6 +231,9 @@ void TGrepRunner::Work(std::shared_ptr<TRun> run, TGrepTarget target, std::share
     } catch (const EFileNotFound& e) {
         end = TGrepRunEnd::Failed;
         error = PathToQString(e.what());
+    } catch (const std::bad_alloc&) {
+        end = TGrepRunEnd::Failed;
+        error = current.empty() ? kGrepOutOfMemory : PathToQString(current) + QStringLiteral(": ") + kGrepOutOfMemory;
     } catch (const std::exception& e) {
         end = TGrepRunEnd::Failed;
         error = QString::fromUtf8(e.what());
