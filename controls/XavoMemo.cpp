@@ -4,9 +4,9 @@
 
 #include <cstring>
 
+#include "ErrorText.h"
 #include "Rtf.h"
 #include "SjisQt.h"
-#include "SystemError.h"
 #include "TextFileIo.h"
 #include "TextSearch.h"
 
@@ -53,7 +53,8 @@ QTextCharFormat ToQtFormat(const TRtfCharFormat& format) {
     return f;
 }
 
-TRtfCharFormat FromQtFormat(const QTextCharFormat& f) {
+// Fragments of one font share one name (see TRtfFontName): LastFont holds the latest.
+TRtfCharFormat FromQtFormat(const QTextCharFormat& f, TRtfFontName& lastFont) {
     TRtfCharFormat format;
     format.Bold = f.fontWeight() > QFont::Medium;
     format.Italic = f.fontItalic();
@@ -67,7 +68,11 @@ TRtfCharFormat FromQtFormat(const QTextCharFormat& f) {
     }
     if (f.hasProperty(QTextFormat::FontFamilies)) {
         const QStringList families = f.fontFamilies().toStringList();
-        if (!families.isEmpty()) format.FontName = std::u16string(View(families.first()));
+        if (!families.isEmpty()) {
+            const std::u16string_view name = View(families.first()).substr(0, kMaxRtfFontNameLength);
+            if (lastFont.View() != name) lastFont = TRtfFontName(name);
+            format.FontName = lastFont;
+        }
     }
     return format;
 }
@@ -518,6 +523,8 @@ void TXavoMemo::ShowPlainText(TPlainText text, std::string bytes) {
 void TXavoMemo::ShowRtf(const TRtfDocument& rtf) {
     BeginLoad();
     QTextCursor cursor(document());
+    // One edit: the layout runs once at the end, not again for every run of a long paragraph.
+    cursor.beginEditBlock();
     for (const TRtfRun& run : rtf.Runs) {
         const QTextCharFormat format = ToQtFormat(run.Format);
         const std::u16string_view text = run.Text;
@@ -530,6 +537,7 @@ void TXavoMemo::ShowRtf(const TRtfDocument& rtf) {
             from = end + 1;
         }
     }
+    cursor.endEditBlock();
     FLineEnd = TLineEnd::CrLf;
     RebuildLineIndex();
     setTextCursor(QTextCursor(document()));
@@ -600,12 +608,13 @@ std::string TXavoMemo::EncodePlainText() {
 TRtfDocument TXavoMemo::DocumentToRtf() {
     TRtfDocument rtf;
     TRtfCharFormat last;
+    TRtfFontName lastFont;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         if (block != document()->begin()) rtf.Append(u"\n", last);
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid()) continue;
-            last = FromQtFormat(fragment.charFormat());
+            last = FromQtFormat(fragment.charFormat(), lastFont);
             const QString text = fragment.text();
             rtf.Append(View(text), last);
         }
@@ -617,7 +626,7 @@ void TXavoMemo::SaveToFile(const std::string& path) {
     FinishLoading();
     const std::string bytes = FPlainText ? EncodePlainText() : WriteRtf(DocumentToRtf(), View(font().family()));
     if (const int error = WriteFileBytes(path, bytes); error != 0)
-        throw EXavoMemoError(path + " に書き込めません: " + SystemErrorText(error));
+        throw EXavoMemoError(path + " に書き込めません: " + ErrorReason(error));
     document()->setModified(false);
 }
 
