@@ -376,6 +376,7 @@ void TForm1::CreateNonVisualParts() {
     TmRefresh->setSingleShot(true);
     CmEx = new TContextMenuEx(this);
     CreateGrepParts();
+    CreateFindParts();
 }
 
 void TForm1::ConnectEvents() {
@@ -422,18 +423,17 @@ void TForm1::ConnectEvents() {
     // MmHideLPanel, MmHalfScroll, MmShowQGC, MmFullAddDir and MmJAGrep only carry their check
     // mark, which Qt switches; the commands that need them read it.
     ConnectGrepCommands();
+    ConnectFindCommands();
 }
 
 void TForm1::DisableCommandsNotYetBuilt() {
-    // Finding, replacing, the external grep and the favourites come with their own command
-    // sets; until then their items and buttons cannot be chosen.
-    for (QAction* action : {MmFind, MmFindNext, MmFindPrev, MmFindExNext, MmFindExPrev, MmReplace, ReplaceEx1, MmQGrepDir,
-                            MmQSubDir, QGrepOption1, Grep1, MmAdd, MmDel})
-        action->setEnabled(false);
-    for (QToolButton* button : {SbFind, SbFindDw, SbFindEx, SbReplace}) button->setEnabled(false);
+    // The external grep and the favourites come with their own command sets; until then
+    // their items cannot be chosen.
+    for (QAction* action : {MmQGrepDir, MmQSubDir, QGrepOption1, Grep1, MmAdd, MmDel}) action->setEnabled(false);
     // View mode at start: the edit commands wait for edit mode.
     MmUndo->setEnabled(false);
     MmCut->setEnabled(false);
+    MmReplace->setEnabled(false);
 }
 
 void TForm1::OpenSettingsFile(const std::string& iniPath) {

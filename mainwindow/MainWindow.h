@@ -40,12 +40,16 @@ class QToolButton;
 
 namespace xavo {
 
+class TBrowseDialog;
 class TComboBox98;
 class TContextMenuEx;
 class TDropDst;
+class TFindDialog;
+class TFmRepl;
 class TGrep;
 class TGrepF;
 class TGrepRunner;
+class TReplaceDialog;
 enum class TGrepRunEnd;
 class TShellListBox;
 class TTextListBox;
@@ -157,6 +161,10 @@ struct TForm1Components : TGrepActions {
     TDropDst* DdMemo = nullptr;
     QTimer* TmRefresh = nullptr;
     TContextMenuEx* CmEx = nullptr;
+    TFindDialog* FindDialog = nullptr;
+    TReplaceDialog* ReplaceDialog = nullptr;
+    TBrowseDialog* BrDlg = nullptr;  // where a batch replace writes
+    TFmRepl* FmRepl = nullptr;       // the batch-replace dialog (SetFmRepl; made on first use otherwise)
 };
 
 class TForm1 : public QMainWindow, protected TForm1Components {
@@ -210,6 +218,8 @@ public:
     TGrepF& GrepF() { return *FGrepF; }
     TGrepRunner& GrepRunner() { return *FGrepRunner; }
     TFindState& FindState() { return FFindState; }
+    // The batch-replace dialog the program entry made (it outlives the window).
+    void SetFmRepl(TFmRepl* dialog) { FmRepl = dialog; }
 
 signals:
     // OpenFile loaded a file (its full path, decoded for display).
@@ -340,6 +350,25 @@ private:
     bool LbGrepDragOver(const QDropEvent* event) const;
     void LbGrepDragDrop();
 
+    // --- Find, find across files, replace and batch replace (FindCommands.cpp).
+    void CreateFindParts();
+    void ConnectFindCommands();
+    void Beep();
+    void MmFindClick();
+    // The find-next button of FindDialog or ReplaceDialog (Sender).
+    void Find(QObject* sender);
+    void MmFindDwClick();
+    void MmFindPrevClick();
+    void MmFindExNextClick();
+    void MmFindExPrevClick();
+    // Shows the listed file Index for a find across files; false when the walk must stop.
+    bool ShowListedFileForFind(int index);
+    void MmReplaceClick();
+    void ReplaceDialogReplace();
+    void ReplAll();
+    // Writes the text view's text to Path through a temporary file, as rich text or plain.
+    void WriteViewOutput(const std::string& path, bool richText);
+
     ZEziDE FIniGT;
     TFileNameKeep FKeep;                 // declared before FKeepMenu, which refers to it
     std::unique_ptr<TKeepMenu> FKeepMenu;
@@ -352,6 +381,7 @@ private:
     TGrepF* FGrepF = nullptr;                 // owned as a child; registered its dictionary with FGrep
     std::optional<TBarWord> FBarWord;
     TFindState FFindState;
+    bool FindAcross = false;  // a failed repeat search goes on into the next listed file
 
     std::vector<std::string> FPathList;
     std::string FGrepExe;
