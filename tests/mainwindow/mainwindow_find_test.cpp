@@ -372,6 +372,7 @@ private slots:
         const TForm1Components& c = f.C();
         if (c.MmPlainText->isChecked()) c.MmPlainText->trigger();
         QVERIFY(!c.Memo->PlainText());
+        QVERIFY(form.OpenFile(f.Dir.Path("a.txt")));  // the shown file goes out through the view
         ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
         c.ReplaceEx1->trigger();
         QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), std::string("bar\r\n"));
