@@ -124,6 +124,8 @@ void TForm1::CreateFindParts() {
     ReplaceDialog = new TReplaceDialog(this);
     BrDlg = new TBrowseDialog(this);
     BrDlg->SetCaption(QStringLiteral("置換結果の出力先を指定してください"));
+    // A match stays visible while a dialog is in front.
+    Memo->SetHideSelection(false);
 }
 
 void TForm1::ConnectFindCommands() {
