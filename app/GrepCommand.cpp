@@ -117,7 +117,10 @@ TGrepOptions ParseGrepArguments(int argc, char** argv) {
         case kReference: options.ReferenceLoops = true; break;
         case kPrintWidened: options.PrintWidened = true; break;
         case ':': throw EUsage(std::string("option needs a value: ") + argv[optind - 1]);
-        default: throw EUsage(std::string("unknown option: ") + argv[optind - 1]);
+        default:
+            // Inside a cluster ("-1+") optind has not moved on: name the letter itself.
+            if (optopt != 0) throw EUsage(std::string("unknown option: -") + static_cast<char>(optopt));
+            throw EUsage(std::string("unknown option: ") + argv[optind - 1]);
         }
     }
     if (options.Help) return options;

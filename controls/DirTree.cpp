@@ -46,6 +46,23 @@ std::string CurrentDirectory() {
     return WithTrailingSlash(buffer.data());
 }
 
+// The mark of a drag from a directory tree; its data is the process id.
+const QString kDirTreeDragFormat = QStringLiteral("application/x-xavoline-dir-tree");
+
+QByteArray ProcessMark() { return QByteArray::number(QCoreApplication::applicationPid()); }
+
+// Makes the drag's data known to the handlers for a scope.
+class TDragDataScope {
+public:
+    TDragDataScope(const QMimeData*& slot, const QMimeData* data) : FSlot(slot) { FSlot = data; }
+    ~TDragDataScope() { FSlot = nullptr; }
+    TDragDataScope(const TDragDataScope&) = delete;
+    TDragDataScope& operator=(const TDragDataScope&) = delete;
+
+private:
+    const QMimeData*& FSlot;
+};
+
 // Suspends painting of a widget for a scope.
 class TUpdatesSuspended {
 public:
@@ -62,6 +79,10 @@ private:
 };
 
 }  // namespace
+
+bool IsDirTreeDrag(const QMimeData* mime) {
+    return mime != nullptr && mime->hasFormat(kDirTreeDragFormat) && mime->data(kDirTreeDragFormat) == ProcessMark();
+}
 
 bool IsBelowRecycleBin(std::string_view path) {
     std::vector<std::string_view> parts;
@@ -317,6 +338,7 @@ bool Tdirtree::TrackDropTarget(const QPoint& position) {
 
 void Tdirtree::dragEnterEvent(QDragEnterEvent* event) {
     FDropTargetDir.clear();
+    const TDragDataScope dragData(FDragData, event->mimeData());
     if (!FOnDragOver || !FOnDragOver(this, event->source())) {
         event->ignore();
         return;
@@ -329,6 +351,7 @@ void Tdirtree::dragEnterEvent(QDragEnterEvent* event) {
 void Tdirtree::dragMoveEvent(QDragMoveEvent* event) {
     QTreeWidget::dragMoveEvent(event);  // auto-scrolling; its verdict is replaced below
     TrackDropTarget(event->position().toPoint());
+    const TDragDataScope dragData(FDragData, event->mimeData());
     if (FOnDragOver && FOnDragOver(this, event->source())) event->acceptProposedAction();
     else event->ignore();
 }
@@ -349,6 +372,7 @@ void Tdirtree::dropEvent(QDropEvent* event) {
     event->setDropAction(Qt::CopyAction);
     event->accept();
     if (FOnDragDrop) {
+        const TDragDataScope dragData(FDragData, event->mimeData());
         const TDragDropEvent handler = FOnDragDrop;
         handler(this, event->source());
     }
@@ -373,7 +397,7 @@ void Tdirtree::drawRow(QPainter* painter, const QStyleOptionViewItem& option, co
     QTreeWidget::drawRow(painter, highlighted, index);
 }
 
-QStringList Tdirtree::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+QStringList Tdirtree::mimeTypes() const { return {QStringLiteral("text/uri-list"), kDirTreeDragFormat}; }
 
 QMimeData* Tdirtree::mimeData(const QList<QTreeWidgetItem*>& items) const {
     QList<QUrl> urls;
@@ -382,6 +406,7 @@ QMimeData* Tdirtree::mimeData(const QList<QTreeWidgetItem*>& items) const {
     }
     auto* mime = new QMimeData;
     mime->setUrls(urls);
+    mime->setData(kDirTreeDragFormat, ProcessMark());
     return mime;
 }
 

@@ -20,6 +20,9 @@
 
 namespace xavo {
 
+// True for the data of a drag that started in a directory tree of this process.
+bool IsDirTreeDrag(const QMimeData* mime);
+
 // True when a directory of Path lies below a recycle bin: a component named "recycled"
 // (ASCII case ignored), ".Trash", ".Trash-<uid>", or the "Trash" of ".local/share",
 // followed by at least one more component. The bin itself is not below it.
@@ -65,6 +68,9 @@ public:
     // The directory of the node under the mouse during a drag, or of the last node
     // highlighted in it; empty when no node was highlighted since the drag entered.
     const std::string& DropTargetDir() const { return FDropTargetDir; }
+
+    // The data of the drag being handled while OnDragOver or OnDragDrop runs; null otherwise.
+    const QMimeData* DragData() const { return FDragData; }
 
     // True once the tree is built; selection changes are reported only then.
     bool Ready() const { return FReady; }
@@ -121,6 +127,7 @@ private:
     std::string FLastDir;  // the last directory selected; initially the current directory
     std::string FDropTargetDir;
     QPersistentModelIndex FDropHighlight;
+    const QMimeData* FDragData = nullptr;
     QIcon FRootIcon;
     QIcon FFolderIcon;
     TNotifyEvent FOnChange;

@@ -39,6 +39,11 @@ TFormDialogs DefaultFormDialogs() {
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
         return PathFromQString(dialog.selectedFiles().constFirst());
     };
+    dialogs.OpenFileName = [](QWidget* parent, const std::string& initialPath) -> std::optional<std::string> {
+        const QString chosen = QFileDialog::getOpenFileName(parent, kApplicationTitle, PathToQString(initialPath));
+        if (chosen.isEmpty()) return std::nullopt;
+        return PathFromQString(chosen);
+    };
     dialogs.ChooseFont = [](QWidget* parent, const QFont& initial, bool fixedPitchOnly) -> std::optional<QFont> {
         bool ok = false;
         const QFont font = QFontDialog::getFont(

@@ -34,6 +34,8 @@ struct TFormDialogs {
         InputText;
     // The save dialog on InitialPath (file-system bytes); returns the chosen path's bytes.
     std::function<std::optional<std::string>(QWidget* parent, const std::string& initialPath)> SaveFileName;
+    // The open dialog (no filter) on InitialPath; returns the chosen file's path bytes.
+    std::function<std::optional<std::string>(QWidget* parent, const std::string& initialPath)> OpenFileName;
     // The font dialog; FixedPitchOnly lists monospaced fonts only.
     std::function<std::optional<QFont>(QWidget* parent, const QFont& initial, bool fixedPitchOnly)> ChooseFont;
     std::function<std::optional<QColor>(QWidget* parent, const QColor& initial)> ChooseColor;

@@ -17,6 +17,7 @@
 #include "MessageBoxes.h"
 #include "PathText.h"
 #include "Paths.h"
+#include "QGrepCommands.h"
 #include "SettingsQt.h"
 #include "ShellListBox.h"
 #include "SjisQt.h"
@@ -119,6 +120,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
     CreateNonVisualParts();
     ConnectEvents();
     DisableCommandsNotYetBuilt();
+    FQGrep = new TQGrepCommands(*this);
     OpenSettingsFile(options.IniPath);
     LoadSettings();
     StartUnmodified();
@@ -424,12 +426,10 @@ void TForm1::ConnectEvents() {
     // mark, which Qt switches; the commands that need them read it.
     ConnectGrepCommands();
     ConnectFindCommands();
+    ConnectLeftPaneCommands();
 }
 
 void TForm1::DisableCommandsNotYetBuilt() {
-    // The external grep and the favourites come with their own command sets; until then
-    // their items cannot be chosen.
-    for (QAction* action : {MmQGrepDir, MmQSubDir, QGrepOption1, Grep1, MmAdd, MmDel}) action->setEnabled(false);
     // View mode at start: the edit commands wait for edit mode.
     MmUndo->setEnabled(false);
     MmCut->setEnabled(false);
@@ -586,6 +586,7 @@ bool TForm1::event(QEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (LeftPaneEvent(watched, event)) return true;
     switch (event->type()) {
     case QEvent::ShortcutOverride:
         // The menu's short-cuts come before the keys of the focused control.

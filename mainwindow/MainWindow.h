@@ -32,6 +32,7 @@ class QComboBox;
 class QDropEvent;
 class QKeyEvent;
 class QLabel;
+class QMimeData;
 class QMenu;
 class QSplitter;
 class QStatusBar;
@@ -53,6 +54,7 @@ class TReplaceDialog;
 enum class TGrepRunEnd;
 class TShellListBox;
 class TTextListBox;
+class TQGrepCommands;
 class TXavoMemo;
 class TZqClipDetector;
 class Tdirtree;
@@ -221,6 +223,9 @@ public:
     // The batch-replace dialog the program entry made (it outlives the window).
     void SetFmRepl(TFmRepl* dialog) { FmRepl = dialog; }
 
+    // --- The external grep (Q-GREP) menu.
+    TQGrepCommands& QGrep() { return *FQGrep; }
+
 signals:
     // OpenFile loaded a file (its full path, decoded for display).
     void fileOpened(const QString& path);
@@ -369,6 +374,23 @@ private:
     // Writes the text view's text to Path through a temporary file, as rich text or plain.
     void WriteViewOutput(const std::string& path, bool richText);
 
+    // --- Favourites (FavouriteCommands.cpp) and moves by dragging onto the tree
+    // (MoveCommands.cpp). LeftPaneEvent sees the window's events first; true consumes one.
+    enum class TPaneDrag { None, FileList, DirTree };
+    void ConnectLeftPaneCommands();
+    bool LeftPaneEvent(QObject* watched, QEvent* event);
+    TPaneDrag DragOrigin(const QObject* source, const QMimeData* mime) const;
+    void PmSettingPopup();
+    void MmAddClick();
+    void MmChangeClick();
+    void MmDelClick();
+    void CbSettingChange();
+    bool DTViewDragOver(TPaneDrag origin) const;
+    void DTViewDragDrop(TPaneDrag origin);
+    void DropDirectory(const std::string& treeDirectory, const std::string& dropTarget);
+    void DropFile(const std::string& file, const std::string& dropTarget);
+    void DTViewMouseDown(const QPoint& position);
+
     ZEziDE FIniGT;
     TFileNameKeep FKeep;                 // declared before FKeepMenu, which refers to it
     std::unique_ptr<TKeepMenu> FKeepMenu;
@@ -382,6 +404,7 @@ private:
     std::optional<TBarWord> FBarWord;
     TFindState FFindState;
     bool FindAcross = false;  // a failed repeat search goes on into the next listed file
+    TQGrepCommands* FQGrep = nullptr;         // owned as a child
 
     std::vector<std::string> FPathList;
     std::string FGrepExe;

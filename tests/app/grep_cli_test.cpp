@@ -105,6 +105,7 @@ TEST_F(GrepCli, UsageErrorsAndHelp) {
     const Result unknown = RunGrep({"--bogus", "x"}, FDir);
     EXPECT_EQ(unknown.Status, 2);
     EXPECT_NE(unknown.Err.find("unknown option: --bogus"), std::string::npos);
+    EXPECT_NE(RunGrep({"-1+", "x"}, FDir).Err.find("unknown option: -1\n"), std::string::npos);
     EXPECT_EQ(RunGrep({"-j", "0", "x"}, FDir).Status, 2);
     EXPECT_EQ(RunGrep({"--output=latin1", "x"}, FDir).Status, 2);
     const Result help = RunGrep({"--help"}, FDir);

@@ -49,6 +49,7 @@ struct TScript {
     std::deque<QMessageBox::StandardButton> Answers;
     std::deque<std::optional<QString>> Inputs;
     std::deque<std::optional<std::string>> SavePaths;
+    std::deque<std::optional<std::string>> OpenPaths;
     std::deque<std::optional<QFont>> Fonts;
     std::deque<std::optional<QColor>> Colors;
     QStringList Asked;
@@ -86,6 +87,7 @@ inline TFormDialogs ScriptedDialogs(TScript& script) {
         return Take(script.Inputs, script.Unexpected, caption);
     };
     d.SaveFileName = [&script](QWidget*, const std::string&) { return Take(script.SavePaths, script.Unexpected, "save"); };
+    d.OpenFileName = [&script](QWidget*, const std::string&) { return Take(script.OpenPaths, script.Unexpected, "open"); };
     d.ChooseFont = [&script](QWidget*, const QFont&, bool) { return Take(script.Fonts, script.Unexpected, "font"); };
     d.ChooseColor = [&script](QWidget*, const QColor&) { return Take(script.Colors, script.Unexpected, "colour"); };
     return d;

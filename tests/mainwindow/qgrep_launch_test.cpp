@@ -1,0 +1,197 @@
+// The external grep without the window: the file part, the command line and how it reaches
+// the program as words, where a program is found (or why not), a real detached start, and
+// the items taken from Q-GREP's clipboard text.
+#include "QGrepLaunch.h"
+#include "TempFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using namespace xavo;
+
+namespace {
+
+// An executable shell script at Path that writes its working directory and then its
+// arguments, one per line, to Out.
+void WriteRecorder(const std::string& path, const std::string& out) {
+    QFile file(QString::fromStdString(path));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(("#!/bin/sh\npwd > '" + out + ".tmp'\nfor a in \"$@\"; do echo \"$a\"; done >> '" + out + ".tmp'\nmv '" +
+                out + ".tmp' '" + out + "'\n")
+                   .c_str());
+    file.close();
+    ::chmod(path.c_str(), 0755);
+}
+
+QStringList ReadLines(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    return lines;
+}
+
+}  // namespace
+
+class TQGrepLaunchTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void filePart_data() {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("tag 0: the selected file's name") << 0 << QStringLiteral("a.txt");
+        QTest::newRow("tag 1: the mask") << 1 << QStringLiteral("*.txt;*.log");
+        QTest::newRow("another tag: nothing") << 2 << QString();
+    }
+    void filePart() {
+        QFETCH(int, tag);
+        QFETCH(QString, expected);
+        QCOMPARE(QGrepFilePart(tag, "/texts/a.txt", "*.txt;*.log"), expected);
+    }
+
+    // The command line as joined, and the words the program receives.
+    void commandWords_data() {
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<QString>("searchText");
+        QTest::addColumn<QString>("filePart");
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("default options, a word, the mask")
+            << "-1+ -c -E" << QStringLiteral("漢字") << "*.txt" << QStringLiteral("/tools/qgrep -1+ -c -E 漢字 *.txt")
+            << QStringList{"-1+", "-c", "-E", QStringLiteral("漢字"), "*.txt"};
+        QTest::newRow("blanks in the search text: several words")
+            << "-1+ -c -E" << QStringLiteral("漢字 x") << "*.txt" << QStringLiteral("/tools/qgrep -1+ -c -E 漢字 x *.txt")
+            << QStringList{"-1+", "-c", "-E", QStringLiteral("漢字"), "x", "*.txt"};
+        QTest::newRow("double quotes group")
+            << "" << QStringLiteral("\"漢字 x\"") << "a b.txt" << QStringLiteral("/tools/qgrep  \"漢字 x\" a b.txt")
+            << QStringList{QStringLiteral("漢字 x"), "a", "b.txt"};
+        QTest::newRow("nothing but the program") << "" << "" << "" << QStringLiteral("/tools/qgrep   ") << QStringList{};
+    }
+    void commandWords() {
+        QFETCH(QString, options);
+        QFETCH(QString, searchText);
+        QFETCH(QString, filePart);
+        QFETCH(QString, commandLine);
+        QFETCH(QStringList, arguments);
+        const QString joined = QGrepCommandLine("/tools/qgrep", options, searchText, filePart);
+        QCOMPARE(joined, commandLine);
+        const TProgramCommand command = SplitProgramCommand(joined, [](const QString& w) { return w == "/tools/qgrep"; });
+        QCOMPARE(command.ProgramWord, QStringLiteral("/tools/qgrep"));
+        QCOMPARE(command.Arguments, arguments);
+    }
+
+    // Which part of the command line names the program.
+    void programWord_data() {
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<QString>("programWord");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("unquoted path with a blank") << "/my tools/qgrep -E x" << "/my tools/qgrep" << QStringList{"-E", "x"};
+        QTest::newRow("quoted path") << "\"/my tools/qgrep\" -E" << "/my tools/qgrep" << QStringList{"-E"};
+        QTest::newRow("the shortest prefix wins") << "/a b c" << "/a" << QStringList{"b", "c"};
+        QTest::newRow("no program: the first word") << "/none x y" << "/none" << QStringList{"x", "y"};
+        QTest::newRow("leading blanks") << "  /a x" << "/a" << QStringList{"x"};
+    }
+    void programWord() {
+        QFETCH(QString, commandLine);
+        QFETCH(QString, programWord);
+        QFETCH(QStringList, arguments);
+        const auto isProgram = [](const QString& w) { return w == "/my tools/qgrep" || w == "/a" || w == "/a b"; };
+        const TProgramCommand command = SplitProgramCommand(commandLine, isProgram);
+        QCOMPARE(command.ProgramWord, programWord);
+        QCOMPARE(command.Arguments, arguments);
+    }
+
+    void findProgram() {
+        testing::TempDir dir;
+        WriteRecorder(dir.Path("run"), dir.Path("out"));
+        dir.Write("plain", "text");
+        std::filesystem::create_directory(dir.Path("sub"));
+        const QString root = QString::fromStdString(dir.Root().string());
+        QString reason;
+        QCOMPARE(FindProgram(root + "/run", &reason), root + "/run");
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(root + "/sub");
+        QCOMPARE(FindProgram("../run"), root + "/run");  // from the current directory
+        QDir::setCurrent(previous);
+        QVERIFY(FindProgram("sh").endsWith("/sh"));      // along PATH
+        const struct {
+            QString Word;
+            QString Reason;
+        } failures[] = {{root + "/missing", "No such file or directory"},
+                        {root + "/sub", "Is a directory"},
+                        {root + "/plain", "Permission denied"},
+                        {"no-such-program-anywhere", "No such file or directory"},
+                        {"", "No such file or directory"}};
+        for (const auto& failure : failures) {
+            reason.clear();
+            QVERIFY2(FindProgram(failure.Word, &reason).isEmpty(), qPrintable(failure.Word));
+            QCOMPARE(reason, failure.Reason);
+        }
+    }
+
+    void execProcessStartsInDirectory() {
+        testing::TempDir dir;
+        const std::string program = dir.Path("my tools/qgrep");
+        std::filesystem::create_directories(dir.Path("my tools"));
+        std::filesystem::create_directories(dir.Path("texts"));
+        WriteRecorder(program, dir.Path("out"));
+        const QString directory = QString::fromStdString(dir.Path("texts"));
+        const TStartResult start = ExecProcess(QString::fromStdString(program) + QStringLiteral(" -E 漢字 x *.txt"), directory);
+        QVERIFY2(start.Started, qPrintable(start.Reason));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QString::fromStdString(dir.Path("out"))), 10000);
+        QCOMPARE(ReadLines(dir.Path("out")), (QStringList{directory, "-E", QStringLiteral("漢字"), "x", "*.txt"}));
+    }
+
+    void execProcessReportsWhyNot() {
+        testing::TempDir dir;
+        const QString missing = QString::fromStdString(dir.Path("qgrep"));
+        TStartResult start = ExecProcess(missing + " -E x", {});
+        QVERIFY(!start.Started);
+        QCOMPARE(start.Program, missing);
+        QCOMPARE(start.Reason, QStringLiteral("No such file or directory"));
+        WriteRecorder(dir.Path("run"), dir.Path("out"));
+        start = ExecProcess(QString::fromStdString(dir.Path("run")), QString::fromStdString(dir.Path("gone")));
+        QVERIFY(!start.Started);
+        QVERIFY(start.Reason.contains("No such file or directory"));
+    }
+
+    // The items Q-GREP's clipboard text leaves in the results list.
+    void resultItems_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("items");  // as UTF-8 text for readability
+        QTest::newRow("heading, one hit, rule, final line break")
+            << "*** qgrep 漢字\r\n/t/a.txt 3:abc\r\n========\r\n" << QStringList{"/t/a.txt 3:abc"};
+        QTest::newRow("the last line goes whatever it holds")
+            << "/t/a.txt 1:x\n/t/a.txt 2:y" << QStringList{"/t/a.txt 1:x"};
+        QTest::newRow("LF and CR end lines too, empty lines go")
+            << "/t/a.txt 1:x\n\n/t/b.txt 2:y\r\r\n/t/c.txt 3:z\n" << QStringList{"/t/a.txt 1:x", "/t/b.txt 2:y", "/t/c.txt 3:z"};
+        QTest::newRow("only a leading * or = removes a line")
+            << "x *y 1:z\n= a\n*\n/t/a.txt 4: *=\n" << QStringList{"x *y 1:z", "/t/a.txt 4: *="};
+        QTest::newRow("empty text") << "" << QStringList{};
+    }
+    void resultItems() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, items);
+        QStringList got;
+        for (const std::string& item : QGrepResultItems(text, [](const std::string&) { return false; }))
+            got << QString::fromStdString(item);
+        QCOMPARE(got, items);
+    }
+
+    // The path stays file-system bytes (UTF-8), the text becomes Shift-JIS; the path ends
+    // where an existing file's name does.
+    void resultItemBytes() {
+        const auto isFile = [](const std::string& path) { return path == "/t/\xe6\xbc\xa2 1:x.txt"; };
+        const std::vector<std::string> items = QGrepResultItems(QStringLiteral("/t/漢 1:x.txt 2:漢字\n/t/b 5:漢\n"), isFile);
+        QCOMPARE(items.size(), std::size_t{2});
+        QCOMPARE(items[0], std::string("/t/\xe6\xbc\xa2 1:x.txt 2:\x8a\xbf\x8e\x9a"));
+        QCOMPARE(items[1], std::string("/t/b 5:\x8a\xbf"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TQGrepLaunchTest)
+#include "qgrep_launch_test.moc"
