@@ -54,7 +54,7 @@ void TForm1::MmDelClick() {
     const int k = CbSetting->currentIndex();
     if (k < 0) return;
     const QString text = QStringLiteral("お気に入りリストから\n\"") + CbSetting->currentText() + QStringLiteral("\" を削除します");
-    if (FDialogs.Ask(this, QStringLiteral("よろしいですか？"), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) !=
+    if (FDialogs.AskWarning(this, QStringLiteral("よろしいですか？"), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) !=
         QMessageBox::Yes)
         return;
     if (static_cast<std::size_t>(k) < FPathList.size()) FPathList.erase(FPathList.begin() + k);

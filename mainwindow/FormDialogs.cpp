@@ -13,17 +13,27 @@
 
 namespace xavo {
 
-TFormDialogs DefaultFormDialogs() {
-    TFormDialogs dialogs;
-    dialogs.Ask = [](QWidget* parent, const QString& caption, const QString& text, QMessageBox::StandardButtons buttons,
-                     QMessageBox::StandardButton defaultButton) {
-        QMessageBox box(QMessageBox::Question, caption, text, buttons, parent);
+namespace {
+
+// A modal question box with Icon; a box closed otherwise counts as Cancel.
+auto QuestionBox(QMessageBox::Icon icon) {
+    return [icon](QWidget* parent, const QString& caption, const QString& text, QMessageBox::StandardButtons buttons,
+                  QMessageBox::StandardButton defaultButton) {
+        QMessageBox box(icon, caption, text, buttons, parent);
         box.setDefaultButton(defaultButton);
         const int answer = box.exec();
         return buttons.testFlag(static_cast<QMessageBox::StandardButton>(answer))
                    ? static_cast<QMessageBox::StandardButton>(answer)
                    : QMessageBox::Cancel;
     };
+}
+
+}  // namespace
+
+TFormDialogs DefaultFormDialogs() {
+    TFormDialogs dialogs;
+    dialogs.Ask = QuestionBox(QMessageBox::Question);
+    dialogs.AskWarning = QuestionBox(QMessageBox::Warning);
     dialogs.InputText = [](QWidget* parent, const QString& caption, const QString& prompt,
                            const QString& initial) -> std::optional<QString> {
         bool ok = false;

@@ -28,6 +28,11 @@ struct TFormDialogs {
                                               QMessageBox::StandardButtons buttons,
                                               QMessageBox::StandardButton defaultButton)>
         Ask;
+    // The same question with the exclamation icon, for one that warns of a loss.
+    std::function<QMessageBox::StandardButton(QWidget* parent, const QString& caption, const QString& text,
+                                              QMessageBox::StandardButtons buttons,
+                                              QMessageBox::StandardButton defaultButton)>
+        AskWarning;
     // An input box: caption, prompt, initial text.
     std::function<std::optional<QString>(QWidget* parent, const QString& caption, const QString& prompt,
                                          const QString& initial)>

@@ -83,6 +83,7 @@ inline TFormDialogs ScriptedDialogs(TScript& script) {
         script.Answers.pop_front();
         return answer;
     };
+    d.AskWarning = d.Ask;
     d.InputText = [&script](QWidget*, const QString& caption, const QString&, const QString&) {
         return Take(script.Inputs, script.Unexpected, caption);
     };
