@@ -308,8 +308,9 @@ void TForm1::ReplAll() {
     const std::string sourceDirectory = WithTrailingSlash(DTView->Directory());
     const std::string outputRoot = BatchOutputRoot(BrDlg->Directory());
     if (IsSameDirectory(outputRoot.empty() ? "/" : outputRoot, sourceDirectory) &&
-        FDialogs.Ask(this, kApplicationTitle, QStringLiteral("元のファイルを上書きします。よろしいですか？"),
-                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        (FDialogs.AskWarning ? FDialogs.AskWarning : FDialogs.Ask)(
+            this, kApplicationTitle, QStringLiteral("元のファイルを上書きします。よろしいですか？"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
 
     const std::string replacement = QStringToSjis(FmRepl->EdRepl->text());
