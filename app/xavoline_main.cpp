@@ -3,9 +3,11 @@
 #include "CommandGuard.h"
 #include "FmRepl.h"
 #include "MainWindow.h"
+#include "PathText.h"
 #include "StartArguments.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <string>
@@ -24,6 +26,14 @@ public:
         return result;
     }
 };
+
+// The help file: beside the program in a build tree, in the data directory when installed.
+std::string HelpFilePath() {
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString beside = dir + QStringLiteral("/xavoline.hlp");
+    if (QFileInfo::exists(beside)) return xavo::PathFromQString(beside);
+    return xavo::PathFromQString(dir + QStringLiteral("/" XAVOLINE_DATA_FROM_BIN "/xavoline.hlp"));
+}
 
 std::vector<std::string> ArgumentsOf(int argc, char** argv) {
     std::vector<std::string> args;
@@ -50,6 +60,7 @@ int main(int argc, char** argv) {
     }
     xavo::TFormOptions options;
     options.IniPath = arguments.IniPath;
+    options.HelpFile = HelpFilePath();
     options.FileArgument = arguments.FileArgument;
     xavo::TForm1 form1(options);
     form1.SetFmRepl(new xavo::TFmRepl(&form1));  // the batch-replace dialog, kept for the whole run
