@@ -45,10 +45,10 @@ std::string_view WordBeforeFirstColon(std::string_view line) {
 
 }  // namespace
 
-void AppendResultLine(std::string& out, std::string_view path, std::int32_t lineNo, std::string_view line) {
-    char number[16];
+void AppendResultLine(std::string& out, std::string_view path, std::int64_t lineNo, std::string_view line) {
+    char number[24];
     const auto [end, error] = std::to_chars(number, number + sizeof number, lineNo);
-    (void)error;  // 16 characters hold any 32-bit number
+    (void)error;  // 24 characters hold any 64-bit number
     out.append(path);
     out += ' ';
     out.append(number, end);

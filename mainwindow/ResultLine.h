@@ -18,7 +18,7 @@
 namespace xavo {
 
 // Appends the result line of Path's line LineNo with text Line to Out.
-void AppendResultLine(std::string& out, std::string_view path, std::int32_t lineNo, std::string_view line);
+void AppendResultLine(std::string& out, std::string_view path, std::int64_t lineNo, std::string_view line);
 
 // Where a result line jumps to.
 struct TTagJumpTarget {

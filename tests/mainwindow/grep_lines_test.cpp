@@ -21,6 +21,9 @@ TEST(ResultLineTest, PathSpaceNumberColonText) {
     out.clear();
     AppendResultLine(out, "/p", 2147483647, std::string("\x93\xfa\0z", 4));
     EXPECT_EQ(out, std::string("/p 2147483647:\x93\xfa\0z", 18));
+    out.clear();
+    AppendResultLine(out, "/p", 2147483653LL, "x");  // files of more than 2^31 lines
+    EXPECT_EQ(out, "/p 2147483653:x");
 }
 
 // A fake file system for the parser: the set of existing files.
