@@ -50,6 +50,9 @@ public:
     TViewHit FromView(const unsigned char* data, std::uint64_t size, std::uint64_t view) const;
 
 private:
+    static constexpr std::uint64_t kBlock = 512;
+    std::uint64_t BlockEnd(const unsigned char* data, std::uint64_t p) const;
+
     struct TChunk {
         std::uint64_t Start;
         TCounts Before;

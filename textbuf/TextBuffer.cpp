@@ -334,11 +334,13 @@ std::string TTextBuffer::Text(std::int64_t from, std::int64_t count) const {
             }
         }
         while (out.size() < wanted && p < end) {
-            const auto q = static_cast<std::uint64_t>(BreakFinder().Find(data + p, data + end) - data);
+            // Breaks beyond the bytes still wanted do not matter: a long line is not scanned to its end.
+            const std::uint64_t limit = std::min<std::uint64_t>(end, p + (wanted - out.size()));
+            const auto q = static_cast<std::uint64_t>(BreakFinder().Find(data + p, data + limit) - data);
             const std::uint64_t take = std::min<std::uint64_t>(q - p, wanted - out.size());
             out.append(reinterpret_cast<const char*>(data + p), static_cast<std::size_t>(take));
             p += take;
-            if (p < q || q == end || out.size() == wanted) break;
+            if (p < q || q == end || out.size() == wanted) break;  // (q == limit < end only when nothing more is wanted)
             out += '\r';
             if (out.size() < wanted) out += '\n';
             p = q + (data[q] == '\r' && q + 1 < end && data[q + 1] == '\n' ? 2 : 1);
