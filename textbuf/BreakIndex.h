@@ -1,4 +1,4 @@
-// Line breaks of one byte buffer, counted per chunk of about 16 KiB by one vector scan.
+// Line breaks of one byte buffer, counted per chunk of about 4 KiB by one vector scan.
 //
 // A break is a CR LF, a lone CR or a lone LF. The index keeps, for each chunk, how many
 // breaks and CR LF pairs lie before it; questions about a position inside a chunk scan at
@@ -16,7 +16,7 @@ namespace xavo {
 
 class TBreakIndex {
 public:
-    static constexpr std::uint64_t kChunk = 16 * 1024;
+    static constexpr std::uint64_t kChunk = 4 * 1024;
 
     struct TCounts {
         std::uint64_t Breaks = 0;
@@ -50,7 +50,7 @@ public:
     TViewHit FromView(const unsigned char* data, std::uint64_t size, std::uint64_t view) const;
 
 private:
-    static constexpr std::uint64_t kBlock = 512;
+    static constexpr std::uint64_t kBlock = 256;
     std::uint64_t BlockEnd(const unsigned char* data, std::uint64_t p) const;
 
     struct TChunk {

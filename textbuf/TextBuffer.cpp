@@ -355,6 +355,22 @@ std::string TTextBuffer::LineText(std::int64_t line) const {
     return start < 0 ? std::string() : Text(start, LineLength(start));
 }
 
+std::vector<std::string> TTextBuffer::LineTexts(std::int64_t first, std::int64_t count) const {
+    std::vector<std::string> lines;
+    first = std::max<std::int64_t>(first, 0);
+    count = std::min(count, LineCount() - first);
+    if (count <= 0) return lines;
+    const std::int64_t from = LineIndex(first);
+    const std::int64_t to = first + count < LineCount() ? LineIndex(first + count) - 2 : Length();
+    const std::string text = Text(from, to - from);
+    lines.reserve(static_cast<std::size_t>(count));
+    std::size_t at = 0;
+    for (std::size_t end = text.find("\r\n"); end != std::string::npos; at = end + 2, end = text.find("\r\n", at))
+        lines.push_back(text.substr(at, end - at));
+    lines.push_back(text.substr(at));
+    return lines;
+}
+
 char TTextBuffer::ByteAt(std::int64_t position) const {
     const std::string byte = Text(position, 1);
     return byte.empty() ? '\0' : byte[0];

@@ -51,6 +51,9 @@ public:
     std::string Text(std::int64_t from, std::int64_t count) const;
     std::string Text() const { return Text(0, Length()); }
     std::string LineText(std::int64_t line) const;
+    // Lines [First, First + Count) that exist, without their breaks: a screenful for the
+    // price of two line queries.
+    std::vector<std::string> LineTexts(std::int64_t first, std::int64_t count) const;
     // The view byte at Position (0 <= Position < Length).
     char ByteAt(std::int64_t position) const;
 

@@ -57,6 +57,14 @@ void ExpectMatchesModel(const TTextBuffer& buffer, const std::string& view, std:
         ASSERT_EQ(buffer.LineFromChar(p), static_cast<std::int64_t>(line)) << "position " << p;
         ASSERT_EQ(buffer.LineLength(p), end - starts[line]) << "position " << p;
     }
+    const std::int64_t first = static_cast<std::int64_t>(starts.size()) / 3;
+    const std::vector<std::string> lines = buffer.LineTexts(first, 7);
+    ASSERT_EQ(lines.size(), std::min<std::size_t>(7, starts.size() - static_cast<std::size_t>(first)));
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::size_t n = static_cast<std::size_t>(first) + i;
+        const std::int64_t end = n + 1 < starts.size() ? starts[n + 1] - 2 : length;
+        ASSERT_EQ(lines[i], view.substr(static_cast<std::size_t>(starts[n]), static_cast<std::size_t>(end - starts[n])));
+    }
     EXPECT_EQ(buffer.LineFromChar(-5), 0);
     EXPECT_EQ(buffer.LineFromChar(length + 5), static_cast<std::int64_t>(starts.size()) - 1);
 }
