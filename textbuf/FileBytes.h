@@ -2,10 +2,11 @@
 // are read into memory; larger regular files are mapped read-only (private), so that the
 // page cache holds them and a file larger than memory is paged in and out as it is shown.
 //
-// A mapped file that another program truncates while it is shown would fault on the lost
-// pages; one that is rewritten in place shows the new bytes under the old line counts.
-// Neither is detected here: ChangedOnDisk() tells the owner to reload before it trusts the
-// text again (and before saving over it).
+// A mapped file that another program truncates while it is shown loses pages: reading them
+// would kill the process (SIGBUS), so such a fault inside one of our mappings is answered
+// with a page of zeros and remembered (LostBytes). A file rewritten in place shows the new
+// bytes under the old line counts. ChangedOnDisk() tells the owner to reload before it
+// trusts the text again (and before saving over it).
 #pragma once
 
 #include <cstdint>
@@ -39,6 +40,8 @@ public:
     // Whether the file now differs in identity, size or modification time from when it
     // was opened (also when it is gone). Always false without a file.
     bool ChangedOnDisk() const;
+    // Whether pages of the mapping were found gone (the file was truncated) and now read as zeros.
+    bool LostBytes() const;
 
 private:
     void Release() noexcept;
@@ -47,6 +50,7 @@ private:
     const unsigned char* FData = nullptr;
     std::uint64_t FSize = 0;
     bool FMapped = false;
+    int FGuardSlot = -1;  // the mapping's entry among the guarded ranges, or -1
     std::string FPath;
     dev_t FDevice = 0;
     ino_t FInode = 0;

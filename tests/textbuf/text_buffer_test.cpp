@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 #include <system_error>
+#include <unistd.h>
 #include <vector>
 
 namespace xavo {
@@ -261,6 +262,19 @@ TEST(FileBytes, ReadMappedAndChanged) {
         EXPECT_TRUE(file.ChangedOnDisk());
     }
     EXPECT_THROW(TFileBytes::Open(dir.Path("missing.txt")), std::system_error);
+}
+
+TEST(FileBytes, ATruncatedMappedFileReadsAsZerosInsteadOfFaulting) {
+    testing::TempDir dir;
+    const std::string path = dir.Write("f.txt", std::string(TFileBytes::kReadLimit * 2, 'x'));
+    const TFileBytes file = TFileBytes::Open(path);
+    ASSERT_TRUE(file.Mapped());
+    ASSERT_EQ(::truncate(path.c_str(), 100), 0);
+    const std::uint64_t last = file.Size() - 1;
+    EXPECT_EQ(file.Data()[last], '\0');
+    EXPECT_EQ(file.Data()[50], 'x');
+    EXPECT_TRUE(file.LostBytes());
+    EXPECT_TRUE(file.ChangedOnDisk());
 }
 
 }  // namespace
