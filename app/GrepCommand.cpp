@@ -6,6 +6,7 @@
 // the printer, which bounds the output held in memory.
 #include "GrepCommand.h"
 
+#include "CaseFold.h"
 #include "FileSystem.h"
 #include "Grep.h"
 #include "GrepSearch.h"
@@ -19,14 +20,15 @@
 #include <cstring>
 #include <getopt.h>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <unistd.h>
 
 namespace xavo {
 
 namespace {
 
 constexpr const char* kProgram = "xavoline-grep";
-constexpr std::size_t kChunkBytes = 64 * 1024;  // output handed to the printer at a time
 
 unsigned ParseJobs(const char* text) {
     char* end = nullptr;
@@ -35,6 +37,22 @@ unsigned ParseJobs(const char* text) {
     if (errno != 0 || end == text || *end != '\0' || n < 1 || n > 1024)
         throw EUsage(std::string("-j needs a number of threads from 1 to 1024, not '") + text + "'");
     return static_cast<unsigned>(n);
+}
+
+// A whole decimal number (as grep reads -m and context lengths).
+std::int64_t ParseCount(const char* option, const char* text, bool allowNegative) {
+    char* end = nullptr;
+    errno = 0;
+    const long long n = std::strtoll(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || (n < 0 && !allowNegative))
+        throw EUsage(std::string(option) + " needs a whole number" + (allowNegative ? "" : " of 0 or more") + ", not '" +
+                     text + "'");
+    return n;
+}
+
+std::uint32_t ParseContext(const char* option, const char* text) {
+    const std::int64_t n = ParseCount(option, text, false);
+    return static_cast<std::uint32_t>(std::min<std::int64_t>(n, UINT32_MAX));
 }
 
 }  // namespace
@@ -71,6 +89,26 @@ Options:
   -j, --jobs=N           search N files at once (default: the number of cores);
                          the output is the same for every N
   -e, --regexp=PATTERN   use PATTERN (for a pattern that starts with "-")
+  -i, --ignore-case      ASCII letters match in either case (full-width letters
+                         are --fuzzy's business)
+  -v, --invert-match     select the lines that do not match
+  -m, --max-count=NUM    stop reading a file after NUM selected lines (and its
+                         trailing context)
+  -c, --count            print "path:N", the number of selected lines, instead
+  -l, --files-with-matches  print only the paths of files with a selected line
+  -L, --files-without-match print only the paths of files without one
+  -q, --quiet, --silent  print nothing; exit with 0 at the first selected line
+  -s, --no-messages      no messages about missing or unreadable files
+  -n, --line-number      accepted for habit's sake: line numbers are always shown
+  -A, --after-context=NUM   print NUM lines after each selected line
+  -B, --before-context=NUM  print NUM lines before each selected line
+  -C, --context=NUM      print NUM lines before and after; context lines read
+                         "path lineno-text", and "--" stands between groups
+                         that do not touch
+      --color[=WHEN], --colour[=WHEN]
+                         mark paths, line numbers and matches with colours:
+                         WHEN is never (default), always, or auto (only on a
+                         terminal, and not when NO_COLOR is set)
   -h, --help             show this help and exit
 
 Exit status: 0 if a line matched, 1 if none matched, 2 if an error occurred
@@ -80,20 +118,31 @@ the other files still searched).
 }
 
 TGrepOptions ParseGrepArguments(int argc, char** argv) {
-    enum { kMask = 256, kFuzzy, kSynonyms, kOutput, kReference, kPrintWidened };
+    enum { kMask = 256, kFuzzy, kSynonyms, kOutput, kReference, kPrintWidened, kColor };
     static const option longOptions[] = {
         {"recursive", no_argument, nullptr, 'r'},     {"mask", required_argument, nullptr, kMask},
         {"fuzzy", no_argument, nullptr, kFuzzy},      {"synonyms", required_argument, nullptr, kSynonyms},
         {"output", required_argument, nullptr, kOutput}, {"jobs", required_argument, nullptr, 'j'},
         {"regexp", required_argument, nullptr, 'e'},  {"help", no_argument, nullptr, 'h'},
         {"reference-loops", no_argument, nullptr, kReference}, {"print-widened", no_argument, nullptr, kPrintWidened},
+        {"ignore-case", no_argument, nullptr, 'i'},   {"invert-match", no_argument, nullptr, 'v'},
+        {"max-count", required_argument, nullptr, 'm'}, {"count", no_argument, nullptr, 'c'},
+        {"files-with-matches", no_argument, nullptr, 'l'}, {"files-without-match", no_argument, nullptr, 'L'},
+        {"quiet", no_argument, nullptr, 'q'},         {"silent", no_argument, nullptr, 'q'},
+        {"no-messages", no_argument, nullptr, 's'},   {"line-number", no_argument, nullptr, 'n'},   {"after-context", required_argument, nullptr, 'A'},
+        {"before-context", required_argument, nullptr, 'B'}, {"context", required_argument, nullptr, 'C'},
+        {"color", optional_argument, nullptr, kColor}, {"colour", optional_argument, nullptr, kColor},
         {nullptr, 0, nullptr, 0}};
     TGrepOptions options;
     bool havePattern = false;
+    // -A and -B win over -C whatever their order, as in grep.
+    std::optional<std::uint32_t> after, before, context;
+    // Of -q, -l, -L and -c the first in this order decides what is printed.
+    bool quiet = false, withMatches = false, withoutMatch = false, count = false;
     optind = 0;
     opterr = 0;
     for (;;) {
-        const int c = getopt_long(argc, argv, "rj:e:h", longOptions, nullptr);
+        const int c = getopt_long(argc, argv, "rj:e:hivm:clLqsnA:B:C:", longOptions, nullptr);
         if (c == -1) break;
         switch (c) {
         case 'r': options.Recursive = true; break;
@@ -116,6 +165,31 @@ TGrepOptions ParseGrepArguments(int argc, char** argv) {
         case 'h': options.Help = true; break;
         case kReference: options.ReferenceLoops = true; break;
         case kPrintWidened: options.PrintWidened = true; break;
+        case 'i': options.IgnoreCase = true; break;
+        case 'v': options.Report.Invert = true; break;
+        case 'm': options.Report.MaxCount = ParseCount("-m", optarg, true); break;
+        case 'c': count = true; break;
+        case 'l': withMatches = true; break;
+        case 'L': withoutMatch = true; break;
+        case 'q': quiet = true; break;
+        case 's': options.NoMessages = true; break;
+        case 'n': break;  // line numbers are always printed
+        case 'A': after = ParseContext("-A", optarg); break;
+        case 'B': before = ParseContext("-B", optarg); break;
+        case 'C': context = ParseContext("-C", optarg); break;
+        case kColor:
+            if (optarg == nullptr || std::strcmp(optarg, "auto") == 0 || std::strcmp(optarg, "tty") == 0 ||
+                std::strcmp(optarg, "if-tty") == 0)
+                options.ColorWhen = TGrepOptions::TColorWhen::Auto;
+            else if (std::strcmp(optarg, "always") == 0 || std::strcmp(optarg, "yes") == 0 ||
+                     std::strcmp(optarg, "force") == 0)
+                options.ColorWhen = TGrepOptions::TColorWhen::Always;
+            else if (std::strcmp(optarg, "never") == 0 || std::strcmp(optarg, "no") == 0 ||
+                     std::strcmp(optarg, "none") == 0)
+                options.ColorWhen = TGrepOptions::TColorWhen::Never;
+            else
+                throw EUsage(std::string("--color takes never, always or auto, not '") + optarg + "'");
+            break;
         case ':': throw EUsage(std::string("option needs a value: ") + argv[optind - 1]);
         default:
             // Inside a cluster ("-1+") optind has not moved on: name the letter itself.
@@ -124,6 +198,13 @@ TGrepOptions ParseGrepArguments(int argc, char** argv) {
         }
     }
     if (options.Help) return options;
+    options.Report.After = after.value_or(context.value_or(0));
+    options.Report.Before = before.value_or(context.value_or(0));
+    options.Report.Listing = quiet          ? TListing::Quiet
+                             : withMatches  ? TListing::FilesWithMatches
+                             : withoutMatch ? TListing::FilesWithoutMatch
+                             : count        ? TListing::Count
+                                            : TListing::Lines;
     int next = optind;
     if (!havePattern) {
         if (next >= argc) throw EUsage("no PATTERN given");
@@ -164,7 +245,7 @@ std::vector<std::string> CollectFiles(const TGrepOptions& options, std::FILE* er
     TCollectOptions collect;
     collect.Recurse = true;
     collect.OnUnreadable = [&](const std::string& dir, int error) {
-        std::fprintf(err, "%s: %s: %s\n", kProgram, dir.c_str(), std::strerror(error));
+        if (!options.NoMessages) std::fprintf(err, "%s: %s: %s\n", kProgram, dir.c_str(), std::strerror(error));
         failed = true;
     };
     for (const std::string& given : paths) {
@@ -178,7 +259,7 @@ std::vector<std::string> CollectFiles(const TGrepOptions& options, std::FILE* er
         } else {
             std::vector<std::string> listed;
             if (const int error = ListFiles(path, mask, listed); error != 0) {
-                std::fprintf(err, "%s: %s: %s\n", kProgram, path.c_str(), std::strerror(error));
+                if (!options.NoMessages) std::fprintf(err, "%s: %s: %s\n", kProgram, path.c_str(), std::strerror(error));
                 failed = true;
             }
             files.insert(files.end(), listed.begin(), listed.end());
@@ -200,6 +281,9 @@ std::string ErrorText(const std::string& path) {
     }
 }
 
+// Raised from a search's line sink when the file needs no more lines.
+struct TStopFile {};
+
 // One file's results as the printer collects them.
 struct TFileSlot {
     std::string Output;
@@ -219,7 +303,10 @@ public:
         FWindow = std::max<std::size_t>(4, std::size_t{jobs} * 4);
         std::vector<std::thread> threads;
         for (unsigned i = 0; i < jobs; ++i) threads.emplace_back([this] { Work(); });
+        const bool context = FOptions.Report.Context();
+        bool printedAny = false;  // context groups of different files are separated too
         for (std::size_t i = 0; i < FFiles.size(); ++i) {
+            bool firstText = true;
             for (;;) {
                 std::string text;
                 bool done;
@@ -229,12 +316,19 @@ public:
                     text.swap(FSlots[i].Output);
                     done = FSlots[i].Done && FSlots[i].Output.empty();
                 }
+                if (!text.empty() && firstText) {
+                    firstText = false;
+                    if (context && printedAny) output.Write(GroupSeparator(FOptions.Report.Color));
+                    printedAny = true;
+                }
                 if (!output.Write(text)) FCancel = true;  // the reader went away: stop quietly
                 if (!done) continue;
+                // -q ends at the first selected line: what comes after it is not looked at.
+                const bool over = matched && FOptions.Report.Listing == TListing::Quiet;
                 matched = matched || FSlots[i].Matched;
-                if (!FSlots[i].Error.empty()) {
+                if (!FSlots[i].Error.empty() && !over) {
                     output.Flush();
-                    std::fprintf(err, "%s: %s\n", kProgram, FSlots[i].Error.c_str());
+                    if (!FOptions.NoMessages) std::fprintf(err, "%s: %s\n", kProgram, FSlots[i].Error.c_str());
                     failed = true;
                 }
                 break;
@@ -259,28 +353,34 @@ private:
                 i = FNext++;
             }
             const std::string& path = FFiles[i];
-            const std::string prefix = path + " ";
             bool matched = false;
             std::string error;
             local.clear();
+            const auto handOver = [&](std::string& text) {
+                if (FCancel) throw EGrepCancel();
+                std::lock_guard lock(FLock);
+                FSlots[i].Output += text;
+                FChanged.notify_all();
+                text.clear();
+            };
+            std::optional<TFileReport> report;
             try {
-                search.Run(path, [&](const RE_LineInfo_t& info) {
-                    matched = true;
-                    local += prefix;
-                    local += std::to_string(info.LineNo);
-                    local += ':';
-                    local += FOptions.Utf8Output ? SjisToUtf8(info.Line) : info.Line;
-                    local += '\n';
-                    if (local.size() >= kChunkBytes) {
-                        std::lock_guard lock(FLock);
-                        FSlots[i].Output += local;
-                        FChanged.notify_all();
-                        local.clear();
-                    }
-                });
+                report.emplace(FOptions.Report, *FProgram, path, handOver);
+                try {
+                    search.Run(path, [&](const RE_LineInfo_t& info) {
+                        if (!report->Match(info)) throw TStopFile();
+                    });
+                } catch (const TStopFile&) {
+                }
+                report->Finish();
             } catch (const EGrepCancel&) {
             } catch (const EInOutError&) {
                 error = ErrorText(path);
+            }
+            if (report) {
+                matched = report->Selected();
+                local.swap(report->Text());
+                if (matched && FOptions.Report.Listing == TListing::Quiet) FCancel = true;
             }
             std::lock_guard lock(FLock);
             FSlots[i].Output += local;
@@ -303,6 +403,19 @@ private:
     std::atomic<bool> FCancel{false};
 };
 
+// Whether to mark the output with colours: "auto" asks for a terminal and no NO_COLOR.
+bool WantsColor(TGrepOptions::TColorWhen when, std::FILE* out) {
+    switch (when) {
+    case TGrepOptions::TColorWhen::Never: return false;
+    case TGrepOptions::TColorWhen::Always: return true;
+    case TGrepOptions::TColorWhen::Auto: break;
+    }
+    const char* noColor = std::getenv("NO_COLOR");
+    const char* term = std::getenv("TERM");
+    return isatty(fileno(out)) != 0 && (noColor == nullptr || *noColor == '\0') &&
+           !(term != nullptr && std::strcmp(term, "dumb") == 0);
+}
+
 // Prints a pattern error with a caret under its position (a Shift-JIS byte position is
 // also the display column: double-byte characters are the wide ones).
 void ReportPatternError(const ERegExpParser& e, const std::string& pattern, std::FILE* err) {
@@ -323,13 +436,21 @@ int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) 
     TGrep grep;
     TREDictionary synonyms;
     try {
-        if (!options.SynonymFile.empty()) {
-            synonyms.push_back(ReadSynonymFile(options.SynonymFile));
+        if (!options.SynonymFile.empty()) synonyms.push_back(ReadSynonymFile(options.SynonymFile));
+        std::string searched = pattern;
+        if (options.IgnoreCase && !options.Fuzzy) {  // the fuzzy table folds letters already
+            // Folded after widening, so that synonyms are found as written.
+            TREPreProcessor widen(pattern);
+            widen.FSynonymDics.push_back(&synonyms);
+            widen.FUseSynonymDic = !synonyms.empty();
+            widen.Run();
+            searched = FoldAsciiCase(widen.FProcessedRegExp);
+        } else if (!synonyms.empty()) {
             grep.SynonymDics().push_back(&synonyms);
             grep.SetUseSynonymDic(true);
         }
         grep.SetUseFuzzyCharDic(options.Fuzzy);
-        grep.SetRegExp(pattern);
+        grep.SetRegExp(searched);
     } catch (const ESynonymFile& e) {
         std::fprintf(err, "%s: %s\n", kProgram, e.what());
         return 2;
@@ -351,37 +472,56 @@ int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) 
         std::fprintf(out, "%s\n", SjisToUtf8(grep.CurrentPattern()).c_str());
         return 0;
     }
+    if (options.Report.MaxCount == 0) return 1;  // grep reads nothing then
+    TGrepOptions effective = options;
+    effective.Report.Utf8 = options.Utf8Output;
+    effective.Report.Color = WantsColor(options.ColorWhen, out);
     bool failed = false;
     bool matched = false;
-    const std::vector<std::string> files = CollectFiles(options, err, failed);
+    const std::vector<std::string> files = CollectFiles(effective, err, failed);
     TOutput output(out);
     if (options.ReferenceLoops) {
         grep.UseReferenceLoops = true;
+        const bool context = effective.Report.Context();
+        bool printedAny = false;
         for (const std::string& path : files) {
-            std::string text;
-            grep.OnMatch = [&](TGrep&, const RE_LineInfo_t& info) {
-                matched = true;
-                text = path + " " + std::to_string(info.LineNo) + ":" +
-                       (options.Utf8Output ? SjisToUtf8(info.Line) : info.Line) + "\n";
-                if (!output.Write(text)) grep.Cancel = true;
+            const auto write = [&](std::string& text) {
+                if (!output.Write(text)) throw EGrepCancel();
+                text.clear();
             };
             try {
-                grep.GrepProc(path);
+                TFileReport report(effective.Report, *grep.Program(), path, write);
+                grep.OnMatch = [&](TGrep&, const RE_LineInfo_t& info) {
+                    if (!report.Match(info)) throw TStopFile();
+                };
+                try {
+                    grep.GrepProc(path);
+                } catch (const TStopFile&) {
+                }
+                report.Finish();
+                matched = matched || report.Selected();
+                if (!report.Text().empty()) {
+                    if (context && printedAny) output.Write(GroupSeparator(effective.Report.Color));
+                    printedAny = true;
+                }
+                write(report.Text());
+                if (matched && effective.Report.Listing == TListing::Quiet) break;
             } catch (const EGrepCancel&) {
                 break;
             } catch (const EInOutError&) {
                 output.Flush();
-                std::fprintf(err, "%s: %s\n", kProgram, ErrorText(path).c_str());
+                if (!options.NoMessages) std::fprintf(err, "%s: %s\n", kProgram, ErrorText(path).c_str());
                 failed = true;
             }
         }
     } else {
         const unsigned jobs = options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency());
-        TSearchPool pool(options, grep.Program(), files);
+        TSearchPool pool(effective, grep.Program(), files);
         pool.Run(std::min<unsigned>(jobs, static_cast<unsigned>(std::max<std::size_t>(files.size(), 1))), output,
                  err, matched, failed);
     }
     output.Flush();
+    if (matched && options.Report.Listing == TListing::Quiet) return 0;  // even after an error, as grep
     if (output.Broken()) return matched ? 0 : 1;
     if (failed) return 2;
     return matched ? 0 : 1;

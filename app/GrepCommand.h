@@ -6,6 +6,8 @@
 // Entry points: ParseGrepArguments, RunGrepCommand.
 #pragma once
 
+#include "FileReport.h"
+
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -25,6 +27,11 @@ struct TGrepOptions {
     bool ReferenceLoops = false;     // the plain loops (for measurements), one thread
     bool PrintWidened = false;       // print the widened pattern and stop (for measurements)
     bool Help = false;
+    // grep's output options: what is printed per file, and how.
+    TReportOptions Report;
+    enum class TColorWhen : std::uint8_t { Never, Always, Auto } ColorWhen = TColorWhen::Never;
+    bool IgnoreCase = false;         // ASCII letters in either case
+    bool NoMessages = false;         // no messages about unreadable files and paths
 };
 
 // A command line that cannot be understood; the message says why.

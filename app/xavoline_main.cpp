@@ -2,9 +2,11 @@
 // creates the main window Form1 and runs the message loop until it closes.
 #include "CommandGuard.h"
 #include "MainWindow.h"
+#include "PathText.h"
 #include "StartArguments.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <string>
@@ -23,6 +25,14 @@ public:
         return result;
     }
 };
+
+// The help file: beside the program in a build tree, in the data directory when installed.
+std::string HelpFilePath() {
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString beside = dir + QStringLiteral("/xavoline.hlp");
+    if (QFileInfo::exists(beside)) return xavo::PathFromQString(beside);
+    return xavo::PathFromQString(dir + QStringLiteral("/" XAVOLINE_DATA_FROM_BIN "/xavoline.hlp"));
+}
 
 std::vector<std::string> ArgumentsOf(int argc, char** argv) {
     std::vector<std::string> args;
@@ -49,6 +59,7 @@ int main(int argc, char** argv) {
     }
     xavo::TFormOptions options;
     options.IniPath = arguments.IniPath;
+    options.HelpFile = HelpFilePath();
     options.FileArgument = arguments.FileArgument;
     xavo::TForm1 form1(options);
     form1.show();

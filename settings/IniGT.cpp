@@ -86,6 +86,8 @@ TProgramPlaces RunningProgramPlaces() {
     std::string base = xdg != nullptr && xdg[0] == '/' ? std::string(xdg) : HomeDirectory() + "/.config";
     if (!base.empty() && base.back() != '/') base += '/';
     places.ConfigDir = base + "xavoline/";
+    const std::string dataDir = DirectoryOf(places.ExeFile) + XAVOLINE_DATA_FROM_BIN;
+    places.Installed = !places.ExeFile.empty() && access(dataDir.c_str(), F_OK) == 0;
     return places;
 }
 
@@ -107,7 +109,7 @@ TIniLocation ResolveIniPath(const std::string& fileName, ZEziDEDefaultDir dir, c
     switch (dir) {
     case ddApplication: {
         const std::string exeDir = DirectoryOf(places.ExeFile);
-        if (!exeDir.empty() && access(exeDir.c_str(), W_OK) == 0) return {exeDir + fileName, false};
+        if (!places.Installed && !exeDir.empty() && access(exeDir.c_str(), W_OK) == 0) return {exeDir + fileName, false};
         return {places.ConfigDir + fileName, true};
     }
     case ddWindows:

@@ -21,10 +21,12 @@ namespace xavo {
 struct TProgramPlaces {
     std::string ExeFile;    // full path of the executable
     std::string ConfigDir;  // the user's configuration directory for Xavoline, ending in "/"
+    bool Installed = false; // run from an installation: settings never go beside the program
 };
 
 // The executable from /proc/self/exe; ConfigDir from $XDG_CONFIG_HOME (when absolute),
 // else $HOME/.config, else the account's home directory, followed by "xavoline/".
+// Installed when the installed data directory lies where an installation puts it.
 TProgramPlaces RunningProgramPlaces();
 
 // The settings file name made from an executable path: its file name with the extension
@@ -35,8 +37,8 @@ enum ZEziDEDefaultDir : std::uint8_t { ddApplication, ddWindows, ddNone };
 enum ZEziDEFence : std::uint8_t { fnDoubleQuote, fnParenthesis, fnVer11Mode, fnNone };
 
 // Where FileName goes under DefaultDir. A name holding "/" is used unchanged. ddApplication
-// is the executable's directory when the user may write there, else the configuration
-// directory; ddWindows the configuration directory; ddNone the current directory.
+// is the executable's directory when the user may write there and the program is not
+// installed (root may write to /usr/bin), else the configuration directory; ddWindows the configuration directory; ddNone the current directory.
 // CreateDirectory tells whether a write should create the configuration directory.
 struct TIniLocation {
     std::string Path;

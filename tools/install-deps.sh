@@ -3,7 +3,8 @@
 # Does nothing when they are all present; otherwise runs apt-get (as root, or through sudo).
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libbenchmark-dev libicu-dev qt6-base-dev fonts-ipafont-gothic)
+packages=(cmake g++ make libgtest-dev libbenchmark-dev libicu-dev qt6-base-dev fonts-ipafont-gothic
+          desktop-file-utils dpkg-dev file)
 
 missing=()
 for p in "${packages[@]}"; do

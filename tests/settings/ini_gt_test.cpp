@@ -49,6 +49,7 @@ TEST(IniPlaces, ResolutionByDefaultDir) {
     TTempDir dir;
     const TProgramPlaces writable{dir("xavoline"), "/cfg/xavoline/"};
     const TProgramPlaces nowhere{dir("missing/xavoline"), "/cfg/xavoline/"};  // access fails even for root
+    const TProgramPlaces installed{dir("xavoline"), "/cfg/xavoline/", true};
     const struct {
         std::string name;
         ZEziDEDefaultDir dd;
@@ -58,6 +59,7 @@ TEST(IniPlaces, ResolutionByDefaultDir) {
     } cases[] = {
         {"X.ini", ddApplication, writable, dir("X.ini"), false},
         {"X.ini", ddApplication, nowhere, "/cfg/xavoline/X.ini", true},
+        {"X.ini", ddApplication, installed, "/cfg/xavoline/X.ini", true},
         {"X.ini", ddWindows, writable, "/cfg/xavoline/X.ini", true},
         {"X.ini", ddNone, writable, "X.ini", false},
         {"sub/a.ini", ddApplication, writable, "sub/a.ini", false},  // a directory part wins
@@ -80,6 +82,7 @@ TEST(IniPlaces, RunningProgramAndConfigurationDirectory) {
     const TProgramPlaces places = RunningProgramPlaces();
     EXPECT_NE(places.ExeFile.find("settings_tests"), std::string::npos) << places.ExeFile;
     EXPECT_EQ(places.ConfigDir, "/xdg/conf/xavoline/");
+    EXPECT_FALSE(places.Installed);  // a build tree has no installed data beside its programs
     setenv("XDG_CONFIG_HOME", "relative/is/ignored", 1);
     setenv("HOME", "/home/someone", 1);
     EXPECT_EQ(RunningProgramPlaces().ConfigDir, "/home/someone/.config/xavoline/");

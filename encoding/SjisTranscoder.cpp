@@ -1,0 +1,397 @@
+// The transcoding loops, one per encoding, and the line finder.
+//
+// Each loop converts the sequences that start before Stop and returns where it stopped:
+// at Stop, or earlier at a sequence that needs bytes beyond End (unless Last). Transcode
+// runs the held bytes of the previous block first, completed from the new block, so a
+// sequence split across any number of blocks is converted as if it were whole.
+// The output is written through a raw pointer into room reserved beforehand: no input
+// byte becomes more than two output bytes.
+#include "SjisTranscoder.h"
+
+#include "JisTables.h"
+#include "SjisCodec.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace xavo {
+
+using encoding_detail::JisTables;
+using encoding_detail::kJisCells;
+using encoding_detail::TJisSet;
+using encoding_detail::TJisTables;
+
+namespace {
+
+// Longest sequence the loops wait for: ESC $ ( D, a UTF-8 four-byte sequence, a UTF-16
+// surrogate pair.
+constexpr std::size_t kLongestSequence = 4;
+
+inline void PutCode(std::uint16_t code, char*& w) {
+    if (code > 0xFF) *w++ = static_cast<char>(code >> 8);
+    *w++ = static_cast<char>(code & 0xFF);
+}
+
+inline bool InRange(unsigned b, unsigned lo, unsigned hi) { return b >= lo && b <= hi; }
+
+// Whether S is the start of a designation the decoder knows (so more bytes may complete it).
+bool IsDesignationPrefix(const unsigned char* s, std::size_t n) {
+    static constexpr std::string_view kKnown[] = {"\x1B(B", "\x1B(J", "\x1B(I", "\x1B$@", "\x1B$B", "\x1B$(D"};
+    for (const std::string_view d : kKnown)
+        if (n < d.size() && std::memcmp(d.data(), s, n) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+TSjisTranscoder::TSjisTranscoder(TFileEncoding encoding) : FEncoding(encoding) {
+    if (encoding.Kind != TEncoding::Sjis) JisTables();  // built before the first block
+}
+
+void TSjisTranscoder::Reset() {
+    FCarry.clear();
+    FAtStart = true;
+    FJisSet = 0;
+    FUnmappable = 0;
+}
+
+void TSjisTranscoder::Transcode(std::string_view block, bool last, std::string& out) {
+    if (FAtStart) {
+        const std::string_view mark = FEncoding.Bom ? ByteOrderMark(FEncoding.Kind) : std::string_view{};
+        if (!mark.empty()) {
+            // The mark may itself be split over blocks: gather its length first.
+            FCarry.append(block);
+            if (FCarry.size() < mark.size() && !last) return;
+            FAtStart = false;
+            std::string whole;
+            whole.swap(FCarry);
+            const std::string_view rest =
+                std::string_view(whole).substr(std::string_view(whole).substr(0, mark.size()) == mark ? mark.size() : 0);
+            Transcode(rest, last, out);
+            return;
+        }
+        FAtStart = false;
+    }
+    if (FEncoding.Kind == TEncoding::Sjis) {
+        out.append(block);
+        return;
+    }
+
+    const std::size_t base = out.size();
+    out.resize(base + 2 * (FCarry.size() + block.size()) + 2 * kLongestSequence);
+    char* w = out.data() + base;
+    const auto* p = reinterpret_cast<const unsigned char*>(block.data());
+    const unsigned char* const end = p + block.size();
+
+    if (!FCarry.empty()) {
+        // The held bytes with enough of the new block to finish their sequence.
+        const std::size_t borrowed = std::min(block.size(), 2 * kLongestSequence);
+        std::string joined = FCarry;
+        joined.append(block.substr(0, borrowed));
+        const bool joinedIsLast = last && borrowed == block.size();
+        const auto* j = reinterpret_cast<const unsigned char*>(joined.data());
+        const unsigned char* stopped = Run(j, j + joined.size(), j + FCarry.size(), joinedIsLast, w);
+        const auto consumed = static_cast<std::size_t>(stopped - j);
+        if (consumed < FCarry.size()) {
+            // Still cut: the whole block was borrowed and is held with the rest.
+            FCarry.assign(joined, consumed);
+            out.resize(static_cast<std::size_t>(w - out.data()));
+            return;
+        }
+        p += consumed - FCarry.size();
+        FCarry.clear();
+    }
+    const unsigned char* stopped = Run(p, end, end, last, w);
+    FCarry.assign(reinterpret_cast<const char*>(stopped), static_cast<std::size_t>(end - stopped));
+    out.resize(static_cast<std::size_t>(w - out.data()));
+}
+
+const unsigned char* TSjisTranscoder::Run(const unsigned char* p, const unsigned char* end,
+                                          const unsigned char* stop, bool last, char*& w) {
+    const TJisTables& t = JisTables();
+    const auto unmappable = [&] {
+        *w++ = kUnmappableLead;
+        *w++ = kUnmappableTrail;
+        ++FUnmappable;
+    };
+    const auto putCode = [&](std::uint16_t code) {
+        if (code == 0) unmappable();
+        else PutCode(code, w);
+    };
+
+    switch (FEncoding.Kind) {
+    case TEncoding::Sjis:
+        std::memcpy(w, p, static_cast<std::size_t>(stop - p));
+        w += stop - p;
+        return stop;
+
+    case TEncoding::Utf8:
+        // 1. ASCII runs are copied eight bytes at a time while no byte has its top bit.
+        // 2. A sequence is checked byte by byte against the ranges of its lead byte; an
+        //    ill-formed one is its maximal subpart (it never swallows a line end).
+        // 3. A code point above U+FFFF is one character Shift-JIS cannot hold.
+        while (p < stop) {
+            while (stop - p >= 8) {
+                std::uint64_t word;
+                std::memcpy(&word, p, 8);
+                if ((word & 0x8080808080808080ULL) != 0) break;
+                std::memcpy(w, p, 8);
+                w += 8;
+                p += 8;
+            }
+            if (p >= stop) break;
+            const unsigned b0 = *p;
+            if (b0 < 0x80) {
+                *w++ = static_cast<char>(b0);
+                ++p;
+                continue;
+            }
+            int extra;
+            unsigned lo = 0x80, hi = 0xBF;
+            char32_t cp;
+            if (InRange(b0, 0xC2, 0xDF)) {
+                extra = 1;
+                cp = b0 & 0x1F;
+            } else if (InRange(b0, 0xE0, 0xEF)) {
+                extra = 2;
+                cp = b0 & 0x0F;
+                if (b0 == 0xE0) lo = 0xA0;
+                if (b0 == 0xED) hi = 0x9F;
+            } else if (InRange(b0, 0xF0, 0xF4)) {
+                extra = 3;
+                cp = b0 & 0x07;
+                if (b0 == 0xF0) lo = 0x90;
+                if (b0 == 0xF4) hi = 0x8F;
+            } else {
+                unmappable();
+                ++p;
+                continue;
+            }
+            int k = 1;
+            for (; k <= extra; ++k) {
+                if (p + k >= end) break;
+                const unsigned b = p[k];
+                if (b < lo || b > hi) break;
+                lo = 0x80;
+                hi = 0xBF;
+                cp = cp << 6 | (b & 0x3F);
+            }
+            if (k <= extra && p + k >= end && !last) return p;  // cut by the block's end
+            if (k <= extra || cp > 0xFFFF) unmappable();
+            else putCode(t.UnicodeSjis[cp]);
+            p += k <= extra ? k : extra + 1;
+        }
+        return p;
+
+    case TEncoding::Utf16Le:
+    case TEncoding::Utf16Be: {
+        const bool big = FEncoding.Kind == TEncoding::Utf16Be;
+        const auto unitAt = [big](const unsigned char* q) {
+            return big ? static_cast<char16_t>(q[0] << 8 | q[1]) : static_cast<char16_t>(q[1] << 8 | q[0]);
+        };
+        while (p < stop) {
+            if (end - p < 2) {
+                if (!last) return p;
+                unmappable();  // an odd byte at the end
+                ++p;
+                continue;
+            }
+            const char16_t u = unitAt(p);
+            if (u < 0x80) {
+                *w++ = static_cast<char>(u);
+                p += 2;
+            } else if (u >= 0xD800 && u <= 0xDBFF) {
+                if (end - p < 4 && !last) return p;
+                const bool pair = end - p >= 4 && unitAt(p + 2) >= 0xDC00 && unitAt(p + 2) <= 0xDFFF;
+                unmappable();
+                p += pair ? 4 : 2;
+            } else if (u >= 0xDC00 && u <= 0xDFFF) {
+                unmappable();
+                p += 2;
+            } else {
+                putCode(t.UnicodeSjis[u]);
+                p += 2;
+            }
+        }
+        return p;
+    }
+
+    case TEncoding::EucJp:
+        while (p < stop) {
+            const unsigned b = *p;
+            if (b < 0x80) {
+                *w++ = static_cast<char>(b);
+                ++p;
+                continue;
+            }
+            // Needed bytes after the first, and whether each present one is in range.
+            const int need = b == 0x8F ? 2 : 1;
+            const unsigned lo = 0xA1, hi = b == 0x8E ? 0xDF : 0xFE;
+            if (!(b == 0x8E || b == 0x8F || InRange(b, 0xA1, 0xFE))) {
+                unmappable();
+                ++p;
+                continue;
+            }
+            int k = 1;
+            while (k <= need && p + k < end && InRange(p[k], lo, hi)) ++k;
+            if (k <= need) {
+                if (p + k >= end && !last) return p;
+                unmappable();  // a lead byte without its trail bytes: one byte
+                ++p;
+                continue;
+            }
+            if (b == 0x8E) PutCode(p[1], w);  // half-width kana: the same byte in Shift-JIS
+            else if (b == 0x8F) putCode(t.X0212Sjis[(p[1] - 0xA1) * kJisCells + (p[2] - 0xA1)]);
+            else putCode(t.X0208Sjis[(b - 0xA1) * kJisCells + (p[1] - 0xA1)]);
+            p += need + 1;
+        }
+        return p;
+
+    case TEncoding::Jis: {
+        auto set = static_cast<TJisSet>(FJisSet);
+        while (p < stop) {
+            const unsigned b = *p;
+            if (b == 0x1B) {
+                const auto n = static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - p, kLongestSequence));
+                TJisSet next;
+                const std::size_t length = encoding_detail::JisDesignation(
+                    std::string_view(reinterpret_cast<const char*>(p), n), 0, next);
+                if (length != 0) {
+                    set = next;
+                    p += length;
+                    continue;
+                }
+                if (!last && n < kLongestSequence && IsDesignationPrefix(p, n)) break;
+                *w++ = '\x1B';  // an escape the program does not know stays a control code
+                ++p;
+                continue;
+            }
+            if (b >= 0x80) {
+                unmappable();
+                ++p;
+            } else if (b < 0x21 || b == 0x7F || set == TJisSet::Ascii || set == TJisSet::Roman) {
+                *w++ = static_cast<char>(b);  // JIS-Roman is the single-byte half of Shift-JIS
+                ++p;
+            } else if (set == TJisSet::Kana) {
+                if (b <= 0x5F) *w++ = static_cast<char>(b + 0x80);
+                else unmappable();
+                ++p;
+            } else {
+                if (p + 1 >= end && !last) break;
+                if (p + 1 < end && InRange(p[1], 0x21, 0x7E)) {
+                    const std::size_t pos = (b - 0x21) * kJisCells + (p[1] - 0x21);
+                    putCode(set == TJisSet::X0208 ? t.X0208Sjis[pos] : t.X0212Sjis[pos]);
+                    p += 2;
+                } else {
+                    unmappable();
+                    ++p;
+                }
+            }
+        }
+        FJisSet = static_cast<std::uint8_t>(set);
+        return p;
+    }
+    }
+    return p;
+}
+
+// --- TSourceLineFinder ---
+
+TSourceLineFinder::TSourceLineFinder(TFileEncoding encoding, TReader read, std::size_t blockSize)
+    : FEncoding(encoding), FRead(std::move(read)), FBlockSize(std::max<std::size_t>(blockSize, 4)) {}
+
+std::size_t TSourceLineFinder::UnitSize() const {
+    return FEncoding.Kind == TEncoding::Utf16Le || FEncoding.Kind == TEncoding::Utf16Be ? 2 : 1;
+}
+
+bool TSourceLineFinder::Fill() {
+    if (FEnd) return false;
+    const std::size_t old = FBuffer.size();
+    FBuffer.resize(old + FBlockSize);
+    const std::size_t n = FRead(FBuffer.data() + old, FBlockSize);
+    FBuffer.resize(old + n);
+    if (n == 0) FEnd = true;
+    return n != 0;
+}
+
+bool TSourceLineFinder::IsLineEnd(std::size_t pos, std::size_t& length) {
+    // A CR's partner may lie in the next block.
+    const std::size_t unit = UnitSize();
+    while (FBuffer.size() < pos + 2 * unit && Fill()) {}
+    if (FBuffer.size() < pos + unit) return false;
+    const auto unitAt = [&](std::size_t q) -> unsigned {
+        const auto b0 = static_cast<unsigned char>(FBuffer[q]);
+        if (unit == 1) return b0;
+        const auto b1 = static_cast<unsigned char>(FBuffer[q + 1]);
+        return FEncoding.Kind == TEncoding::Utf16Be ? (b0 << 8 | b1) : (b1 << 8 | b0);
+    };
+    const unsigned u = unitAt(pos);
+    if (u == '\n') {
+        length = unit;
+        return true;
+    }
+    if (u != '\r') return false;
+    length = FBuffer.size() >= pos + 2 * unit && unitAt(pos + unit) == '\n' ? 2 * unit : unit;
+    return true;
+}
+
+void TSourceLineFinder::Advance(std::size_t to) {
+    if (FEncoding.Kind == TEncoding::Jis) {
+        // Follow the designations of the passed bytes, so the next line starts in the right set.
+        auto set = static_cast<TJisSet>(FJisSet);
+        const std::string_view passed(FBuffer.data() + FPos, to - FPos);
+        for (std::size_t i = passed.find('\x1B'); i != std::string_view::npos; i = passed.find('\x1B', i + 1)) {
+            TJisSet next;
+            if (encoding_detail::JisDesignation(passed, i, next) != 0) set = next;
+        }
+        FJisSet = static_cast<std::uint8_t>(set);
+    }
+    FPos = to;
+    if (FPos > FBlockSize) {  // drop what lies behind
+        FBuffer.erase(0, FPos);
+        FPos = 0;
+    }
+}
+
+bool TSourceLineFinder::Find(std::int32_t lineNo, std::string& bytes, std::u16string& text) {
+    if (lineNo < FLineNo) return false;
+    if (FAtStart) {
+        FAtStart = false;
+        const std::string_view mark = FEncoding.Bom ? ByteOrderMark(FEncoding.Kind) : std::string_view{};
+        while (FBuffer.size() < mark.size() && Fill()) {}
+        if (!mark.empty() && std::string_view(FBuffer).substr(0, mark.size()) == mark) FPos = mark.size();
+    }
+    const std::size_t unit = UnitSize();
+    for (;;) {
+        // Scan the line at FPos for its end.
+        std::size_t q = FPos;
+        std::size_t length = 0;
+        for (;;) {
+            if (q + unit > FBuffer.size() && !Fill()) break;
+            if (q + unit > FBuffer.size()) continue;
+            if (IsLineEnd(q, length)) break;
+            q += unit;
+        }
+        const bool ended = length != 0;
+        if (!ended && q + unit > FBuffer.size()) {
+            q = FBuffer.size();  // the last line, without a line end (an odd byte included)
+            if (q == FPos) return false;
+        }
+        if (FLineNo == lineNo) {
+            bytes.assign(FBuffer, FPos, q - FPos);
+            text.clear();
+            if (FEncoding.Kind == TEncoding::Jis) {
+                auto set = static_cast<TJisSet>(FJisSet);
+                encoding_detail::DecodeJisLine(bytes, set, text);
+            } else {
+                text = DecodeText(bytes, {FEncoding.Kind, false});
+            }
+            return true;
+        }
+        if (!ended) return false;
+        Advance(q + length);
+        ++FLineNo;
+    }
+}
+
+}  // namespace xavo

@@ -1,0 +1,148 @@
+// Detection: each encoding on short and long texts, the hard Shift-JIS/EUC-JP cases, and
+// the first 64 KB of a file cut inside a character.
+#include "Detect.h"
+#include "EncodingTestUtil.h"
+
+#include <gtest/gtest.h>
+
+namespace xavo {
+namespace {
+
+using testing::In;
+
+// Texts that every detectable encoding must be recognised from. Short ones are the hard
+// part: a few kanji, kana of one kind, half-width katakana, ASCII around them.
+const char* const kTexts[] = {
+    "日本語",
+    "漢字",
+    "東京都千代田区",
+    "設定",
+    "あいう",
+    "これはペンです。",
+    "カタカナ",
+    "ｱｲｳｴｵ",
+    "ﾃﾞｰﾀﾍﾞｰｽ",
+    "ｼｮｯﾌﾟ",
+    "ｼﾞｮｰｼﾞ･ﾜｼﾝﾄﾝ",
+    "abc 日本 def",
+    "file.txt: 見つかりません (code 2)",
+    "x = 1; // 初期化",
+    "①②③ ㈱",
+    "表示能力ソ十。",
+};
+
+std::string Repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+std::string LongText() {
+    std::string s;
+    for (int i = 0; i < 200; ++i) s += "この文書は設定ファイルの書き方を説明します。Section " + std::to_string(i) + "\r\n";
+    return s;
+}
+
+TEST(DetectEncoding, FindsEachEncodingOfShortAndLongTexts) {
+    const TFileEncoding detectable[] = {{TEncoding::Sjis, false}, {TEncoding::EucJp, false}, {TEncoding::Jis, false},
+                                        {TEncoding::Utf8, false}, {TEncoding::Utf8, true},   {TEncoding::Utf16Le, true},
+                                        {TEncoding::Utf16Be, true}};
+    std::vector<std::string> texts(std::begin(kTexts), std::end(kTexts));
+    texts.push_back(LongText());
+    for (const TFileEncoding e : detectable) {
+        for (const std::string& text : texts) {
+            EXPECT_EQ(DetectEncoding(In(e, text)), e) << EncodingName(e) << ": " << text.substr(0, 40);
+        }
+    }
+}
+
+TEST(DetectEncoding, SettlesTextsThatAreBothShiftJisAndEucJpByVotes) {
+    // Every byte in 0xA1-0xDF: half-width katakana in Shift-JIS, kanji in EUC-JP.
+    struct Case {
+        const char* Text;
+        TEncoding Written;
+        TEncoding Found;
+    } cases[] = {
+        // EUC-JP kanji with a kana or punctuation character win for EUC-JP.
+        {"表示能力ソ十", TEncoding::EucJp, TEncoding::EucJp},
+        // Half-width words with voiced marks and small kana win for Shift-JIS.
+        {"ｷﾞｬﾗﾘｰ", TEncoding::Sjis, TEncoding::Sjis},
+        // A level-2 kanji in the EUC-JP reading (0xD0 on) counts for Shift-JIS.
+        {"ﾑｽﾒﾃ", TEncoding::Sjis, TEncoding::Sjis},
+        // No vote either way: EUC-JP, the commoner of the two on Linux.
+        {"ｶﾀｶﾅ", TEncoding::Sjis, TEncoding::EucJp},
+        {"能力", TEncoding::EucJp, TEncoding::EucJp},
+        // The limit of the rule: kanji whose bytes happen to spell a half-width pair (示 is
+        // "ｼｨ") without a kana to outvote it.
+        {"表示能力十", TEncoding::EucJp, TEncoding::Sjis},
+        // A Shift-JIS kanji of row 0x8E reads as one EUC-JP half-width kana: Shift-JIS.
+        {"自", TEncoding::Sjis, TEncoding::Sjis},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DetectEncoding(In({c.Written, false}, c.Text)), (TFileEncoding{c.Found, false})) << c.Text;
+}
+
+TEST(DetectEncoding, DecidesPlainBytesByRule) {
+    struct Case {
+        const char* Name;
+        std::string Bytes;
+        TFileEncoding Expected;
+    } cases[] = {
+        {"empty", "", {TEncoding::Sjis, false}},
+        {"ASCII only", "plain ASCII\r\n", {TEncoding::Sjis, false}},
+        {"ESC without designation", "a\x1B[1mb", {TEncoding::Sjis, false}},
+        {"JIS-Roman designation only", "\x1B(Jabc\x1B(B", {TEncoding::Jis, false}},
+        {"JIS escape but an 8-bit byte", "\x1B$B$\"\x1B(B\xA4\xA2", {TEncoding::EucJp, false}},
+        {"UTF-8 mark only", "\xEF\xBB\xBF", {TEncoding::Utf8, true}},
+        {"UTF-16LE mark then ASCII", "\xFF\xFE" "a\0", {TEncoding::Utf16Le, true}},
+        // 0x82 0xA0 is Shift-JIS "あ" and ill-formed in both UTF-8 and EUC-JP.
+        {"Shift-JIS hiragana", "\x82\xA0", {TEncoding::Sjis, false}},
+        // A stray byte does not outvote a long text.
+        {"Shift-JIS with one bad byte", Repeat("\x82\xA0", 50) + "\xFF" + Repeat("\x82\xA0", 50), {TEncoding::Sjis, false}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(DetectEncoding(c.Bytes), c.Expected) << c.Name;
+    // Ill-formed UTF-8 after good sequences: an encoded surrogate, an overlong form, a cut end.
+    for (const std::string bytes : {"日本\xED\xA0\x80", "日本\xC0\xAF", "日本\xE3\x81", "日本\xE3\x81z"})
+        EXPECT_NE(DetectEncoding(bytes).Kind, TEncoding::Utf8) << bytes;
+}
+
+TEST(DetectEncoding, ReadsOnlyTheHeadAndForgivesACutCharacter) {
+    // UTF-8 text whose 64 KB head ends inside a three-byte character.
+    std::string text(kDetectionBytes - 1, 'a');
+    text += "日本";
+    EXPECT_EQ(DetectEncoding(text), (TFileEncoding{TEncoding::Utf8, false}));
+    EXPECT_EQ(DetectEncoding(std::string_view(text).substr(0, kDetectionBytes), false),
+              (TFileEncoding{TEncoding::Utf8, false}));
+    // The same cut in EUC-JP and Shift-JIS: the lead byte at the end is not held against them.
+    for (const TFileEncoding e : {TFileEncoding{TEncoding::EucJp, false}, TFileEncoding{TEncoding::Sjis, false}}) {
+        std::string bytes(kDetectionBytes - 1, 'a');
+        bytes += In(e, "あいうえお");
+        EXPECT_EQ(DetectEncoding(bytes), e) << EncodingName(e);
+        EXPECT_EQ(DetectEncoding(std::string_view(bytes).substr(0, kDetectionBytes), false), e) << EncodingName(e);
+    }
+    // Bytes past the head do not count: a file that turns to Shift-JIS later is UTF-8.
+    std::string late(kDetectionBytes, 'a');
+    late.replace(10, 3, "\xE6\x97\xA5");
+    late += "\x82\xA0";
+    EXPECT_EQ(DetectEncoding(late), (TFileEncoding{TEncoding::Utf8, false}));
+}
+
+TEST(DetectEncoding, CompletesAChosenEncodingFromTheFilesMark) {
+    const TFileEncoding utf16{TEncoding::Utf16Le, true}, utf8{TEncoding::Utf8, false}, euc{TEncoding::EucJp, false};
+    struct Case {
+        TFileEncoding Chosen;
+        std::string Head;
+        TFileEncoding Expected;
+    } cases[] = {
+        {utf16, "\xFE\xFF", {TEncoding::Utf16Be, true}},
+        {utf16, "\xFF\xFE", {TEncoding::Utf16Le, true}},
+        {utf16, "a", {TEncoding::Utf16Le, false}},
+        {utf8, "\xEF\xBB\xBFx", {TEncoding::Utf8, true}},
+        {{TEncoding::Utf8, true}, "x", utf8},
+        {euc, "\xEF\xBB\xBF", euc},
+    };
+    for (const Case& c : cases) EXPECT_EQ(WithFileMark(c.Chosen, c.Head), c.Expected) << EncodingName(c.Chosen);
+}
+
+}  // namespace
+}  // namespace xavo
