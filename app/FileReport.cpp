@@ -5,6 +5,7 @@
 
 #include "MatchSpans.h"
 #include "SjisCodec.h"
+#include "TerminalText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -193,7 +194,10 @@ void TFileReport::Line(std::uint64_t lineNo, const std::string& text, bool match
 
 void TFileReport::AppendPath() {
     if (FOptions.Color) FText += kFileColor;
-    FText += FPath;
+    if (FOptions.Terminal)
+        AppendForTerminal(FText, FPath);
+    else
+        FText += FPath;
     if (FOptions.Color) FText += kColorEnd;
 }
 
@@ -216,11 +220,17 @@ void TFileReport::Print(std::uint64_t lineNo, const std::string& text, char sepa
 }
 
 void TFileReport::AppendText(const std::string& text, TMatchKnown matches) {
+    const auto add = [&](std::string_view bytes) {
+        if (FOptions.Terminal)
+            AppendForTerminal(FText, bytes);
+        else
+            FText.append(bytes);
+    };
     const auto append = [&](std::string_view part) {
         if (FOptions.Utf8)
-            FText += SjisToUtf8(part);
+            add(SjisToUtf8(part));
         else
-            FText.append(part);
+            add(part);
     };
     if (!FOptions.Color || matches == TMatchKnown::No) {
         append(text);

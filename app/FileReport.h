@@ -35,6 +35,7 @@ struct TReportOptions {
     std::uint32_t After = 0;
     bool Color = false;         // SGR marks around the path, the number, separators and matches
     bool Utf8 = true;           // line text converted to UTF-8, else the file's bytes
+    bool Terminal = false;      // the output is a terminal: controls in paths and text escaped
 
     bool Context() const { return Listing == TListing::Lines && (Before != 0 || After != 0); }
 };

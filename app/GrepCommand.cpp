@@ -3,7 +3,8 @@
 // Files are searched by a pool of threads with one shared, immutable search program; each
 // file's output is collected in its own slot and printed strictly in file order, so the
 // output is the same for any number of threads. Threads run at most a few files ahead of
-// the printer, which bounds the output held in memory.
+// the printer and wait while the output not yet written passes a few megabytes, which
+// bounds the output held in memory whatever the files and however slow the reader.
 #include "GrepCommand.h"
 
 #include "CaseFold.h"
@@ -12,6 +13,7 @@
 #include "GrepSearch.h"
 #include "SjisCodec.h"
 #include "SynonymFile.h"
+#include "TerminalText.h"
 
 #include <algorithm>
 #include <atomic>
@@ -20,6 +22,7 @@
 #include <cstring>
 #include <getopt.h>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <thread>
 #include <unistd.h>
@@ -29,6 +32,13 @@ namespace xavo {
 namespace {
 
 constexpr const char* kProgram = "xavoline-grep";
+constexpr std::size_t kHeldBytesPerJob = 2 * 1024 * 1024;  // unwritten output before a worker waits
+constexpr const char* kOutOfMemory = "メモリが足りません";
+
+// Text for a stream: on a terminal, with its controls shown escaped.
+std::string Shown(std::FILE* stream, const std::string& text) {
+    return ::isatty(::fileno(stream)) != 0 ? ForTerminal(text) : text;
+}
 
 unsigned ParseJobs(const char* text) {
     char* end = nullptr;
@@ -111,9 +121,14 @@ Options:
                          terminal, and not when NO_COLOR is set)
   -h, --help             show this help and exit
 
+On a terminal, control characters in lines and file names are shown as ^X
+("^[" for ESC), so that text cannot reprogram the terminal; into a pipe or a
+file the bytes pass unchanged.
+
 Exit status: 0 if a line matched, 1 if none matched, 2 if an error occurred
-(a bad pattern: its message and position; an unreadable file or path: reported,
-the other files still searched).
+(a bad pattern: its message and position; an unreadable file or path, or a file
+too large for memory: reported, the other files still searched; an output that
+cannot be written, except a closed pipe).
 )USAGE";
 }
 
@@ -216,24 +231,35 @@ TGrepOptions ParseGrepArguments(int argc, char** argv) {
 
 namespace {
 
-// Writes to the output stream; after a failed write (a closed pipe) writes nothing more.
+// Writes to the output stream; after a failed write writes nothing more.
 class TOutput {
 public:
     explicit TOutput(std::FILE* out) : FOut(out) {}
     bool Write(const std::string& text) {
         if (FBroken || text.empty()) return !FBroken;
-        if (std::fwrite(text.data(), 1, text.size(), FOut) != text.size()) FBroken = true;
+        errno = 0;
+        if (std::fwrite(text.data(), 1, text.size(), FOut) != text.size()) Fail();
         return !FBroken;
     }
     bool Flush() {
-        if (!FBroken && std::fflush(FOut) != 0) FBroken = true;
+        errno = 0;
+        if (!FBroken && std::fflush(FOut) != 0) Fail();
         return !FBroken;
     }
     bool Broken() const { return FBroken; }
+    // The reason of the failed write, or 0 when the reader closed the pipe (not an error:
+    // the reader has what it wanted, as with "| head").
+    int Error() const { return FError; }
 
 private:
+    void Fail() {
+        FBroken = true;
+        FError = errno == EPIPE ? 0 : errno != 0 ? errno : EIO;
+    }
+
     std::FILE* FOut;
     bool FBroken = false;
+    int FError = 0;
 };
 
 // The files to search: every PATH, directories listed or collected, sorted and unique.
@@ -245,10 +271,15 @@ std::vector<std::string> CollectFiles(const TGrepOptions& options, std::FILE* er
     TCollectOptions collect;
     collect.Recurse = true;
     collect.OnUnreadable = [&](const std::string& dir, int error) {
-        if (!options.NoMessages) std::fprintf(err, "%s: %s: %s\n", kProgram, dir.c_str(), std::strerror(error));
+        if (!options.NoMessages) std::fprintf(err, "%s: %s: %s\n", kProgram, Shown(err, dir).c_str(), std::strerror(error));
         failed = true;
     };
     for (const std::string& given : paths) {
+        if (given.empty()) {  // names no file (and not the current directory)
+            if (!options.NoMessages) std::fprintf(err, "%s: : %s\n", kProgram, std::strerror(ENOENT));
+            failed = true;
+            continue;
+        }
         const std::string path = AbsolutePath(given);
         if (!IsDirectory(path)) {
             files.push_back(path);  // a missing file is reported when it is searched
@@ -259,7 +290,8 @@ std::vector<std::string> CollectFiles(const TGrepOptions& options, std::FILE* er
         } else {
             std::vector<std::string> listed;
             if (const int error = ListFiles(path, mask, listed); error != 0) {
-                if (!options.NoMessages) std::fprintf(err, "%s: %s: %s\n", kProgram, path.c_str(), std::strerror(error));
+                if (!options.NoMessages)
+                    std::fprintf(err, "%s: %s: %s\n", kProgram, Shown(err, path).c_str(), std::strerror(error));
                 failed = true;
             }
             files.insert(files.end(), listed.begin(), listed.end());
@@ -278,6 +310,8 @@ std::string ErrorText(const std::string& path) {
         return path + ": " + std::strerror(e.ErrorCode != 0 ? e.ErrorCode : ENOENT);
     } catch (const EInOutError& e) {
         return path + ": " + e.what();
+    } catch (const std::bad_alloc&) {
+        return path + ": " + kOutOfMemory;
     }
 }
 
@@ -301,6 +335,7 @@ public:
     // Searches every file on Jobs threads and prints in file order. Returns the exit state.
     void Run(unsigned jobs, TOutput& output, std::FILE* err, bool& matched, bool& failed) {
         FWindow = std::max<std::size_t>(4, std::size_t{jobs} * 4);
+        FHeldLimit = std::size_t{jobs} * kHeldBytesPerJob;
         std::vector<std::thread> threads;
         for (unsigned i = 0; i < jobs; ++i) threads.emplace_back([this] { Work(); });
         const bool context = FOptions.Report.Context();
@@ -314,21 +349,27 @@ public:
                     std::unique_lock lock(FLock);
                     FChanged.wait(lock, [&] { return !FSlots[i].Output.empty() || FSlots[i].Done; });
                     text.swap(FSlots[i].Output);
+                    FHeld -= text.size();
                     done = FSlots[i].Done && FSlots[i].Output.empty();
+                    FChanged.notify_all();  // room for the workers
                 }
                 if (!text.empty() && firstText) {
                     firstText = false;
                     if (context && printedAny) output.Write(GroupSeparator(FOptions.Report.Color));
                     printedAny = true;
                 }
-                if (!output.Write(text)) FCancel = true;  // the reader went away: stop quietly
+                if (!output.Write(text)) {  // the reader went away, or the output failed: stop
+                    std::lock_guard lock(FLock);
+                    FCancel = true;
+                    FChanged.notify_all();
+                }
                 if (!done) continue;
                 // -q ends at the first selected line: what comes after it is not looked at.
                 const bool over = matched && FOptions.Report.Listing == TListing::Quiet;
                 matched = matched || FSlots[i].Matched;
                 if (!FSlots[i].Error.empty() && !over) {
                     output.Flush();
-                    if (!FOptions.NoMessages) std::fprintf(err, "%s: %s\n", kProgram, FSlots[i].Error.c_str());
+                    if (!FOptions.NoMessages) std::fprintf(err, "%s: %s\n", kProgram, Shown(err, FSlots[i].Error).c_str());
                     failed = true;
                 }
                 break;
@@ -341,8 +382,23 @@ public:
     }
 
 private:
+    // Hands output of file I to the printer. The worker then waits while its file holds
+    // kHeldBytesPerJob not yet written, or, for a file the printer has not reached, while
+    // all files together hold more than FHeldLimit.
+    void HandOver(std::size_t i, std::string& text) {
+        if (FCancel) throw EGrepCancel();
+        std::unique_lock lock(FLock);
+        FSlots[i].Output += text;
+        FHeld += text.size();
+        FChanged.notify_all();
+        text.clear();
+        FChanged.wait(lock, [&] {
+            return FCancel || (FSlots[i].Output.size() < kHeldBytesPerJob && (i == FPrinted || FHeld < FHeldLimit));
+        });
+    }
+
     void Work() {
-        TGrepSearch search(*FProgram, FCancel, {});
+        std::optional<TGrepSearch> search;
         std::string local;
         for (;;) {
             std::size_t i;
@@ -356,18 +412,13 @@ private:
             bool matched = false;
             std::string error;
             local.clear();
-            const auto handOver = [&](std::string& text) {
-                if (FCancel) throw EGrepCancel();
-                std::lock_guard lock(FLock);
-                FSlots[i].Output += text;
-                FChanged.notify_all();
-                text.clear();
-            };
+            const auto handOver = [&](std::string& text) { HandOver(i, text); };
             std::optional<TFileReport> report;
             try {
+                if (!search) search.emplace(*FProgram, FCancel, TIdleHook());
                 report.emplace(FOptions.Report, *FProgram, path, handOver);
                 try {
-                    search.Run(path, [&](const RE_LineInfo_t& info) {
+                    search->Run(path, [&](const RE_LineInfo_t& info) {
                         if (!report->Match(info)) throw TStopFile();
                     });
                 } catch (const TStopFile&) {
@@ -376,6 +427,10 @@ private:
             } catch (const EGrepCancel&) {
             } catch (const EInOutError&) {
                 error = ErrorText(path);
+            } catch (const std::bad_alloc&) {
+                // The lines found so far are printed; the search starts afresh for the next file.
+                search.reset();
+                error = ErrorText(path);
             }
             if (report) {
                 matched = report->Selected();
@@ -383,6 +438,7 @@ private:
                 if (matched && FOptions.Report.Listing == TListing::Quiet) FCancel = true;
             }
             std::lock_guard lock(FLock);
+            FHeld += local.size();
             FSlots[i].Output += local;
             FSlots[i].Error = std::move(error);
             FSlots[i].Matched = matched;
@@ -400,6 +456,8 @@ private:
     std::size_t FNext = 0;
     std::size_t FPrinted = 0;
     std::size_t FWindow = 4;
+    std::size_t FHeld = 0;  // output in the slots, not yet taken by the printer
+    std::size_t FHeldLimit = kHeldBytesPerJob;
     std::atomic<bool> FCancel{false};
 };
 
@@ -476,6 +534,7 @@ int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) 
     TGrepOptions effective = options;
     effective.Report.Utf8 = options.Utf8Output;
     effective.Report.Color = WantsColor(options.ColorWhen, out);
+    effective.Report.Terminal = ::isatty(::fileno(out)) != 0;
     bool failed = false;
     bool matched = false;
     const std::vector<std::string> files = CollectFiles(effective, err, failed);
@@ -510,7 +569,11 @@ int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) 
                 break;
             } catch (const EInOutError&) {
                 output.Flush();
-                if (!options.NoMessages) std::fprintf(err, "%s: %s\n", kProgram, ErrorText(path).c_str());
+                if (!options.NoMessages) std::fprintf(err, "%s: %s\n", kProgram, Shown(err, ErrorText(path)).c_str());
+                failed = true;
+            } catch (const std::bad_alloc&) {
+                output.Flush();
+                if (!options.NoMessages) std::fprintf(err, "%s: %s\n", kProgram, Shown(err, ErrorText(path)).c_str());
                 failed = true;
             }
         }
@@ -522,7 +585,11 @@ int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) 
     }
     output.Flush();
     if (matched && options.Report.Listing == TListing::Quiet) return 0;  // even after an error, as grep
-    if (output.Broken()) return matched ? 0 : 1;
+    if (output.Broken()) {
+        if (output.Error() == 0) return matched ? 0 : 1;  // a closed pipe: quietly
+        std::fprintf(err, "%s: write error: %s\n", kProgram, std::strerror(output.Error()));
+        return 2;
+    }
     if (failed) return 2;
     return matched ? 0 : 1;
 }

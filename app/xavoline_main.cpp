@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -43,6 +44,9 @@ std::vector<std::string> ArgumentsOf(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Past the file-size limit a write then fails with EFBIG, which a save reports, instead
+    // of the signal ending the program with the user's edits.
+    std::signal(SIGXFSZ, SIG_IGN);
     // --help needs no display, so it is answered before the toolkit looks for one.
     if (xavo::ParseStartArguments(ArgumentsOf(argc, argv)).Help) {
         std::fputs(xavo::StartUsageText().c_str(), stdout);

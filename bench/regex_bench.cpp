@@ -70,9 +70,50 @@ void RefuseExplosion(benchmark::State& state) {
     }
 }
 
+// A synonym group of 45 KB holding "a", and a pattern of 2,000 "a": each would become the
+// whole group. How long until the widening is refused (argument: fuzzy off/on).
+void RefuseWidening(benchmark::State& state) {
+    xavo::TREDictionary synonyms(1);
+    synonyms[0].push_back("a");
+    for (int i = 0; synonyms[0].size() < 4500; ++i) synonyms[0].push_back("w" + std::to_string(i) + "xyz");
+    const std::string pattern(2000, 'a');
+    for (auto _ : state) {
+        try {
+            xavo::TRegularExpression re(0x0A, 0x0A);
+            re.SynonymDics().push_back(&synonyms);
+            re.FuzzyCharDics().push_back(&xavo::FuzzyCharTable());
+            re.SetUseSynonymDic(true);
+            re.SetUseFuzzyCharDic(state.range(0) != 0);
+            re.SetRegExp(pattern);
+        } catch (const xavo::ERegExpParser&) {
+        }
+    }
+}
+
+// Scanning a class of N characters, or N "[": the scanner must stay linear.
+void ScanClass(benchmark::State& state, bool brackets) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    std::string pattern = brackets ? std::string(n, '[') : "[";
+    if (!brackets)
+        for (std::size_t i = 0; i < n; ++i) pattern += "\x82\xa0";  // あ
+    if (!brackets) pattern += "]";
+    for (auto _ : state) {
+        xavo::TREScanner scanner(pattern);
+        try {
+            while (scanner.GetToken() != xavo::retkEnd) {
+            }
+        } catch (const xavo::ERegExpParser&) {
+        }
+    }
+    state.SetComplexityN(state.range(0));
+}
+
 }  // namespace
 
 BENCHMARK(RefuseExplosion)->Unit(benchmark::kMillisecond);
+BENCHMARK(RefuseWidening)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ScanClass, class_chars, false)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ScanClass, open_brackets, true)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Compile, word, std::string("grep"));
 BENCHMARK_CAPTURE(Compile, japanese_word_10, kJapaneseWord);
 BENCHMARK_CAPTURE(Compile, class_heavy, std::string("^[A-Za-z_][A-Za-z0-9_]*[ \\t]*=[ \\t]*[^;\\n]+;$"));

@@ -3,6 +3,7 @@
 // its last line, FindText over all of it, and a million appends to the results list.
 // The 50 MB file is cut from the corpus (XAVOLINE_CORPUS, default /tmp/corpus/big.txt).
 #include "BenchCorpus.h"
+#include "Rtf.h"
 #include "TextListBox.h"
 #include "XavoMemo.h"
 
@@ -10,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -199,3 +201,82 @@ BENCHMARK(BM_FindTextWholeFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindTextAfterAnEdit)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_EditInTheMiddle)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResultsListMillionAppends)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Hostile RTF: one paragraph of alternating {\b ab}{\i cd} runs (Arg: pairs of runs;
+// 75,000 pairs are about 1 MB; 0: an ordinary 1 MB document instead), loaded into the
+// view (second Arg 1: and painted); a long font name used by 20,000 runs, read; a
+// document of Arg distinct fonts, written.
+namespace {
+
+std::string AlternatingRunsRtf(std::int64_t pairs) {
+    std::string rtf = "{\\rtf1\\ansi ";
+    for (std::int64_t i = 0; i < pairs; ++i) rtf += "{\\b ab}{\\i cd}";
+    return rtf + "}";
+}
+
+// About 1 MB as a word processor writes it: paragraphs of Japanese text (\'hh bytes) with a
+// bold or coloured word now and then.
+std::string ParagraphsRtf() {
+    std::string rtf = "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}{\\colortbl ;\\red255\\green0\\blue0;}\\f0 ";
+    while (rtf.size() < (1u << 20)) {
+        for (int sentence = 0; sentence < 8; ++sentence) {
+            for (int c = 0; c < 30; ++c) rtf += "\\'82\\'" + std::string(c % 2 ? "a0" : "a2");
+            rtf += sentence % 3 == 0 ? "{\\b \\'8a\\'bf\\'8e\\'9a}" : "{\\cf1 \\'90\\'d4}";
+        }
+        rtf += "\\par\r\n";
+    }
+    return rtf + "}";
+}
+
+void BM_OpenRtfAlternatingRuns(benchmark::State& state) {
+    const std::string path = "/tmp/xavoline-bench-runs.rtf";
+    std::ofstream(path, std::ios::binary) << (state.range(0) == 0 ? ParagraphsRtf() : AlternatingRunsRtf(state.range(0)));
+    TShownMemo view;
+    view.Memo.SetPlainText(false);
+    for (auto _ : state) {
+        view.Memo.LoadFromFile(path);
+        if (state.range(1) != 0) view.Memo.viewport()->repaint();
+    }
+    state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(path));
+    std::filesystem::remove(path);
+}
+
+void BM_ReadRtfLongFontName(benchmark::State& state) {
+    std::string rtf = "{\\rtf1{\\fonttbl{\\f1 " + std::string(65536, 'N') + ";}}";
+    for (int i = 0; i < 10000; ++i) rtf += "{\\f1\\b ab}{\\f1\\i cd}";
+    rtf += "}";
+    for (auto _ : state) benchmark::DoNotOptimize(xavo::ReadRtf(rtf));
+    state.counters["bytes"] = static_cast<double>(rtf.size());
+}
+
+void BM_WriteRtfDistinctFonts(benchmark::State& state) {
+    xavo::TRtfDocument doc;
+    for (std::int64_t i = 0; i < state.range(0); ++i) {
+        xavo::TRtfCharFormat format;
+        format.FontName = u"Font " + std::u16string(std::to_string(i).begin(), std::to_string(i).end());
+        doc.Append(u"x", format);
+    }
+    for (auto _ : state) benchmark::DoNotOptimize(xavo::WriteRtf(doc));
+}
+
+// One result line of 30 MB (a file that is one line), added to the results list and drawn.
+void BM_ResultsListHugeLine(benchmark::State& state) {
+    const std::string line = "/tmp/one-line.txt 1:" + std::string(30u << 20, 'x');
+    for (auto _ : state) {
+        xavo::TTextListBox list;
+        list.resize(800, 200);
+        list.show();
+        list.Add(line);
+        list.FlushPending();
+        list.viewport()->repaint();
+        QCoreApplication::processEvents();
+        state.counters["extent"] = list.HorizontalExtent();
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_ResultsListHugeLine)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_OpenRtfAlternatingRuns)->ArgsProduct({{0, 1000, 8000, 75000}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ReadRtfLongFontName)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_WriteRtfDistinctFonts)->Arg(200000)->Unit(benchmark::kMillisecond)->Iterations(1);

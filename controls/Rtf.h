@@ -10,11 +10,34 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace xavo {
+
+// A font name that formats share: copying one copies a pointer, so a long name used by
+// many runs is held once. Compares by content.
+class TRtfFontName {
+public:
+    TRtfFontName() = default;
+    TRtfFontName(std::u16string_view name);
+    TRtfFontName(const std::u16string& name) : TRtfFontName(std::u16string_view(name)) {}
+    TRtfFontName(const char16_t* name) : TRtfFontName(std::u16string_view(name)) {}
+    bool empty() const { return FName == nullptr; }
+    std::u16string_view View() const { return FName ? std::u16string_view(*FName) : std::u16string_view(); }
+    operator std::u16string_view() const { return View(); }
+    friend bool operator==(const TRtfFontName& a, const TRtfFontName& b) {
+        return a.FName == b.FName || a.View() == b.View();
+    }
+
+private:
+    std::shared_ptr<const std::u16string> FName;  // null for the empty name
+};
+
+// Font names longer than this (in UTF-16 units) are cut; real faces are far shorter.
+constexpr std::size_t kMaxRtfFontNameLength = 255;
 
 struct TRtfCharFormat {
     bool Bold = false;
@@ -24,7 +47,7 @@ struct TRtfCharFormat {
     int HalfPoints = 0;           // font size in half points; 0 = the view's own size
     bool HasColor = false;        // false = the view's own text colour
     std::uint32_t Color = 0;      // 0xRRGGBB
-    std::u16string FontName;      // empty = the view's own font
+    TRtfFontName FontName;        // empty = the view's own font
     bool operator==(const TRtfCharFormat&) const = default;
 };
 

@@ -12,6 +12,10 @@
 
 namespace xavo {
 
+TRtfFontName::TRtfFontName(std::u16string_view name) {
+    if (!name.empty()) FName = std::make_shared<const std::u16string>(name);
+}
+
 void TRtfDocument::Append(std::u16string_view text, const TRtfCharFormat& format) {
     if (text.empty()) return;
     if (!Runs.empty() && Runs.back().Format == format)
@@ -66,7 +70,7 @@ struct TGroupState {
 };
 
 struct TFontEntry {
-    std::u16string Name;
+    TRtfFontName Name;  // shared by every run in the font
     int Charset = 1;
 };
 
@@ -264,7 +268,7 @@ private:
         } else if (word == "f") {
             FState.Font = param;
             const auto font = FFonts.find(param);
-            format.FontName = param == FDefaultFont || font == FFonts.end() ? std::u16string() : font->second.Name;
+            format.FontName = param == FDefaultFont || font == FFonts.end() ? TRtfFontName() : font->second.Name;
         } else if (word == "plain") {
             format = TRtfCharFormat();
             FState.Font = -1;
@@ -290,9 +294,13 @@ private:
     void CommitFont() {
         Flush();
         if (FFontNumber >= 0) {
-            std::u16string name = FFontName;
-            while (!name.empty() && name.back() == u' ') name.pop_back();
-            FFonts[FFontNumber] = {name, FFontCharset};
+            std::u16string_view name = FFontName;
+            while (!name.empty() && name.back() == u' ') name.remove_suffix(1);
+            if (name.size() > kMaxRtfFontNameLength) {
+                name = name.substr(0, kMaxRtfFontNameLength);
+                if (name.back() >= 0xD800 && name.back() < 0xDC00) name.remove_suffix(1);  // half a pair
+            }
+            FFonts[FFontNumber] = {TRtfFontName(name), FFontCharset};
         }
         FFontNumber = -1;
         FFontName.clear();

@@ -4,8 +4,8 @@
 
 #include "SjisCodec.h"
 
-#include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 
 namespace xavo {
 namespace {
@@ -41,14 +41,17 @@ void AppendText(std::string& out, std::u16string_view text) {
 }  // namespace
 
 std::string WriteRtf(const TRtfDocument& document, std::u16string_view defaultFont) {
-    // Font 0 is the view's own font (runs without a name); named fonts follow.
-    std::vector<std::u16string> fonts;
+    // Font 0 is the view's own font (runs without a name); named fonts follow. The tables
+    // are numbered through hash maps: a document may use very many fonts and colours.
+    std::vector<std::u16string_view> fonts;
     std::vector<std::uint32_t> colors;
+    std::unordered_map<std::u16string_view, std::size_t> fontNumbers;
+    std::unordered_map<std::uint32_t, std::size_t> colorNumbers;
     for (const TRtfRun& run : document.Runs) {
         const TRtfCharFormat& f = run.Format;
-        if (!f.FontName.empty() && std::find(fonts.begin(), fonts.end(), f.FontName) == fonts.end())
-            fonts.push_back(f.FontName);
-        if (f.HasColor && std::find(colors.begin(), colors.end(), f.Color) == colors.end()) colors.push_back(f.Color);
+        if (!f.FontName.empty() && fontNumbers.try_emplace(f.FontName.View(), fonts.size() + 1).second)
+            fonts.push_back(f.FontName.View());
+        if (f.HasColor && colorNumbers.try_emplace(f.Color, colors.size() + 1).second) colors.push_back(f.Color);
     }
     std::string out = "{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0\\fnil\\fcharset128 ";
     AppendText(out, defaultFont);
@@ -67,11 +70,9 @@ std::string WriteRtf(const TRtfDocument& document, std::u16string_view defaultFo
         const TRtfCharFormat& f = run.Format;
         out += '{';
         const std::size_t groupStart = out.size();
-        if (!f.FontName.empty())
-            out += "\\f" + std::to_string(std::find(fonts.begin(), fonts.end(), f.FontName) - fonts.begin() + 1);
+        if (!f.FontName.empty()) out += "\\f" + std::to_string(fontNumbers.at(f.FontName.View()));
         if (f.HalfPoints > 0) out += "\\fs" + std::to_string(f.HalfPoints);
-        if (f.HasColor)
-            out += "\\cf" + std::to_string(std::find(colors.begin(), colors.end(), f.Color) - colors.begin() + 1);
+        if (f.HasColor) out += "\\cf" + std::to_string(colorNumbers.at(f.Color));
         if (f.Bold) out += "\\b";
         if (f.Italic) out += "\\i";
         if (f.Underline) out += "\\ul";

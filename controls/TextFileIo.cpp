@@ -3,9 +3,9 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
@@ -35,22 +35,90 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// Rewrites a file in place. A file that exists is first checked for the room its growth
-// needs, so that a full disk refuses the write before the old content is cut off.
-int WriteInPlace(const std::string& path, std::string_view bytes) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && bytes.size() > static_cast<std::size_t>(st.st_size)) {
-        struct statvfs fs {};
-        const std::string dir = path.substr(0, path.rfind('/') + 1);
-        if (::statvfs(dir.empty() ? "." : dir.c_str(), &fs) == 0 &&
-            static_cast<unsigned long long>(fs.f_bavail) * fs.f_bsize < bytes.size() - static_cast<std::size_t>(st.st_size))
-            return ENOSPC;
+bool WriteAllAt(int fd, std::string_view bytes, off_t offset) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), offset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {  // no progress and no reason: give one rather than loop
+            errno = EIO;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+        offset += n;
     }
-    TFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (fd.Fd < 0 || !WriteAll(fd.Fd, bytes)) return errno != 0 ? errno : EIO;
+    return true;
+}
+
+int ErrnoOr(int fallback) { return errno != 0 ? errno : fallback; }
+
+// Creates a file that did not exist. A failed write removes it again: nothing was there
+// to keep. NewOnly is false for the target of a dangling link, which O_EXCL would refuse.
+int WriteNewFile(const std::string& path, std::string_view bytes, bool newOnly) {
+    errno = 0;
+    TFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (newOnly ? O_EXCL : O_TRUNC), 0666));
+    if (fd.Fd < 0) return ErrnoOr(EIO);
+    int error = WriteAll(fd.Fd, bytes) ? 0 : ErrnoOr(EIO);
+    if (::close(fd.Fd) != 0 && error == 0) error = errno;
+    fd.Fd = -1;
+    if (error != 0 && newOnly) ::unlink(path.c_str());
+    return error;
+}
+
+// Rewrites an existing file in place, keeping its inode (hard links, another owner). The
+// old content is overwritten only when nothing can fail for want of room any more:
+//  1. the new bytes go to a temporary file beside it first (when the directory allows),
+//     so a failure to store them touches nothing and a crash later leaves them on disk;
+//  2. the file grows by writing its new tail past the old end; a full disk or the size
+//     limit refuses this, the file is cut back to its old size and is as it was;
+//  3. only then are the old bytes overwritten and a shorter file cut to its new size.
+// A failure in step 3 (an I/O error) keeps the temporary file: it is then the only whole
+// copy of the new content. Every earlier failure removes it.
+int WriteInPlace(const std::string& path, std::string_view bytes, const struct stat& st) {
+    std::string temp = path + ".XXXXXX";
+    TFd tempFd(::mkstemp(temp.data()));
+    if (tempFd.Fd < 0) {
+        temp.clear();  // e.g. a read-only directory: the file alone must do
+    } else {
+        errno = 0;
+        int error = ::fchmod(tempFd.Fd, st.st_mode & 0600) == 0 && WriteAll(tempFd.Fd, bytes) && ::fsync(tempFd.Fd) == 0
+                        ? 0
+                        : ErrnoOr(EIO);
+        if (::close(tempFd.Fd) != 0 && error == 0) error = errno;
+        tempFd.Fd = -1;
+        if (error != 0) {
+            ::unlink(temp.c_str());
+            return error;
+        }
+    }
+    const auto removeTemp = [&] {
+        if (!temp.empty()) ::unlink(temp.c_str());
+    };
+    errno = 0;
+    TFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    if (fd.Fd < 0) {
+        const int error = ErrnoOr(EIO);
+        removeTemp();
+        return error;
+    }
+    const auto oldSize = static_cast<std::size_t>(st.st_size);
+    if (bytes.size() > oldSize && !WriteAllAt(fd.Fd, bytes.substr(oldSize), st.st_size)) {
+        const int error = ErrnoOr(EIO);
+        (void)!::ftruncate(fd.Fd, st.st_size);  // drop what part of the tail was written
+        removeTemp();
+        return error;
+    }
+    errno = 0;
+    if (!WriteAllAt(fd.Fd, bytes.substr(0, std::min(oldSize, bytes.size())), 0) ||
+        (bytes.size() < oldSize && ::ftruncate(fd.Fd, static_cast<off_t>(bytes.size())) != 0) || ::fsync(fd.Fd) != 0)
+        return ErrnoOr(EIO);
     const int result = ::close(fd.Fd);
     fd.Fd = -1;
-    return result == 0 ? 0 : errno;
+    if (result != 0) return errno;
+    removeTemp();
+    return 0;
 }
 
 }  // namespace
@@ -78,18 +146,18 @@ int WriteFileBytes(const std::string& path, std::string_view bytes) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
-        if (!resolved) return WriteInPlace(path, bytes);  // a dangling link: create its target
+        if (!resolved) return WriteNewFile(path, bytes, false);  // a dangling link: create its target
         target = resolved.get();
     }
     // A new file has nothing to lose; one we may not write stays unwritten.
-    if (::stat(target.c_str(), &st) != 0) return WriteInPlace(target, bytes);
+    if (::stat(target.c_str(), &st) != 0) return WriteNewFile(target, bytes, true);
     if (!S_ISREG(st.st_mode)) return EINVAL;  // no FIFO, device, ...
     if (::access(target.c_str(), W_OK) != 0) return errno;
-    if (st.st_nlink != 1 || st.st_uid != ::geteuid()) return WriteInPlace(target, bytes);
+    if (st.st_nlink != 1 || st.st_uid != ::geteuid()) return WriteInPlace(target, bytes, st);
 
     std::string temp = target + ".XXXXXX";
     TFd fd(::mkstemp(temp.data()));
-    if (fd.Fd < 0) return WriteInPlace(target, bytes);  // e.g. a read-only directory
+    if (fd.Fd < 0) return WriteInPlace(target, bytes, st);  // e.g. a read-only directory
     const mode_t mode = st.st_mode & 07777;
     int error = 0;
     if (::fchmod(fd.Fd, mode) != 0 || !WriteAll(fd.Fd, bytes) || ::fsync(fd.Fd) != 0) error = errno != 0 ? errno : EIO;

@@ -11,6 +11,7 @@
 #include <QStyledItemDelegate>
 #include <QTextOption>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -19,6 +20,21 @@ namespace {
 
 constexpr int kTextIndent = 2;        // pixels between the list's edge and the text
 constexpr int kFlushMillis = 50;      // pending rows reach the view at most this late
+
+// Text for the screen from an item's bytes. A very long item (a file of one huge line)
+// shows its start and "…": drawing and measuring megabytes of text per row would take
+// gigabytes and overflow the painter's coordinates. Only a prefix is decoded; every
+// decoder takes at least one byte per unit, and the unit the cut may have split is dropped.
+QString ShownText(const TTextListBox::TDisplayDecoder& decoder, std::string_view bytes) {
+    const int limit = TTextListBox::kMaxShownUnits;
+    const std::size_t decoded = 4 * static_cast<std::size_t>(limit);
+    const bool cutBytes = bytes.size() > decoded;
+    QString text = decoder(cutBytes ? bytes.substr(0, decoded) : bytes);
+    if (!cutBytes && text.size() <= limit) return text;
+    text.truncate(std::min<qsizetype>(limit, text.size() - (cutBytes ? 1 : 0)));
+    if (!text.isEmpty() && text.back().isHighSurrogate()) text.chop(1);
+    return text + QChar(0x2026);
+}
 
 }  // namespace
 
@@ -33,7 +49,7 @@ public:
 
     QVariant data(const QModelIndex& index, int role) const override {
         if (role != Qt::DisplayRole || !index.isValid() || index.row() >= Shown) return {};
-        return Decoder(Items[static_cast<std::size_t>(index.row())]);
+        return ShownText(Decoder, Items[static_cast<std::size_t>(index.row())]);
     }
 
     void Flush() {
@@ -136,7 +152,7 @@ const std::string& TTextListBox::Item(int index) const {
     return FModel->Items[static_cast<std::size_t>(index)];
 }
 
-QString TTextListBox::ItemText(int index) const { return FModel->Decoder(Item(index)); }
+QString TTextListBox::ItemText(int index) const { return ShownText(FModel->Decoder, Item(index)); }
 
 void TTextListBox::SetDisplayDecoder(TDisplayDecoder decoder) {
     FModel->Decoder = std::move(decoder);

@@ -30,7 +30,10 @@ public:
     // --- Items (Shift-JIS bytes). Indexes from 0; a bad index raises std::out_of_range.
     int Count() const;
     const std::string& Item(int index) const;
-    QString ItemText(int index) const;           // decoded for display
+    // Decoded for display: at most kMaxShownUnits UTF-16 units, a longer item cut and
+    // ended with "…" (its bytes stay whole).
+    static constexpr int kMaxShownUnits = 2048;
+    QString ItemText(int index) const;
 
     // How items are decoded for display and measuring (default: Shift-JIS). The results
     // list shows a result line's path as a file name and its text as Shift-JIS.

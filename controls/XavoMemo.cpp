@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "ErrorText.h"
 #include "Rtf.h"
 #include "SjisQt.h"
 #include "TextFileIo.h"
@@ -52,7 +53,8 @@ QTextCharFormat ToQtFormat(const TRtfCharFormat& format) {
     return f;
 }
 
-TRtfCharFormat FromQtFormat(const QTextCharFormat& f) {
+// Fragments of one font share one name (see TRtfFontName): LastFont holds the latest.
+TRtfCharFormat FromQtFormat(const QTextCharFormat& f, TRtfFontName& lastFont) {
     TRtfCharFormat format;
     format.Bold = f.fontWeight() > QFont::Medium;
     format.Italic = f.fontItalic();
@@ -66,7 +68,11 @@ TRtfCharFormat FromQtFormat(const QTextCharFormat& f) {
     }
     if (f.hasProperty(QTextFormat::FontFamilies)) {
         const QStringList families = f.fontFamilies().toStringList();
-        if (!families.isEmpty()) format.FontName = std::u16string(View(families.first()));
+        if (!families.isEmpty()) {
+            const std::u16string_view name = View(families.first()).substr(0, kMaxRtfFontNameLength);
+            if (lastFont.View() != name) lastFont = TRtfFontName(name);
+            format.FontName = lastFont;
+        }
     }
     return format;
 }
@@ -515,6 +521,8 @@ void TXavoMemo::ShowPlainText(TPlainText text, std::string bytes) {
 void TXavoMemo::ShowRtf(const TRtfDocument& rtf) {
     BeginLoad();
     QTextCursor cursor(document());
+    // One edit: the layout runs once at the end, not again for every run of a long paragraph.
+    cursor.beginEditBlock();
     for (const TRtfRun& run : rtf.Runs) {
         const QTextCharFormat format = ToQtFormat(run.Format);
         const std::u16string_view text = run.Text;
@@ -527,6 +535,7 @@ void TXavoMemo::ShowRtf(const TRtfDocument& rtf) {
             from = end + 1;
         }
     }
+    cursor.endEditBlock();
     FLineEnd = TLineEnd::CrLf;
     RebuildLineIndex();
     setTextCursor(QTextCursor(document()));
@@ -597,12 +606,13 @@ std::string TXavoMemo::EncodePlainText() {
 TRtfDocument TXavoMemo::DocumentToRtf() {
     TRtfDocument rtf;
     TRtfCharFormat last;
+    TRtfFontName lastFont;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         if (block != document()->begin()) rtf.Append(u"\n", last);
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid()) continue;
-            last = FromQtFormat(fragment.charFormat());
+            last = FromQtFormat(fragment.charFormat(), lastFont);
             const QString text = fragment.text();
             rtf.Append(View(text), last);
         }
@@ -614,7 +624,7 @@ void TXavoMemo::SaveToFile(const std::string& path) {
     FinishLoading();
     const std::string bytes = FPlainText ? EncodePlainText() : WriteRtf(DocumentToRtf(), View(font().family()));
     if (const int error = WriteFileBytes(path, bytes); error != 0)
-        throw EXavoMemoError(path + " に書き込めません: " + std::strerror(error));
+        throw EXavoMemoError(path + " に書き込めません: " + ErrorReason(error));
     document()->setModified(false);
 }
 

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 
 namespace xavo {
 
@@ -145,6 +146,7 @@ void TGrepRunner::Work(TGrepTarget target, std::shared_ptr<const TGrepProgram> p
     TGrepRunEnd end = TGrepRunEnd::Completed;
     QString error;
     TBatchWriter writer(*this);
+    std::string current;  // the file being searched (the list goes with the try block)
     try {
         std::vector<std::string> files = CollectGrepFiles(target, &FCancel);
         if (FCancel) throw EGrepCancel();
@@ -156,6 +158,7 @@ void TGrepRunner::Work(TGrepTarget target, std::shared_ptr<const TGrepProgram> p
         TGrepSearch search(*program, FCancel, [&writer] { writer.Idle(); });
         for (const std::string& path : files) {
             writer.BeginFile(path);
+            current = path;
             search.Run(path, [&writer](const RE_LineInfo_t& info) { writer.Add(info); });
         }
     } catch (const EGrepCancel&) {
@@ -163,6 +166,9 @@ void TGrepRunner::Work(TGrepTarget target, std::shared_ptr<const TGrepProgram> p
     } catch (const EFileNotFound& e) {
         end = TGrepRunEnd::Failed;
         error = PathToQString(e.what());
+    } catch (const std::bad_alloc&) {
+        end = TGrepRunEnd::Failed;
+        error = current.empty() ? kGrepOutOfMemory : PathToQString(current) + QStringLiteral(": ") + kGrepOutOfMemory;
     } catch (const std::exception& e) {
         end = TGrepRunEnd::Failed;
         error = QString::fromUtf8(e.what());

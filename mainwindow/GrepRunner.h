@@ -45,6 +45,8 @@ void SetSynonymsBeforeNewPattern(TGrep& grep, bool use);
 
 // Caption of the busy window while a run is under way.
 inline const QString kGrepBusyCaption = QStringLiteral("GREP処理中...");
+// The error of a run that ran out of memory (after the file's path, when known).
+inline const QString kGrepOutOfMemory = QStringLiteral("メモリが足りないため GREP を中止しました。");
 
 class TGrepRunner : public QObject {
     Q_OBJECT

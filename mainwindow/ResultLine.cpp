@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <optional>
 
 namespace xavo {
@@ -30,6 +31,12 @@ std::optional<TNumberField> FindNumberField(std::string_view line, std::size_t f
     return std::nullopt;
 }
 
+bool IsLineNumber(std::string_view digits) {
+    decltype(TTagJumpTarget::LineNo) number = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    return error == std::errc() && end == digits.data() + digits.size();
+}
+
 [[noreturn]] void ThrowNotAnInteger(std::string_view text) {
     throw EConvertError(std::string(text));
 }
@@ -45,10 +52,10 @@ std::string_view WordBeforeFirstColon(std::string_view line) {
 
 }  // namespace
 
-void AppendResultLine(std::string& out, std::string_view path, std::int32_t lineNo, std::string_view line) {
-    char number[16];
+void AppendResultLine(std::string& out, std::string_view path, std::int64_t lineNo, std::string_view line) {
+    char number[24];
     const auto [end, error] = std::to_chars(number, number + sizeof number, lineNo);
-    (void)error;  // 16 characters hold any 32-bit number
+    (void)error;  // 24 characters hold any 64-bit number
     out.append(path);
     out += ' ';
     out.append(number, end);
@@ -66,12 +73,11 @@ bool IsExistingFile(const std::string& path) { return (AttributesOf(path) & faAr
 TTagJumpTarget ParseResultLine(std::string_view line, const std::function<bool(const std::string&)>& isFile) {
     std::optional<TNumberField> field = FindNumberField(line, 0);
     if (!field) ThrowNotAnInteger(WordBeforeFirstColon(line));
-    // Paths may hold " 12:" themselves: the first field whose prefix is a file wins.
-    for (std::optional<TNumberField> f = field; f; f = FindNumberField(line, f->Space + 1)) {
-        if (isFile(std::string(line.substr(0, f->Space)))) {
-            field = f;
-            break;
-        }
+    // Paths may hold " 12:" themselves: the longest prefix that is a file and is followed
+    // by a usable number wins, so a file "x" does not hide "x 1:y.txt" beside it. No path
+    // is longer than PATH_MAX, which also bounds the look-ups on a long line.
+    for (std::optional<TNumberField> f = field; f && f->Space < PATH_MAX; f = FindNumberField(line, f->Space + 1)) {
+        if (IsLineNumber(f->Digits) && isFile(std::string(line.substr(0, f->Space)))) field = f;
     }
     std::int32_t number = 0;
     const char* const first = field->Digits.data();

@@ -2,7 +2,7 @@
 //
 // A result line is "<full path> <line number>:<the line's text>", bytes throughout (the
 // path as the file system spells it, the text as the file holds it). Reading one back
-// finds where the path ends: at the first " <digits>:" whose prefix is an existing file,
+// finds where the path ends: at the last " <digits>:" whose prefix is an existing file,
 // so that paths and texts holding spaces, colons or " 12:" still name the right file.
 // Plain C++. Entry points: AppendResultLine, ParseResultLine, ResultLinePathEnd,
 // NextJumpIndex, PrevJumpIndex.
@@ -18,7 +18,7 @@
 namespace xavo {
 
 // Appends the result line of Path's line LineNo with text Line to Out.
-void AppendResultLine(std::string& out, std::string_view path, std::int32_t lineNo, std::string_view line);
+void AppendResultLine(std::string& out, std::string_view path, std::int64_t lineNo, std::string_view line);
 
 // Where a result line jumps to.
 struct TTagJumpTarget {
@@ -36,10 +36,10 @@ std::size_t ResultLinePathEnd(std::string_view line);
 // True for a path that names an existing regular file (links followed).
 bool IsExistingFile(const std::string& path);
 
-// Splits Line at the first " <decimal digits>:" whose prefix IsFile accepts, or at the
-// first one when no prefix does. Raises EConvertError (its Text: the word before the
-// line's first colon, empty without a colon) when the line holds no " <digits>:", and
-// (its Text: the digits) when the number does not fit in 32 bits.
+// Splits Line at the last " <decimal digits>:" whose prefix IsFile accepts and whose
+// number fits, or at the first one when no prefix does. Raises EConvertError (its Text:
+// the word before the line's first colon, empty without a colon) when the line holds no
+// " <digits>:", and (its Text: the digits) when the number does not fit in 32 bits.
 TTagJumpTarget ParseResultLine(std::string_view line,
                                const std::function<bool(const std::string&)>& isFile = IsExistingFile);
 

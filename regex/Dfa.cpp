@@ -167,7 +167,7 @@ void TRE_DFA::CheckIfRegExpIsSimple() {
             return;
         }
         const TRE_DFATransition& t = st->Transitions[0];
-        if (st->TransitionCount > 1 || t.Lo != t.Hi || st->Accepted) break;
+        if (st->TransitionCount > 1 || t.Lo != t.Hi || st->Accepted || !IsTextCode(t.Lo)) break;
         FSimpleRegExpStr += CodeToStr(t.Lo);
         st = t.TransitTo;
     }

@@ -3,6 +3,9 @@
 // exactly the recursive construction's sequence of NewState and AddTransition calls.
 #include "Nfa.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 namespace xavo {
 
 std::uint32_t TRE_NFA::NewState() {
@@ -16,7 +19,55 @@ void TRE_NFA::AddTransition(std::uint32_t from, std::uint32_t to, TCharCode lo, 
     FStateList[from].push_back({lo, hi, to});
 }
 
+namespace {
+
+// The states and transitions the construction makes for a tree, counted over the DAG
+// before anything is built (a subtree shared by "+" is built twice), so that an automaton
+// past the limits is refused at once instead of after it has been half built.
+void CheckConstructionSize(const TRENode* root) {
+    struct TSize {
+        std::uint64_t States = 0;
+        std::uint64_t Transitions = 0;
+    };
+    static constexpr std::uint64_t kCap = std::uint64_t{1} << 40;  // far past the limits, far from overflow
+    const auto sum = [](std::uint64_t a, std::uint64_t b) { return std::min(a + b, kCap); };
+    if (root == nullptr) return;
+    std::unordered_map<const TRENode*, TSize> sizes;
+    std::vector<std::pair<const TRENode*, bool>> pending{{root, false}};
+    while (!pending.empty()) {
+        const auto [node, childrenDone] = pending.back();
+        pending.pop_back();
+        if (sizes.count(node) != 0) continue;
+        const bool inner = node->Kind == reopConcat || node->Kind == reopUnion || node->Kind == reopClosure;
+        if (inner && !childrenDone) {
+            pending.push_back({node, true});
+            pending.push_back({node->Left, false});
+            if (node->Kind != reopClosure) pending.push_back({node->Right, false});
+            continue;
+        }
+        TSize size{0, 1};  // a leaf, an anchor or the empty node: one transition
+        if (inner) {
+            const TSize left = sizes.at(node->Left);
+            const TSize right = node->Kind == reopClosure ? TSize{} : sizes.at(node->Right);
+            size.States = sum(left.States, right.States);
+            size.Transitions = sum(left.Transitions, right.Transitions);
+            if (node->Kind == reopConcat) size.States = sum(size.States, 1);
+            if (node->Kind == reopClosure) {
+                size.States = sum(size.States, 2);
+                size.Transitions = sum(size.Transitions, 3);
+            }
+        }
+        sizes.emplace(node, size);
+    }
+    const TSize total = sizes.at(root);
+    if (total.States + 2 > TRE_NFA::kMaxStates || total.Transitions > TRE_NFA::kMaxTransitions)
+        throw ERegExpParser(RegExpMessage::kTooComplex, 0);
+}
+
+}  // namespace
+
 void TRE_NFA::Run() {
+    CheckConstructionSize(FParser.FParseTree.FHeadNode);
     FStateList.clear();
     FTransitionCount = 0;
     FEntryState = NewState();

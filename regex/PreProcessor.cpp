@@ -1,7 +1,18 @@
 // Pattern widening with synonym dictionaries and the fuzzy-character table.
 #include "PreProcessor.h"
 
+#include <algorithm>
+
 namespace xavo {
+
+namespace {
+
+[[noreturn]] void TooComplex() { throw ERegExpParser(RegExpMessage::kTooComplex, 0); }
+
+// Below this many characters in a pattern, trying every word costs less than an index.
+constexpr std::size_t kIndexFromTokens = 64;
+
+}  // namespace
 
 void TREPreProcessor::Run() {
     FProcessedRegExp = FScanner.FSourceText;
@@ -28,9 +39,36 @@ std::string TREPreProcessor::TokenText(const TRETokenRecord& t) const {
                                        static_cast<std::size_t>(t.EndPos - t.StartPos));
 }
 
+void TREPreProcessor::IndexFirstCodes(const TREDictionaryList& dics) {
+    FFirstCodeIndex.clear();
+    if (FTokenList.size() < kIndexFromTokens) return;
+    for (const TREDictionary* dic : dics) {
+        std::vector<TWordRef>& refs = FFirstCodeIndex.emplace_back();
+        for (std::size_t g = 0; g < dic->size(); ++g) {
+            const TREWordGroup& group = (*dic)[g];
+            for (std::size_t w = 0; w < group.size(); ++w) {
+                if (group[w].empty()) continue;  // never matches
+                if (group[w].size() == 1 && IsLeadByte(static_cast<unsigned char>(group[w][0]))) {
+                    FFirstCodeIndex.clear();  // raises once tried: try every word in order
+                    return;
+                }
+                int pos = 1;
+                const TCharCode first = NextChar(group[w], pos);
+                refs.push_back({first, static_cast<std::uint32_t>(g), static_cast<std::uint32_t>(w)});
+            }
+        }
+        std::stable_sort(refs.begin(), refs.end());  // keeps dictionary order among equal codes
+    }
+}
+
 void TREPreProcessor::Rewrite(const TREDictionaryList& dics) {
     std::string result;
     Tokenize();
+    IndexFirstCodes(dics);
+    const auto append = [&](const std::string& text) {
+        if (result.size() + text.size() > kMaxWidenedBytes) TooComplex();
+        result += text;
+    };
     const int count = static_cast<int>(FTokenList.size());
     bool inClass = false;
     int i = 0;
@@ -39,7 +77,7 @@ void TREPreProcessor::Rewrite(const TREDictionaryList& dics) {
         if (t.Kind == retkLBra || t.Kind == retkLBraNegative) inClass = true;
         if (t.Kind == retkRBra) inClass = false;
         if (t.Kind != retkChar || inClass) {
-            result += TokenText(t);
+            append(TokenText(t));
             ++i;
             continue;
         }
@@ -48,10 +86,10 @@ void TREPreProcessor::Rewrite(const TREDictionaryList& dics) {
         while (i < j) {
             const int r = MatchDics(dics, i, j);
             if (r == -1) {
-                result += TokenText(FTokenList[static_cast<std::size_t>(i)]);
+                append(TokenText(FTokenList[static_cast<std::size_t>(i)]));
                 ++i;
             } else {
-                result += FReplaceStr;
+                append(FReplaceStr);
                 i = r;
             }
         }
@@ -60,29 +98,46 @@ void TREPreProcessor::Rewrite(const TREDictionaryList& dics) {
 }
 
 int TREPreProcessor::MatchDics(const TREDictionaryList& dics, int i, int j) {
-    for (const TREDictionary* dic : dics) {
-        const int r = MatchDic(*dic, i, j);
+    for (std::size_t d = 0; d < dics.size(); ++d) {
+        const int r = MatchDic(*dics[d], d, i, j);
         if (r != -1) return r;
     }
     return -1;
 }
 
-int TREPreProcessor::MatchDic(const TREDictionary& dic, int i, int j) {
+int TREPreProcessor::MatchDic(const TREDictionary& dic, std::size_t dicIndex, int i, int j) {
+    if (dicIndex < FFirstCodeIndex.size()) {
+        const std::vector<TWordRef>& refs = FFirstCodeIndex[dicIndex];
+        const TWordRef key{FTokenList[static_cast<std::size_t>(i)].CharCode, 0, 0};
+        for (auto [at, last] = std::equal_range(refs.begin(), refs.end(), key); at != last; ++at) {
+            const TREWordGroup& group = dic[at->Group];
+            const int r = MatchWord(group[at->Word], i, j);
+            if (r == -1) continue;
+            MakeReplacement(group);
+            return r;
+        }
+        return -1;
+    }
     for (const TREWordGroup& group : dic) {
         for (const std::string& word : group) {
             const int r = MatchWord(word, i, j);
             if (r == -1) continue;
-            std::string replacement(1, '(');
-            for (std::size_t k = 0; k < group.size(); ++k) {
-                if (k > 0) replacement += '|';
-                replacement += EscapeMetaChars(group[k]);
-            }
-            replacement += ')';
-            FReplaceStr = std::move(replacement);
+            MakeReplacement(group);
             return r;
         }
     }
     return -1;
+}
+
+void TREPreProcessor::MakeReplacement(const TREWordGroup& group) {
+    std::string replacement(1, '(');
+    for (std::size_t k = 0; k < group.size(); ++k) {
+        if (k > 0) replacement += '|';
+        replacement += EscapeMetaChars(group[k]);
+        if (replacement.size() > kMaxWidenedBytes) TooComplex();
+    }
+    replacement += ')';
+    FReplaceStr = std::move(replacement);
 }
 
 int TREPreProcessor::MatchWord(const std::string& word, int i, int j) const {

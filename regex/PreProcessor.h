@@ -9,6 +9,7 @@
 
 #include "Scanner.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,11 +32,18 @@ struct TRETokenRecord {
 
 class TREPreProcessor {
 public:
+    // A widened pattern longer than this is refused with "正規表現が複雑すぎます" as soon as
+    // it grows past it: a word of a large group repeated in a pattern would otherwise
+    // multiply into gigabytes before the automaton's own limits are reached. Patterns this
+    // long exceed those limits in practice anyway.
+    static constexpr std::size_t kMaxWidenedBytes = 256 * 1024;
+
     explicit TREPreProcessor(const std::string& pattern = {}) : FScanner(pattern) {}
 
     void SetText(const std::string& pattern) { FScanner.SetText(pattern); }
     // Widens the pattern into FProcessedRegExp. Raises the scanner's ERegExpParser for a
-    // malformed pattern, or for a dictionary word ending in a lone lead byte.
+    // malformed pattern, for a dictionary word ending in a lone lead byte, or past
+    // kMaxWidenedBytes.
     void Run();
 
     std::string FProcessedRegExp;
@@ -49,8 +57,20 @@ private:
     void Tokenize();
     std::string TokenText(const TRETokenRecord& t) const;
     int MatchDics(const TREDictionaryList& dics, int i, int j);
-    int MatchDic(const TREDictionary& dic, int i, int j);
+    int MatchDic(const TREDictionary& dic, std::size_t dicIndex, int i, int j);
     int MatchWord(const std::string& word, int i, int j) const;
+    void MakeReplacement(const TREWordGroup& group);
+    void IndexFirstCodes(const TREDictionaryList& dics);
+
+    // For long patterns, the words of each dictionary by their first code, in dictionary
+    // order (group, then word): only those can match at a character. Empty: try all.
+    struct TWordRef {
+        TCharCode First;
+        std::uint32_t Group;
+        std::uint32_t Word;
+        bool operator<(const TWordRef& other) const { return First < other.First; }
+    };
+    std::vector<std::vector<TWordRef>> FFirstCodeIndex;
 
     TREScanner FScanner;
     std::vector<TRETokenRecord> FTokenList;

@@ -56,24 +56,26 @@ int OctDigitValue(TCharCode c) { return (c >= '0' && c <= '7') ? c - '0' : -1; }
 TCharCode ReadHexEscape(const std::string& s, int& pos) {
     unsigned value = 0;
     int count = 0;
-    TCharCode ch;
+    int before = pos;  // the start of the character after the digits
     for (;;) {
-        ch = NextChar(s, pos);
+        before = pos;
+        const TCharCode ch = NextChar(s, pos);
         if (ch == 0 || HexDigitValue(ch) < 0 || count == 4) break;
         value = (value * 16 + static_cast<unsigned>(HexDigitValue(ch))) & 0xFFFF;
         ++count;
     }
     if (count == 0) Fail(RegExpMessage::kBadHexCode, pos);
-    if (ch != 0) StepBack(s, pos);
+    pos = before;
     return static_cast<TCharCode>(value);
 }
 
 TCharCode ReadOctalEscape(const std::string& s, int& pos) {
     unsigned value = 0;
     int count = 0;
-    TCharCode ch;
+    int before = pos;
     for (;;) {
-        ch = NextChar(s, pos);
+        before = pos;
+        const TCharCode ch = NextChar(s, pos);
         if (ch == 0 || OctDigitValue(ch) < 0 || count == 6) break;
         const unsigned next = value * 8 + static_cast<unsigned>(OctDigitValue(ch));
         if (next > 0xFFFF) Fail(RegExpMessage::kBadOctalCode, pos);
@@ -81,11 +83,12 @@ TCharCode ReadOctalEscape(const std::string& s, int& pos) {
         ++count;
     }
     if (count == 0) Fail(RegExpMessage::kBadOctalCode, pos);
-    if (ch != 0) StepBack(s, pos);
+    pos = before;
     return static_cast<TCharCode>(value);
 }
 
 TCharCode ReadEscape(const std::string& s, int& pos) {
+    const int start = pos;
     const TCharCode ch = NextChar(s, pos);
     switch (ch) {
     case 0: Fail(RegExpMessage::kNeedCharAfterBackslash, pos);
@@ -96,7 +99,7 @@ TCharCode ReadEscape(const std::string& s, int& pos) {
     case Ascii('x'): return ReadHexEscape(s, pos);
     default:
         if (OctDigitValue(ch) >= 0) {
-            StepBack(s, pos);
+            pos = start;
             return ReadOctalEscape(s, pos);
         }
         return ch;
@@ -156,10 +159,11 @@ TREToken TREScanner::ScanToken() {
     case Ascii(']'): return retkRBra;
     case Ascii('^'): return retkLHead;
     case Ascii('['): {
+        const int start = FPos;
         const TCharCode next = NextChar(FSourceText, FPos);
         if (next == 0) Fail(RegExpMessage::kNeedRightBracket, FPos);
         if (next == Ascii('^')) return retkLBraNegative;
-        StepBack(FSourceText, FPos);
+        FPos = start;
         return retkLBra;
     }
     case Ascii('\\'): FCode = ReadEscape(FSourceText, FPos); return retkChar;
@@ -174,14 +178,16 @@ TREToken TREScanner::ScanClassToken() {
     if (ch == Ascii(']')) return retkRBra;
     if (ch == Ascii('\\')) FCode = ch = ReadEscape(FSourceText, FPos);
 
+    // Positions are remembered, not found again by stepping back: finding the start of
+    // the character before a position means walking from the pattern's start.
+    const int afterMember = FPos;
     const TCharCode next = NextChar(FSourceText, FPos);
     if (next == Ascii('-')) {
         TCharCode last = NextChar(FSourceText, FPos);
         if (last == 0) Fail(RegExpMessage::kNeedRightBracket, FPos);
         if (last == Ascii(']')) {
             // "-]": the hyphen is an ordinary member and the bracket closes the class.
-            StepBack(FSourceText, FPos);
-            StepBack(FSourceText, FPos);
+            FPos = afterMember;
             return retkChar;
         }
         if (last == Ascii('\\')) last = ReadEscape(FSourceText, FPos);
@@ -190,7 +196,7 @@ TREToken TREScanner::ScanClassToken() {
         return retkCharRange;
     }
     if (next == 0) Fail(RegExpMessage::kNeedRightBracket, FPos);
-    StepBack(FSourceText, FPos);
+    FPos = afterMember;
     return retkChar;
 }
 

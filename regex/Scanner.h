@@ -48,6 +48,12 @@ public:
 // True for the lead bytes of CP932.
 constexpr bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
+// True for the codes that text can be read as: a byte that is not a lead byte, or a lead
+// byte with any trail byte. Other codes (such as \x4161 or a lone \x82) match no text.
+constexpr bool IsTextCode(TCharCode code) {
+    return code >> 8 == 0 ? !IsLeadByte(static_cast<unsigned char>(code)) : IsLeadByte(static_cast<unsigned char>(code >> 8));
+}
+
 // The character at Pos, advancing Pos past it; 0 (Pos unchanged) when Pos is outside S.
 // Raises ERegExpParser when S ends with a lone lead byte at Pos.
 TCharCode NextChar(const std::string& s, int& pos);

@@ -33,13 +33,14 @@ bool TStreamWindow::EnsureSlow(std::uint64_t pos) {
 
 bool TStreamWindow::ReadMore() {
     if (FAtEnd) return false;
-    // Drop what is no longer needed.
-    if (FKeep > FBase) {
-        const std::size_t drop = static_cast<std::size_t>(FKeep - FBase);
+    // Drop what is no longer needed, but never the last byte: at the end of the file it
+    // decides whether a line feed must be added.
+    if (FKeep > FBase && FSize > 1) {
+        const std::size_t drop = static_cast<std::size_t>(std::min<std::uint64_t>(FKeep - FBase, FSize - 1));
         std::memmove(FData, FData + drop, FSize - drop);
         FSize -= drop;
         FFinal -= drop;
-        FBase = FKeep;
+        FBase += drop;
     }
     if (FCapacity < FSize + FBlockSize + 2) Reserve((FSize + FBlockSize) * 3 / 2 + 2);
     char* const into = reinterpret_cast<char*>(FData + FSize);
@@ -80,7 +81,7 @@ void TStreamWindow::Normalize(std::size_t from, std::size_t to) {
     }
 }
 
-std::int32_t TStreamWindow::LineFeedsBefore(std::uint64_t pos) {
+std::int64_t TStreamWindow::LineFeedsBefore(std::uint64_t pos) {
     // Count on from the nearest known position at or before pos: the last one asked for,
     // or an anchor noted while normalising (at most kAnchorSpacing bytes away).
     while (!FAnchors.empty() && FAnchors.front().Pos < FBase) FAnchors.pop_front();
@@ -105,7 +106,7 @@ std::int32_t TStreamWindow::LineFeedsBefore(std::uint64_t pos) {
         FCounted = FLineFeedsToEnd - CountLineFeeds(Ptr(pos), Ptr(End()));
     }
     FCountedTo = pos;
-    return static_cast<std::int32_t>(FCounted);
+    return static_cast<std::int64_t>(FCounted);
 }
 
 }  // namespace xavo

@@ -42,7 +42,7 @@ public:
     void Keep(std::uint64_t pos) { FKeep = pos; }
 
     // Number of line feeds in [0, pos); pos must lie in the window, at or before End().
-    std::int32_t LineFeedsBefore(std::uint64_t pos);
+    std::int64_t LineFeedsBefore(std::uint64_t pos);
 
 private:
     bool EnsureSlow(std::uint64_t pos);

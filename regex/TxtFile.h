@@ -23,7 +23,7 @@ namespace xavo {
 // The matching line handed to OnMatch: its text without the line end, its number from 1.
 struct RE_LineInfo_t {
     std::string Line;
-    std::int32_t LineNo = 0;
+    std::int64_t LineNo = 0;
 };
 
 // An input/output failure of the platform; the message is the system's reason.
@@ -113,7 +113,7 @@ private:
     std::uint64_t FCur = 0;     // main cursor
     std::uint64_t FLineStart = 0;
     std::uint64_t FAhead = 0;   // look-ahead cursor
-    std::int32_t FLineNo = 0;
+    std::int64_t FLineNo = 0;
     bool FAtEnd = false;        // the whole file is in the stream
     bool FPendingCR = false;    // the last byte read was a CR whose partner is not read yet
 };

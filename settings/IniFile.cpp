@@ -26,6 +26,7 @@ namespace xavo {
 namespace {
 
 using ini_text::CutLength;
+using ini_text::Fold;
 using ini_text::IsLeadByte;
 
 constexpr std::string_view kBlanks = " \t";
@@ -34,21 +35,6 @@ std::string_view Trim(std::string_view s) {
     const auto first = s.find_first_not_of(kBlanks);
     if (first == std::string_view::npos) return {};
     return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
-}
-
-// The look-up form of a section or key name: ASCII letters lowered, the trail bytes of
-// double-byte characters left alone (they may fall in the letter range).
-std::string Fold(std::string_view name) {
-    std::string out(name);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const auto c = static_cast<unsigned char>(out[i]);
-        if (IsLeadByte(c)) {
-            ++i;
-        } else if (c >= 'A' && c <= 'Z') {
-            out[i] = static_cast<char>(c + ('a' - 'A'));
-        }
-    }
-    return out;
 }
 
 // The value of a key line as a read returns it.
@@ -160,6 +146,14 @@ public:
         timespec now{};
         clock_gettime(CLOCK_REALTIME_COARSE, &now);
         return now;
+    }
+
+    std::vector<std::string> KeysOf(std::string_view section) const {
+        std::vector<std::string> keys;
+        if (const auto s = SectionIndex.find(Fold(section)); s != SectionIndex.end()) {
+            for (const auto& entry : Sections[s->second].Keys) keys.push_back(entry.first);
+        }
+        return keys;
     }
 
     const TLine* Find(std::string_view section, std::string_view key) const {
@@ -334,6 +328,11 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
     Refresh();
     const TLine* line = FModel->Find(section, key);
     return line ? ValueOf(line->Text) : std::string(defaultValue);
+}
+
+std::vector<std::string> TIniFile::KeysOf(std::string_view section) const {
+    Refresh();
+    return FModel->KeysOf(section);
 }
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {

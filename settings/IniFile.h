@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace xavo {
 
@@ -46,6 +47,10 @@ public:
     // The value of Key in Section, or Default (unchanged) when the file, section or key is
     // missing or the file cannot be read. Never throws for file problems.
     std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+
+    // The keys Section holds, in their look-up form (ASCII letters lowered, see
+    // ini_text::Fold) and in no particular order; none when the file or section is missing.
+    std::vector<std::string> KeysOf(std::string_view section) const;
 
     // Replaces Key's value in place, or appends the key (and the section) when absent,
     // creating the file; a value the line already holds leaves the file untouched. A line

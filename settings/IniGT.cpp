@@ -4,6 +4,7 @@
 #include "IniText.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -252,7 +253,22 @@ void ZEziDE::WriteColor(std::string_view section, std::string_view ident, TColor
 void ZEziDE::ReadStrings(std::string_view section, std::string_view name, std::vector<std::string>& strings) const {
     const auto current = static_cast<std::int32_t>(std::min<std::size_t>(strings.size(), INT32_MAX));
     const std::int32_t limit = std::max(current, kMaxListCount);
-    const std::int32_t count = std::min(ReadInteger(section, Key(name, ".Count"), current), limit);
+    std::int32_t count = std::min(ReadInteger(section, Key(name, ".Count"), current), limit);
+    if (count > current) {
+        // Only items that are there: a damaged count must not turn into empty items that
+        // are written back at the next close.
+        const std::string stem = ini_text::Fold(Key(name, "."));
+        std::int32_t stored = current;
+        for (const std::string& key : FIniFile.KeysOf(section)) {
+            std::int32_t index = 0;
+            const char* const last = key.data() + key.size();
+            if (!key.starts_with(stem) || key.size() == stem.size()) continue;
+            if (key[stem.size()] == '0' && key.size() > stem.size() + 1) continue;  // "07" is not item 7's key
+            const auto [end, error] = std::from_chars(key.data() + stem.size(), last, index);
+            if (error == std::errc() && end == last && index >= stored && index < count) stored = index + 1;
+        }
+        count = stored;
+    }
     std::vector<std::string> items;
     items.reserve(static_cast<std::size_t>(std::max(count, 0)));
     for (std::int32_t i = 0; i < count; ++i) {

@@ -137,8 +137,9 @@ public:
 
     // Name.Count and Name.0, Name.1, ... (fenced). The read replaces Strings as a whole,
     // its current items serving as defaults; a missing section leaves it unchanged. A
-    // stored count is limited to kMaxListCount (or the current count, if larger), so a
-    // damaged file cannot exhaust memory.
+    // stored count reaches no further than the last item that is stored or current, and
+    // no further than kMaxListCount (or the current count, if larger), so a damaged file
+    // cannot exhaust memory or grow the list.
     static constexpr std::int32_t kMaxListCount = 65536;
     void ReadStrings(std::string_view section, std::string_view name, std::vector<std::string>& strings) const;
     void WriteStrings(std::string_view section, std::string_view name, const std::vector<std::string>& strings);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace xavo::ini_text {
@@ -22,6 +23,21 @@ constexpr std::size_t CutLength(std::string_view s, std::size_t limit) {
         i += step;
     }
     return i;
+}
+
+// The look-up form of a section or key name: ASCII letters lowered, the trail bytes of
+// double-byte characters left alone (they may fall in the letter range).
+inline std::string Fold(std::string_view name) {
+    std::string out(name);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const auto c = static_cast<unsigned char>(out[i]);
+        if (IsLeadByte(c)) {
+            ++i;
+        } else if (c >= 'A' && c <= 'Z') {
+            out[i] = static_cast<char>(c + ('a' - 'A'));
+        }
+    }
+    return out;
 }
 
 }  // namespace xavo::ini_text

@@ -14,3 +14,9 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DXAVOLINE_SANITIZE=ON -DXAVOL
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# The fast search against the plain loops on fresh random texts and patterns, for a bounded
+# time, under the sanitizers (a failure prints its seed: XAVOLINE_FUZZ_SEED repeats it).
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  XAVOLINE_FUZZ_SECONDS="${XAVOLINE_FUZZ_SECONDS:-60}" \
+  build-asan/tests/regex/regex_tests --gtest_filter=GrepDifferential.FuzzForAWhile --gtest_brief=1

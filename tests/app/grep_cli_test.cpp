@@ -1,15 +1,20 @@
 // xavoline-grep as a user runs it: options, exit codes, messages, output bytes and order.
 #include "SjisCodec.h"
 #include "TempFiles.h"
+#include "TerminalText.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 extern char** environ;
 
@@ -27,14 +32,21 @@ std::string Slurp(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// Runs the program with Args in Dir, output and errors captured in files.
-Result RunGrep(const std::vector<std::string>& args, const testing::TempDir& dir) {
-    const std::string out = dir.Path(".out"), err = dir.Path(".err");
+// Starts the program with Args in Dir, errors into Dir's ".err", standard output into the
+// file OutPath or, with OutPath empty, onto descriptor OutFd. Before the program, Shell
+// (when given) runs in /bin/sh, e.g. to set a limit.
+pid_t StartGrep(const std::vector<std::string>& args, const testing::TempDir& dir, const std::string& outPath,
+                int outFd = -1, const std::string& shell = {}) {
+    const std::string err = dir.Path(".err");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (outPath.empty())
+        posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<std::string> all{XAVOLINE_GREP};
+    if (!shell.empty()) all = {"/bin/sh", "-c", shell + "; exec \"$0\" \"$@\"", XAVOLINE_GREP};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : all) argv.push_back(a.data());
@@ -42,17 +54,37 @@ Result RunGrep(const std::vector<std::string>& args, const testing::TempDir& dir
     const std::string previous = std::filesystem::current_path();
     std::filesystem::current_path(dir.Root());
     pid_t pid = 0;
-    Result result;
-    if (posix_spawn(&pid, XAVOLINE_GREP, &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
     std::filesystem::current_path(previous);
     posix_spawn_file_actions_destroy(&actions);
-    result.Out = Slurp(out);
-    result.Err = Slurp(err);
+    return pid;
+}
+
+int WaitFor(pid_t pid) {
+    int status = 0;
+    if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs the program with Args in Dir, output and errors captured in files.
+Result RunGrep(const std::vector<std::string>& args, const testing::TempDir& dir, const std::string& shell = {}) {
+    Result result;
+    result.Status = WaitFor(StartGrep(args, dir, dir.Path(".out"), -1, shell));
+    result.Out = Slurp(dir.Path(".out"));
+    result.Err = Slurp(dir.Path(".err"));
     return result;
+}
+
+// Everything until the end of Fd.
+std::string ReadAll(int fd) {
+    std::string all;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return all;
+        all.append(buffer, static_cast<std::size_t>(n));
+    }
 }
 
 class GrepCli : public ::testing::Test {
@@ -144,6 +176,133 @@ TEST_F(GrepCli, FuzzyAndSynonyms) {
     const Result missing = RunGrep({"--synonyms=none.txt", "猫", "f.txt"}, FDir);
     EXPECT_EQ(missing.Status, 2);
     EXPECT_NE(missing.Err.find("none.txt を読み込めません"), std::string::npos);
+}
+
+TEST_F(GrepCli, WriteErrorsAreReportedButAClosedPipeIsNot) {
+    WriteSjis("a.txt", "hit\n");
+    const std::string err = FDir.Path(".err");
+    for (const char* option : {"-j2", "--reference-loops"}) {
+        EXPECT_EQ(WaitFor(StartGrep({option, "hit", "a.txt"}, FDir, "/dev/full")), 2) << option;
+        EXPECT_EQ(Slurp(err), "xavoline-grep: write error: No space left on device\n") << option;
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        ::close(ends[0]);  // the reader is gone before the first write
+        EXPECT_EQ(WaitFor(StartGrep({option, "hit", "a.txt"}, FDir, "", ends[1])), 0) << option;
+        ::close(ends[1]);
+        EXPECT_EQ(Slurp(err), "") << option;
+    }
+}
+
+TEST_F(GrepCli, AnEmptyPathNamesNoFile) {
+    WriteSjis("a.txt", "hit\n");  // in the current directory, which must not be searched
+    const Result r = RunGrep({"hit", ""}, FDir);
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_EQ(r.Out, "");
+    EXPECT_EQ(r.Err, "xavoline-grep: : No such file or directory\n");
+}
+
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's shadow memory does not start under a limit
+TEST_F(GrepCli, OutOfMemoryInOneFileIsReportedAndTheRestSearched) {
+    const std::string a = WriteSjis("a.txt", "hit a\n");
+    const std::string c = WriteSjis("c.txt", "hit c\n");
+    // One line of 3 GB (a sparse file: NUL bytes read as spaces) cannot be held in 250 MB.
+    const std::string big = FDir.Path("b.txt");
+    std::filesystem::resize_file(FDir.Write("b.txt", "hit b "), std::uintmax_t{3} << 30);
+    for (const char* option : {"-j1", "-j2", "--reference-loops"}) {
+        const Result r = RunGrep({option, "hit", "a.txt", "b.txt", "c.txt"}, FDir, "ulimit -v 250000");
+        EXPECT_EQ(r.Status, 2) << option;
+        EXPECT_EQ(r.Out, a + " 1:hit a\n" + c + " 1:hit c\n") << option;
+        EXPECT_EQ(r.Err, "xavoline-grep: " + big + ": メモリが足りません\n") << option;
+    }
+}
+#endif
+
+TEST(TerminalText, C0ControlsButTabInCaretNotation) {
+    const struct {
+        std::string Text, Shown;
+    } rows[] = {
+        {"plain \x82\xa0 text", "plain \x82\xa0 text"},
+        {"\x1b]0;PWNED\x07", "^[]0;PWNED^G"},
+        {"a\tb", "a\tb"},
+        {std::string("\0\x01\x1f\x20\x7f", 5), "^@^A^_ \x7f"},
+        {"line\r\nend\x08", "line^M^Jend^H"},
+        {"\x83\x5c\x1b", "\x83\x5c^["},  // a trail byte 5C is no control
+    };
+    for (const auto& row : rows) EXPECT_EQ(ForTerminal(row.Text), row.Shown) << row.Text;
+}
+
+TEST_F(GrepCli, ControlsAreEscapedOnATerminalOnly) {
+    const std::string hostile = "\x1b]0;PWNED\x07\x1b[2J\tx";
+    const std::string name = "n\x1b[1m.txt";
+    const std::string path = WriteSjis(name, "a " + hostile + "\n");
+    // Into a file: the bytes unchanged.
+    EXPECT_EQ(RunGrep({"x", name}, FDir).Out, path + " 1:a " + hostile + "\n");
+    // Onto a terminal: caret notation, TAB kept.
+    const std::string shown = ForTerminal(path) + " 1:a ^[]0;PWNED^G^[[2J\tx\n";
+    for (const char* option : {"-j2", "--reference-loops"}) {
+        int master = -1, slave = -1;
+        if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) GTEST_SKIP() << "no pseudo-terminal here";
+        termios raw{};
+        ::tcgetattr(slave, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(slave, TCSANOW, &raw);
+        const pid_t pid = StartGrep({option, "x", name}, FDir, "", slave);
+        ::close(slave);
+        const std::string out = ReadAll(master);  // ends with EIO once the program has gone
+        ::close(master);
+        EXPECT_EQ(WaitFor(pid), 0);
+        EXPECT_EQ(out, shown) << option;
+    }
+}
+
+TEST_F(GrepCli, OutputWaitsForASlowReader) {
+    // A reader that does not read yet: the printer is stuck in the first file, and the
+    // worker on the second file must stop after a few megabytes of output, not read the
+    // whole file and hold all its output.
+    const std::string line = "hit " + std::string(200, 'y') + "\n";
+    std::string firstText, secondText;
+    for (int i = 0; i < 10000; ++i) firstText += line;
+    for (int i = 0; i < 40000; ++i) secondText += line;
+    const std::string first = FDir.Write("a.txt", firstText);
+    const std::string second = FDir.Write("b.txt", secondText);
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const pid_t pid = StartGrep({"-j2", "--output=sjis", "hit", "a.txt", "b.txt"}, FDir, "", ends[1]);
+    ::close(ends[1]);
+    ASSERT_GT(pid, 0);
+    // How far the program has read the second file: -1 once it has closed it.
+    const auto readSoFar = [&]() -> long long {
+        const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(fds, ignored)) {
+            if (std::filesystem::read_symlink(entry.path(), ignored) != second) continue;
+            std::ifstream info("/proc/" + std::to_string(pid) + "/fdinfo/" + entry.path().filename().string());
+            std::string key;
+            long long pos = 0;
+            info >> key >> pos;
+            return pos;
+        }
+        return -1;
+    };
+    // Wait until the reading has stopped (or the file is closed: read to its end).
+    long long last = -2;
+    int still = 0;
+    for (int polls = 0; polls < 600 && still < 5; ++polls) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const long long now = readSoFar();
+        if (now == -1 && last != -2) break;
+        still = now == last ? still + 1 : 0;
+        last = now;
+    }
+    EXPECT_GE(last, 0) << "the second file was read to its end while the output waited";
+    EXPECT_LT(last, static_cast<long long>(secondText.size()) / 2);
+    const std::string out = ReadAll(ends[0]);
+    ::close(ends[0]);
+    EXPECT_EQ(WaitFor(pid), 0);
+    std::string expected;
+    for (int i = 1; i <= 10000; ++i) expected += first + " " + std::to_string(i) + ":" + line;
+    for (int i = 1; i <= 40000; ++i) expected += second + " " + std::to_string(i) + ":" + line;
+    EXPECT_TRUE(out == expected) << "output of " << out.size() << " bytes differs from " << expected.size();
 }
 
 }  // namespace

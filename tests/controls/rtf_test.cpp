@@ -156,6 +156,43 @@ TEST(RtfRoundTrip, AnyDocumentTheReaderProducesSurvivesTheWriter) {
     }
 }
 
+// Many runs in one font hold its name once, cut to a bounded length; the writer numbers
+// every distinct font and colour.
+TEST(RtfReader, FontNamesAreSharedAndBounded) {
+    const std::string longName(70000, 'N');
+    std::string rtf = "{\\rtf1{\\fonttbl{\\f1 " + longName + ";}{\\f2 Short;}}";
+    for (int i = 0; i < 50; ++i) rtf += "{\\f1\\b ab}{\\f1\\i cd}{\\f2 ef}";
+    const TRtfDocument doc = ReadRtf(rtf + "}");
+    ASSERT_EQ(doc.Runs.size(), 150u);
+    const std::u16string_view first = doc.Runs[0].Format.FontName;
+    EXPECT_EQ(first, std::u16string(kMaxRtfFontNameLength, u'N'));
+    for (const TRtfRun& run : doc.Runs) {
+        const std::u16string_view name = run.Format.FontName;
+        if (name.size() == first.size()) {
+            EXPECT_EQ(name.data(), first.data());
+        } else {
+            EXPECT_EQ(name, u"Short");
+        }
+    }
+    // A name cut between the halves of a surrogate pair loses the lone half.
+    std::u16string pairs;
+    for (int i = 0; i < 200; ++i) pairs += u"\U0001F600";
+    std::string emoji = "{\\rtf1{\\fonttbl{\\f1 ";
+    for (int i = 0; i < 200; ++i) emoji += "\\u-10179?\\u-8704?";
+    const TRtfDocument cut = ReadRtf(emoji + ";}}\\f1 x}");
+    EXPECT_EQ(std::u16string_view(cut.Runs.at(0).Format.FontName), pairs.substr(0, kMaxRtfFontNameLength - 1));
+
+    TRtfDocument many;
+    for (int i = 0; i < 3000; ++i) {
+        TRtfCharFormat f;
+        f.FontName = u"F" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) + std::u16string(i / 26 + 1, u'x');
+        f.HasColor = true;
+        f.Color = static_cast<std::uint32_t>(i % 700);
+        many.Append(u"t", f);
+    }
+    EXPECT_EQ(ReadRtf(WriteRtf(many, u"Face")), many);
+}
+
 TEST(RtfReader, ControlSymbols) {
     EXPECT_EQ(PlainTextOf("{\\rtf1 a\\{b\\}c\\\\d\\~e\\_f\\-g}"), u"a{b}c\\d e-fg");
     EXPECT_EQ(PlainTextOf("{\\rtf1 a\\\nb\\par}"), u"a\nb");

@@ -142,6 +142,37 @@ private slots:
         QCOMPARE(list.MaxWidth(), list.GetItemWidth(0));
     }
 
+    // A line of megabytes shows its start only, cut between characters; its bytes stay
+    // whole for the tag jump, and the extent stays that of the shown text.
+    void AVeryLongItemIsShownCut() {
+        std::string doubleBytes;
+        for (int i = 0; i < 2'000'000; ++i) doubleBytes += "\x82\xa0";
+        const struct {
+            std::string Bytes;
+            bool Cut;
+        } cases[] = {
+            {std::string(TTextListBox::kMaxShownUnits, 'a'), false},
+            {std::string(TTextListBox::kMaxShownUnits + 1, 'a'), true},
+            {"/t/a.txt 1:" + std::string(4'000'000, 'x'), true},
+            {"/t/b.txt 22:" + doubleBytes, true},   // a double-byte character at the cut
+            {"/t/b.txt 3:" + doubleBytes, true},
+        };
+        for (const auto& c : cases) {
+            TTextListBox list;
+            list.Add(c.Bytes);
+            QCOMPARE(list.Item(0), c.Bytes);
+            const QString shown = list.ItemText(0);
+            QVERIFY(shown.size() <= TTextListBox::kMaxShownUnits + 1);
+            QCOMPARE(shown.endsWith(QChar(0x2026)), c.Cut);
+            const QString kept = c.Cut ? shown.chopped(1) : shown;
+            QVERIFY(kept.size() >= TTextListBox::kMaxShownUnits - 1);
+            QCOMPARE(kept, SjisToQString(std::string_view(c.Bytes).substr(0, 2 * static_cast<std::size_t>(kept.size()))).left(kept.size()));
+            for (const QChar unit : kept) QVERIFY(!IsSjisEscape(unit.unicode()));
+            QCOMPARE(list.MaxWidth(), list.GetItemWidth(0));
+            QVERIFY(list.MaxWidth() < 40 * TTextListBox::kMaxShownUnits);
+        }
+    }
+
     void AppendsReachTheViewInBatches() {
         TTextListBox list;
         QAbstractItemModelTester tester(list.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);

@@ -317,6 +317,24 @@ private slots:
         QCOMPARE(memo.Text(), std::string("not {\\rtf\r\n"));
     }
 
+    // A paragraph of many short runs reaches the view as one change, so it is laid out once
+    // instead of again after every run.
+    void RichTextOfManyRunsIsBuiltInOneEdit() {
+        std::string rtf = "{\\rtf1\\ansi ";
+        for (int i = 0; i < 500; ++i) rtf += "{\\b ab}{\\i cd}";
+        WriteAll(Path("runs.rtf"), rtf + "\\par next}");
+        TXavoMemo memo;
+        memo.SetPlainText(false);
+        memo.resize(400, 300);
+        memo.show();
+        QSignalSpy changes(memo.document(), &QTextDocument::contentsChange);
+        memo.LoadFromFile(Path("runs.rtf"));
+        QCOMPARE(memo.LineCount(), 2);
+        QCOMPARE(memo.LineLength(0), 2000);
+        QVERIFY2(changes.count() <= 3, qPrintable(QString::number(changes.count())));  // clearing, then the text
+        QCOMPARE(changes.last().at(2).toInt(), 2000 + 1 + 4);
+    }
+
     void FindTextSearchesAndSelects() {
         TXavoMemo memo;
         memo.SetText("abc \x83\x5C\\ ABC\r\n\xB1" "abc");

@@ -21,6 +21,9 @@ TEST(ResultLineTest, PathSpaceNumberColonText) {
     out.clear();
     AppendResultLine(out, "/p", 2147483647, std::string("\x93\xfa\0z", 4));
     EXPECT_EQ(out, std::string("/p 2147483647:\x93\xfa\0z", 18));
+    out.clear();
+    AppendResultLine(out, "/p", 2147483653LL, "x");  // files of more than 2^31 lines
+    EXPECT_EQ(out, "/p 2147483653:x");
 }
 
 // A fake file system for the parser: the set of existing files.
@@ -40,8 +43,11 @@ TEST(ParseResultLineTest, FindsTheFileAmongNumberFields) {
         {"/My Texts/a b.txt 7:abc", {"/My Texts/a b.txt"}, "/My Texts/a b.txt", 7, "abc"},
         // The text holds " 12:" itself: the first field is the path's end.
         {"/t/a.txt 3:see line 12: here", {"/t/a.txt"}, "/t/a.txt", 3, "see line 12: here"},
-        // The path holds " 12:": the first field whose prefix is a file wins.
+        // The path holds " 12:": the longest prefix that is a file and is followed by a
+        // number that fits wins, even when a shorter prefix is a file too.
         {"/t/x 12:y.txt 5:text", {"/t/x 12:y.txt"}, "/t/x 12:y.txt", 5, "text"},
+        {"/t/x 1:y.txt 2:match", {"/t/x", "/t/x 1:y.txt"}, "/t/x 1:y.txt", 2, "match"},
+        {"/t/x 99999999999:y 2:m", {"/t/x", "/t/x 99999999999:y"}, "/t/x 99999999999:y", 2, "m"},
         // No prefix is a file (a file since deleted): the first field.
         {"/gone/a.txt 4:b 9:c", {}, "/gone/a.txt", 4, "b 9:c"},
         {"/t/a.txt 0:first", {"/t/a.txt"}, "/t/a.txt", 0, "first"},

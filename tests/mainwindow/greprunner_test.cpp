@@ -15,7 +15,11 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
 
 using namespace xavo;
 using xavo::test::TTempTree;
@@ -195,6 +199,33 @@ private slots:
         QCOMPARE(f.Failed.takeFirst().at(0).toString(), QString::fromUtf8(tree.Path("b.txt").c_str()));
         QCOMPARE(Items(f.List), std::vector<std::string>{tree.Path("a.txt") + " 1:" + kHit + " a"});
         QCOMPARE(f.Window.windowTitle(), QStringLiteral("Xavoline"));
+    }
+
+    void RunningOutOfMemoryEndsTheRunWithASentence() {
+        TTempTree tree;
+        tree.File("a.txt", kHit + " a\r\n");
+        tree.File("b.txt", kHit + " b ");
+        // One line of 3 GB (sparse: NUL bytes read as spaces), searched under a limit of
+        // the address space in use plus 200 MB.
+        std::filesystem::resize_file(tree.Path("b.txt"), std::uintmax_t{3} << 30);
+        std::ifstream status("/proc/self/status");
+        std::uintmax_t usedKb = 0;
+        for (std::string key; status >> key;)
+            if (key == "VmSize:" && status >> usedKb) break;
+        QVERIFY(usedKb > 0);
+        rlimit before{};
+        ::getrlimit(RLIMIT_AS, &before);
+        rlimit limited = before;
+        limited.rlim_cur = static_cast<rlim_t>((usedKb + 200 * 1024) * 1024);
+        if (before.rlim_cur != RLIM_INFINITY && before.rlim_cur < limited.rlim_cur) QSKIP("already limited");
+        TFixture f;
+        ::setrlimit(RLIMIT_AS, &limited);
+        const TGrepRunEnd end = f.Run({TGrepScope::Directory, tree.Root(), "*.txt"}, kHit);
+        ::setrlimit(RLIMIT_AS, &before);
+        QCOMPARE(end, TGrepRunEnd::Failed);
+        QCOMPARE(f.Failed.takeFirst().at(0).toString(),
+                 QString::fromUtf8(tree.Path("b.txt").c_str()) + QStringLiteral(": ") + kGrepOutOfMemory);
+        QCOMPARE(Items(f.List), std::vector<std::string>{tree.Path("a.txt") + " 1:" + kHit + " a"});
     }
 
     void ResultLinesKeepTheBytesOfFileNamesAndText() {

@@ -202,6 +202,16 @@ private slots:
         QVERIFY(form.close());
         QCOMPARE(f.Boxes.Errors.size(), 1);
         QVERIFY(f.Boxes.Errors.front().contains(QStringLiteral("書き込めません")));
+        QVERIFY(f.Boxes.Errors.front().endsWith(QStringLiteral(": そのようなファイルやディレクトリはありません")));
+
+        // The file replaced by a directory while the window was open: the box says so.
+        options.IniPath = f.Dir.Path("Xavoline.ini");
+        TForm1 second(options);
+        second.show();
+        std::filesystem::create_directory(options.IniPath);
+        QVERIFY(second.close());
+        QCOMPARE(f.Boxes.Errors.size(), 2);
+        QCOMPARE(f.Boxes.Errors.back(), QString::fromStdString(options.IniPath) + QStringLiteral(" に書き込めません: ディレクトリです"));
     }
 
     void theFileArgumentIsShownAndSetsTheMask() {

@@ -95,6 +95,10 @@ TEST(Dfa, SimpleStringDetection) {
         {"a.", false, ""},
         {"a?", false, ""},
         {"abc|abc", true, "abc"},  // the subset construction merges the two branches
+        // Codes that no text reads as: not a string of text bytes.
+        {"\\x4161", false, ""},
+        {"^\\x080a", false, ""},
+        {"a\\x82", false, ""},
     };
     for (const Row& row : rows) {
         Compiled c(row.pattern, kLF, kLF);

@@ -274,6 +274,65 @@ TEST(PreProcessor, ErrorsReachTheCaller) {
     EXPECT_THROW(pre.Run(), ERegExpParser);
 }
 
+TEST(PreProcessor, LongPatternsWidenAsShortOnes) {
+    // Long runs look words up by their first character; the choice must stay the same:
+    // first group with any matching word, first such word, greedy from the left. 漢 is
+    // in no group, so widening the pieces between them alone gives the same text.
+    const TREDictionary groups = {{"ab", "x"}, {"abc", "y"}, {"", "b", "bc"}, {"c"}};
+    std::vector<std::string> pool;
+    for (const TREWordGroup& group : FuzzyCharTable())
+        if (!group[0].empty()) pool.push_back(Cp932ToUtf8(EscapeMetaChars(group[0])));
+    for (const char* more : {"ab", "abc", "bc", "c", "ｶﾞ", "うぁ"}) pool.push_back(more);
+    std::mt19937 random(5);
+    for (int round = 0; round < 20; ++round) {
+        std::string whole, pieces;
+        for (int piece = 0; piece < 12; ++piece) {
+            std::string text;
+            for (int i = 0; i < 6; ++i) text += pool[random() % pool.size()];
+            whole += text + "漢";
+            pieces += Widen(text, true, &groups) + "漢";
+        }
+        EXPECT_EQ(Widen(whole, true, &groups), pieces) << whole;
+    }
+}
+
+TEST(PreProcessor, WideningPastItsBudgetIsRefusedAtOnce) {
+    // A group of 45 KB that a one-letter word selects: 2,000 "a" would become 90 MB.
+    TREDictionary big(1);
+    big[0].push_back("a");
+    while (big[0].size() < 5000) big[0].push_back("w" + std::to_string(big[0].size()) + "xyz");
+    const TREDictionary small = {{"a", "(many|words)"}};
+    struct Row {
+        const TREDictionary* synonyms;
+        std::size_t letters;
+        bool fuzzy;
+    };
+    const Row rows[] = {{&big, 2000, false}, {&big, 2000, true}, {&big, 8, false}, {&small, 20000, false},
+                        {nullptr, 25000, true}};
+    for (const Row& row : rows) {
+        TREPreProcessor pre;
+        pre.FFuzzyCharDics.push_back(&FuzzyCharTable());
+        if (row.synonyms != nullptr) pre.FSynonymDics.push_back(row.synonyms);
+        pre.FUseFuzzyCharDic = row.fuzzy;
+        pre.FUseSynonymDic = row.synonyms != nullptr;
+        pre.SetText(std::string(row.letters, 'a'));
+        try {
+            pre.Run();
+            ADD_FAILURE() << row.letters << " letters widened to " << pre.FProcessedRegExp.size() << " bytes";
+        } catch (const ERegExpParser& e) {
+            EXPECT_STREQ(e.what(), RegExpMessage::kTooComplex);
+            EXPECT_EQ(e.Position, 0);
+        }
+    }
+    // Within the budget nothing changes.
+    TREPreProcessor pre;
+    pre.FSynonymDics.push_back(&big);
+    pre.FUseSynonymDic = true;
+    pre.SetText("a");
+    pre.Run();
+    EXPECT_GT(pre.FProcessedRegExp.size(), 40000u);
+}
+
 TEST(RegularExpression, CacheRules) {
     TRegularExpression re;
     EXPECT_EQ(re.CacheSize(), 1);

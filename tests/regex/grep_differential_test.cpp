@@ -1,11 +1,16 @@
 // The fast search against the plain loops on generated patterns and Shift-JIS texts:
 // every reported line, number and text must be the same. Small blocks put characters,
-// CR LF pairs and lines across block boundaries.
+// CR LF pairs and lines across block boundaries; some texts are whole blocks long.
+//
+// With XAVOLINE_FUZZ_SECONDS=N the comparison goes on with fresh seeds for N seconds (the
+// seed of a failure is printed; XAVOLINE_FUZZ_SEED=S repeats one).
 #include "Grep.h"
 #include "TempFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <random>
 
 namespace xavo {
@@ -23,7 +28,11 @@ const char* const kTextPieces[] = {
 // Pieces of patterns, anchors and line-feed escapes included anywhere.
 const char* const kPatternAtoms[] = {
     "a", "b", "c", "x", "A", "\\\\", "\\|", "\\^", "\\$", "\\.", " ", "\\n", "\\r", "\\0", "\x83\x5c",
-    "\x83\x7c", "\x82\xa0", "\xb1", "\xb6\xde", "\x82\xa9", "\x81\x5b", "\\x820a", "\\x8220", "."};
+    "\x83\x7c", "\x82\xa0", "\xb1", "\xb6\xde", "\x82\xa9", "\x81\x5b", "\\x820a", "\\x8220", ".",
+    // Codes that no text reads as: a high byte that is no lead byte, a lone lead byte.
+    "\\x4161", "\\x080a", "\\x82", "\\xe0", "\\xfd41", "\\x0d"};
+// Patterns that can match nothing at all.
+const char* const kEmptyPatterns[] = {"", "()", "|", "(|)", "()*"};
 const char* const kPatternClasses[] = {"[ab]", "[^a]", "[\\x00-\\x20]", "[\\n\\r]", "[\x82\x9f-\x82\xf1]",
                                        "[^\\n]", "[\\x80-\\xff]", "[a-c\x83\x40-\x83\x96]", "[^\x83\x5c]"};
 
@@ -44,10 +53,16 @@ public:
                 text += kTextPieces[Pick(std::size(kTextPieces))];
         }
         if (Pick(3) == 0) text += "\x82";  // a lone lead byte at the very end
+        if (Pick(4) == 0 && !text.empty()) {
+            // Whole blocks of the small sizes, so that the last read finds nothing.
+            const std::size_t whole = (text.size() + 15) / 16 * 16;
+            text += std::string(whole - text.size(), Pick(2) == 0 ? 'y' : '\n');
+        }
         return text;
     }
 
     std::string Pattern(int depth = 2) {
+        if (depth == 2 && Pick(40) == 0) return kEmptyPatterns[Pick(std::size(kEmptyPatterns))];
         std::string p = Pick(4) == 0 ? "^" : "";
         const int n = 1 + Pick(3);
         for (int i = 0; i < n; ++i) {
@@ -83,16 +98,20 @@ Lines Search(TGrep& grep, const std::string& path, bool reference, std::size_t b
     return lines;
 }
 
-TEST(GrepDifferential, FastSearchReportsWhatThePlainLoopsReport) {
+struct TRoundCount {
+    int Compared = 0;
+    int WithReports = 0;
+};
+
+// Compares both paths on Texts generated texts, Patterns patterns each.
+void CompareRounds(unsigned seed, int texts, int patterns, TRoundCount& count) {
     testing::TempDir dir;
-    Generator gen(20261207);
+    Generator gen(seed);
     const std::size_t blocks[] = {1, 2, 3, 7, 16, 64, 102400};
-    int compared = 0;
-    int withReports = 0;
-    for (int t = 0; t < 160; ++t) {
+    for (int t = 0; t < texts; ++t) {
         const std::string text = gen.Text();
         const std::string path = dir.Write("t" + std::to_string(t) + ".txt", text);
-        for (int k = 0; k < 30; ++k) {
+        for (int k = 0; k < patterns; ++k) {
             TGrep grep;
             const std::string pattern = gen.Pattern();
             try {
@@ -103,14 +122,39 @@ TEST(GrepDifferential, FastSearchReportsWhatThePlainLoopsReport) {
             }
             const Lines expected = Search(grep, path, true, blocks[gen.Pick(std::size(blocks))]);
             const Lines actual = Search(grep, path, false, blocks[gen.Pick(std::size(blocks))]);
-            ASSERT_EQ(actual, expected) << "pattern " << ::testing::PrintToString(pattern) << " fuzzy "
-                                        << grep.UseFuzzyCharDic() << " text " << ::testing::PrintToString(text);
-            ++compared;
-            withReports += !expected.empty();
+            ASSERT_EQ(actual, expected) << "seed " << seed << " pattern " << ::testing::PrintToString(pattern)
+                                        << " fuzzy " << grep.UseFuzzyCharDic() << " text "
+                                        << ::testing::PrintToString(text);
+            ++count.Compared;
+            count.WithReports += !expected.empty();
         }
     }
-    EXPECT_GT(compared, 3000);
-    EXPECT_GT(withReports, 600);
+}
+
+TEST(GrepDifferential, FastSearchReportsWhatThePlainLoopsReport) {
+    TRoundCount count;
+    CompareRounds(20261207, 160, 30, count);
+    EXPECT_GT(count.Compared, 3000);
+    EXPECT_GT(count.WithReports, 600);
+}
+
+TEST(GrepDifferential, FuzzForAWhile) {
+    const char* seconds = std::getenv("XAVOLINE_FUZZ_SECONDS");
+    const char* fixedSeed = std::getenv("XAVOLINE_FUZZ_SEED");
+    if (seconds == nullptr && fixedSeed == nullptr) GTEST_SKIP() << "XAVOLINE_FUZZ_SECONDS not set";
+    TRoundCount count;
+    if (fixedSeed != nullptr) {
+        CompareRounds(static_cast<unsigned>(std::strtoul(fixedSeed, nullptr, 10)), 20, 30, count);
+        return;
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(std::atoi(seconds));
+    std::random_device device;
+    int rounds = 0;
+    while (std::chrono::steady_clock::now() < until && !HasFatalFailure()) {
+        CompareRounds(device(), 20, 30, count);
+        ++rounds;
+    }
+    std::printf("fuzzed %d rounds, %d comparisons, %d with reports\n", rounds, count.Compared, count.WithReports);
 }
 
 }  // namespace

@@ -12,6 +12,9 @@ using namespace std::string_literals;
 using testing::TempDir;
 using Lines = std::vector<std::pair<int, std::string>>;
 
+// Files of more than 2^31 lines exist (a log of empty lines is 2 GB); their numbers must not wrap.
+static_assert(sizeof(RE_LineInfo_t::LineNo) == 8 && std::is_signed_v<decltype(RE_LineInfo_t::LineNo)>);
+
 TEST(TxtFile, StreamOfAFileWithoutFinalLineEnd) {
     TempDir dir;
     std::atomic<bool> cancel{false};
@@ -184,6 +187,16 @@ TEST_P(GrepBoth, PatternsThatRunOnAfterTheEnd) {
     // A run that loops on 0 for ever after the end must stop.
     EXPECT_EQ(Run("a\\n\\0*b", "xa\nya"), Lines{});
     EXPECT_EQ(Run("a\\nb", "xa\nb\n"), (Lines{{1, "xa"}}));
+}
+
+TEST_P(GrepBoth, PatternsOfNothingOnFilesOfWholeBlocks) {
+    // The window is emptied while the last block is read: a file of whole blocks ends on
+    // a read of nothing, after which the end of the stream is still decided.
+    for (const char* pattern : {"", "()", "|", "(|)"}) {
+        for (const std::string& text : {"abc\n"s, "abcd"s, "ab\r\n"s, "abc\r"s, "\x82\xa0" "ab"s}) {
+            for (const std::size_t block : {1, 2, 4}) EXPECT_EQ(Run(pattern, text, false, block), Lines{}) << pattern;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(PlainAndFast, GrepBoth, ::testing::Values(true, false),

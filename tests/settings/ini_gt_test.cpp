@@ -275,7 +275,8 @@ TEST_F(StoreTest, StringListLayoutAndStems) {
 }
 
 TEST_F(StoreTest, StringListReadRules) {
-    ZEziDE store = Store("[s]\nthree.Count=3\nthree.0=stored\nzero.Count=0\nneg.Count=-5\nbad.Count=x\nbad.0=b\n");
+    ZEziDE store = Store("[s]\nthree.Count=3\nthree.0=stored\ngap.Count=9\ngap.3=g3\ngap.1=g1\ngap.03=x\ngap.9=out\n"
+                         "zero.Count=0\nneg.Count=-5\nbad.Count=x\nbad.0=b\n");
     const std::vector<std::string> current{"c0", "c1", "c2", "c3"};
     const struct {
         const char* stem;
@@ -283,7 +284,9 @@ TEST_F(StoreTest, StringListReadRules) {
         std::vector<std::string> read;
     } cases[] = {
         {"three", current, {"stored", "c1", "c2"}},
-        {"three", {"only"}, {"stored", "", ""}},
+        {"three", {"only"}, {"stored"}},  // no item 1 or 2 anywhere: not made up
+        {"gap", {}, {"", "g1", "", "g3"}},
+        {"gap", {"c0", "c1", "c2", "c3", "c4"}, {"c0", "g1", "c2", "g3", "c4"}},
         {"zero", current, {}},
         {"neg", current, {}},
         {"bad", {"k"}, {"b"}},        // a malformed count is the current count
@@ -297,12 +300,24 @@ TEST_F(StoreTest, StringListReadRules) {
 }
 
 TEST_F(StoreTest, AbsurdStoredCountIsLimited) {
-    ZEziDE store = Store("[s]\nl.Count=2000000000\nl.0=a\n");
+    ZEziDE store = Store("[s]\nl.Count=2000000000\nl.0=a\nl.70=z\nl.99999=far\n");
     std::vector<std::string> list;
     store.ReadStrings("s", "l", list);
-    ASSERT_EQ(list.size(), static_cast<std::size_t>(ZEziDE::kMaxListCount));
+    ASSERT_EQ(list.size(), 71u);  // up to the last item stored within the limit
     EXPECT_EQ(list[0], "a");
     EXPECT_EQ(list[1], "");
+    EXPECT_EQ(list[70], "z");
+}
+
+// A damaged count is not written back as a list of empty items.
+TEST_F(StoreTest, ADamagedCountDoesNotGrowTheFile) {
+    const std::string damaged = "[GrepWord]\r\nWordList.Count=2147483647\r\nWordList.0=a\r\nWordList.1=b\r\n";
+    ZEziDE store = Store(damaged);
+    std::vector<std::string> list{"current"};
+    store.ReadStrings("GrepWord", "WordList", list);
+    EXPECT_EQ(list, (std::vector<std::string>{"a", "b"}));
+    store.WriteStrings("GrepWord", "WordList", list);
+    EXPECT_EQ(File(), "[GrepWord]\r\nWordList.Count=2\r\nWordList.0=a\r\nWordList.1=b\r\n");
 }
 
 TEST_F(StoreTest, FontsRoundTrip) {
