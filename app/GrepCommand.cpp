@@ -11,6 +11,7 @@
 #include "FileSystem.h"
 #include "Grep.h"
 #include "GrepSearch.h"
+#include "Migemo.h"
 #include "SjisCodec.h"
 #include "SynonymFile.h"
 #include "TerminalText.h"
@@ -92,6 +93,13 @@ Options:
                          half-width forms, hiragana and katakana, small kana,
                          voiced kana written with a separate mark, letter case,
                          digit forms
+      --romaji           romaji search: each word of PATTERN (words separated by
+                         blanks) is expanded through the Migemo dictionary, so
+                         "kensaku" also finds 検索, けんさく, ケンサク and ｹﾝｻｸ; a
+                         PATTERN holding ^ $ ( ) | * + ? . [ ] \ is searched as
+                         written (needs the Debian package cmigemo-common)
+      --print-widened    print the pattern as it is searched, after the romaji
+                         expansion and the widening, and exit
       --synonyms=FILE    widen each word of the synonym dictionary FILE (Shift-JIS,
                          one word per line) found in PATTERN to all its words
       --output=utf8|sjis convert the text of result lines to UTF-8 (default) or
@@ -133,7 +141,7 @@ cannot be written, except a closed pipe).
 }
 
 TGrepOptions ParseGrepArguments(int argc, char** argv) {
-    enum { kMask = 256, kFuzzy, kSynonyms, kOutput, kReference, kPrintWidened, kColor };
+    enum { kMask = 256, kFuzzy, kSynonyms, kOutput, kReference, kPrintWidened, kColor, kRomaji };
     static const option longOptions[] = {
         {"recursive", no_argument, nullptr, 'r'},     {"mask", required_argument, nullptr, kMask},
         {"fuzzy", no_argument, nullptr, kFuzzy},      {"synonyms", required_argument, nullptr, kSynonyms},
@@ -147,6 +155,7 @@ TGrepOptions ParseGrepArguments(int argc, char** argv) {
         {"no-messages", no_argument, nullptr, 's'},   {"line-number", no_argument, nullptr, 'n'},   {"after-context", required_argument, nullptr, 'A'},
         {"before-context", required_argument, nullptr, 'B'}, {"context", required_argument, nullptr, 'C'},
         {"color", optional_argument, nullptr, kColor}, {"colour", optional_argument, nullptr, kColor},
+        {"romaji", no_argument, nullptr, kRomaji},
         {nullptr, 0, nullptr, 0}};
     TGrepOptions options;
     bool havePattern = false;
@@ -180,6 +189,7 @@ TGrepOptions ParseGrepArguments(int argc, char** argv) {
         case 'h': options.Help = true; break;
         case kReference: options.ReferenceLoops = true; break;
         case kPrintWidened: options.PrintWidened = true; break;
+        case kRomaji: options.Romaji = true; break;
         case 'i': options.IgnoreCase = true; break;
         case 'v': options.Report.Invert = true; break;
         case 'm': options.Report.MaxCount = ParseCount("-m", optarg, true); break;
@@ -495,10 +505,12 @@ int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) 
     TREDictionary synonyms;
     try {
         if (!options.SynonymFile.empty()) synonyms.push_back(ReadSynonymFile(options.SynonymFile));
-        std::string searched = pattern;
+        // Romaji words become their Japanese alternatives before anything else widens them.
+        const std::string expanded = options.Romaji ? TMigemo().Expand(pattern) : pattern;
+        std::string searched = expanded;
         if (options.IgnoreCase && !options.Fuzzy) {  // the fuzzy table folds letters already
             // Folded after widening, so that synonyms are found as written.
-            TREPreProcessor widen(pattern);
+            TREPreProcessor widen(expanded);
             widen.FSynonymDics.push_back(&synonyms);
             widen.FUseSynonymDic = !synonyms.empty();
             widen.Run();
@@ -510,6 +522,9 @@ int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) 
         grep.SetUseFuzzyCharDic(options.Fuzzy);
         grep.SetRegExp(searched);
     } catch (const ESynonymFile& e) {
+        std::fprintf(err, "%s: %s\n", kProgram, e.what());
+        return 2;
+    } catch (const EMigemoUnavailable& e) {
         std::fprintf(err, "%s: %s\n", kProgram, e.what());
         return 2;
     } catch (const ERegExpParser& e) {

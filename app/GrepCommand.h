@@ -21,6 +21,7 @@ struct TGrepOptions {
     bool Recursive = false;
     std::string Mask = "*";
     bool Fuzzy = false;
+    bool Romaji = false;             // expand romaji words through the Migemo dictionary
     std::string SynonymFile;
     bool Utf8Output = true;
     unsigned Jobs = 0;               // 0: one per core

@@ -1,6 +1,8 @@
 // The GREP menu and the GREP bar's option menu, see GrepActions.h.
 #include "GrepActions.h"
 
+#include "Migemo.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
@@ -71,7 +73,16 @@ TGrepActions CreateGrepActions(QWidget* window) {
     a.PmGFuzzy = a.PmGrepOpt->addAction(QStringLiteral("あいまい検索"));
     a.PmGFuzzy->setObjectName(QStringLiteral("PmGFuzzy"));
     a.PmGFuzzy->setCheckable(true);
+    a.PmGMigemo = a.PmGrepOpt->addAction(QStringLiteral("ローマ字検索"));
+    a.PmGMigemo->setObjectName(QStringLiteral("PmGMigemo"));
+    a.PmGMigemo->setCheckable(true);
+    a.PmGMigemo->setStatusTip(kRomajiHint);
     return a;
+}
+
+QString RomajiMissingHint(const QString& dictionary) {
+    return QStringLiteral("ローマ字検索 : 辞書 %1 がありません。パッケージ %2 をインストールすると使えます。")
+        .arg(dictionary, QString::fromLatin1(kMigemoPackage));
 }
 
 std::optional<TGrepScope> CheckedBarScope(const TGrepActions& actions) {

@@ -1,7 +1,7 @@
 // The GREP commands as actions: the GREP menu with its items (captions, short-cuts, hints,
-// scope tags) and the GREP bar's option menu (three scope radio items and fuzzy search),
-// plus the hints of the GREP widgets. This is the one table of them; the main window adds
-// the menus where they belong and connects the actions' triggered signals.
+// scope tags) and the GREP bar's option menu (three scope radio items, fuzzy and romaji
+// search), plus the hints of the GREP widgets. This is the one table of them; the main
+// window adds the menus where they belong and connects the actions' triggered signals.
 // Entry point: CreateGrepActions.
 #pragma once
 
@@ -23,6 +23,11 @@ inline const QString kGrepBarHint =
 inline const QString kGrepOptionButtonHint = QStringLiteral("GREPバーのオプション ; GREPバーの動作を変更します。");
 inline const QString kGrepResultsHint = QStringLiteral(
     "GREP結果 : リストをダブルクリックするとタグジャンプします。エクスプローラーからファイルをD&DするとGREPができます。");
+// The romaji switch's hint, and its hint when the dictionary (path given) is missing.
+inline const QString kRomajiHint = QStringLiteral(
+    "ローマ字検索 : ローマ字で入力した単語を漢字・ひらがな・カタカナに展開して検索します。"
+    "正規表現の記号を含む文字列はそのまま検索します。");
+QString RomajiMissingHint(const QString& dictionary);
 inline const QString kJumpButtonHint =
     QStringLiteral("左クリックで下向きにタグジャンプ、右クリックで上向きにタグジャンプします。");
 
@@ -37,12 +42,13 @@ struct TGrepActions {
     QAction* MmJumpNext = nullptr;    // F8
     QAction* MmJumpPrev = nullptr;    // Shift+F8
     QAction* Cancel1 = nullptr;       // Ctrl+E
-    QMenu* PmGrepOpt = nullptr;       // the bar's options: three exclusive scopes, separator, fuzzy
+    QMenu* PmGrepOpt = nullptr;       // the bar's options: three exclusive scopes, separator, fuzzy, romaji
     QActionGroup* PmGrepScope = nullptr;
     QAction* PmGrepDir = nullptr;     // scope 1, checked as designed
     QAction* PmGrepRec = nullptr;     // scope 2
     QAction* PmGrepOne = nullptr;     // scope 0
     QAction* PmGFuzzy = nullptr;      // "あいまい検索", checkable
+    QAction* PmGMigemo = nullptr;     // "ローマ字検索", checkable
 };
 
 // Creates the actions and both menus as children of Window and adds GREPBar1 to Window.

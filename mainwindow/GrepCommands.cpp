@@ -18,6 +18,8 @@
 #include "GrepRunner.h"
 #include "GrepText.h"
 #include "MessageBoxes.h"
+#include "Migemo.h"
+#include "PathText.h"
 #include "ResultLine.h"
 #include "SettingsQt.h"
 #include "ShellListBox.h"
@@ -25,6 +27,7 @@
 #include "StringUtils.h"
 #include "TagJump.h"
 #include "TextListBox.h"
+#include "WaitCursor.h"
 #include "XavoMemo.h"
 
 #include <QAction>
@@ -42,6 +45,20 @@ void TForm1::CreateGrepParts() {
     FGrepF = new TGrepF(*FGrep, this);
     FGrepRunner = std::make_unique<TGrepRunner>(*FGrep, *LbGrep);
     FGrepRunner->SetBusyWindow(this);
+    FMigemo = std::make_unique<TMigemo>();
+    FGrepF->CbMigemo->setToolTip(kRomajiHint);
+    CheckRomajiDictionary();
+}
+
+void TForm1::CheckRomajiDictionary() {
+    if (FMigemo->DictionaryExists()) return;
+    const QString hint = RomajiMissingHint(PathToQString(FMigemo->Dictionary()));
+    PmGMigemo->setChecked(false);
+    PmGMigemo->setEnabled(false);
+    PmGMigemo->setStatusTip(hint);
+    FGrepF->CbMigemo->setChecked(false);
+    FGrepF->CbMigemo->setEnabled(false);
+    FGrepF->CbMigemo->setToolTip(hint);
 }
 
 void TForm1::ConnectGrepCommands() {
@@ -49,6 +66,11 @@ void TForm1::ConnectGrepCommands() {
         connect(item, &QAction::triggered, this, [this, item] { RunCommand([this, item] { MmOneFileClick(item); }); });
     for (QAction* item : {PmGrepDir, PmGrepRec, PmGrepOne}) Bind(item, &TForm1::PmGrepOneClick);
     Bind(PmGFuzzy, &TForm1::PmGFuzzyClick);
+    Bind(PmGMigemo, &TForm1::PmGMigemoClick);
+    // Reading the dictionary takes a few tenths of a second: begin when the switch goes on.
+    connect(FGrepF->CbMigemo, &QCheckBox::toggled, this, [this](bool on) {
+        if (on) FMigemo->Prefetch();
+    });
     Bind(GREPBar1, &TForm1::GREPBar1Click);
     Bind(Cancel1, &TForm1::Cancel1Click);
     Bind(MmJumpNext, &TForm1::MmJumpNextClick);
@@ -73,12 +95,20 @@ std::optional<TGrepTarget> TForm1::GrepTarget(int scopeTag) const {
     return MakeGrepTarget(scopeTag, SLBox->SelectedFileName(), SLBox->Directory(), DTView->Directory(), SLBox->Mask());
 }
 
-bool TForm1::RunGrep(const TGrepTarget& target, const QString& pattern, bool fuzzy, std::optional<TBarWord> barWord) {
+bool TForm1::RunGrep(const TGrepTarget& target, const QString& pattern, bool fuzzy, bool romaji,
+                     std::optional<TBarWord> barWord) {
     if (RefuseWhileGrepRuns()) return false;
     PmGFuzzy->setChecked(fuzzy);
     FGrepF->CbFuzzy->setChecked(fuzzy);
+    PmGMigemo->setChecked(romaji);
+    FGrepF->CbMigemo->setChecked(romaji);
+    std::string searched = PatternToSjis(pattern);
+    if (romaji) {
+        const TWaitCursor wait;  // the first expansion may wait for the dictionary
+        searched = FMigemo->Expand(searched);
+    }
     // A bad pattern raises here, before the list or the caption change.
-    if (!FGrepRunner->Start(target, PatternToSjis(pattern), fuzzy)) return false;
+    if (!FGrepRunner->Start(target, searched, fuzzy)) return false;
     FBarWord = std::move(barWord);
     return true;
 }
@@ -112,7 +142,7 @@ void TForm1::MmOneFileClick(const QAction* sender) {
     const std::optional<TGrepTarget> target = GrepTarget(sender->data().toInt());
     if (!target || RefuseWhileGrepRuns()) return;
     if (FGrepF->exec() != QDialog::Accepted) return;  // OK has switched the synonym dictionary
-    RunGrep(*target, FGrepF->EdRx->text(), FGrepF->CbFuzzy->isChecked(), std::nullopt);
+    RunGrep(*target, FGrepF->EdRx->text(), FGrepF->CbFuzzy->isChecked(), FGrepF->CbMigemo->isChecked(), std::nullopt);
 }
 
 bool TForm1::EdGrepKeyPress(const QKeyEvent* event) {
@@ -140,7 +170,7 @@ bool TForm1::BarGrep(const QString& text, bool picked) {
     const std::optional<TGrepTarget> target = GrepTarget(static_cast<int>(*scope));
     if (!target || RefuseWhileGrepRuns()) return false;
     SetSynonymsBeforeNewPattern(*FGrep, false);  // the dictionary serves the dialog's GREPs only
-    return RunGrep(*target, text, PmGFuzzy->isChecked(), TBarWord{QStringToSjis(text), picked});
+    return RunGrep(*target, text, PmGFuzzy->isChecked(), PmGMigemo->isChecked(), TBarWord{QStringToSjis(text), picked});
 }
 
 void TForm1::PmGrepOneClick() {
@@ -150,6 +180,10 @@ void TForm1::PmGrepOneClick() {
 }
 
 void TForm1::PmGFuzzyClick() { FGrepF->CbFuzzy->setChecked(PmGFuzzy->isChecked()); }
+
+void TForm1::PmGMigemoClick() {
+    FGrepF->CbMigemo->setChecked(PmGMigemo->isChecked());  // which starts reading the dictionary
+}
 
 void TForm1::GREPBar1Click() {
     if (PnTb->isVisibleTo(this)) EdGrep->setFocus();

@@ -64,12 +64,14 @@ void TGrepF::CreateComponents() {
     BtOpen = new QPushButton(QStringLiteral("辞書を開く"), this);
     BtSave = new QPushButton(QStringLiteral("辞書を保存"), this);
     CbFuzzy = new QCheckBox(QStringLiteral("あいまい検索"), this);
+    CbMigemo = new QCheckBox(QStringLiteral("ローマ字検索"), this);
     BtCancel = new QPushButton(QStringLiteral("キャンセル"), this);
     BtOk = new QPushButton(QStringLiteral("OK"), this);
     const std::pair<QWidget*, const char*> names[] = {
         {Label1, "Label1"}, {EdRx, "EdRx"},     {Label2, "Label2"},   {LbSyn, "LbSyn"},
         {BtAdd, "BtAdd"},   {BtDel, "BtDel"},   {BtClear, "BtClear"}, {BtOpen, "BtOpen"},
-        {BtSave, "BtSave"}, {CbFuzzy, "CbFuzzy"}, {BtCancel, "BtCancel"}, {BtOk, "BtOk"}};
+        {BtSave, "BtSave"}, {CbFuzzy, "CbFuzzy"}, {BtCancel, "BtCancel"}, {BtOk, "BtOk"},
+        {CbMigemo, "CbMigemo"}};
     for (const auto& [widget, name] : names) widget->setObjectName(QString::fromLatin1(name));
     Label1->setBuddy(EdRx);
     Label2->setBuddy(LbSyn);
@@ -84,6 +86,7 @@ void TGrepF::CreateComponents() {
     words->addLayout(buttons);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(CbFuzzy);
+    bottom->addWidget(CbMigemo);
     bottom->addStretch();
     bottom->addWidget(BtCancel);
     bottom->addWidget(BtOk);

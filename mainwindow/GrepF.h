@@ -1,11 +1,12 @@
-// The GREP dialog: the pattern, the fuzzy-search check box and a word list that serves the
+// The GREP dialog: the pattern, the fuzzy- and romaji-search check boxes and a word list
+// that serves the
 // GREP engine as its synonym dictionary.
 //
 // The dialog owns a dictionary of one word group and registers it with the engine once,
 // at creation; OK copies the word list into the group and switches the engine's synonym
 // dictionary on (or off for an empty list). Words are kept as Shift-JIS bytes, sorted
-// ignoring letter case. Entry point: TGrepF, shown modally; read PatternText and CbFuzzy
-// after it closes with Accepted.
+// ignoring letter case. Entry point: TGrepF, shown modally; read PatternText, CbFuzzy and
+// CbMigemo after it closes with Accepted.
 #pragma once
 
 #include "PreProcessor.h"
@@ -62,6 +63,7 @@ public:
     QPushButton* BtOpen;
     QPushButton* BtSave;
     QCheckBox* CbFuzzy;
+    QCheckBox* CbMigemo;  // romaji search, mirrored with the bar's PmGMigemo by the main window
     QPushButton* BtCancel;
     QPushButton* BtOk;
 

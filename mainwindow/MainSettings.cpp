@@ -19,7 +19,7 @@ constexpr TBoolRow kBoolRows[] = {
     {"StatusBar", &TMainSettings::StatusBar},   {"HideLPanel", &TMainSettings::HideLPanel},
     {"HalfScroll", &TMainSettings::HalfScroll}, {"ToolBar", &TMainSettings::ToolBar},
     {"AddDir", &TMainSettings::AddDir},         {"PlainText", &TMainSettings::PlainText},
-    {"JAGREP", &TMainSettings::JAGREP},
+    {"JAGREP", &TMainSettings::JAGREP},         {"Migemo", &TMainSettings::Migemo},
 };
 
 }  // namespace

@@ -48,6 +48,7 @@ struct TMainSettings {
     bool AddDir = true;
     bool PlainText = true;
     bool JAGREP = true;
+    bool Migemo = false;                    // option / Migemo: romaji search
     TColor BackGround = clWindow;           // option / BackGround
 
     bool operator==(const TMainSettings&) const = default;

@@ -15,6 +15,7 @@
 #include "GrepText.h"
 #include "HelpWindow.h"
 #include "MessageBoxes.h"
+#include "Migemo.h"
 #include "PathText.h"
 #include "Paths.h"
 #include "QGrepCommands.h"
@@ -485,6 +486,7 @@ TMainSettings TForm1::CurrentSettings() const {
     s.GrepMode = CheckedBarScope(*this);
     s.ShowQGC = MmShowQGC->isChecked();
     s.Fuzzy = PmGFuzzy->isChecked();
+    s.Migemo = PmGMigemo->isEnabled() ? PmGMigemo->isChecked() : FStoredMigemo;
     s.WordWrap = MmWordWrap->isChecked();
     s.VertBar = MmVertBar->isChecked();
     s.StatusBar = MmStBar->isChecked();
@@ -535,6 +537,9 @@ void TForm1::ApplySettings(const TMainSettings& s, bool placementStored) {
     SB->setVisible(MmStBar->isChecked());
     Memo->SetPlainText(MmPlainText->isChecked());
     FGrepF->CbFuzzy->setChecked(PmGFuzzy->isChecked());
+    FStoredMigemo = s.Migemo;
+    PmGMigemo->setChecked(s.Migemo && PmGMigemo->isEnabled());
+    PmGMigemoClick();
     CheckBarScope(*this, s.GrepMode);
 }
 

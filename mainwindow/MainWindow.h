@@ -47,6 +47,7 @@ class TDropDst;
 class TGrep;
 class TGrepF;
 class TGrepRunner;
+class TMigemo;
 enum class TGrepRunEnd;
 class TShellListBox;
 class TTextListBox;
@@ -63,7 +64,7 @@ struct TFormOptions {
 
 // The window's components by their design names. The window owns them (Qt parents); the
 // pointers stay valid while it lives. The GREP menu and the GREP bar's option menu are the
-// base's (MmGrep, MmDirectory ... Cancel1, PmGrepOpt ... PmGFuzzy).
+// base's (MmGrep, MmDirectory ... Cancel1, PmGrepOpt ... PmGFuzzy, PmGMigemo).
 struct TForm1Components : TGrepActions {
     // Tool bar: left part with the flat buttons, middle part with the GREP bar, right part.
     QWidget* PnTb = nullptr;
@@ -322,9 +323,12 @@ private:
     // What the scope of ScopeTag (0, 1, 2) searches now; nothing for scope 0 without a
     // selected file or another tag.
     std::optional<TGrepTarget> GrepTarget(int scopeTag) const;
-    // Mirrors Fuzzy to the bar's and the dialog's check and starts a run with Pattern.
-    // Raises ERegExpParser (nothing else changed) for a bad pattern; false when refused.
-    bool RunGrep(const TGrepTarget& target, const QString& pattern, bool fuzzy, std::optional<TBarWord> barWord);
+    // Mirrors Fuzzy and Romaji to the bar's and the dialog's checks and starts a run with
+    // Pattern, expanded through the romaji dictionary when Romaji is on. Raises
+    // ERegExpParser (nothing else changed) for a bad pattern, EMigemoUnavailable when the
+    // dictionary cannot be read; false when refused.
+    bool RunGrep(const TGrepTarget& target, const QString& pattern, bool fuzzy, bool romaji,
+                 std::optional<TBarWord> barWord);
     void GrepDone(TGrepRunEnd end);
     void AddGrepHistory(const TBarWord& word);
     void MmOneFileClick(const QAction* sender);
@@ -335,6 +339,9 @@ private:
     bool BarGrep(const QString& text, bool picked);
     void PmGrepOneClick();
     void PmGFuzzyClick();
+    void PmGMigemoClick();
+    // Disables the romaji switches, saying why, when the dictionary is missing.
+    void CheckRomajiDictionary();
     void GREPBar1Click();
     void Cancel1Click();
     void TagJump(int index);
@@ -373,6 +380,8 @@ private:
     std::unique_ptr<TGrepRunner> FGrepRunner;
     TGrepF* FGrepF = nullptr;                 // owned as a child; registered its dictionary with FGrep
     std::optional<TBarWord> FBarWord;
+    std::unique_ptr<TMigemo> FMigemo;         // romaji search; its dictionary is read on first need
+    bool FStoredMigemo = false;               // the romaji setting as read, kept while the switch is disabled
     TFindState FFindState;
     TQGrepCommands* FQGrep = nullptr;         // owned as a child
 

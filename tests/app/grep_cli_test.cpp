@@ -178,6 +178,27 @@ TEST_F(GrepCli, FuzzyAndSynonyms) {
     EXPECT_NE(missing.Err.find("none.txt を読み込めません"), std::string::npos);
 }
 
+TEST_F(GrepCli, RomajiSearch) {
+    const std::string f = WriteSjis("f.txt", "検索\r\nｹﾝｻｸ\r\nKENSAKU\r\n表示\r\nkensaku\r\n");
+    EXPECT_EQ(RunGrep({"--romaji", "kensaku", "f.txt"}, FDir).Out, f + " 1:検索\n" + f + " 2:ｹﾝｻｸ\n" + f + " 5:kensaku\n");
+    EXPECT_NE(RunGrep({"--romaji", "--fuzzy", "kensaku", "f.txt"}, FDir).Out.find(f + " 3:KENSAKU\n"), std::string::npos);
+    EXPECT_EQ(RunGrep({"--romaji", "hyouji", "f.txt"}, FDir).Out, f + " 4:表示\n");
+    EXPECT_EQ(RunGrep({"--romaji", "ken.*", "f.txt"}, FDir).Out, f + " 5:kensaku\n");  // as written
+    const Result widened = RunGrep({"--romaji", "--print-widened", "kensaku"}, FDir);
+    EXPECT_EQ(widened.Status, 0);
+    EXPECT_NE(widened.Out.find("|検索|"), std::string::npos) << widened.Out;
+    const Result complex = RunGrep({"--romaji", "k k k", "f.txt"}, FDir);
+    EXPECT_EQ(complex.Status, 2);
+    EXPECT_EQ(complex.Err, "xavoline-grep: 正規表現が複雑すぎます\n");
+
+    setenv("XAVOLINE_MIGEMO_DICT", "/nonexistent/migemo-dict", 1);
+    const Result missing = RunGrep({"--romaji", "kensaku", "f.txt"}, FDir);
+    unsetenv("XAVOLINE_MIGEMO_DICT");
+    EXPECT_EQ(missing.Status, 2);
+    EXPECT_NE(missing.Err.find("/nonexistent/migemo-dict"), std::string::npos) << missing.Err;
+    EXPECT_NE(missing.Err.find("cmigemo-common"), std::string::npos) << missing.Err;
+}
+
 TEST_F(GrepCli, WriteErrorsAreReportedButAClosedPipeIsNot) {
     WriteSjis("a.txt", "hit\n");
     const std::string err = FDir.Path(".err");

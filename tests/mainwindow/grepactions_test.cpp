@@ -17,13 +17,15 @@ private slots:
         QWidget window;
         const TGrepActions a = CreateGrepActions(&window);
         const QList<QAction*> items = a.PmGrepOpt->actions();
-        QCOMPARE(items.size(), 5);
+        QCOMPARE(items.size(), 6);
         QCOMPARE(items[0], a.PmGrepDir);
         QCOMPARE(items[1], a.PmGrepRec);
         QCOMPARE(items[2], a.PmGrepOne);
         QVERIFY(items[3]->isSeparator());
         QCOMPARE(items[4], a.PmGFuzzy);
         QVERIFY(a.PmGFuzzy->isCheckable() && !a.PmGFuzzy->isChecked());
+        QCOMPARE(items[5], a.PmGMigemo);
+        QVERIFY(a.PmGMigemo->isCheckable() && !a.PmGMigemo->isChecked());
 
         QCOMPARE(CheckedBarScope(a), TGrepScope::Directory);  // as designed
         a.PmGrepRec->trigger();

@@ -71,6 +71,7 @@ TMainSettings Changed() {
     s.AddDir = false;
     s.PlainText = false;
     s.JAGREP = false;
+    s.Migemo = true;
     s.BackGround = 0x00C0FFEE;
     return s;
 }
@@ -97,7 +98,7 @@ TEST_F(MainSettingsTest, MissingSwitchesTakeTheirDesignedValueAndOtherRowsTheCur
     expected.GrepMode = designed.GrepMode;
     expected.ShowQGC = expected.Fuzzy = expected.WordWrap = expected.StatusBar = expected.ToolBar = true;
     expected.AddDir = expected.PlainText = expected.JAGREP = true;
-    expected.VertBar = expected.HideLPanel = expected.HalfScroll = false;
+    expected.VertBar = expected.HideLPanel = expected.HalfScroll = expected.Migemo = false;
     EXPECT_EQ(s, expected);
 }
 
@@ -116,7 +117,7 @@ TEST_F(MainSettingsTest, RowsAreWrittenInOrderWithGrepModeLast) {
     const std::vector<std::string> expected = {"GrepExe",   "GrepOpt",    "Vbar",       "Hbar",    "DTVh",
                                                "ShowQGC",   "Fuzzy",      "WordWrap",   "VertBar", "StatusBar",
                                                "HideLPanel", "HalfScroll", "ToolBar",   "AddDir",  "PlainText",
-                                               "JAGREP",    "BackGround", "GrepMode"};
+                                               "JAGREP",    "Migemo",     "BackGround", "GrepMode"};
     EXPECT_EQ(KeysOf("option"), expected);
     EXPECT_EQ(KeysOf("Setting"), std::vector<std::string>{"SettingList.Count"});
     EXPECT_NE(File().find("BackGround=0x80000005"), std::string::npos);

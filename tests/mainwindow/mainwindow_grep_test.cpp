@@ -1,5 +1,6 @@
 // GREP on the real window over temporary trees of Shift-JIS files: the bar in each scope,
-// its history, bad patterns, fuzzy search mirrored between the bar and the dialog, the
+// its history, bad patterns, fuzzy and romaji search mirrored between the bar and the dialog
+// (romaji search also stored, and disabled without its dictionary), the
 // dialog's GREP with its synonym words, cancelling a long run, a second run refused, the
 // automatic tag jump, tag jumps from result lines (F8, Shift+F8, the jump button, double
 // click) and a file dragged from the file list onto the results list.
@@ -9,6 +10,7 @@
 #include "Grep.h"
 #include "GrepF.h"
 #include "GrepRunner.h"
+#include "Migemo.h"
 #include "ShellListBox.h"
 #include "TempTree.h"
 #include "TextListBox.h"
@@ -268,6 +270,52 @@ private slots:
         BarGrep(f, QStringLiteral("ア"));
         QCOMPARE(c.LbGrep->Count(), 2);
         QVERIFY(form.GrepF().CbFuzzy->isChecked());  // ... and is copied to the dialog
+    }
+
+    void romajiSearchIsMirroredAndStored() {
+        TFormFixture f;
+        f.Dir.Write("a.txt", kHit + "\r\n\xb9\xdd\xbb\xb8\r\nkensaku\r\nother\r\n");  // 検索, ｹﾝｻｸ
+        TForm1& form = Shown(f);
+        const TForm1Components& c = f.C();
+        QVERIFY(!c.PmGMigemo->isChecked());  // off as designed
+        QVERIFY(c.PmGMigemo->isEnabled());
+        BarGrep(f, QStringLiteral("kensaku"));
+        QCOMPARE(c.LbGrep->Count(), 1);
+
+        c.PmGMigemo->trigger();
+        QVERIFY(form.GrepF().CbMigemo->isChecked());
+        BarGrep(f, QStringLiteral("kensaku"));
+        QCOMPARE(c.LbGrep->Count(), 3);
+        QCOMPARE(History(c.EdGrep).first(), QStringLiteral("kensaku"));  // as typed
+        BarGrep(f, QStringLiteral("ken.*"));  // operators: searched as written
+        QCOMPARE(c.LbGrep->Count(), 1);
+
+        form.GrepF().CbMigemo->setChecked(false);  // the dialog's run copies its check to the bar
+        AnswerGrepDialog(form, QStringLiteral("kensaku"), false);
+        c.MmDirectory->trigger();
+        form.GrepRunner().WaitForDone();
+        QCOMPARE(c.LbGrep->Count(), 1);
+        QVERIFY(!c.PmGMigemo->isChecked());
+
+        c.PmGMigemo->trigger();
+        f.CloseForm();
+        QVERIFY(test::ReadBytes(f.IniPath()).find("Migemo=1") != std::string::npos);
+    }
+
+    void withoutItsDictionaryRomajiSearchIsDisabledAndItsSettingKept() {
+        qputenv("XAVOLINE_MIGEMO_DICT", "/nonexistent/cp932/migemo-dict");
+        TFormFixture f;
+        f.Dir.Write("Xavoline.ini", "[option]\r\nMigemo=1\r\n");
+        TForm1& form = Shown(f);
+        qunsetenv("XAVOLINE_MIGEMO_DICT");
+        const TForm1Components& c = f.C();
+        for (const bool enabled : {c.PmGMigemo->isEnabled(), form.GrepF().CbMigemo->isEnabled()}) QVERIFY(!enabled);
+        QVERIFY(!c.PmGMigemo->isChecked());
+        QVERIFY(c.PmGMigemo->statusTip().contains(QString::fromLatin1(kMigemoPackage)));
+        QVERIFY(c.PmGMigemo->statusTip().contains(QStringLiteral("/nonexistent/cp932/migemo-dict")));
+        QCOMPARE(form.GrepF().CbMigemo->toolTip(), c.PmGMigemo->statusTip());
+        f.CloseForm();
+        QVERIFY(test::ReadBytes(f.IniPath()).find("Migemo=1") != std::string::npos);
     }
 
     void theDialogGrepUsesItsWordsAndTheBarSwitchesThemOff() {

@@ -109,7 +109,8 @@ private slots:
                               "ﾌｫﾝﾄ...(&F)", "GREP結果のﾌｫﾝﾄ...", "背景色..."}));
         QCOMPARE(Items(c.Help1), (QStringList{"ﾄﾋﾟｯｸの検索(&H)", "バージョン情報(&A)..."}));
         QVERIFY(c.MmDebug->actions().isEmpty());
-        QCOMPARE(Items(c.PmGrepOpt), (QStringList{"現在のﾃﾞｨﾚｸﾄﾘ", "ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む", "選択ﾌｧｲﾙのみ", "-", "あいまい検索"}));
+        QCOMPARE(Items(c.PmGrepOpt),
+                 (QStringList{"現在のﾃﾞｨﾚｸﾄﾘ", "ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む", "選択ﾌｧｲﾙのみ", "-", "あいまい検索", "ローマ字検索"}));
         QCOMPARE(Items(c.PmSetting),
                  (QStringList{"ﾘｽﾄに追加", "名前を変更(disabled)", "-", "ﾘｽﾄから削除"}));
         // The GREP bar item is not shown, but its short-cut belongs to the window.

@@ -1,0 +1,161 @@
+// Romaji search: which patterns are expanded, the expansions of the real CP932 dictionary
+// as the engine searches them, a missing dictionary, and the limit on expansions.
+#include "Grep.h"
+#include "Migemo.h"
+#include "SjisCodec.h"
+#include "TempFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace xavo {
+namespace {
+
+std::string Sjis(const std::string& utf8) { return Utf8ToSjis(utf8); }
+
+// The dictionary is read once for the whole program, as the window does.
+TMigemo& Dictionary() {
+    static TMigemo migemo(kMigemoDictionaryPath);
+    return migemo;
+}
+
+TEST(Migemo, OperatorCharactersAreFoundOnlyAsCharactersOfTheirOwn) {
+    const struct {
+        std::string Pattern;
+        bool Operator;
+    } rows[] = {
+        {"kensaku", false},
+        {"hyou ji", false},
+        {"a-b{c},d'e/f", false},  // characters the engine reads as themselves
+        {Sjis("表ソ能"), false},  // trail byte 0x5C
+        {"\x83\x5B\x83\x5D\x83\x5E\x81\x7C", false},  // ゼゾタ－: trail bytes 0x5B, 0x5D, 0x5E, 0x7C
+        {"^ken", true},
+        {"ken$", true},
+        {"(ken)", true},
+        {"ken|saku", true},
+        {"ke*", true},
+        {"ke+", true},
+        {"ke?", true},
+        {"k.n", true},
+        {"[ke]", true},
+        {"ke]", true},
+        {"ke\\n", true},
+        {Sjis("表") + ".", true},
+    };
+    for (const auto& row : rows) EXPECT_EQ(HasRegExpChars(row.Pattern), row.Operator) << SjisToUtf8(row.Pattern);
+}
+
+TEST(Migemo, PatternsSearchedAsWritten) {
+    // Neither needs the dictionary, so a missing one does not matter.
+    TMigemo missing("/nonexistent/migemo-dict");
+    for (const std::string& pattern : std::vector<std::string>{"ken.*saku", "^abc", "   ", "\t", Sjis("　"), ""})
+        EXPECT_EQ(missing.Expand(pattern), pattern);
+}
+
+// Lines of a Shift-JIS file that the engine finds for Pattern.
+std::vector<int> MatchingLines(const std::string& pattern, const std::vector<std::string>& utf8Lines) {
+    testing::TempDir dir;
+    std::string text;
+    for (const std::string& line : utf8Lines) text += Sjis(line) + "\r\n";
+    const std::string path = dir.Write("t.txt", text);
+    TGrep grep;
+    grep.SetRegExp(pattern);
+    std::vector<int> lines;
+    grep.OnMatch = [&](TGrep&, const RE_LineInfo_t& info) { lines.push_back(info.LineNo); };
+    grep.GrepProc(path);
+    return lines;
+}
+
+TEST(Migemo, RealDictionaryExpansionsFindTheJapaneseWords) {
+    ASSERT_TRUE(Dictionary().Load()) << Dictionary().UnavailableMessage();
+    const std::vector<std::string> text = {"全文検索の例", "ｹﾝｻｸ結果", "けんさくする", "ケンサク", "画面に表示する",
+                                           "表情", "表計算", "kensaku", "KENSAKU", "無関係"};
+    const struct {
+        std::string Input;
+        std::vector<std::string> Contains;  // pieces of the expansion (UTF-8)
+        std::vector<int> Lines;
+    } rows[] = {
+        {"kensaku", {"検索", "ｹﾝｻｸ", "けんさく", "ケンサク", "kensaku"}, {1, 2, 3, 4, 8}},
+        // 表 is 0x95 0x5C: its trail byte must not escape the class bracket after it.
+        {"hyouji", {"表[", "ひょうじ"}, {5, 6}},
+        // Words are expanded one by one and follow one another.
+        {"kensaku suru", {"検索", "する"}, {3}},
+        {"gamen ni", {"画面", "に"}, {5}},
+        {Sjis("kensaku　no"), {"検索", "の"}, {1}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(SjisToUtf8(row.Input));
+        const std::string expansion = Dictionary().Expand(row.Input);
+        for (const std::string& piece : row.Contains)
+            EXPECT_NE(expansion.find(Sjis(piece)), std::string::npos) << piece << " in " << SjisToUtf8(expansion);
+        EXPECT_EQ(MatchingLines(expansion, text), row.Lines);
+    }
+}
+
+TEST(Migemo, EveryCharacterOfTheKeyboardExpandsToAPatternTheEngineCompiles) {
+    // The library escapes what it takes for operators; whatever it writes must still be a
+    // pattern of ours (a single letter also gives the longest expansions).
+    ASSERT_TRUE(Dictionary().Load());
+    for (char c = '!'; c <= '~'; ++c) {
+        const std::string input(1, c);
+        if (HasRegExpChars(input)) continue;
+        TGrep grep;
+        EXPECT_NO_THROW(grep.SetRegExp(Dictionary().Expand(input))) << input;
+    }
+}
+
+TEST(Migemo, ExpansionsPastTheLimitAreRefusedAsTooComplex) {
+    ASSERT_TRUE(Dictionary().Load());
+    try {
+        Dictionary().Expand("k k k");
+        FAIL() << "three single letters expand past the limit";
+    } catch (const ERegExpParser& e) {
+        EXPECT_STREQ(e.what(), RegExpMessage::kTooComplex);
+        EXPECT_EQ(e.Position, 0);
+    }
+    TMigemo tight(kMigemoDictionaryPath);
+    tight.MaxExpansionBytes = 100;
+    EXPECT_NO_THROW(tight.Expand("kensaku"));  // 81 bytes
+    EXPECT_THROW(tight.Expand("kensaku hyouji"), ERegExpParser);  // 83 + 98
+}
+
+TEST(Migemo, MissingDictionaryIsReportedWithItsPackage) {
+    TMigemo missing("/nonexistent/migemo-dict");
+    EXPECT_FALSE(missing.DictionaryExists());
+    missing.Prefetch();
+    EXPECT_FALSE(missing.Load());
+    try {
+        missing.Expand("kensaku");
+        FAIL() << "expanded without a dictionary";
+    } catch (const EMigemoUnavailable& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("/nonexistent/migemo-dict"), std::string::npos) << message;
+        EXPECT_NE(message.find(kMigemoPackage), std::string::npos) << message;
+    }
+    // A file that is no dictionary at all reads as an empty one: nothing is expanded.
+    testing::TempDir dir;
+    TMigemo garbage(dir.Write("migemo-dict", std::string("\xFF\x00\x81garbage\n", 11)));
+    if (garbage.Load()) {
+        EXPECT_NO_THROW(garbage.Expand("kensaku"));
+    }
+}
+
+TEST(Migemo, PrefetchOnAnotherThreadThenExpand) {
+    TMigemo migemo(kMigemoDictionaryPath);
+    migemo.Prefetch();
+    migemo.Prefetch();  // once only
+    EXPECT_NE(migemo.Expand("kensaku").find(Sjis("検索")), std::string::npos);
+}
+
+TEST(Migemo, DictionaryFromTheEnvironment) {
+    setenv("XAVOLINE_MIGEMO_DICT", "/elsewhere/migemo-dict", 1);
+    EXPECT_EQ(DefaultMigemoDictionary(), "/elsewhere/migemo-dict");
+    setenv("XAVOLINE_MIGEMO_DICT", "", 1);
+    EXPECT_EQ(DefaultMigemoDictionary(), kMigemoDictionaryPath);
+    unsetenv("XAVOLINE_MIGEMO_DICT");
+    EXPECT_EQ(DefaultMigemoDictionary(), kMigemoDictionaryPath);
+}
+
+}  // namespace
+}  // namespace xavo
