@@ -221,6 +221,7 @@ void TForm1::MmEditModeClick() {
     Memo->SetReadOnly(!edit);
     MmCut->setEnabled(edit);
     MmUndo->setEnabled(edit);
+    MmReplace->setEnabled(edit);
 }
 
 void TForm1::MmPlainTextClick() {

@@ -1,10 +1,12 @@
 // The real dialogs behind TFormDialogs (see FormDialogs.h).
 #include "FormDialogs.h"
 
+#include "BrowseDialog.h"
 #include "FontPicker.h"
 #include "MessageBoxes.h"
 #include "PathText.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
@@ -71,6 +73,9 @@ TFormDialogs DefaultFormDialogs() {
         if (!color.isValid()) return std::nullopt;
         return color;
     };
+    dialogs.Execute = [](QDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
+    dialogs.BrowseFolder = [](TBrowseDialog& picker) { return picker.Execute(); };
+    dialogs.Beep = [] { QApplication::beep(); };
     return dialogs;
 }
 

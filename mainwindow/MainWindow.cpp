@@ -385,6 +385,7 @@ void TForm1::CreateNonVisualParts() {
     TmRefresh->setSingleShot(true);
     CmEx = new TContextMenuEx(this);
     CreateGrepParts();
+    CreateFindParts();
 }
 
 void TForm1::ConnectEvents() {
@@ -431,18 +432,15 @@ void TForm1::ConnectEvents() {
     // MmHideLPanel, MmHalfScroll, MmShowQGC, MmFullAddDir and MmJAGrep only carry their check
     // mark, which Qt switches; the commands that need them read it.
     ConnectGrepCommands();
+    ConnectFindCommands();
     ConnectLeftPaneCommands();
 }
 
 void TForm1::DisableCommandsNotYetBuilt() {
-    // Finding and replacing come with their own command sets; until then their items and
-    // buttons cannot be chosen.
-    for (QAction* action : {MmFind, MmFindNext, MmFindPrev, MmFindExNext, MmFindExPrev, MmReplace, ReplaceEx1})
-        action->setEnabled(false);
-    for (QToolButton* button : {SbFind, SbFindDw, SbFindEx, SbReplace}) button->setEnabled(false);
     // View mode at start: the edit commands wait for edit mode.
     MmUndo->setEnabled(false);
     MmCut->setEnabled(false);
+    MmReplace->setEnabled(false);
 }
 
 void TForm1::OpenSettingsFile(const std::string& iniPath) {

@@ -96,9 +96,8 @@ private slots:
                                                "上書き保存(&S)[Ctrl+S]", "名前をつけて保存(&A)", "-", "終了(&X)"}));
         QCOMPARE(Items(c.Edit1),
                  (QStringList{"やり直し(&U)[Ctrl+Z](disabled)", "-", "切り取り(&T)(disabled)", "コピー(&C)", "貼り付け(&P)", "-",
-                              "検索(&F)[Ctrl+F](disabled)", "次を検索[F3](disabled)", "前へ検索[Shift+F3](disabled)",
-                              "-> 次を検索[F4](disabled)", "-> 前へ検索[Shift+F4](disabled)", "-", "置換(&R)(disabled)",
-                              "一括置換(disabled)", "編集ﾓｰﾄﾞ[Ctrl+N]"}));
+                              "検索(&F)[Ctrl+F]", "次を検索[F3]", "前へ検索[Shift+F3]", "-> 次を検索[F4]",
+                              "-> 前へ検索[Shift+F4]", "-", "置換(&R)(disabled)", "一括置換", "編集ﾓｰﾄﾞ[Ctrl+N]"}));
         QCOMPARE(Items(c.MmGrep),
                  (QStringList{"現在のﾃﾞｨﾚｸﾄﾘ(&D)[Ctrl+D]", "ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む(&R)[Ctrl+R]", "選択ﾌｧｲﾙのみ(&O)[Ctrl+O]", "-",
                               "次にﾀｸﾞｼﾞｬﾝﾌﾟ(&N)[F8]", "前にﾀｸﾞｼﾞｬﾝﾌﾟ(&P)[Shift+F8]", "-", "GREPをｷｬﾝｾﾙ(&E)[Ctrl+E]"}));
