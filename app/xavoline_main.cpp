@@ -1,6 +1,8 @@
 // xavoline: the window program. Reads the command line (xavoline [--ini PATH] [FILE]),
 // creates the main window Form1 and runs the message loop until it closes.
 #include "CommandGuard.h"
+#include "FmRepl.h"
+#include "JapaneseUi.h"
 #include "MainWindow.h"
 #include "PathText.h"
 #include "StartArguments.h"
@@ -55,6 +57,7 @@ int main(int argc, char** argv) {
     TXavolineApplication application(argc, argv);  // takes the toolkit's own options out of argv
     QApplication::setApplicationName(QStringLiteral("Xavoline"));
     QApplication::setApplicationVersion(QStringLiteral(XAVOLINE_VERSION));
+    xavo::InstallJapaneseTranslation(application);  // without Qt's translations, its own texts stay English
 
     const xavo::TStartArguments arguments = xavo::ParseStartArguments(ArgumentsOf(argc, argv));
     if (!arguments.Error.empty()) {
@@ -66,6 +69,7 @@ int main(int argc, char** argv) {
     options.HelpFile = HelpFilePath();
     options.FileArgument = arguments.FileArgument;
     xavo::TForm1 form1(options);
+    form1.SetFmRepl(new xavo::TFmRepl(&form1));  // the batch-replace dialog, kept for the whole run
     form1.show();
     return QApplication::exec();
 }

@@ -70,6 +70,9 @@ ROMAJI_INPUTS(COMPILE)
 BENCHMARK_CAPTURE(ExpandAndCompile, k_k_fuzzy, "k k", true)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK_CAPTURE(ExpandAndCompile, s_s_fuzzy, "s s", true)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK_CAPTURE(ExpandAndCompile, a_i_u_e_o_fuzzy, "a i u e o", true)->Unit(benchmark::kMillisecond)->Iterations(3);
+// Past the limit, compiled all the same: why the limit is where it is.
+BENCHMARK_CAPTURE(ExpandAndCompile, k_k_k_fuzzy, "k k k", true)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(ExpandAndCompile, eight_k_fuzzy, "k k k k k k k k", true)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The refusal of an expansion past the limit: how long until "正規表現が複雑すぎます".
 void Refusal(benchmark::State& state, const std::string& input) {

@@ -9,6 +9,7 @@
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QFileIconProvider>
+#include <QHeaderView>
 #include <QMimeData>
 #include <QStyle>
 #include <QUrl>
@@ -122,6 +123,11 @@ public:
 Tdirtree::Tdirtree(QWidget* parent) : QTreeWidget(parent), FLastDir(CurrentDirectory()) {
     setHeaderHidden(true);
     setColumnCount(1);
+    // Deep or long names widen the column and the tree scrolls sideways, rather than
+    // cutting names down to "…" in a narrow pane.
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setSortingEnabled(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -324,7 +330,8 @@ void Tdirtree::mousePressEvent(QMouseEvent* event) {
 }
 
 bool Tdirtree::TrackDropTarget(const QPoint& position) {
-    QTreeWidgetItem* item = itemAt(position);
+    // Only a node in sight: the column may run on past the viewport's edge.
+    QTreeWidgetItem* item = viewport()->rect().contains(position) ? itemAt(position) : nullptr;
     const TDirNode* node = TDirNode::From(item);
     const QPersistentModelIndex highlight = node != nullptr ? QPersistentModelIndex(indexFromItem(item))
                                                             : QPersistentModelIndex();

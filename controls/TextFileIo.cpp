@@ -124,7 +124,8 @@ int WriteInPlace(const std::string& path, std::string_view bytes, const struct s
 }  // namespace
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
-    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Never waits: a pipe or a file whose reads would block (/proc/kmsg) fails at once.
+    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (fd.Fd < 0 || ::fstat(fd.Fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
     bytes.clear();

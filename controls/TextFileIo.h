@@ -8,7 +8,8 @@
 namespace xavo {
 
 // The file's bytes. Returns false (Bytes unspecified) when it cannot be opened or read,
-// which includes directories and anything that is not a regular file.
+// which includes directories, anything that is not a regular file and a file whose read
+// would wait for data (it never blocks).
 bool ReadFileBytes(const std::string& path, std::string& bytes);
 
 // Replaces the file with Bytes (creating it when missing; a new file that cannot be

@@ -471,6 +471,7 @@ void TXavoMemo::LoadFromFile(const std::string& path) {
 void TXavoMemo::ReadBytes(std::string bytes) {
     if (!FPlainText && LooksLikeRtf(bytes)) {
         ShowRtf(ReadRtf(bytes));
+        FReadAsRichText = true;
         return;
     }
     TPlainText text = SplitPlainText(bytes);
@@ -478,6 +479,7 @@ void TXavoMemo::ReadBytes(std::string bytes) {
     const std::int64_t length = static_cast<std::int64_t>(bytes.size()) + static_cast<std::int64_t>(text.LineBytes.size());
     if (length > INT_MAX) throw EXavoMemoError(kStreamReadError);
     ShowPlainText(std::move(text), std::move(bytes));
+    FReadAsRichText = false;
 }
 
 void TXavoMemo::BeginLoad() {

@@ -120,6 +120,10 @@ public:
     // (see FindUnencodable).
     void SaveToFile(const std::string& path);
     bool IsLoading() const { return FLoading; }
+    // The shown text was read as RTF, by a load or SetText (saving it as plain text drops
+    // its formatting). The window forgets it once the text has been saved as plain text.
+    bool ReadAsRichText() const { return FReadAsRichText; }
+    void ForgetRichText() { FReadAsRichText = false; }
     void FinishLoading();
 
     // --- Properties (the font is the widget's own: font(), setFont()).
@@ -198,6 +202,7 @@ private:
 
     bool FReadOnly = false;
     bool FPlainText = false;
+    bool FReadAsRichText = false;
     bool FHideSelection = true;
     TScrollStyle FScrollBars = ssBoth;
 

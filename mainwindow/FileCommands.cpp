@@ -28,6 +28,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace xavo {
@@ -105,7 +107,19 @@ void TForm1::SetFileMask(const QString& mask, bool ask) {
 // ---------------------------------------------------------------------------------------
 // Choosing files
 
-void TForm1::SLBoxChange() { OpenFile(SLBox->SelectedFileName()); }
+bool TForm1::OpenFileFromList(const std::string& path, int restoreIndex) {
+    if (OpenFile(path)) return true;
+    // The user kept unsaved edits: the list goes back to where it was, so that F9 and
+    // Shift+F9 go on from the file still shown.
+    if (IsShowableFile(path) && AbsolutePath(path) != FCurrentFile) SLBox->SetItemIndex(restoreIndex);
+    return false;
+}
+
+void TForm1::SLBoxChange() {
+    const std::vector<std::string>& items = SLBox->Items();
+    const auto shown = std::find(items.begin(), items.end(), FCurrentFile);
+    OpenFileFromList(SLBox->SelectedFileName(), shown == items.end() ? -1 : static_cast<int>(shown - items.begin()));
+}
 
 bool TForm1::SLBoxRightMouseDown(const QPoint& position) {
     const int index = SLBox->ItemIndex();
@@ -120,17 +134,19 @@ bool TForm1::SLBoxRightMouseDown(const QPoint& position) {
 }
 
 void TForm1::MmNextFileClick() {
-    const int next = NextFileIndex(SLBox->ItemIndex(), SLBox->Count());
+    const int current = SLBox->ItemIndex();
+    const int next = NextFileIndex(current, SLBox->Count());
     if (next < 0) return;
     SLBox->SetItemIndex(next);
-    OpenFile(SLBox->Items()[static_cast<std::size_t>(next)]);
+    OpenFileFromList(SLBox->Items()[static_cast<std::size_t>(next)], current);
 }
 
 void TForm1::MmPrevFileClick() {
-    const int previous = PrevFileIndex(SLBox->ItemIndex(), SLBox->Count());
+    const int current = SLBox->ItemIndex();
+    const int previous = PrevFileIndex(current, SLBox->Count());
     if (previous < 0) return;
     SLBox->SetItemIndex(previous);
-    OpenFile(SLBox->Items()[static_cast<std::size_t>(previous)]);
+    OpenFileFromList(SLBox->Items()[static_cast<std::size_t>(previous)], current);
 }
 
 void TForm1::MmMaskClick() { SetFileMask(QString(), true); }
@@ -160,6 +176,10 @@ bool TForm1::ConfirmUnencodable() {
 
 bool TForm1::WriteText(const std::string& path) {
     if (path.empty()) throw EXavoMemoError("保存するファイルの名前がありません");
+    if (Memo->ReadAsRichText() &&
+        FDialogs.Ask(this, kApplicationTitle, QStringLiteral("書式情報が失われます。テキストとして保存しますか？"),
+                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return false;
     if (!ConfirmUnencodable()) return false;
     // Saving always writes plain text, whatever form the file was read in.
     const bool plainText = Memo->PlainText();
@@ -171,6 +191,7 @@ bool TForm1::WriteText(const std::string& path) {
         throw;
     }
     Memo->SetPlainText(plainText);
+    Memo->ForgetRichText();  // what is on disk now is plain text
     return true;
 }
 
@@ -184,9 +205,11 @@ void TForm1::MmSaveClick() { SaveCommand(); }
 
 void TForm1::MmSaveAsClick() {
     if (const std::optional<std::string> path = FDialogs.SaveFileName(this, FCurrentFile)) {
-        FCurrentFile = *path;
-        if (!SaveCommand()) return;
-        setWindowTitle(CaptionFor(*path));
+        // Only a written file becomes the one Ctrl+S writes to.
+        const std::string target = AbsolutePath(*path);
+        if (!WriteText(target)) return;
+        FCurrentFile = target;
+        setWindowTitle(CaptionFor(target));
     }
     if (MmEditMode->isChecked()) MmEditMode->trigger();
 }
@@ -198,6 +221,7 @@ void TForm1::MmEditModeClick() {
     Memo->SetReadOnly(!edit);
     MmCut->setEnabled(edit);
     MmUndo->setEnabled(edit);
+    MmReplace->setEnabled(edit);
 }
 
 void TForm1::MmPlainTextClick() {

@@ -13,10 +13,14 @@ namespace xavo {
 struct TFindState {
     std::string Text;              // Shift-JIS bytes
     TFindOptions Options = frDown;  // the dialog's options; frDown = searching down
+    // The typed text holds characters Shift-JIS cannot store (Text has '?' for them): it
+    // is never found.
+    bool Unencodable = false;
 
     // The jumped-to line's Text becomes the search text, searching down.
     void SetFromTagJump(std::string text) {
         Text = std::move(text);
+        Unencodable = false;
         Options |= frDown;
     }
 };

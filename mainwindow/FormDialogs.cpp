@@ -1,9 +1,12 @@
 // The real dialogs behind TFormDialogs (see FormDialogs.h).
 #include "FormDialogs.h"
 
+#include "BrowseDialog.h"
+#include "FontPicker.h"
 #include "MessageBoxes.h"
 #include "PathText.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
@@ -53,6 +56,11 @@ TFormDialogs DefaultFormDialogs() {
         return PathFromQString(chosen);
     };
     dialogs.ChooseFont = [](QWidget* parent, const QFont& initial, bool fixedPitchOnly) -> std::optional<QFont> {
+        if (fixedPitchOnly) {
+            TFontPicker picker(initial, parent);
+            if (picker.exec() != QDialog::Accepted) return std::nullopt;
+            return picker.SelectedFont();
+        }
         bool ok = false;
         const QFont font = QFontDialog::getFont(
             &ok, initial, parent, QString(),
@@ -65,6 +73,9 @@ TFormDialogs DefaultFormDialogs() {
         if (!color.isValid()) return std::nullopt;
         return color;
     };
+    dialogs.Execute = [](QDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
+    dialogs.BrowseFolder = [](TBrowseDialog& picker) { return picker.Execute(); };
+    dialogs.Beep = [] { QApplication::beep(); };
     return dialogs;
 }
 

@@ -14,9 +14,12 @@
 #include <optional>
 #include <string>
 
+class QDialog;
 class QWidget;
 
 namespace xavo {
+
+class TBrowseDialog;
 
 struct TFormDialogs {
     // A question with the given buttons; returns the button chosen (Cancel when the box is
@@ -41,6 +44,12 @@ struct TFormDialogs {
     // The font dialog; FixedPitchOnly lists monospaced fonts only.
     std::function<std::optional<QFont>(QWidget* parent, const QFont& initial, bool fixedPitchOnly)> ChooseFont;
     std::function<std::optional<QColor>(QWidget* parent, const QColor& initial)> ChooseColor;
+    // Runs a modal dialog of the window's own (the batch-replace dialog); true for OK.
+    std::function<bool(QDialog& dialog)> Execute;
+    // The folder picker; true when a folder was chosen, which is then its Directory.
+    std::function<bool(TBrowseDialog& picker)> BrowseFolder;
+    // The exclamation beep of a search that found nothing.
+    std::function<void()> Beep;
 };
 
 TFormDialogs DefaultFormDialogs();

@@ -78,6 +78,13 @@ void TForm1::ConnectGrepCommands() {
     connect(EdGrep, &TComboBox98::itemPicked, this, &TForm1::EdGrepClick);
     connect(LbGrep, &QAbstractItemView::doubleClicked, this, [this] { RunCommand([this] { LbGrepDblClick(); }); });
     connect(FGrepRunner.get(), &TGrepRunner::searchFailed, this, [](const QString& message) { ShowErrorBox(message); });
+    connect(FGrepRunner.get(), &TGrepRunner::filesSkipped, this, [](const QStringList& paths) {
+        constexpr qsizetype kNamed = 20;
+        QString text = QStringLiteral("読み込みが止まったままになるため、次のファイルは検索しませんでした。\n\n") +
+                       paths.mid(0, kNamed).join(QLatin1Char('\n'));
+        if (paths.size() > kNamed) text += QStringLiteral("\nほか %1 件").arg(paths.size() - kNamed);
+        ShowInformationBox(kApplicationTitle, text);
+    });
     connect(FGrepRunner.get(), &TGrepRunner::searchDone, this,
             [this](TGrepRunEnd end) { RunCommand([this, end] { GrepDone(end); }); });
 }

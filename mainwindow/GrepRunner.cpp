@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -48,12 +49,37 @@ void SetSynonymsBeforeNewPattern(TGrep& grep, bool use) {
     }
 }
 
+struct TGrepRunner::TRun {
+    std::atomic<bool> Cancel{false};
+    std::function<void(const std::string&)> BeforeFile;
+
+    // Under Lock.
+    std::mutex Lock;
+    std::condition_variable Room;  // also signalled when the worker ends
+    TGrepRunner* Runner = nullptr;  // null once the runner has left the run behind
+    std::deque<TLineBatch> Batches;
+    std::size_t QueuedLines = 0;
+    std::size_t QueueLimit = 1;
+    bool DrainPosted = false;
+    bool FilesReady = false;
+    std::vector<std::string> CollectedFiles;
+    std::vector<std::string> Skipped;
+    bool Ended = false;
+    TGrepRunEnd End = TGrepRunEnd::Completed;
+    QString Error;
+};
+
 // Collects the result lines of the worker into batches and hands them over.
 class TGrepRunner::TBatchWriter {
 public:
-    explicit TBatchWriter(TGrepRunner& runner) : FRunner(runner), FSince(std::chrono::steady_clock::now()) {}
+    explicit TBatchWriter(TRun& run) : FRun(run), FSince(std::chrono::steady_clock::now()) {}
 
-    void BeginFile(const std::string& path) { FPath = &path; }
+    // The lines of the files before go over first: should this file's read never return,
+    // a cancel keeps them.
+    void BeginFile(const std::string& path) {
+        if (!FBatch.Ends.empty()) Flush();
+        FPath = &path;
+    }
 
     void Add(const RE_LineInfo_t& info) {
         AppendResultLine(FBatch.Bytes, *FPath, info.LineNo, info.Line);
@@ -68,14 +94,17 @@ public:
     }
 
     void Flush() {
-        if (!FBatch.Ends.empty()) FRunner.Push(std::move(FBatch));
+        // Room like the last batch's: files with a hit or two (flushed at each file's
+        // start) do not pay for a large buffer each.
+        const std::size_t sent = FBatch.Bytes.size();
+        if (!FBatch.Ends.empty()) TGrepRunner::Push(FRun, std::move(FBatch));
         FBatch = TLineBatch();
-        FBatch.Bytes.reserve(kBatchBytes / 4);
+        FBatch.Bytes.reserve(std::clamp<std::size_t>(sent * 2, 4096, kBatchBytes / 4));
         FSince = std::chrono::steady_clock::now();
     }
 
 private:
-    TGrepRunner& FRunner;
+    TRun& FRun;
     const std::string* FPath = nullptr;
     TLineBatch FBatch;
     std::chrono::steady_clock::time_point FSince;
@@ -87,12 +116,19 @@ TGrepRunner::TGrepRunner(TGrep& grep, TTextListBox& list, QObject* parent)
 
 TGrepRunner::~TGrepRunner() {
     if (!FWorker.joinable()) return;
+    bool ended;
     {
-        std::lock_guard lock(FLock);
-        FCancel = true;
-        FRoom.notify_all();
+        std::unique_lock lock(FRun->Lock);
+        FRun->Cancel = true;
+        FRun->Room.notify_all();
+        // Closing the window must not hang on a read that never returns.
+        ended = FRun->Room.wait_for(lock, std::chrono::milliseconds(AbandonAfterMs), [this] { return FRun->Ended; });
+        FRun->Runner = nullptr;
     }
-    FWorker.join();
+    if (ended)
+        FWorker.join();
+    else
+        FWorker.detach();
 }
 
 bool TGrepRunner::Start(const TGrepTarget& target, const std::string& pattern, bool fuzzy) {
@@ -102,35 +138,56 @@ bool TGrepRunner::Start(const TGrepTarget& target, const std::string& pattern, b
 
     FList.Clear();
     FGrepFiles.clear();
+    FSkippedFiles.clear();
     FRunning = true;
     FRefusalShown = false;
-    FCancel = false;
-    {
-        std::lock_guard lock(FLock);
-        FBatches.clear();
-        FQueuedLines = 0;
-        FQueueLimit = std::max<std::size_t>(MaxQueuedLines, 1);
-        FDrainPosted = false;
-        FFilesReady = false;
-        FCollectedFiles.clear();
-        FEnded = false;
-        FEnd = TGrepRunEnd::Completed;
-        FError.clear();
-    }
+    FRun = std::make_shared<TRun>();
+    FRun->Runner = this;
+    FRun->QueueLimit = std::max<std::size_t>(MaxQueuedLines, 1);
+    FRun->BeforeFile = BeforeFile;
     if (FBusyWindow) {
         FSavedCaption = FBusyWindow->windowTitle();
         FBusyWindow->setWindowTitle(kGrepBusyCaption);
     }
     FWaitCursor = std::make_unique<TWaitCursor>();
-    FWorker = std::thread(&TGrepRunner::Work, this, target, FGrep.Program());
+    FWorker = std::thread(&TGrepRunner::Work, FRun, target, FGrep.Program());
     return true;
 }
 
 void TGrepRunner::Cancel() {
-    if (!FRunning) return;
-    std::lock_guard lock(FLock);
-    FCancel = true;
-    FRoom.notify_all();
+    if (!FRunning || !FRun) return;
+    {
+        std::lock_guard lock(FRun->Lock);
+        FRun->Cancel = true;
+        FRun->Room.notify_all();
+    }
+    QTimer::singleShot(AbandonAfterMs, this, [this, run = std::weak_ptr<TRun>(FRun)] {
+        if (const std::shared_ptr<TRun> current = run.lock()) AbandonIfStuck(current);
+    });
+}
+
+void TGrepRunner::AbandonIfStuck(const std::shared_ptr<TRun>& run) {
+    if (run != FRun) return;  // that run has ended meanwhile
+    if (FDraining) {           // inside a message box of the drain: come back afterwards
+        QTimer::singleShot(AbandonAfterMs, this, [this, weak = std::weak_ptr<TRun>(run)] {
+            if (const std::shared_ptr<TRun> current = weak.lock()) AbandonIfStuck(current);
+        });
+        return;
+    }
+    std::deque<TLineBatch> batches;
+    std::vector<std::string> skipped;
+    {
+        std::lock_guard lock(run->Lock);
+        if (run->Ended) return;  // it did stop: the posted drain ends the run
+        run->Runner = nullptr;
+        batches.swap(run->Batches);
+        skipped = run->Skipped;
+        if (run->FilesReady) FGrepFiles = std::move(run->CollectedFiles);
+        run->Room.notify_all();
+    }
+    FWorker.detach();
+    for (const TLineBatch& batch : batches) AppendBatch(batch);
+    EndRun(TGrepRunEnd::Cancelled, QString(), std::move(skipped));
 }
 
 void TGrepRunner::WaitForDone() {
@@ -142,24 +199,32 @@ void TGrepRunner::WaitForDone() {
     loop.exec();
 }
 
-void TGrepRunner::Work(TGrepTarget target, std::shared_ptr<const TGrepProgram> program) {
+void TGrepRunner::Work(std::shared_ptr<TRun> run, TGrepTarget target, std::shared_ptr<const TGrepProgram> program) {
     TGrepRunEnd end = TGrepRunEnd::Completed;
     QString error;
-    TBatchWriter writer(*this);
+    TBatchWriter writer(*run);
     std::string current;  // the file being searched (the list goes with the try block)
     try {
-        std::vector<std::string> files = CollectGrepFiles(target, &FCancel);
-        if (FCancel) throw EGrepCancel();
+        std::vector<std::string> files = CollectGrepFiles(target, &run->Cancel);
+        if (run->Cancel) throw EGrepCancel();
         {
-            std::lock_guard lock(FLock);
-            FCollectedFiles = files;
-            FFilesReady = true;
+            std::lock_guard lock(run->Lock);
+            run->CollectedFiles = files;
+            run->FilesReady = true;
         }
-        TGrepSearch search(*program, FCancel, [&writer] { writer.Idle(); });
+        TGrepSearch search(*program, run->Cancel, [&writer] { writer.Idle(); });
         for (const std::string& path : files) {
             writer.BeginFile(path);
             current = path;
-            search.Run(path, [&writer](const RE_LineInfo_t& info) { writer.Add(info); });
+            try {
+                if (run->BeforeFile) run->BeforeFile(path);
+                search.Run(path, [&writer](const RE_LineInfo_t& info) { writer.Add(info); });
+            } catch (const EWouldBlock&) {
+                // A file that would make the search wait (a kernel log under /proc) is
+                // skipped and named at the end; the run goes on.
+                std::lock_guard lock(run->Lock);
+                run->Skipped.push_back(path);
+            }
         }
     } catch (const EGrepCancel&) {
         end = TGrepRunEnd::Cancelled;
@@ -175,31 +240,34 @@ void TGrepRunner::Work(TGrepTarget target, std::shared_ptr<const TGrepProgram> p
     }
     // The lines found before a cancel or an error stay.
     writer.Flush();
-    std::lock_guard lock(FLock);
-    FEnded = true;
-    FEnd = end;
-    FError = error;
-    PostDrain();
+    std::lock_guard lock(run->Lock);
+    run->Ended = true;
+    run->End = end;
+    run->Error = error;
+    run->Room.notify_all();
+    PostDrain(*run);
 }
 
-void TGrepRunner::Push(TLineBatch&& batch) {
-    std::unique_lock lock(FLock);
-    FRoom.wait(lock, [this] { return FQueuedLines < FQueueLimit || FCancel; });
-    FQueuedLines += batch.Ends.size();
-    FBatches.push_back(std::move(batch));
-    PostDrain();
+void TGrepRunner::Push(TRun& run, TLineBatch&& batch) {
+    std::unique_lock lock(run.Lock);
+    run.Room.wait(lock, [&run] { return run.QueuedLines < run.QueueLimit || run.Cancel; });
+    if (run.Runner == nullptr) return;  // left behind: nobody takes lines any more
+    run.QueuedLines += batch.Ends.size();
+    run.Batches.push_back(std::move(batch));
+    PostDrain(run);
 }
 
-void TGrepRunner::PostDrain() {
-    if (FDrainPosted) return;
-    FDrainPosted = true;
-    QMetaObject::invokeMethod(this, &TGrepRunner::Drain, Qt::QueuedConnection);
+void TGrepRunner::PostDrain(TRun& run) {
+    if (run.DrainPosted || run.Runner == nullptr) return;
+    run.DrainPosted = true;
+    QMetaObject::invokeMethod(run.Runner, &TGrepRunner::Drain, Qt::QueuedConnection);
 }
 
 void TGrepRunner::Drain() {
     // A message box shown while appending runs a nested event loop; the outer call goes
     // on with the batches, so a nested one has nothing to do.
-    if (FDraining) return;
+    if (FDraining || !FRun) return;
+    const std::shared_ptr<TRun> run = FRun;
     FDraining = true;
     QElapsedTimer slice;
     slice.start();
@@ -207,14 +275,14 @@ void TGrepRunner::Drain() {
     for (;;) {
         TLineBatch batch;
         {
-            std::lock_guard lock(FLock);
-            if (FFilesReady) {
-                FGrepFiles = std::move(FCollectedFiles);
-                FFilesReady = false;
+            std::lock_guard lock(run->Lock);
+            if (run->FilesReady) {
+                FGrepFiles = std::move(run->CollectedFiles);
+                run->FilesReady = false;
             }
-            if (FBatches.empty()) {
-                FDrainPosted = false;
-                ended = FEnded;
+            if (run->Batches.empty()) {
+                run->DrainPosted = false;
+                ended = run->Ended;
                 break;
             }
             if (slice.elapsed() >= DrainSliceMillis(FList.Count())) {
@@ -222,15 +290,15 @@ void TGrepRunner::Drain() {
                 QMetaObject::invokeMethod(this, &TGrepRunner::Drain, Qt::QueuedConnection);
                 break;
             }
-            batch = std::move(FBatches.front());
-            FBatches.pop_front();
-            FQueuedLines -= batch.Ends.size();
-            FRoom.notify_all();
+            batch = std::move(run->Batches.front());
+            run->Batches.pop_front();
+            run->QueuedLines -= batch.Ends.size();
+            run->Room.notify_all();
         }
         AppendBatch(batch);
     }
     FDraining = false;
-    if (ended) Finish();
+    if (ended && run == FRun) Finish();
 }
 
 void TGrepRunner::AppendBatch(const TLineBatch& batch) {
@@ -255,16 +323,29 @@ void TGrepRunner::Finish() {
     FWorker.join();
     TGrepRunEnd end;
     QString error;
+    std::vector<std::string> skipped;
     {
-        std::lock_guard lock(FLock);
-        end = FEnd;
-        error = FError;
+        std::lock_guard lock(FRun->Lock);
+        end = FRun->End;
+        error = FRun->Error;
+        skipped = FRun->Skipped;
     }
+    EndRun(end, error, std::move(skipped));
+}
+
+void TGrepRunner::EndRun(TGrepRunEnd end, const QString& error, std::vector<std::string> skipped) {
+    FRun.reset();
+    FSkippedFiles = std::move(skipped);
     FWaitCursor.reset();
     if (FBusyWindow && FBusyWindow->windowTitle() == kGrepBusyCaption) FBusyWindow->setWindowTitle(FSavedCaption);
     FList.SetItemIndex(-1);
     FRunning = false;
     if (end == TGrepRunEnd::Failed) emit searchFailed(error);
+    if (!FSkippedFiles.empty()) {
+        QStringList paths;
+        for (const std::string& path : FSkippedFiles) paths << PathToQString(path);
+        emit filesSkipped(paths);
+    }
     emit searchDone(end);
 }
 

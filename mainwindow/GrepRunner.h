@@ -4,7 +4,9 @@
 // pattern raises before anything changes; then a worker thread collects the scope's files
 // and searches them with the compiled program (immutable, shared), sending result lines in
 // batches. The GUI thread appends them to the list a slice at a time, so the window
-// repaints and takes commands (Cancel) throughout. Entry point: TGrepRunner::Start.
+// repaints and takes commands (Cancel) throughout. A worker stuck in a read that never
+// returns (a dead network mount) is left behind on Cancel and on destruction: the run ends
+// for the window all the same. Entry point: TGrepRunner::Start.
 #pragma once
 
 #include "GrepFiles.h"
@@ -12,11 +14,13 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -56,7 +60,8 @@ public:
     // UseFuzzyCharDic, RegExp; UseSynonymDic and SynonymDics as the caller left them) and
     // never touches it from the worker.
     TGrepRunner(TGrep& grep, TTextListBox& list, QObject* parent = nullptr);
-    // Cancels a run under way and waits for its thread; lines not yet appended are dropped.
+    // Cancels a run under way and waits briefly for its thread; a thread that does not
+    // end in that time is left to end on its own. Lines not yet appended are dropped.
     ~TGrepRunner() override;
 
     // The window whose caption reads "GREP処理中..." during a run, or null. Its caption is
@@ -74,8 +79,18 @@ public:
     bool IsRunning() const { return FRunning; }
 
     // Asks the run to stop at its next check; the lines found so far are kept and
-    // searchDone reports Cancelled. Nothing happens when no run is under way.
+    // searchDone reports Cancelled. A worker that has not stopped within AbandonAfterMs
+    // (stuck in a read) is left behind: the run ends anyway and a new one may start.
+    // Nothing happens when no run is under way.
     void Cancel();
+    int AbandonAfterMs = 300;
+
+    // Files of the last run that were skipped because reading them would wait (EWouldBlock).
+    const std::vector<std::string>& SkippedFiles() const { return FSkippedFiles; }
+
+    // Called on the worker thread before each file is searched, as part of its search (an
+    // EWouldBlock it raises skips the file). Tests stall or skip files here.
+    std::function<void(const std::string& path)> BeforeFile;
 
     // The files of the last run in search order (empty until its files are collected).
     const std::vector<std::string>& GrepFiles() const { return FGrepFiles; }
@@ -88,6 +103,8 @@ public:
     std::size_t MaxQueuedLines = 1 << 18;
 
 signals:
+    // Files were skipped because reading them would wait; sent before searchDone.
+    void filesSkipped(const QStringList& paths);
     // Lines were appended to the list; Count is the list's size now.
     void linesAppended(int count);
     // A file could not be read: the run ends with Message (the engine's: the file's path
@@ -104,17 +121,24 @@ private:
         std::string Bytes;
         std::vector<std::size_t> Ends;
     };
+    // What one run's worker shares with the window. The worker holds it, never the runner:
+    // a worker left behind ends on its own without touching a runner that may be gone.
+    struct TRun;
 
     class TBatchWriter;
 
-    void Work(TGrepTarget target, std::shared_ptr<const TGrepProgram> program);
+    static void Work(std::shared_ptr<TRun> run, TGrepTarget target, std::shared_ptr<const TGrepProgram> program);
     // Worker side: hands a batch over, waiting while the list is too far behind.
-    void Push(TLineBatch&& batch);
-    void PostDrain();  // with FLock held
+    static void Push(TRun& run, TLineBatch&& batch);
+    static void PostDrain(TRun& run);  // with the run's lock held
     // GUI side: appends waiting batches for a slice of time, then yields to the event loop.
     void Drain();
     void AppendBatch(const TLineBatch& batch);
     void Finish();
+    // Ends a cancelled run whose worker has not stopped: keeps what it handed over and
+    // leaves the thread behind.
+    void AbandonIfStuck(const std::shared_ptr<TRun>& run);
+    void EndRun(TGrepRunEnd end, const QString& error, std::vector<std::string> skipped);
 
     TGrep& FGrep;
     TTextListBox& FList;
@@ -125,21 +149,9 @@ private:
     bool FDraining = false;
     bool FRefusalShown = false;
     std::vector<std::string> FGrepFiles;
+    std::vector<std::string> FSkippedFiles;
     std::thread FWorker;
-    std::atomic<bool> FCancel{false};
-
-    // Shared with the worker, under FLock.
-    std::mutex FLock;
-    std::condition_variable FRoom;
-    std::deque<TLineBatch> FBatches;
-    std::size_t FQueuedLines = 0;
-    std::size_t FQueueLimit = 0;
-    bool FDrainPosted = false;
-    bool FFilesReady = false;
-    std::vector<std::string> FCollectedFiles;
-    bool FEnded = false;
-    TGrepRunEnd FEnd = TGrepRunEnd::Completed;
-    QString FError;
+    std::shared_ptr<TRun> FRun;  // the run under way, or null
 };
 
 }  // namespace xavo

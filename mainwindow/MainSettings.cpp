@@ -22,6 +22,15 @@ constexpr TBoolRow kBoolRows[] = {
     {"JAGREP", &TMainSettings::JAGREP},         {"Migemo", &TMainSettings::Migemo},
 };
 
+// A damaged colour makes the store's font read fail as a whole; the font then stays as it
+// was, and the start goes on.
+void ReadFontKeepingDamaged(const ZEziDE& ini, const char* section, const char* name, TFontSpec& font) {
+    try {
+        ini.ReadFont(section, name, font);
+    } catch (const EConvertError&) {
+    }
+}
+
 }  // namespace
 
 void ReadMainSettings(ZEziDE& ini, TMainSettings& s) {
@@ -30,8 +39,8 @@ void ReadMainSettings(ZEziDE& ini, TMainSettings& s) {
     ini.ReadStrings("GrepWord", "WordList", s.WordList);
     ini.ReadStrings("Setting", "settingList", s.SettingList);
     ini.ReadStrings("Path", "settingPath", s.SettingPath);
-    ini.ReadFont("Font", "EditFont", s.EditFont);
-    ini.ReadFont("GFont", "GEditFont", s.GEditFont);
+    ReadFontKeepingDamaged(ini, "Font", "EditFont", s.EditFont);
+    ReadFontKeepingDamaged(ini, "GFont", "GEditFont", s.GEditFont);
     s.GrepExe = ini.ReadFencedString(kOption, "GrepExe", "");
     s.GrepOpt = ini.ReadFencedString(kOption, "GrepOpt", kDefaultGrepOpt);
     s.Vbar = ini.ReadInteger(kOption, "Vbar", s.Vbar);

@@ -14,6 +14,7 @@
 #include "GrepRunner.h"
 #include "GrepText.h"
 #include "HelpWindow.h"
+#include "JapaneseUi.h"
 #include "MessageBoxes.h"
 #include "Migemo.h"
 #include "PathText.h"
@@ -48,9 +49,10 @@ namespace xavo {
 namespace {
 
 constexpr int kToolBarHeight = 32;
-constexpr int kToolBarLeftWidth = 224;
-constexpr int kToolBarRightWidth = 56;
 constexpr int kToolButtonWidth = 32;
+constexpr int kToolBarLeftWidth = 7 * kToolButtonWidth;   // every button whole
+constexpr int kToolBarRightWidth = 2 * kToolButtonWidth;
+constexpr int kGrepBarMinimumWidth = 48;
 constexpr int kSettingPanelHeight = 22;
 constexpr int kSplitterWidth = 3;
 constexpr int kPaneMinimum = 20;      // the splitters' limit at each edge
@@ -107,6 +109,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
       FHelpFile(options.HelpFile.empty() ? PathFromQString(QCoreApplication::applicationDirPath()) + "/xavoline.hlp"
                                          : options.HelpFile) {
     setWindowTitle(kApplicationTitle);
+    InstallJapaneseFontSubstitutes();
     QFont uiFont(SjisToQString(kDefaultFontFace));
     uiFont.setPixelSize(12);
     setFont(uiFont);
@@ -178,6 +181,7 @@ void TForm1::CreateToolBar() {
     EdGrep->setToolTip(kGrepBarHint);
     EdGrep->setInsertPolicy(QComboBox::NoInsert);
     EdGrep->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    EdGrep->setMinimumWidth(kGrepBarMinimumWidth);
     middle->addWidget(EdGrep);
 
     PnTbR = NewButtonPanel(PnTb, kToolBarRightWidth);
@@ -206,6 +210,7 @@ void TForm1::CreateLeftPane() {
     DTView->setStatusTip(QStringLiteral("ディレクトリツリー: D&D でディレクトリを移動、お気に入りリストへD&Dするとリストに追加できます"));
     SLBox = new TShellListBox;
     SLBox->setStatusTip(QStringLiteral("ファイルリスト : 選択したファイルを読み込みます。右クリックでコンテキストメニューが出ます。"));
+    SLBox->SetShowExtention(false);  // readme.txt is listed as readme
     SLBox->setDragEnabled(true);  // a drag starts from a pressed item and leaves the selection on it
     SLBox->setContextMenuPolicy(Qt::PreventContextMenu);
     SLBox->SetMask("*.txt");
@@ -226,6 +231,7 @@ void TForm1::CreateRightPane() {
     Memo->SetReadOnly(true);
     Memo->SetScrollBars(ssVertical);
     Memo->SetWordWrap(false);
+    Memo->SetHideSelection(false);  // a jumped-to line stays marked while the results list has the focus
     Memo->setStatusTip(QStringLiteral(
         "表示・編集領域 : フォーカス移動は Ctrl キーを押しながら、W (GREP結果表示)、L (お気に入りリスト)、G (GREPバー) です。"));
     LbGrep = new TTextListBox;
@@ -379,6 +385,7 @@ void TForm1::CreateNonVisualParts() {
     TmRefresh->setSingleShot(true);
     CmEx = new TContextMenuEx(this);
     CreateGrepParts();
+    CreateFindParts();
 }
 
 void TForm1::ConnectEvents() {
@@ -425,18 +432,15 @@ void TForm1::ConnectEvents() {
     // MmHideLPanel, MmHalfScroll, MmShowQGC, MmFullAddDir and MmJAGrep only carry their check
     // mark, which Qt switches; the commands that need them read it.
     ConnectGrepCommands();
+    ConnectFindCommands();
     ConnectLeftPaneCommands();
 }
 
 void TForm1::DisableCommandsNotYetBuilt() {
-    // Finding and replacing come with their own command sets; until then their items and
-    // buttons cannot be chosen.
-    for (QAction* action : {MmFind, MmFindNext, MmFindPrev, MmFindExNext, MmFindExPrev, MmReplace, ReplaceEx1})
-        action->setEnabled(false);
-    for (QToolButton* button : {SbFind, SbFindDw, SbFindEx, SbReplace}) button->setEnabled(false);
     // View mode at start: the edit commands wait for edit mode.
     MmUndo->setEnabled(false);
     MmCut->setEnabled(false);
+    MmReplace->setEnabled(false);
 }
 
 void TForm1::OpenSettingsFile(const std::string& iniPath) {
@@ -571,14 +575,20 @@ int TForm1::LeftPaneWidthToStore() const {
 int TForm1::TreeHeight() const { return FShown ? DTView->height() : FStoredTreeHeight; }
 
 void TForm1::ApplyPaneSizes() {
-    const auto apply = [](QSplitter* splitter, int first) {
+    // A stored size that does not fit the window (from a bigger screen, or damaged) gives
+    // way to the designed one, so neither pane is squeezed and the window does not grow
+    // past the screen. The other pane keeps twice its minimum (the window's own minimum
+    // adds a margin to it).
+    const auto apply = [](QSplitter* splitter, int first, int designed) {
         const QList<int> sizes = splitter->sizes();
         const int total = sizes.value(0) + sizes.value(1);
+        const int largest = std::max(total - 2 * kPaneMinimum, 1);
+        if (first < 1 || first > largest) first = std::min(designed, largest);
         splitter->setSizes({first, std::max(total - first, 0)});
     };
-    apply(Split1, FStoredLeftPaneWidth);
-    apply(Split2, FStoredMemoHeight);
-    apply(Split3, FStoredTreeHeight);
+    apply(Split1, FStoredLeftPaneWidth, kDesignedLeftPaneWidth);
+    apply(Split2, FStoredMemoHeight, kDesignedMemoHeight);
+    apply(Split3, FStoredTreeHeight, kDesignedTreeHeight);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -41,12 +41,16 @@ class QToolButton;
 
 namespace xavo {
 
+class TBrowseDialog;
 class TComboBox98;
 class TContextMenuEx;
 class TDropDst;
+class TFindDialog;
+class TFmRepl;
 class TGrep;
 class TGrepF;
 class TGrepRunner;
+class TReplaceDialog;
 class TMigemo;
 enum class TGrepRunEnd;
 class TShellListBox;
@@ -160,6 +164,10 @@ struct TForm1Components : TGrepActions {
     TDropDst* DdMemo = nullptr;
     QTimer* TmRefresh = nullptr;
     TContextMenuEx* CmEx = nullptr;
+    TFindDialog* FindDialog = nullptr;
+    TReplaceDialog* ReplaceDialog = nullptr;
+    TBrowseDialog* BrDlg = nullptr;  // where a batch replace writes
+    TFmRepl* FmRepl = nullptr;       // the batch-replace dialog (SetFmRepl; made on first use otherwise)
 };
 
 class TForm1 : public QMainWindow, protected TForm1Components {
@@ -213,6 +221,8 @@ public:
     TGrepF& GrepF() { return *FGrepF; }
     TGrepRunner& GrepRunner() { return *FGrepRunner; }
     TFindState& FindState() { return FFindState; }
+    // The batch-replace dialog the program entry made (it outlives the window).
+    void SetFmRepl(TFmRepl* dialog) { FmRepl = dialog; }
 
     // --- The external grep (Q-GREP) menu.
     TQGrepCommands& QGrep() { return *FQGrep; }
@@ -268,6 +278,9 @@ private:
     bool ConfirmUnencodable();
     bool WriteText(const std::string& path);
     bool SaveCommand();
+    // OpenFile for a file chosen in the list; when the user keeps unsaved edits instead,
+    // the list's selection goes back to RestoreIndex (-1: none).
+    bool OpenFileFromList(const std::string& path, int restoreIndex);
     void SLBoxChange();
     bool SLBoxRightMouseDown(const QPoint& position);
     void MmNextFileClick();
@@ -292,6 +305,9 @@ private:
     bool FormKeyPress(QKeyEvent* event);
     void FormKeyUp(QKeyEvent* event);
     bool MemoKeyDown(QKeyEvent* event);
+    // View mode: Up, Down, Page Up and Page Down scroll the view, Ctrl+Home and Ctrl+End go
+    // to the start and the end. True when Event was such a key (it is used up).
+    bool ViewModeKey(const QKeyEvent* event);
     void MemoKeyUp(QKeyEvent* event);
     bool IsMenuShortcut(QKeyEvent* event) const;
     void MemoMouseMove();
@@ -352,6 +368,25 @@ private:
     bool LbGrepDragOver(const QDropEvent* event) const;
     void LbGrepDragDrop();
 
+    // --- Find, find across files, replace and batch replace (FindCommands.cpp).
+    void CreateFindParts();
+    void ConnectFindCommands();
+    void Beep();
+    void MmFindClick();
+    // The find-next button of FindDialog or ReplaceDialog (Sender).
+    void Find(QObject* sender);
+    void MmFindDwClick();
+    void MmFindPrevClick();
+    void MmFindExNextClick();
+    void MmFindExPrevClick();
+    // Shows the listed file Index for a find across files; false when the walk must stop.
+    bool ShowListedFileForFind(int index);
+    void MmReplaceClick();
+    void ReplaceDialogReplace();
+    void ReplAll();
+    // Writes the text view's text to Path through a temporary file, as rich text or plain.
+    void WriteViewOutput(const std::string& path, bool richText);
+
     // --- Favourites (FavouriteCommands.cpp) and moves by dragging onto the tree
     // (MoveCommands.cpp). LeftPaneEvent sees the window's events first; true consumes one.
     enum class TPaneDrag { None, FileList, DirTree };
@@ -383,6 +418,7 @@ private:
     std::unique_ptr<TMigemo> FMigemo;         // romaji search; its dictionary is read on first need
     bool FStoredMigemo = false;               // the romaji setting as read, kept while the switch is disabled
     TFindState FFindState;
+    bool FindAcross = false;  // a failed repeat search goes on into the next listed file
     TQGrepCommands* FQGrep = nullptr;         // owned as a child
 
     std::vector<std::string> FPathList;

@@ -14,6 +14,8 @@ namespace xavo {
 namespace {
 
 constexpr std::uint32_t kSystemColorBit = 0x80000000u;
+// Larger stored sizes are damage: such a font would make every repaint crawl.
+constexpr int kMaxFontPoints = 500;
 
 // The palette role of a system colour index; the window background for the unknown ones.
 QPalette::ColorRole SystemColorRole(std::uint32_t index) {
@@ -44,7 +46,7 @@ TColor ToTColor(const QColor& color) {
 
 QFont ToQFont(const TFontSpec& spec) {
     QFont font(SjisToQString(spec.Name));
-    font.setPointSize(spec.Size > 0 ? spec.Size : TFontSpec().Size);
+    font.setPointSize(spec.Size > 0 && spec.Size <= kMaxFontPoints ? spec.Size : TFontSpec().Size);
     font.setBold((spec.Style & fsBold) != 0);
     font.setItalic((spec.Style & fsItalic) != 0);
     font.setUnderline((spec.Style & fsUnderline) != 0);
@@ -81,8 +83,15 @@ void ApplyPlacement(QWidget& window, const TWindowPlacement& placement) {
     const std::int64_t width = std::int64_t{placement.Right} - placement.Left;
     const std::int64_t height = std::int64_t{placement.Bottom} - placement.Top;
     if (width > 0 && height > 0 && width <= 100000 && height <= 100000) {
-        const QRect rect(placement.Left, placement.Top, static_cast<int>(width), static_cast<int>(height));
-        if (QGuiApplication::screenAt(rect.center()) != nullptr)
+        QRect rect(placement.Left, placement.Top, static_cast<int>(width), static_cast<int>(height));
+        QScreen* screen = QGuiApplication::screenAt(rect.center());
+        // A size stored on a larger screen (or damaged) must not put the window's edges
+        // out of reach.
+        if (QScreen* limit = screen != nullptr ? screen : QGuiApplication::primaryScreen()) {
+            const QSize available = limit->availableGeometry().size();
+            rect.setSize(rect.size().boundedTo(available));
+        }
+        if (screen != nullptr)
             window.setGeometry(rect);
         else
             window.resize(rect.size());

@@ -27,7 +27,8 @@ QColor ToQColor(TColor color, const QPalette& palette);
 // The stored form of an ordinary colour (never a system colour).
 TColor ToTColor(const QColor& color);
 
-// The font Spec describes (its colour is not part of a QFont; see ToQColor).
+// The font Spec describes (its colour is not part of a QFont; see ToQColor). A size
+// outside 1 to 500 points gives the new font's size.
 QFont ToQFont(const TFontSpec& spec);
 // Spec of Font with Color as its colour. A font sized in pixels is converted to points.
 TFontSpec ToFontSpec(const QFont& font, TColor color);
@@ -38,6 +39,7 @@ TWindowPlacement PlacementOf(const QWidget& window);
 
 // Gives Window the stored placement before it is shown: the size when the edges make one,
 // the position too when the rectangle's centre lies on a screen, maximised for show state 3.
+// The size is bounded by the available area of that screen (else the primary one).
 void ApplyPlacement(QWidget& window, const TWindowPlacement& placement);
 
 // The items of Combo in Shift-JIS, in order.

@@ -23,6 +23,8 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+#include <climits>
+
 namespace xavo {
 namespace {
 
@@ -80,6 +82,7 @@ void TForm1::FormKeyUp(QKeyEvent* event) {
 }
 
 bool TForm1::MemoKeyDown(QKeyEvent* event) {
+    if (Memo->ReadOnly() && ViewModeKey(event)) return true;
     const TCaretKey key = CaretKeyOf(event->key());
     if (key == TCaretKey::Other) return false;
     TCaretPlace place;
@@ -89,6 +92,27 @@ bool TForm1::MemoKeyDown(QKeyEvent* event) {
     place.ListCount = Memo->Lines().Count();
     place.LastListLineEmpty = place.ListCount > 0 && Memo->LineLength(Memo->LineIndex(place.ListCount - 1)) == 0;
     return DiscardCaretKey(key, place);
+}
+
+bool TForm1::ViewModeKey(const QKeyEvent* event) {
+    // A pager: the keys move the view, not the caret, which may stay anywhere (at the top
+    // after loading); the view itself stops at the ends of the text.
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    if (modifiers == Qt::ControlModifier && (event->key() == Qt::Key_Home || event->key() == Qt::Key_End)) {
+        const bool end = event->key() == Qt::Key_End;
+        Memo->SetSelStart(end ? Memo->GetTextLen() : 0);
+        Memo->LineScroll(0, end ? INT_MAX / 2 : -(INT_MAX / 2));
+        return true;
+    }
+    if (modifiers != Qt::NoModifier) return false;
+    const int page = std::max(VisibleLineCount(), 1);
+    switch (event->key()) {
+    case Qt::Key_Up: Memo->LineScroll(0, -1); return true;
+    case Qt::Key_Down: Memo->LineScroll(0, 1); return true;
+    case Qt::Key_PageUp: Memo->LineScroll(0, -page); return true;
+    case Qt::Key_PageDown: Memo->LineScroll(0, page); return true;
+    default: return false;
+    }
 }
 
 void TForm1::MemoKeyUp(QKeyEvent* event) {
@@ -135,7 +159,9 @@ void TForm1::UpdateMinimumSize() {
     const int splitterBottom = std::max(bottomOf(Split2), bottomOf(Split3));
     const int statusHeight = SB->isVisible() ? SB->height() : 0;
     const int needHeight = splitterBottom + kPaneMinimum + 4 + statusHeight;
-    const int needWidth = PnLeft->width() + Split1->handleWidth() + kPaneMinimum + 3;
+    int needWidth = PnLeft->width() + Split1->handleWidth() + kPaneMinimum + 3;
+    // The tool bar's buttons stay whole and apart: the window is never narrower than its row.
+    if (PnTb->isVisible()) needWidth = std::max(needWidth, PnTb->minimumSizeHint().width());
     if (minimumSize() != QSize(needWidth, needHeight)) setMinimumSize(needWidth, needHeight);
 }
 

@@ -180,6 +180,34 @@ __attribute__((target("avx2"))) std::size_t NormalizeAvx2(unsigned char*& p, uns
     return count;
 }
 
+__attribute__((target("avx2"))) std::size_t FoldLanesAvx2(__m256i lanes) {
+    const __m256i sums = _mm256_sad_epu8(lanes, _mm256_setzero_si256());
+    return static_cast<std::size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
+                                    _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
+}
+
+// CountLineBreaks over 32 bytes at a time; advances P and adds to the three counts.
+__attribute__((target("avx2"))) void CountBreaksAvx2(const unsigned char*& p, const unsigned char* end, std::size_t& crs,
+                                                     std::size_t& lfs, std::size_t& pairs) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i lf = _mm256_set1_epi8('\n');
+    while (end - p >= 33) {
+        __m256i crLanes = zero, lfLanes = zero, pairLanes = zero;
+        for (int round = 0; round < 255 && end - p >= 33; ++round, p += 32) {
+            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+            const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
+            const __m256i isCr = _mm256_cmpeq_epi8(v, cr);
+            crLanes = _mm256_sub_epi8(crLanes, isCr);
+            lfLanes = _mm256_sub_epi8(lfLanes, _mm256_cmpeq_epi8(v, lf));
+            pairLanes = _mm256_sub_epi8(pairLanes, _mm256_and_si256(isCr, _mm256_cmpeq_epi8(next, lf)));
+        }
+        crs += FoldLanesAvx2(crLanes);
+        lfs += FoldLanesAvx2(lfLanes);
+        pairs += FoldLanesAvx2(pairLanes);
+    }
+}
+
 }  // namespace
 #endif
 
@@ -365,6 +393,44 @@ std::size_t CountLineFeeds(const unsigned char* p, const unsigned char* end) {
 #endif
     for (; p < end; ++p) count += *p == '\n';
     return count;
+}
+
+TLineBreakCount CountLineBreaks(const unsigned char* p, const unsigned char* end) {
+    // Breaks = CRs + LFs - pairs: three lane counters, each folded every 255 rounds.
+    std::size_t crs = 0, lfs = 0, pairs = 0;
+#if defined(XAVO_HAVE_AVX2_PATH)
+    if (CpuHasAvx2()) CountBreaksAvx2(p, end, crs, lfs, pairs);
+#endif
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const auto fold = [&zero](__m128i lanes) {
+        const __m128i sums = _mm_sad_epu8(lanes, zero);
+        return static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+               static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    };
+    while (end - p >= 17) {  // the byte after each of the 16 is read too
+        __m128i crLanes = zero, lfLanes = zero, pairLanes = zero;
+        for (int round = 0; round < 255 && end - p >= 17; ++round, p += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+            const __m128i isCr = _mm_cmpeq_epi8(v, cr);
+            crLanes = _mm_sub_epi8(crLanes, isCr);
+            lfLanes = _mm_sub_epi8(lfLanes, _mm_cmpeq_epi8(v, lf));
+            pairLanes = _mm_sub_epi8(pairLanes, _mm_and_si128(isCr, _mm_cmpeq_epi8(next, lf)));
+        }
+        crs += fold(crLanes);
+        lfs += fold(lfLanes);
+        pairs += fold(pairLanes);
+    }
+#endif
+    for (; p < end; ++p) {
+        crs += *p == '\r';
+        lfs += *p == '\n';
+        pairs += *p == '\r' && end - p >= 2 && p[1] == '\n';
+    }
+    return {crs + lfs - pairs, pairs};
 }
 
 const unsigned char* FindLastLineFeed(const unsigned char* p, const unsigned char* end) {

@@ -108,6 +108,14 @@ private:
 // Number of line feeds in [p, end).
 std::size_t CountLineFeeds(const unsigned char* p, const unsigned char* end);
 
+// Line breaks in [p, end) taken as a whole text: each CR LF, lone CR and lone LF is one
+// break; CrLfs counts the CR LF pairs among them.
+struct TLineBreakCount {
+    std::size_t Breaks = 0;
+    std::size_t CrLfs = 0;
+};
+TLineBreakCount CountLineBreaks(const unsigned char* p, const unsigned char* end);
+
 // Position of the last line feed in [p, end), or nullptr.
 const unsigned char* FindLastLineFeed(const unsigned char* p, const unsigned char* end);
 

@@ -24,7 +24,7 @@ TFileHandle::~TFileHandle() {
 }
 
 TFileHandle OpenForReading(const std::string& fileName) {
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw EFileNotFound(fileName, errno);
     return TFileHandle(fd);
 }
@@ -34,6 +34,7 @@ std::size_t ReadFully(int fd, char* buffer, std::size_t size) {
     while (done < size) {
         const ssize_t n = ::read(fd, buffer + done, size - done);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) throw EWouldBlock();
         if (n < 0) throw EInOutError(std::strerror(errno));
         if (n == 0) break;
         done += static_cast<std::size_t>(n);

@@ -38,6 +38,12 @@ public:
         : EInOutError(fileName), ErrorCode(errorCode) {}
     int ErrorCode;
 };
+// The file's read would have to wait (a kernel log, a device-like file of /proc): such a
+// file is not searched. The message says so.
+class EWouldBlock : public EInOutError {
+public:
+    EWouldBlock() : EInOutError("read would block; not searched") {}
+};
 // The file is empty, or the main cursor read past the last line feed: "End Of File".
 class EEndOfFile : public EInOutError {
 public:
@@ -69,10 +75,13 @@ private:
     int FFd = -1;
 };
 
-// Opens a file for reading. Raises EFileNotFound (message: the file name).
+// Opens a file for reading without ever waiting for data (O_NONBLOCK: a file whose read
+// would wait reports EWouldBlock instead of hanging the search). Raises EFileNotFound
+// (message: the file name).
 TFileHandle OpenForReading(const std::string& fileName);
 
-// Reads up to size bytes, retrying short reads until size or the end. Raises EInOutError.
+// Reads up to size bytes, retrying short reads until size or the end. Raises EWouldBlock
+// when the file has no data to give yet, EInOutError for other failures.
 std::size_t ReadFully(int fd, char* buffer, std::size_t size);
 
 class TTxtFile {

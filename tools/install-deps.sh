@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev libbenchmark-dev libicu-dev qt6-base-dev fonts-ipafont-gothic
-          desktop-file-utils dpkg-dev file libmigemo-dev cmigemo-common)
+          desktop-file-utils dpkg-dev file libmigemo-dev cmigemo-common qt6-translations-l10n)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <string>
@@ -70,6 +71,24 @@ private slots:
         QCOMPARE(tree.topLevelItemCount(), 1);
         QCOMPARE(tree.topLevelItem(0)->text(0), QStringLiteral("/"));
         QCOMPARE(tree.Directory(), tmp->Root());
+    }
+
+    void aDeepLongNameScrollsSidewaysInsteadOfBeingElided() {
+        const std::string deep = "a/b/c/d/a directory with a rather long name";
+        tmp->Dir(deep);
+        Tdirtree tree;
+        tree.resize(120, 200);
+        tree.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tree));
+        tree.Reload();
+        tree.SetDirectory(tmp->Path(deep) + "/");
+        QTreeWidgetItem* node = tree.currentItem();
+        QVERIFY(node != nullptr);
+        QApplication::processEvents();
+        const QRect rect = tree.visualItemRect(node);
+        const int textWidth = tree.fontMetrics().horizontalAdvance(node->text(0));
+        QVERIFY2(tree.columnWidth(0) >= rect.left() + textWidth, qPrintable(QString::number(tree.columnWidth(0))));
+        QVERIFY(tree.horizontalScrollBar()->maximum() > 0);
     }
 
     void readsTwoLevelsOnExpansionOnly() {

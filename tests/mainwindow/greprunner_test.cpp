@@ -13,6 +13,7 @@
 #include "XavoMemo.h"
 
 #include <QSignalSpy>
+#include <QTextBlock>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -20,6 +21,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <memory>
 
 using namespace xavo;
 using xavo::test::TTempTree;
@@ -151,6 +154,60 @@ private slots:
         QVERIFY(!f.Runner.IsRunning());
     }
 
+    void CancelEndsARunWhoseWorkerIsStuckAndANewRunMayStart() {
+        TTempTree tree;
+        tree.File("a.txt", kHit + " a\r\n");
+        tree.File("stuck.txt", kHit + " never read\r\n");
+        // The worker hangs on stuck.txt as in a read from a dead mount, until released.
+        auto release = std::make_shared<std::promise<void>>();
+        std::shared_future<void> released = release->get_future().share();
+        const auto stall = [released](const std::string& path) {
+            if (path.ends_with("stuck.txt")) released.wait();
+        };
+        {
+            TFixture f;
+            f.Runner.BeforeFile = stall;
+            QVERIFY(f.Runner.Start({TGrepScope::Directory, tree.Root(), "*.txt"}, kHit, false));
+            QTRY_COMPARE(f.List.Count(), 1);
+            f.Runner.Cancel();
+            QTRY_VERIFY_WITH_TIMEOUT(!f.Runner.IsRunning(), 2000);
+            QCOMPARE(f.Done.takeLast().at(0).value<TGrepRunEnd>(), TGrepRunEnd::Cancelled);
+            QCOMPARE(Items(f.List), std::vector<std::string>{tree.Path("a.txt") + " 1:" + kHit + " a"});
+            QCOMPARE(f.Window.windowTitle(), QStringLiteral("Xavoline"));
+            QVERIFY(QApplication::overrideCursor() == nullptr);
+
+            f.Runner.BeforeFile = {};
+            QCOMPARE(f.Run({TGrepScope::Directory, tree.Root(), "*.txt"}, kHit), TGrepRunEnd::Completed);
+            QCOMPARE(f.List.Count(), 2);
+
+            // Destroying the runner (closing the window) does not wait for a stuck worker.
+            f.Runner.BeforeFile = stall;
+            QVERIFY(f.Runner.Start({TGrepScope::Directory, tree.Root(), "*.txt"}, kHit, false));
+            QTRY_COMPARE(f.List.Count(), 1);
+        }
+        release->set_value();  // the workers left behind end on their own
+        QTest::qWait(50);
+    }
+
+    void FilesWhoseReadWouldWaitAreSkippedAndNamed() {
+        TTempTree tree;
+        tree.File("a.txt", kHit + " a\r\n");
+        tree.File("kmsg.txt", kHit + "\r\n");
+        tree.File("z.txt", kHit + " z\r\n");
+        TFixture f;
+        QSignalSpy skipped(&f.Runner, &TGrepRunner::filesSkipped);
+        // The engine raises this for a read that would wait (see the engine's tests).
+        f.Runner.BeforeFile = [](const std::string& path) {
+            if (path.ends_with("kmsg.txt")) throw EWouldBlock();
+        };
+        QCOMPARE(f.Run({TGrepScope::Directory, tree.Root(), "*.txt"}, kHit), TGrepRunEnd::Completed);
+        QCOMPARE(f.List.Count(), 2);
+        QCOMPARE(f.Runner.SkippedFiles(), std::vector<std::string>{tree.Path("kmsg.txt")});
+        QCOMPARE(skipped.count(), 1);
+        QCOMPARE(skipped.takeFirst().at(0).toStringList(), QStringList{QString::fromStdString(tree.Path("kmsg.txt"))});
+        QCOMPARE(f.Failed.count(), 0);
+    }
+
     void ASecondRunIsRefused() {
         TTempTree tree;
         tree.File("big.txt", ManyHits(50000));
@@ -277,6 +334,30 @@ private slots:
         QCOMPARE(memo.SelText(), std::string("row 1"));
         ShowTagJumpLine(memo, ParseResultLine("/f 500:zzz", [](const std::string&) { return true; }), 0);
         QCOMPARE(memo.CaretLine(), memo.LineCount() - 1);
+    }
+
+    void TagJumpShowsTheStartOfAWrappedLongLineOnTheFourthRow() {
+        TXavoMemo memo;
+        memo.SetWordWrap(true);
+        memo.resize(300, 200);
+        memo.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&memo));
+        const std::string marker = "\x90\xe6\x93\xaa\x83\x7d\x81\x5b\x83\x4a\x81\x5b";  // 先頭マーカー
+        std::string text;
+        for (int i = 1; i <= 40; ++i) {
+            text += (i < 10 ? "00" : "0") + std::to_string(i);
+            // Line 17 wraps too: the rows above the hit are counted as rows, not lines.
+            if (i == 17) text += " " + std::string(400, 'b');
+            if (i == 20) text += " " + marker + std::string(3000, 'a');
+            text += "\r\n";
+        }
+        memo.SetText(text);
+        ShowTagJumpLine(memo, ParseResultLine("/f 20:020 " + marker, [](const std::string&) { return true; }), 0);
+        QCOMPARE(memo.CaretLine(), 19);
+        const QTextBlock hit = memo.document()->findBlockByNumber(19);
+        const QRect start = memo.cursorRect(QTextCursor(hit));
+        const QRect top = memo.cursorRect(memo.cursorForPosition(QPoint(memo.FormatRect().left() + 1, 1)));
+        QCOMPARE(qRound(double(start.top() - top.top()) / start.height()), 3);
     }
 };
 

@@ -164,6 +164,48 @@ TEST_F(MainSettingsTest, DamagedValuesFallBackToTheCurrentOnes) {
     EXPECT_LE(s.WordList.size(), static_cast<std::size_t>(ZEziDE::kMaxListCount));
 }
 
+TEST_F(MainSettingsTest, NoDamagedValueOfAnyKeyStopsTheRead) {
+    // Every key the window writes, each in turn holding each kind of garbage.
+    {
+        ZEziDE store = Store();
+        WriteMainSettings(store, Changed());
+    }
+    const std::string written = File();
+    std::vector<std::pair<std::string, std::string>> keys;  // section, key
+    std::istringstream lines(written);
+    std::string section;
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.front() == '[') section = line.substr(1, line.size() - 2);
+        else if (line.find('=') != std::string::npos) keys.emplace_back(section, line.substr(0, line.find('=')));
+    }
+    ASSERT_GT(keys.size(), 40u);
+    const std::string garbage[] = {"", "black", "0x", "oops", "$", "-", "0xZZ", "99999999999", "-2147483648",
+                                   "2147483647", "\x82", "\"", std::string(3000, '9')};
+    for (const auto& [sectionName, key] : keys) {
+        for (const std::string& value : garbage) {
+            std::ofstream(Path(), std::ios::binary | std::ios::trunc)
+                << "[" << sectionName << "]\r\n" << key << "=" << value << "\r\n";
+            ZEziDE store = Store();
+            TMainSettings s;
+            ASSERT_NO_THROW(ReadMainSettings(store, s)) << key << "=" << value;
+        }
+    }
+}
+
+TEST_F(MainSettingsTest, AFontWithADamagedColourStaysAsItWas) {
+    for (const char* color : {"black", "", "0x", "oops"}) {
+        std::ofstream(Path(), std::ios::binary | std::ios::trunc)
+            << "[Font]\r\nEditFont.Name=IPAGothic\r\nEditFont.Color=" << color << "\r\n"
+            << "[GFont]\r\nGEditFont.Color=" << color << "\r\n";
+        ZEziDE store = Store();
+        TMainSettings s;
+        ASSERT_NO_THROW(ReadMainSettings(store, s)) << color;
+        EXPECT_EQ(s.EditFont, TFontSpec()) << color;
+        EXPECT_EQ(s.GEditFont, TFontSpec()) << color;
+    }
+}
+
 TEST_F(MainSettingsTest, AFileThatCannotBeWrittenRaisesTheStoresError) {
     ZEziDE store(TProgramPlaces{Dir.Path("bin/xavoline"), Dir.Path("config/")});
     store.SetFileName(Dir.Path("no/such/dir/Xavoline.ini"));  // fails for root too

@@ -240,6 +240,7 @@ private slots:
         QCOMPARE(ReadBytes(file), std::string("old\r\n"));
         QCOMPARE(f.Boxes.Errors.size(), 1);
         QVERIFY(f.Boxes.Errors.front().contains(QStringLiteral("keep.txt")));
+        QVERIFY(f.Boxes.Errors.front().contains(QStringLiteral("ファイルが大きすぎます")));  // the reason, in Japanese
         QVERIFY(c.MmEditMode->isChecked());
         QVERIFY(c.Memo->PlainText());
         QCOMPARE(std::distance(std::filesystem::directory_iterator(f.Dir.Root()), {}), 1);
@@ -283,9 +284,38 @@ private slots:
         QVERIFY(!c.Memo->PlainText());
         QVERIFY(form.OpenFile(file));
         QCOMPARE(c.Memo->Text().substr(0, 9), std::string("bold text"));
+        const std::string rtf = ReadBytes(file);
+        // Saving would drop the formatting: the user is asked, and No (the default) keeps the file.
+        f.Script.Answers.push_back(QMessageBox::No);
+        c.MmSave->trigger();
+        QCOMPARE(f.Script.Asked, QStringList{QStringLiteral("書式情報が失われます。テキストとして保存しますか？")});
+        QCOMPARE(ReadBytes(file), rtf);
+        f.Script.Answers.push_back(QMessageBox::Yes);
         c.MmSave->trigger();
         QVERIFY(ReadBytes(file).rfind("bold text", 0) == 0);
         QVERIFY(!c.Memo->PlainText());
+        c.MmSave->trigger();  // what is on disk is plain text now: no second question
+        QCOMPARE(f.Script.Asked.size(), 2);
+        QVERIFY(f.Script.Unexpected.isEmpty());
+    }
+
+    void aFailedSaveAsKeepsTheFileThatCtrlSWrites() {
+        TFormFixture f;
+        const std::string file = f.ShownWithFile("a.txt", "text\r\n");
+        TForm1& form = *f.Form;
+        const TForm1Components& c = f.C();
+        c.MmEditMode->trigger();
+        const std::string unwritable = f.Dir.Path("no/such/dir/b.txt");
+        f.Script.SavePaths.push_back(unwritable);
+        c.MmSaveAs->trigger();
+        QCOMPARE(f.Boxes.Errors.size(), 1);
+        QCOMPARE(form.CurrentFile(), file);
+        QCOMPARE(form.windowTitle(), QStringLiteral("Xavoline ") + QString::fromStdString(file));
+        QVERIFY(c.MmEditMode->isChecked());
+        Type(c.Memo, QStringLiteral("x"));
+        c.MmSave->trigger();
+        QCOMPARE(ReadBytes(file).front(), 'x');
+        QVERIFY(!std::filesystem::exists(unwritable));
     }
 
     void saveAsNamesTheNewFileAndCancellingEndsEditMode() {
@@ -320,7 +350,7 @@ private slots:
             QCOMPARE(c.Memo->ReadOnly(), !edit);
             QCOMPARE(c.MmCut->isEnabled(), edit);
             QCOMPARE(c.MmUndo->isEnabled(), edit);
-            QVERIFY(!c.MmReplace->isEnabled());  // waits for the replace command
+            QCOMPARE(c.MmReplace->isEnabled(), edit);
         }
         c.SbReadOnly->click();
         QVERIFY(!c.MmEditMode->isChecked() && !c.SbReadOnly->isChecked() && c.Memo->ReadOnly());
@@ -408,6 +438,30 @@ private slots:
         QVERIFY(form.OpenFile(a));
         QCOMPARE(ReadBytes(b), std::string("other\r\n"));
         QCOMPARE(c.Memo->Text(), std::string("xabc\r\n"));
+    }
+
+    void cancellingTheQuestionPutsTheListBackOnTheShownFile() {
+        TFormFixture f;
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.Write(name, name);
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        TShellListBox* list = c.SLBox;
+        QCOMPARE(list->DisplayText(f.Dir.Path("a.txt")), QStringLiteral("a"));  // names without extension
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(1, 0)).center());
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("b.txt"));
+        c.MmEditMode->trigger();
+        Type(c.Memo, QStringLiteral("x"));
+        // A click on c.txt, then F9 and Shift+F9: each asked, each cancelled.
+        for (int i = 0; i < 3; ++i) f.Script.Answers.push_back(QMessageBox::Cancel);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(2, 0)).center());
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("b.txt"));
+        QCOMPARE(list->ItemIndex(), 1);
+        c.MmNextFile->trigger();
+        QCOMPARE(list->ItemIndex(), 1);
+        c.MmPrevFile->trigger();
+        QCOMPARE(list->ItemIndex(), 1);
+        QCOMPARE(f.Script.Asked.size(), 3);
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("b.txt"));
     }
 
     void aTextStillLoadingIsNotAnEdit() {

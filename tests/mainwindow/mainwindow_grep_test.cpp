@@ -459,6 +459,12 @@ private slots:
         QCOMPARE(form.CurrentFile(), spaced);
         QCOMPARE(c.Memo->CaretLine(), 11);
         QCOMPARE(c.Memo->SelText(), std::string("row 12 x 12:y"));
+        // Ctrl+W to the results list: the jumped-to line stays marked in the view.
+        QTest::keyClick(c.Memo, Qt::Key_W, Qt::ControlModifier);
+        QTRY_VERIFY(c.LbGrep->hasFocus());
+        const QPalette view = c.Memo->palette();
+        QCOMPARE(view.color(QPalette::Inactive, QPalette::Highlight), view.color(QPalette::Active, QPalette::Highlight));
+        QVERIFY(view.color(QPalette::Inactive, QPalette::Highlight) != view.color(QPalette::Inactive, QPalette::Base));
 
         QTest::keyClick(&form, Qt::Key_F8);
         QCOMPARE(form.CurrentFile(), numbered);

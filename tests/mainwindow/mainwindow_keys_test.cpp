@@ -129,6 +129,36 @@ private slots:
         QCOMPARE(c.Memo->CaretLine(), 0);
     }
 
+    void viewModeKeysScrollBothWaysAndCtrlHomeEndGoToTheEnds() {
+        TFormFixture f;
+        const std::string file = f.Dir.Write("long.txt", NumberedLines(100));
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        c.MmWordWrap->trigger();  // off: one line per row
+        QVERIFY(form.OpenFile(file));
+        Focus(c.Memo);
+        const int page = form.VisibleLineCount();
+        Press(Qt::Key_Down);
+        Press(Qt::Key_Down);
+        QCOMPARE(c.Memo->FirstVisibleLine(), 2);
+        Press(Qt::Key_PageDown);
+        QCOMPARE(c.Memo->FirstVisibleLine(), 2 + page);
+        // The caret stayed on line 0; reading back up still works.
+        Press(Qt::Key_Up);
+        QCOMPARE(c.Memo->FirstVisibleLine(), 1 + page);
+        Press(Qt::Key_PageUp);
+        QCOMPARE(c.Memo->FirstVisibleLine(), 1);
+        Press(Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(c.Memo->SelStart(), c.Memo->GetTextLen());
+        QVERIFY(c.Memo->FirstVisibleLine() > 100 - page - 2);
+        Press(Qt::Key_Down);  // the view stops at the end
+        Press(Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(c.Memo->SelStart(), 0);
+        QCOMPARE(c.Memo->FirstVisibleLine(), 0);
+        Press(Qt::Key_Up);
+        QCOMPARE(c.Memo->FirstVisibleLine(), 0);
+    }
+
     void focusKeysMoveBetweenThePanes() {
         TFormFixture f;
         f.Shown();

@@ -67,7 +67,9 @@ bool DropOnNode(Tdirtree* tree, const QMimeData* data, const std::string& target
     QTreeWidgetItem* node = NodeOf(tree, target);
     if (node == nullptr) return false;
     tree->scrollToItem(node);
-    return DragAndDrop(tree, data, tree->visualItemRect(node).center());
+    // On the node's icon: a long name elsewhere in the tree makes the row wider than the view.
+    const QRect row = tree->visualItemRect(node);
+    return DragAndDrop(tree, data, QPoint(row.left() + 8, row.center().y()));
 }
 
 // The data of a drag of the tree's selected directory.

@@ -12,6 +12,8 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -94,9 +96,8 @@ private slots:
                                                "上書き保存(&S)[Ctrl+S]", "名前をつけて保存(&A)", "-", "終了(&X)"}));
         QCOMPARE(Items(c.Edit1),
                  (QStringList{"やり直し(&U)[Ctrl+Z](disabled)", "-", "切り取り(&T)(disabled)", "コピー(&C)", "貼り付け(&P)", "-",
-                              "検索(&F)[Ctrl+F](disabled)", "次を検索[F3](disabled)", "前へ検索[Shift+F3](disabled)",
-                              "-> 次を検索[F4](disabled)", "-> 前へ検索[Shift+F4](disabled)", "-", "置換(&R)(disabled)",
-                              "一括置換(disabled)", "編集ﾓｰﾄﾞ[Ctrl+N]"}));
+                              "検索(&F)[Ctrl+F]", "次を検索[F3]", "前へ検索[Shift+F3]", "-> 次を検索[F4]",
+                              "-> 前へ検索[Shift+F4]", "-", "置換(&R)(disabled)", "一括置換", "編集ﾓｰﾄﾞ[Ctrl+N]"}));
         QCOMPARE(Items(c.MmGrep),
                  (QStringList{"現在のﾃﾞｨﾚｸﾄﾘ(&D)[Ctrl+D]", "ｻﾌﾞﾃﾞｨﾚｸﾄﾘを含む(&R)[Ctrl+R]", "選択ﾌｧｲﾙのみ(&O)[Ctrl+O]", "-",
                               "次にﾀｸﾞｼﾞｬﾝﾌﾟ(&N)[F8]", "前にﾀｸﾞｼﾞｬﾝﾌﾟ(&P)[Shift+F8]", "-", "GREPをｷｬﾝｾﾙ(&E)[Ctrl+E]"}));
@@ -172,6 +173,25 @@ private slots:
         QCOMPARE(c.Memo->font().family(), QStringLiteral("IPAGothic"));
         QCOMPARE(c.Memo->font().pointSize(), 14);
         QCOMPARE(f.Form->GrepExe(), std::string("/opt/q"));
+    }
+
+    void damagedOrHugeStoredValuesNeitherStopTheStartNorOutgrowTheScreen() {
+        TFormFixture f;
+        std::ofstream(f.IniPath(), std::ios::binary)
+            << "[WindowPos]\r\nMain.X=0\r\nMain.Y=0\r\nMain.XSize=50000\r\nMain.YSize=40000\r\n"
+            << "[Font]\r\nEditFont.Color=black\r\nEditFont.Size=2147483647\r\n[GFont]\r\nGEditFont.Color=oops\r\n"
+            << "[option]\r\nHbar=5000\r\nVbar=5000\r\nDTVh=-5000\r\nBackGround=0x\r\n";
+        TForm1& form = f.Shown();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QApplication::processEvents();
+        QVERIFY2(form.width() <= screen.width(), qPrintable(QString::number(form.width())));
+        QVERIFY(form.height() <= screen.height());
+        // Sizes that do not fit give way to the designed ones.
+        QCOMPARE(f.C().PnLeft->width(), 161);
+        QCOMPARE(f.C().Memo->height(), 269);
+        QCOMPARE(f.C().DTView->height(), 143);
+        QCOMPARE(f.C().Memo->font().pointSize(), 9);
+        QVERIFY(f.Boxes.Errors.isEmpty());
     }
 
     void aStoredGrepModeOfSevenIsWrittenBackAsOne() {
@@ -286,6 +306,26 @@ private slots:
         f.C().Topic1->trigger();
         QCOMPARE(f.Boxes.Errors.size(), 1);
         QVERIFY(f.Boxes.Errors.front().contains(QStringLiteral("nothing.hlp")));
+    }
+
+    void everyToolButtonIsWholeAtEveryWidth() {
+        TFormFixture f;
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        for (const int width : {100, 400, 652, 1000}) {
+            form.resize(width, 527);
+            QApplication::processEvents();
+            QRect previous;
+            for (QToolButton* button : {c.SbReadOnly, c.SbFind, c.SbFindDw, c.SbFindEx, c.SbReplace, c.TbWordWrap,
+                                        c.TbVertBar, c.TbJump, c.TbGrepOpt}) {
+                const QRect r(button->mapTo(c.PnTb, QPoint(0, 0)), button->size());
+                QVERIFY2(c.PnTb->rect().contains(r), qPrintable(QStringLiteral("%1 at %2").arg(button->text()).arg(width)));
+                QVERIFY2(button->visibleRegion().boundingRect().size() == button->size(), qPrintable(button->text()));
+                QVERIFY2(!r.intersects(previous), qPrintable(QStringLiteral("%1 at %2").arg(button->text()).arg(width)));
+                previous = r;
+            }
+            QVERIFY(c.EdGrep->width() > 0);
+        }
     }
 
     void theWindowKeepsItsMinimumSize() {

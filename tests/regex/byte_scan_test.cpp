@@ -36,6 +36,16 @@ TEST_P(ByteScans, AgreeWithPlainLoops) {
         for (const char c : text) lineFeeds += c == '\n';
         EXPECT_EQ(CountLineFeeds(begin, end), lineFeeds);
 
+        std::size_t breaks = 0, pairs = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const bool pair = text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
+            pairs += pair;
+            breaks += text[i] == '\r' || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'));
+        }
+        const TLineBreakCount breakCount = CountLineBreaks(begin, end);
+        EXPECT_EQ(breakCount.Breaks, breaks);
+        EXPECT_EQ(breakCount.CrLfs, pairs);
+
         // Normalising: NUL to space, lone CR to LF; the count is of the result.
         std::string normalized = text + '\0';
         std::string expected = text;

@@ -5,6 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace xavo {
 namespace {
 
@@ -142,6 +149,23 @@ TEST_P(GrepBoth, MissingFileRaisesItsName) {
     } catch (const EFileNotFound& e) {
         EXPECT_EQ(e.what(), FDir.Path("none.txt"));
     }
+}
+
+TEST_P(GrepBoth, AFileWhoseReadWouldWaitIsReportedNotWaitedFor) {
+    // A pipe whose writer stays silent stands for /proc/kmsg or a stalled device file.
+    const std::string path = FDir.Path("silent");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const int writer = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    TGrep grep;
+    grep.UseReferenceLoops = GetParam();
+    grep.SetRegExp("a");
+    grep.OnMatch = [](TGrep&, const RE_LineInfo_t&) {};
+    auto search = std::async(std::launch::async, [&] { grep.GrepProc(path); });
+    const bool ended = search.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    ::close(writer);  // lets a read that did wait end, so that the test can report it
+    ASSERT_TRUE(ended) << "the search waited for data";
+    EXPECT_THROW(search.get(), EWouldBlock);
 }
 
 TEST_P(GrepBoth, CancelFromOnMatchAndFromTheIdleHook) {

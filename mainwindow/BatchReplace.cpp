@@ -1,0 +1,172 @@
+// Replacing in byte text, the batch's files and outputs (see BatchReplace.h).
+#include "BatchReplace.h"
+
+#include "Directory.h"
+#include "FileMask.h"
+#include "Paths.h"
+#include "Rtf.h"
+#include "TextSearch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace xavo {
+namespace {
+
+[[noreturn]] void Fail(const std::string& path, const char* what, int error) {
+    throw EBatchReplaceError(path + " " + what + ": " + std::strerror(error));
+}
+
+// The file a symbolic link finally names; Path itself when it is no link or a dangling one.
+std::string FollowLinks(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) == nullptr) return path;
+    return resolved;
+}
+
+// A temporary file beside the target; removed again unless it was renamed into place.
+class TTemporaryOutput {
+public:
+    TTemporaryOutput(const std::string& target, mode_t mode) {
+        static std::atomic<unsigned> counter{0};
+        const std::string directory = ParentDirectoryOf(target);
+        const std::string base(FileNameOf(target));
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = WithTrailingSlash(directory) + "." + base + ".xavo" + std::to_string(::getpid()) + "-" +
+                               std::to_string(++counter) + ".tmp";
+            FFd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (FFd >= 0) {
+                FName = std::move(name);
+                return;
+            }
+            if (errno != EEXIST) break;
+        }
+        Fail(target, "に書き込めません", errno);
+    }
+    ~TTemporaryOutput() {
+        if (FFd >= 0) ::close(FFd);
+        if (!FName.empty()) ::unlink(FName.c_str());
+    }
+    TTemporaryOutput(const TTemporaryOutput&) = delete;
+    TTemporaryOutput& operator=(const TTemporaryOutput&) = delete;
+
+    // 0 or the errno value of the failure.
+    int Write(std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t n = ::write(FFd, bytes.data(), bytes.size());
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return errno;
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+        return 0;
+    }
+    int Finish(const std::string& target, const struct stat* old) {
+        if (old != nullptr) (void)!::fchmod(FFd, old->st_mode & 07777);
+        const int fd = std::exchange(FFd, -1);
+        if (::close(fd) != 0) return errno;
+        if (::rename(FName.c_str(), target.c_str()) != 0) return errno;
+        FName.clear();
+        return 0;
+    }
+
+private:
+    int FFd = -1;
+    std::string FName;
+};
+
+}  // namespace
+
+TByteReplacement ReplaceAllBytes(std::string_view text, std::string_view find, std::string_view replacement,
+                                 TFindOptions options, std::size_t from) {
+    TByteReplacement result;
+    if (find.empty() || text.size() > static_cast<std::size_t>(INT_MAX) || from > text.size()) {
+        result.Text.assign(text);
+        return result;
+    }
+    result.Text.reserve(text.size());
+    std::size_t copied = 0;
+    for (std::size_t at = from;;) {
+        const int hit = SearchBuffer(text, static_cast<int>(at), 0, find, options | frDown);
+        if (hit < 0) break;
+        const auto position = static_cast<std::size_t>(hit);
+        result.Text.append(text.substr(copied, position - copied));
+        result.Text.append(replacement);
+        ++result.Count;
+        copied = at = position + find.size();
+    }
+    result.Text.append(text.substr(copied));
+    return result;
+}
+
+std::string BatchOutputRoot(std::string_view chosen) {
+    std::string root(chosen);
+    while (!root.empty() && root.back() == '/') root.pop_back();
+    return root;
+}
+
+std::string BatchOutputPath(std::string_view sourceDirectory, std::string_view source, std::string_view outputRoot) {
+    // Source begins with SourceDirectory, whose final "/" starts the relative part.
+    const std::size_t relative = sourceDirectory.empty() ? 0 : sourceDirectory.size() - 1;
+    std::string out(outputRoot);
+    out.append(source.substr(std::min(relative, source.size())));
+    return out;
+}
+
+std::vector<std::string> CollectBatchFiles(const std::string& directory, const std::string& mask, bool recurse) {
+    TCollectOptions options;
+    options.Attributes = faReadOnly | faHidden | faSystem | faArchive;
+    options.Recurse = recurse;
+    std::vector<std::string> paths;
+    CollectMatchingFiles(WithTrailingSlash(directory), TFileMask(mask), options, paths);
+    return paths;
+}
+
+bool IsSameDirectory(const std::string& first, const std::string& second) {
+    TFileId a, b;
+    return IsDirectory(first) && FileIdOf(first, a) && FileIdOf(second, b) && a == b;
+}
+
+void CreateParentDirectories(const std::string& path) {
+    const std::string directory = ParentDirectoryOf(path);
+    std::string part;
+    for (std::size_t at = 1; at <= directory.size(); ++at) {
+        if (at < directory.size() && directory[at] != '/') continue;
+        part = directory.substr(0, at);
+        if (::mkdir(part.c_str(), 0777) == 0) continue;
+        const int error = errno;
+        if (error != EEXIST) Fail(part, "を作成できません", error);
+    }
+}
+
+void WriteOutputFile(const std::string& path, std::string_view bytes) {
+    const std::string target = FollowLinks(path);
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists) {
+        if (!S_ISREG(old.st_mode)) Fail(path, "に書き込めません", S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+        if (::access(target.c_str(), W_OK) != 0) Fail(path, "に書き込めません", errno);
+    } else if (errno != ENOENT) {
+        Fail(path, "に書き込めません", errno);
+    }
+    TTemporaryOutput temporary(target, exists ? (old.st_mode & 0777) : 0666);
+    int error = temporary.Write(bytes);
+    if (error == 0) error = temporary.Finish(target, exists ? &old : nullptr);
+    if (error != 0) Fail(path, "に書き込めません", error);
+}
+
+bool ReadsAsRichText(std::string_view bytes, bool plainText) { return !plainText && LooksLikeRtf(bytes); }
+
+}  // namespace xavo

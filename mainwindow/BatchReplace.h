@@ -1,0 +1,72 @@
+// The screen-free side of replacing: every occurrence of a literal in a byte text replaced
+// as the text view's "replace all" does it, the files a batch replace takes, where each
+// output goes, and writing an output so that a failure or a cancel never leaves half a file.
+//
+// Plain C++ (no Qt); texts are Shift-JIS bytes, paths file-system bytes, positions bytes.
+// Entry points: ReplaceAllBytes, CollectBatchFiles, BatchOutputPath, WriteOutputFile.
+#pragma once
+
+#include "FindOptions.h"
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace xavo {
+
+// A batch step that failed; the message (UTF-8) is for the user's error box.
+class EBatchReplaceError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct TByteReplacement {
+    std::string Text;
+    int Count = 0;  // occurrences replaced
+};
+
+// Text with every occurrence of Find from position From on replaced by Replacement. The
+// occurrences are those the view's forward search finds one after the other (frMatchCase
+// as in Options; never one that starts or ends inside a double-byte character), each
+// search resuming after the previous occurrence, so a replacement is never searched
+// again. Every byte outside the occurrences is copied as it is (line ends of any kind,
+// invalid bytes, a missing final line end). An empty Find replaces nothing.
+TByteReplacement ReplaceAllBytes(std::string_view text, std::string_view find, std::string_view replacement,
+                                 TFindOptions options, std::size_t from = 0);
+
+// The batch's output root for the directory chosen: without its final "/", and "" for the
+// root "/" itself, which plays the drive root ("/src/a.txt" goes to "/a.txt").
+std::string BatchOutputRoot(std::string_view chosen);
+
+// Where Source goes: OutputRoot followed by Source's path from the "/" that ends
+// SourceDirectory (which ends in "/" and starts Source): "/src/" + "/src/x/b.txt" with root
+// "/out" gives "/out/x/b.txt".
+std::string BatchOutputPath(std::string_view sourceDirectory, std::string_view source, std::string_view outputRoot);
+
+// The files of a batch: the regular files (hidden ones included) of Directory whose names
+// match Mask (";" separates several), and with Recurse those of every directory below it;
+// each directory's own files first (sorted), then its subdirectories depth first. The list
+// is complete before the first output is written, so outputs inside the tree are not taken.
+std::vector<std::string> CollectBatchFiles(const std::string& directory, const std::string& mask, bool recurse);
+
+// True when both paths name the same existing directory (also through links).
+bool IsSameDirectory(const std::string& first, const std::string& second);
+
+// Creates every missing directory above the file Path, from the top down (mode 0777 less
+// the umask). Throws EBatchReplaceError naming the directory that could not be made.
+void CreateParentDirectories(const std::string& path);
+
+// Replaces or creates the file Path with Bytes: they go to a temporary file beside it that
+// is renamed into place, so the old file (or none) stays whole until the new one is
+// complete. An existing file keeps its permission bits; a symbolic link is followed.
+// Throws EBatchReplaceError naming Path; the old file is then untouched and no temporary
+// file is left. (No fsync: like a copy, not durable across a power cut; see the notes.)
+void WriteOutputFile(const std::string& path, std::string_view bytes);
+
+// Whether the text view reads Bytes as rich text: the plain-text option off and an RTF
+// header.
+bool ReadsAsRichText(std::string_view bytes, bool plainText);
+
+}  // namespace xavo

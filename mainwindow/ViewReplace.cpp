@@ -1,0 +1,90 @@
+// Replacing in the text view (see ViewReplace.h).
+#include "ViewReplace.h"
+
+#include "LineIndex.h"
+#include "PlainTextFile.h"
+#include "SjisQt.h"
+#include "TextSearch.h"
+#include "XavoMemo.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace xavo {
+namespace {
+
+// Byte positions of the view -> positions of its document, looked up before any edit.
+// Positions come in ascending order, so the last line's map is kept.
+class TQtPositions {
+public:
+    explicit TQtPositions(TXavoMemo& memo) : FMemo(memo) {}
+
+    int operator()(int bytePosition) {
+        const int line = FMemo.LineFromChar(bytePosition);
+        if (line != FLine) {
+            FLine = line;
+            FBlock = FMemo.document()->findBlockByNumber(line);
+            FMap = TLineMap(std::u16string(View(FBlock.text())));
+            FLineStart = FMemo.LineIndex(line);
+        }
+        return FBlock.position() + FMap.UnitAt(bytePosition - FLineStart);
+    }
+
+private:
+    TXavoMemo& FMemo;
+    int FLine = -1;
+    int FLineStart = 0;
+    QTextBlock FBlock;
+    TLineMap FMap;
+};
+
+}  // namespace
+
+bool SelectionMatches(TXavoMemo& memo, const QString& find) {
+    return SjisToQString(memo.SelText()).compare(find, Qt::CaseInsensitive) == 0;
+}
+
+int ReplaceAllInView(TXavoMemo& memo, std::string_view find, std::string_view replacement, TFindOptions options) {
+    if (find.empty()) return 0;
+    const std::string text = memo.Text();
+    const int selStart = memo.SelStart();
+    const int selLength = memo.SelLength();
+    std::vector<std::pair<int, int>> hits;  // byte start, byte length
+    if (SelectionMatches(memo, SjisToQString(find))) hits.emplace_back(selStart, selLength);
+    for (int at = selStart + selLength;;) {
+        const int hit = SearchBuffer(text, at, 0, find, options | frDown);
+        if (hit < 0) break;
+        hits.emplace_back(hit, static_cast<int>(find.size()));
+        at = hit + static_cast<int>(find.size());
+    }
+    if (hits.empty()) return 0;
+
+    // The view's index follows the document only after the edit block has ended, so every
+    // position is mapped first.
+    TQtPositions toQt(memo);
+    std::vector<std::pair<int, int>> spans;
+    spans.reserve(hits.size());
+    for (const auto& [start, length] : hits) spans.emplace_back(toQt(start), toQt(start + length));
+
+    const QString inserted = ToQString(SplitPlainText(replacement).Text);
+    QTextCursor cursor(memo.document());
+    cursor.beginEditBlock();
+    int shift = 0;  // what the replacements so far added to the later positions
+    for (const auto& [start, end] : spans) {
+        cursor.setPosition(start + shift);
+        cursor.setPosition(end + shift, QTextCursor::KeepAnchor);
+        cursor.insertText(inserted);
+        shift += static_cast<int>(inserted.size()) - (end - start);
+    }
+    cursor.endEditBlock();
+    memo.setTextCursor(cursor);
+    memo.ensureCursorVisible();
+    return static_cast<int>(hits.size());
+}
+
+}  // namespace xavo

@@ -1,0 +1,155 @@
+// The screen-free side of replacing: every occurrence in byte text, output paths, the
+// files a batch takes, and outputs that are never left half written.
+#include "BatchReplace.h"
+#include "TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+
+using namespace xavo;
+using xavo::test::TTempTree;
+using xavo::test::TUnprivileged;
+
+namespace {
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Names in Directory, "." and ".." left out.
+std::vector<std::string> Names(const std::string& directory) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(directory.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(ReplaceAllBytes, ReplacesWhatTheForwardSearchFindsAndNothingElse) {
+    struct Case {
+        const char* Name;
+        std::string Text, Find, Replacement;
+        TFindOptions Options;
+        std::size_t From;
+        std::string Expected;
+        int Count;
+    };
+    const std::string ha = "\x8E\x95", shi = "\x8E\xA6", hyo = "\x95\x5C";  // 歯 示 表
+    const Case cases[] = {
+        {"line ends of every kind and a missing final one are kept", "foo\r\nfoo\nx\rfoo", "foo", "barbaz", frMatchCase, 0,
+         "barbaz\r\nbarbaz\nx\rbarbaz", 3},
+        {"invalid bytes and a lone lead byte stay", "\xFF" "foo\x80\r\n\x81", "foo", "b", frMatchCase, 0, "\xFF" "b\x80\r\n\x81", 1},
+        {"ASCII text ignores case without match case", "Foo fOO foo", "foo", "x", 0, 0, "x x x", 3},
+        {"match case compares exactly", "Foo fOO foo", "foo", "x", frMatchCase, 0, "Foo fOO x", 1},
+        {"never from the trail byte of a character", ha + "\\" + shi + " " + hyo + shi, hyo + shi, "!", 0, 0,
+         ha + "\\" + shi + " !", 1},
+        {"a double-byte text compares exactly", "\x82\x60\x82\x81", "\x82\x81", "b", 0, 0, "\x82\x60" "b", 1},
+        {"a replacement is not searched again", "aa", "a", "aa", frMatchCase, 0, "aaaa", 2},
+        {"occurrences do not overlap", "aaa", "aa", "b", frMatchCase, 0, "ba", 1},
+        {"only from the given position on", "foo foo", "foo", "x", frMatchCase, 1, "foo x", 1},
+        {"no occurrence: the same bytes", "a\r\nb\n", "zz", "y", 0, 0, "a\r\nb\n", 0},
+        {"an empty text to find replaces nothing", "abc", "", "y", 0, 0, "abc", 0},
+    };
+    for (const Case& c : cases) {
+        const TByteReplacement result = ReplaceAllBytes(c.Text, c.Find, c.Replacement, c.Options, c.From);
+        EXPECT_EQ(result.Text, c.Expected) << c.Name;
+        EXPECT_EQ(result.Count, c.Count) << c.Name;
+    }
+}
+
+TEST(BatchOutput, MirrorsTheRelativePathUnderTheChosenDirectory) {
+    struct Case {
+        std::string Chosen, SourceDirectory, Source, Expected;
+    };
+    const Case cases[] = {
+        {"/out", "/src/", "/src/a.txt", "/out/a.txt"},
+        {"/out/", "/src/", "/src/x/b.txt", "/out/x/b.txt"},
+        {"/", "/src/", "/src/a.txt", "/a.txt"},  // the root plays the drive root
+        {"/", "/", "/x/a.txt", "/x/a.txt"},
+        {"/src", "/src/", "/src/a.txt", "/src/a.txt"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(BatchOutputPath(c.SourceDirectory, c.Source, BatchOutputRoot(c.Chosen)), c.Expected) << c.Chosen;
+}
+
+TEST(CollectBatchFiles, TakesTheMaskedFilesOfTheDirectoryAndWithRecursionBelowIt) {
+    TTempTree tree;
+    tree.File("b.txt");
+    tree.File("A.TXT");
+    tree.File(".hidden.txt");
+    tree.File("c.log");
+    tree.File("d.dat");
+    tree.Dir("sub");
+    tree.File("sub/e.txt");
+    tree.Dir("sub/deeper");
+    tree.File("sub/deeper/f.txt");
+    tree.Fifo("fifo.txt");
+    const std::string r = tree.Root();
+    EXPECT_EQ(CollectBatchFiles(r, "*.txt", false), (std::vector<std::string>{r + ".hidden.txt", r + "A.TXT", r + "b.txt"}));
+    EXPECT_EQ(CollectBatchFiles(r, "*.txt", true),
+              (std::vector<std::string>{r + ".hidden.txt", r + "A.TXT", r + "b.txt", r + "sub/e.txt", r + "sub/deeper/f.txt"}));
+    EXPECT_EQ(CollectBatchFiles(r, "*.log; *.dat", false), (std::vector<std::string>{r + "c.log", r + "d.dat"}));
+}
+
+TEST(BatchOutputFiles, DirectoriesAreMadeFromTheTopDownAndFilesReplacedWhole) {
+    TTempTree tree;
+    const std::string out = tree.Path("out/x/y/b.txt");
+    CreateParentDirectories(out);
+    WriteOutputFile(out, "new");
+    EXPECT_EQ(Read(out), "new");
+
+    tree.File("kept.txt", "old");
+    ::chmod(tree.Path("kept.txt").c_str(), 0640);
+    WriteOutputFile(tree.Path("kept.txt"), "replaced");
+    EXPECT_EQ(Read(tree.Path("kept.txt")), "replaced");
+    struct stat st {};
+    ASSERT_EQ(::stat(tree.Path("kept.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    tree.File("plain", "x");
+    EXPECT_THROW(CreateParentDirectories(tree.Path("plain/sub/a.txt")), EBatchReplaceError);
+    tree.Dir("adir");
+    EXPECT_THROW(WriteOutputFile(tree.Path("adir"), "x"), EBatchReplaceError);
+    EXPECT_EQ(Names(tree.Root()), (std::vector<std::string>{"adir", "kept.txt", "out", "plain"}));
+}
+
+TEST(BatchOutputFiles, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
+    TTempTree tree;
+    tree.Dir("locked");
+    tree.File("locked/a.txt", "old");
+    const TUnprivileged user;
+    if (!user.Ok()) GTEST_SKIP() << "needs an unprivileged user";
+    ::chmod(tree.Path("locked").c_str(), 0555);
+    try {
+        WriteOutputFile(tree.Path("locked/a.txt"), "new");
+        ADD_FAILURE() << "the write should fail";
+    } catch (const EBatchReplaceError& error) {
+        EXPECT_NE(std::string(error.what()).find(tree.Path("locked/a.txt")), std::string::npos);
+    }
+    EXPECT_EQ(Read(tree.Path("locked/a.txt")), "old");
+    EXPECT_EQ(Names(tree.Path("locked")), std::vector<std::string>{"a.txt"});
+    ::chmod(tree.Path("locked").c_str(), 0755);
+}
+
+TEST(BatchOutputFiles, TheSameDirectoryIsRecognisedThroughLinks) {
+    TTempTree tree;
+    tree.Dir("src");
+    tree.Dir("other");
+    tree.Link(tree.Path("src"), "link");
+    EXPECT_TRUE(IsSameDirectory(tree.Path("src"), tree.Path("src/")));
+    EXPECT_TRUE(IsSameDirectory(tree.Path("link"), tree.Path("src/")));
+    EXPECT_FALSE(IsSameDirectory(tree.Path("other"), tree.Path("src/")));
+    EXPECT_FALSE(IsSameDirectory(tree.Path("missing"), tree.Path("missing")));
+}
+
+}  // namespace

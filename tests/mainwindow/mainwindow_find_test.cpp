@@ -1,0 +1,453 @@
+// Find, find across files, replace and batch replace on the real window over temporary
+// trees: the repeat keys and their direction, the dialogs' find-next buttons, the walk
+// through the file list (a file holding the bytes only across a character boundary passed
+// over), the replace buttons, replace all as one undo step, and the batch with its output
+// tree, the shown file's edited text, the overwrite question, a refused empty text, each
+// output's form, a cancel and an error part way. Also: the view and the byte-level replace
+// write the same bytes.
+#include "BrowseDialog.h"
+#include "BatchReplace.h"
+#include "DirTree.h"
+#include "FindDialogs.h"
+#include "FmRepl.h"
+#include "FormFixture.h"
+#include "ShellListBox.h"
+#include "SjisQt.h"
+#include "ViewReplace.h"
+#include "Rtf.h"
+#include "XavoMemo.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QToolButton>
+
+#include <filesystem>
+
+using namespace xavo;
+using xavo::test::ReadBytes;
+using xavo::test::TFormFixture;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kHyoji = "\x95\x5c\x8e\xa6";                          // 表示
+const std::string kAcross = "\x8e\x95\x5c\x8e\xa6";                     // 歯\示: 表示's bytes from a trail byte on
+
+void Activate(QWidget* window) {
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window)) qWarning("the window did not become active");
+}
+
+std::vector<std::string> Names(const std::string& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(directory))
+        names.push_back(fs::relative(entry.path(), directory).string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct TBatch {
+    QString Find, Replacement;
+    bool MatchCase = false;
+    bool SubDirectories = false;
+    std::string Output;
+};
+
+// Scripts the batch dialog and the folder picker for the next batch replace.
+void ScriptBatch(TForm1& form, const TBatch& batch, int* pickerShown = nullptr) {
+    form.Dialogs().Execute = [batch](QDialog& dialog) {
+        auto& fmRepl = static_cast<TFmRepl&>(dialog);
+        fmRepl.EdFind->setText(batch.Find);
+        fmRepl.EdRepl->setText(batch.Replacement);
+        fmRepl.CbMatchCase->setChecked(batch.MatchCase);
+        fmRepl.CbSubDir->setChecked(batch.SubDirectories);
+        return true;
+    };
+    form.Dialogs().BrowseFolder = [batch, pickerShown](TBrowseDialog& picker) {
+        if (pickerShown != nullptr) ++*pickerShown;
+        picker.SetDirectory(batch.Output);
+        return true;
+    };
+}
+
+}  // namespace
+
+class TMainWindowFindTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theRepeatKeysNeedATextAndForceTheDirection() {
+        TFormFixture f;
+        f.ShownWithFile("a.txt", "abc abc abc\r\n");
+        TForm1& form = *f.Form;
+        int beeps = 0;
+        form.Dialogs().Beep = [&] { ++beeps; };
+        const TForm1Components& c = f.C();
+
+        QTest::keyClick(&form, Qt::Key_F3);
+        QTest::keyClick(&form, Qt::Key_F4, Qt::ShiftModifier);
+        QCOMPARE(beeps, 0);
+        QCOMPARE(c.Memo->SelLength(), 0);
+
+        c.MmFind->trigger();
+        QVERIFY(c.FindDialog->isVisible());
+        c.FindDialog->EdFind->setText(QStringLiteral("abc"));
+        c.FindDialog->RbUp->setChecked(true);
+        c.FindDialog->BtFindNext->click();  // upwards from the start: nothing
+        QVERIFY(!c.FindDialog->isVisible());
+        QCOMPARE(beeps, 1);
+        Activate(&form);
+
+        QTest::keyClick(&form, Qt::Key_F3);
+        QCOMPARE(c.Memo->SelStart(), 0);
+        QTest::keyClick(&form, Qt::Key_F3);
+        QCOMPARE(c.Memo->SelStart(), 4);
+        QCOMPARE(c.Memo->SelLength(), 3);
+        c.MmFind->trigger();
+        QVERIFY(c.FindDialog->RbDown->isChecked());
+        QCOMPARE(c.FindDialog->EdFind->selectedText(), QStringLiteral("abc"));
+        c.FindDialog->close();
+        Activate(&form);
+
+        QTest::keyClick(&form, Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(c.Memo->SelStart(), 0);
+        QVERIFY(!(form.FindState().Options & frDown));
+        // The tool button: right button upwards, any other downwards.
+        QTest::mouseClick(c.SbFindDw, Qt::LeftButton);
+        QTest::mouseClick(c.SbFindDw, Qt::LeftButton);
+        QCOMPARE(c.Memo->SelStart(), 8);
+        QTest::mouseClick(c.SbFindDw, Qt::RightButton);
+        QCOMPARE(c.Memo->SelStart(), 4);
+        QCOMPARE(beeps, 1);
+    }
+
+    void theReplaceDialogsFindNextLeavesItOpen() {
+        TFormFixture f;
+        f.ShownWithFile("a.txt", "x abc\r\n");
+        const TForm1Components& c = f.C();
+        c.MmEditMode->trigger();
+        c.SbReplace->click();
+        QVERIFY(c.ReplaceDialog->isVisible());
+        c.ReplaceDialog->EdFind->setText(QStringLiteral("ABC"));
+        c.ReplaceDialog->BtFindNext->click();
+        QVERIFY(c.ReplaceDialog->isVisible());
+        QCOMPARE(c.Memo->SelStart(), 2);
+    }
+
+    void findAcrossFilesWalksTheListUntilTheTextTurnsUp() {
+        TFormFixture f;
+        f.Dir.Write("a.txt", "nothing here\r\n");
+        f.Dir.Write("b.txt", "x" + kAcross + "\r\n");
+        f.Dir.Write("c.txt", "12 " + kHyoji + " 3 " + kHyoji + "\r\n");
+        f.Dir.Write("d.txt", kHyoji);
+        f.Dir.Write("e.txt", "none\r\n");
+        TForm1& form = f.Shown();
+        int beeps = 0;
+        form.Dialogs().Beep = [&] { ++beeps; };
+        const TForm1Components& c = f.C();
+        c.SLBox->SetItemIndex(0);
+        QVERIFY(form.OpenFile(f.Dir.Path("a.txt")));
+        form.FindState().Text = kHyoji;
+        QSignalSpy loads(&form, &TForm1::fileOpened);
+
+        QTest::keyClick(&form, Qt::Key_F4);
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("c.txt"));
+        QCOMPARE(c.SLBox->ItemIndex(), 2);
+        QCOMPARE(loads.size(), 2);  // b searched and passed over
+        QCOMPARE(c.Memo->SelStart(), 3);
+        QCOMPARE(c.Memo->SelLength(), 4);
+        QTest::keyClick(&form, Qt::Key_F4);
+        QCOMPARE(c.Memo->SelStart(), 10);
+        QTest::mouseClick(c.SbFindEx, Qt::LeftButton);
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("d.txt"));
+        QCOMPARE(beeps, 0);
+        QTest::keyClick(&form, Qt::Key_F4);  // nowhere further: the last file stays shown
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("e.txt"));
+        QCOMPARE(beeps, 1);
+        QCOMPARE(c.SLBox->ItemIndex(), 4);
+        QTest::keyClick(&form, Qt::Key_F3);  // F3 alone stays in the file
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("e.txt"));
+        QCOMPARE(beeps, 2);
+    }
+
+    void findAcrossBackwardsSelectsTheLastOccurrenceOfThePreviousFile() {
+        for (const std::string& end : {std::string(), std::string("\r\n")}) {
+            TFormFixture f;
+            f.Dir.Write("a.txt", kHyoji + " 1\r\n" + kHyoji + " 2" + end);
+            f.Dir.Write("b.txt", "zzz\r\n");
+            TForm1& form = f.Shown();
+            const TForm1Components& c = f.C();
+            c.SLBox->SetItemIndex(1);
+            QVERIFY(form.OpenFile(f.Dir.Path("b.txt")));
+            form.FindState().Text = kHyoji;
+            QTest::mouseClick(c.SbFindEx, Qt::RightButton);
+            QCOMPARE(form.CurrentFile(), f.Dir.Path("a.txt"));
+            QCOMPARE(c.SLBox->ItemIndex(), 0);
+            QCOMPARE(c.Memo->SelStart(), 8);
+            QTest::keyClick(&form, Qt::Key_F4, Qt::ShiftModifier);
+            QCOMPARE(c.Memo->SelStart(), 0);
+        }
+    }
+
+    void replaceWorksInEditModeOnly() {
+        TFormFixture f;
+        f.ShownWithFile("a.txt", "abc\r\n");
+        const TForm1Components& c = f.C();
+        QVERIFY(!c.MmReplace->isEnabled());
+        c.SbReplace->click();
+        QVERIFY(!c.ReplaceDialog->isVisible());
+        c.MmEditMode->trigger();
+        QVERIFY(c.MmReplace->isEnabled());
+        c.MmReplace->trigger();
+        QVERIFY(c.ReplaceDialog->isVisible());
+    }
+
+    void theReplaceButtonTakesASelectionOfAnotherCaseAndSelectsTheNext() {
+        TFormFixture f;
+        f.ShownWithFile("a.txt", "ABC abc Abc abc");
+        TForm1& form = *f.Form;
+        int beeps = 0;
+        form.Dialogs().Beep = [&] { ++beeps; };
+        const TForm1Components& c = f.C();
+        c.MmEditMode->trigger();
+        c.Memo->SetSelStart(0);
+        c.Memo->SetSelLength(3);
+        c.MmReplace->trigger();
+        c.ReplaceDialog->EdFind->setText(QStringLiteral("abc"));
+        c.ReplaceDialog->EdReplace->setText(QStringLiteral("xy"));
+        c.ReplaceDialog->CbMatchCase->setChecked(true);
+        c.ReplaceDialog->BtReplace->click();
+        QCOMPARE(c.Memo->Text(), std::string("xy abc Abc abc"));
+        QCOMPARE(c.Memo->SelStart(), 3);
+        c.ReplaceDialog->BtReplace->click();
+        QCOMPARE(c.Memo->Text(), std::string("xy xy Abc abc"));
+        QCOMPARE(c.Memo->SelStart(), 10);
+        c.ReplaceDialog->BtReplace->click();
+        c.ReplaceDialog->BtReplace->click();
+        QCOMPARE(c.Memo->Text(), std::string("xy xy Abc xy"));
+        QCOMPARE(beeps, 2);
+        QVERIFY(c.ReplaceDialog->isVisible());
+    }
+
+    void replaceAllClosesTheDialogAndIsOneUndoStep() {
+        TFormFixture f;
+        const std::string text = "foo a\r\nFOO b\nfoo c";
+        f.ShownWithFile("a.txt", text);
+        TForm1& form = *f.Form;
+        int beeps = 0;
+        form.Dialogs().Beep = [&] { ++beeps; };
+        const TForm1Components& c = f.C();
+        c.MmEditMode->trigger();
+        c.Memo->SetSelStart(1);  // from the caret on
+        c.MmReplace->trigger();
+        c.ReplaceDialog->EdFind->setText(QStringLiteral("foo"));
+        c.ReplaceDialog->EdReplace->setText(QStringLiteral("表"));
+        c.ReplaceDialog->BtReplaceAll->click();
+        QVERIFY(!c.ReplaceDialog->isVisible());
+        QCOMPARE(c.Memo->Text(), std::string("foo a\r\n\x95\x5c b\r\n\x95\x5c c"));
+        QCOMPARE(c.Memo->SelStart(), static_cast<int>(c.Memo->Text().size()) - 2);
+        QCOMPARE(beeps, 0);
+        c.Memo->Undo();
+        QCOMPARE(c.Memo->Text(), std::string("foo a\r\nFOO b\r\nfoo c"));
+    }
+
+    void theViewAndTheBytesReplaceAlike() {
+        // The batch writes plain files without the view; the view's "replace all" and save
+        // must give the same bytes.
+        const struct {
+            std::string Text, Find;
+        } cases[] = {
+            {"foo\r\nfoo\nfoo\rx\r\nfoo", "foo"},
+            {"\xff\x80" "foo\x81\r\n\xa0 Foo", "foo"},
+            {"x" + kAcross + " " + kHyoji + "\r\n", kHyoji},
+            {"no final break " + kHyoji, kHyoji},
+            {"", "foo"},
+        };
+        testing::TempDir dir;
+        for (const auto& c : cases) {
+            TXavoMemo memo;
+            memo.SetPlainText(true);
+            memo.LoadFromFile(dir.Write("in.txt", c.Text));
+            ReplaceAllInView(memo, c.Find, "\x8e\xa6!", 0);
+            memo.SaveToFile(dir.Path("out.txt"));
+            QCOMPARE(ReadBytes(dir.Path("out.txt")), ReplaceAllBytes(c.Text, c.Find, "\x8e\xa6!", 0).Text);
+        }
+    }
+
+    void aBatchMirrorsTheTreeUnderTheOutputDirectory() {
+        for (const bool subDirectories : {false, true}) {
+            TFormFixture f;
+            fs::create_directories(f.Dir.Path("src/x"));
+            fs::create_directories(f.Dir.Path("out"));
+            const std::string unchanged = "none\r\n\xff\x81\n";
+            f.Dir.Write("src/a.txt", "foo\r\nFoo");
+            f.Dir.Write("src/b.txt", unchanged);
+            f.Dir.Write("src/x/c.txt", "a foo");
+            f.Dir.Write("src/x/skip.log", "foo");
+            TForm1& form = f.Shown();
+            const TForm1Components& c = f.C();
+            c.DTView->SetDirectory(f.Dir.Path("src/"));
+            ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), true, subDirectories, f.Dir.Path("out")});
+            c.ReplaceEx1->trigger();
+
+            QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), std::string("bar\r\nFoo"));
+            QCOMPARE(ReadBytes(f.Dir.Path("out/b.txt")), unchanged);
+            QCOMPARE(ReadBytes(f.Dir.Path("src/a.txt")), std::string("foo\r\nFoo"));
+            const std::vector<std::string> expected =
+                subDirectories ? std::vector<std::string>{"a.txt", "b.txt", "x", "x/c.txt"} : std::vector<std::string>{"a.txt", "b.txt"};
+            QCOMPARE(Names(f.Dir.Path("out")), expected);
+            if (subDirectories) QCOMPARE(ReadBytes(f.Dir.Path("out/x/c.txt")), std::string("a bar"));
+            // The last file is shown with its replaced text; the tree is back where it was.
+            const std::string last = subDirectories ? "src/x/c.txt" : "src/b.txt";
+            QCOMPARE(form.CurrentFile(), f.Dir.Path(last));
+            QCOMPARE(c.Memo->Text(), subDirectories ? std::string("a bar") : std::string("none\r\n\xff\x81\r\n"));
+            QCOMPARE(c.DTView->Directory(), f.Dir.Path("src/"));
+            QCOMPARE(c.ReplaceDialog->FindText(), QStringLiteral("foo"));
+            QCOMPARE(c.ReplaceDialog->ReplaceText(), QStringLiteral("bar"));
+            QVERIFY(c.ReplaceDialog->Options() & frMatchCase);
+            QVERIFY(f.Boxes.Errors.isEmpty());
+        }
+    }
+
+    void theShownFirstFileGivesItsEditedTextFromTheCaretOn() {
+        TFormFixture f;
+        fs::create_directories(f.Dir.Path("out"));
+        f.ShownWithFile("a.txt", "1 foo\r\n");
+        f.Dir.Write("b.txt", "foo");
+        TForm1& form = *f.Form;
+        const TForm1Components& c = f.C();
+        c.MmEditMode->trigger();
+        c.Memo->SetSelStart(0);
+        c.Memo->SetSelText("foo ");  // the caret after it: this one stays
+        f.Script.Answers.push_back(QMessageBox::No);  // not saved into a.txt
+        ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
+        c.ReplaceEx1->trigger();
+        QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), std::string("foo 1 bar\r\n"));
+        QCOMPARE(ReadBytes(f.Dir.Path("out/b.txt")), std::string("bar"));
+        QCOMPARE(ReadBytes(f.Dir.Path("a.txt")), std::string("1 foo\r\n"));
+        QCOMPARE(f.Script.Asked.size(), 1);
+    }
+
+    void writingOverTheSourcesIsAskedFirst() {
+        for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+            TFormFixture f;
+            f.Dir.Write("a.txt", "foo\n");
+            TForm1& form = f.Shown();
+            f.Script.Answers.push_back(answer);
+            ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Root()});
+            f.C().ReplaceEx1->trigger();
+            QCOMPARE(f.Script.Asked, QStringList{QStringLiteral("元のファイルを上書きします。よろしいですか？")});
+            QCOMPARE(ReadBytes(f.Dir.Path("a.txt")), std::string(answer == QMessageBox::Yes ? "bar\n" : "foo\n"));
+            for (const std::string& name : Names(f.Root())) QVERIFY2(name.find(".tmp") == std::string::npos, name.c_str());
+        }
+    }
+
+    void anEmptyTextToFindIsRefused() {
+        TFormFixture f;
+        fs::create_directories(f.Dir.Path("out"));
+        f.Dir.Write("a.txt", "abc");
+        TForm1& form = f.Shown();
+        int pickerShown = 0;
+        ScriptBatch(form, {QString(), QStringLiteral("bar"), false, false, f.Dir.Path("out")}, &pickerShown);
+        f.C().ReplaceEx1->trigger();
+        QCOMPARE(f.Boxes.Informations.size(), 1);
+        QCOMPARE(pickerShown, 0);
+        QVERIFY(Names(f.Dir.Path("out")).empty());
+    }
+
+    void eachOutputKeepsTheFormItsSourceWasReadIn() {
+        TFormFixture f;
+        fs::create_directories(f.Dir.Path("out"));
+        f.Dir.Write("a.txt", "foo\r\n");
+        f.Dir.Write("r.txt", "{\\rtf1\\ansi\\ansicpg932 one foo\\par two}");
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        if (c.MmPlainText->isChecked()) c.MmPlainText->trigger();
+        QVERIFY(!c.Memo->PlainText());
+        QVERIFY(form.OpenFile(f.Dir.Path("a.txt")));  // the shown file goes out through the view
+        ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
+        c.ReplaceEx1->trigger();
+        QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), std::string("bar\r\n"));
+        const std::string rich = ReadBytes(f.Dir.Path("out/r.txt"));
+        QVERIFY(LooksLikeRtf(rich));
+        QVERIFY(rich.find("one bar") != std::string::npos);
+        QCOMPARE(c.Memo->Text(), std::string("one bar\r\ntwo"));
+    }
+
+    void escapeStopsBetweenFilesAndKeepsWhatWasWritten() {
+        TFormFixture f;
+        fs::create_directories(f.Dir.Path("src"));
+        fs::create_directories(f.Dir.Path("out"));
+        for (int i = 0; i < 8; ++i) f.Dir.Write("src/" + std::to_string(i) + ".txt", "foo " + std::to_string(i));
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        c.DTView->SetDirectory(f.Dir.Path("src/"));
+        ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
+        QTimer watch;
+        watch.setInterval(0);
+        bool pressed = false;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (pressed || Names(f.Dir.Path("out")).size() < 3) return;
+            pressed = true;
+            QCoreApplication::postEvent(c.Memo, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        });
+        watch.start();
+        c.ReplaceEx1->trigger();
+        watch.stop();
+        // The key is seen between two files, at the latest one file after it was sent.
+        const std::vector<std::string> written = Names(f.Dir.Path("out"));
+        QVERIFY(written.size() >= 3 && written.size() < 8);
+        for (std::size_t i = 0; i < written.size(); ++i) {
+            QCOMPARE(written[i], std::to_string(i) + ".txt");
+            QCOMPARE(ReadBytes(f.Dir.Path("out/" + written[i])), "bar " + std::to_string(i));
+        }
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("src/" + written.back()));
+        QVERIFY(c.SBPanel1->text().contains(QStringLiteral("中止")));
+    }
+
+    void anErrorEndsTheBatchAndKeepsTheFilesWritten() {
+        TFormFixture f;
+        fs::create_directories(f.Dir.Path("src"));
+        fs::create_directories(f.Dir.Path("out/b.txt"));  // a directory where an output goes
+        f.Dir.Write("src/a.txt", "foo");
+        f.Dir.Write("src/b.txt", "foo");
+        f.Dir.Write("src/c.txt", "foo");
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        c.DTView->SetDirectory(f.Dir.Path("src/"));
+        ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
+        c.ReplaceEx1->trigger();
+        QCOMPARE(f.Boxes.Errors.size(), 1);
+        QVERIFY(f.Boxes.Errors.front().contains(QStringLiteral("b.txt")));
+        QCOMPARE(Names(f.Dir.Path("out")), (std::vector<std::string>{"a.txt", "b.txt"}));
+        QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), std::string("bar"));
+    }
+
+    void theBatchDialogDefaultsToItsBatchButtonAndIsCentred() {
+        TFmRepl dialog;
+        QVERIFY(dialog.Button1->isDefault());
+        QVERIFY(!dialog.CbWholeWord->isEnabled());
+        QVERIFY(!dialog.CheckBox2->isEnabled());
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QCOMPARE(dialog.x(), (screen.width() - dialog.width()) / 2);
+        dialog.show();
+        dialog.EdFind->setText(QStringLiteral("kept"));
+        QTest::keyClick(dialog.EdFind, Qt::Key_Escape);
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        dialog.show();
+        QCOMPARE(dialog.EdFind->text(), QStringLiteral("kept"));
+        QTest::keyClick(dialog.EdFind, Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+};
+
+QTEST_MAIN(TMainWindowFindTest)
+#include "mainwindow_find_test.moc"
