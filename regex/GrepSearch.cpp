@@ -354,7 +354,13 @@ void TGrepSearch::SearchLines() {
         }
         if (r + 1 >= w.End() && w.AtEnd()) return;  // r is the last line feed
         w.Keep(r);
-        if (!w.ReadMore()) return;  // the rest holds no candidate
+        if (!w.ReadMore()) {
+            // The rest holds no candidate. Lines left undecided are dirty: the last line's
+            // lead byte takes the final line feed, and a run may go on into what the
+            // look-ahead reads past the end, where no candidate can be seen.
+            if (r < lastLineFeed) SearchExactly(r, lastLineFeed);
+            return;
+        }
         codes.Forget();
         foldedHit = nullptr;
     }

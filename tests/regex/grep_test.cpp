@@ -136,6 +136,12 @@ TEST_P(GrepBoth, LoneLeadByteTakesTheLineFeed) {
     EXPECT_EQ(Run("\\x820a", "a\x82\nb\n"), (Lines{{2, "b"}}));
     // Once line 1 is reported, the scan resumes at its line feed.
     EXPECT_EQ(Run("a|^b", "a\x82\nb\n"), (Lines{{1, "a\x82"}, {2, "b"}}));
+    // At the end of the file it takes the last line feed, and a run goes on into what the
+    // look-ahead reads past the end, where the prefilter sees nothing.
+    for (const std::string& text : {"a\nb\x82"s, "a\nb\x82\n"s, "a\nb\x82\r\n"s}) {
+        EXPECT_EQ(Run("^[^a]*\\0", text), (Lines{{2, "b\x82"}})) << text;
+        EXPECT_EQ(Run("b\\x820a\\0", text, false, 2), (Lines{{2, "b\x82"}})) << text;
+    }
 }
 
 TEST_P(GrepBoth, MissingFileRaisesItsName) {
