@@ -3,6 +3,7 @@
 // copy across file systems (injected, and real when /dev/shm is another file system)
 // keeping the data also when it fails half-way.
 #include "FileMove.h"
+#include "FileSizeLimit.h"
 #include "TempTree.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +11,8 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fstream>
-#include <signal.h>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -226,15 +225,11 @@ TEST(MoveToPath, AcrossFileSystemsAFailureKeepsTheSourceAndLeavesNoCopy) {
     tree.File("src/a.txt", "A");
 
     {   // The copy fails half-way: writes beyond 64 KiB are refused (EFBIG, also for root).
-        const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-        rlimit old {};
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        rlimit limit = old;
-        limit.rlim_cur = 65536;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        const int error = MoveToDir(tree.Path("src/big.bin"), tree.Path("dst"), false, AcrossFileSystems());
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        ::signal(SIGXFSZ, oldHandler);
+        int error = 0;
+        {
+            const test::TFileSizeLimit limit(65536);
+            error = MoveToDir(tree.Path("src/big.bin"), tree.Path("dst"), false, AcrossFileSystems());
+        }
         EXPECT_EQ(error, EFBIG);
     }
     EXPECT_EQ(Read(tree.Path("src/big.bin")), big);

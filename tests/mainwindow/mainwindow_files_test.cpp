@@ -5,6 +5,7 @@
 #include "ComboBox98.h"
 #include "CommandGuard.h"
 #include "DirTree.h"
+#include "FileSizeLimit.h"
 #include "FormFixture.h"
 #include "ShellListBox.h"
 #include "SjisQt.h"
@@ -20,11 +21,10 @@
 #include <QSignalSpy>
 #include <QToolButton>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace xavo;
+using xavo::test::TFileSizeLimit;
 using xavo::test::NumberedLines;
 using xavo::test::ReadBytes;
 using xavo::test::TFormFixture;
@@ -49,25 +49,6 @@ void Type(TXavoMemo* memo, const QString& text) {
     QTest::keyClicks(memo, text);
 }
 
-// Writes fail beyond Bytes (EFBIG instead of a signal) while it lives, also for root.
-class TFileSizeLimit {
-public:
-    explicit TFileSizeLimit(rlim_t bytes) {
-        FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &FOld);
-        rlimit limit = FOld;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~TFileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &FOld);
-        std::signal(SIGXFSZ, FOldHandler);
-    }
-
-private:
-    rlimit FOld{};
-    void (*FOldHandler)(int) = nullptr;
-};
 
 }  // namespace
 

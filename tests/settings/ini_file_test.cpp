@@ -3,15 +3,14 @@
 #include "IniFile.h"
 
 #include "AtomicFile.h"
+#include "FileSizeLimit.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <system_error>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +18,7 @@ namespace xavo {
 namespace {
 
 using test::ReadWhole;
+using test::TFileSizeLimit;
 using test::TTempDir;
 using test::WriteWhole;
 
@@ -193,25 +193,6 @@ TEST(IniFileWrite, WritesThatChangeNothingLeaveTheFileAlone) {
     EXPECT_EQ(before.st_ino, after.st_ino);  // not replaced
 }
 
-// Fails the next write beyond Limit bytes for any user, root included, as a full disk does.
-class TFileSizeLimit {
-public:
-    explicit TFileSizeLimit(rlim_t limit) {
-        FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &FOld);
-        rlimit lowered = FOld;
-        lowered.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~TFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &FOld);
-        std::signal(SIGXFSZ, FOldHandler);
-    }
-
-private:
-    rlimit FOld{};
-    void (*FOldHandler)(int);
-};
 
 // The message, the path and the file afterwards of a write expected to fail.
 void ExpectRefusedWrite(TIniFile& ini, const std::string& path, const std::string& unchangedContent) {
