@@ -8,9 +8,10 @@
 #include "GrepCommand.h"
 
 #include "CaseFold.h"
+#include "FileSearch.h"
 #include "FileSystem.h"
 #include "Grep.h"
-#include "GrepSearch.h"
+#include "GrepFiles.h"
 #include "Migemo.h"
 #include "SjisCodec.h"
 #include "SynonymFile.h"
@@ -274,42 +275,10 @@ private:
 
 // The files to search: every PATH, directories listed or collected, sorted and unique.
 std::vector<std::string> CollectFiles(const TGrepOptions& options, std::FILE* err, bool& failed) {
-    std::vector<std::string> files;
-    const TFileMask mask(options.Mask);
-    std::vector<std::string> paths = options.Paths;
-    if (paths.empty()) paths.emplace_back(".");
-    TCollectOptions collect;
-    collect.Recurse = true;
-    collect.OnUnreadable = [&](const std::string& dir, int error) {
-        if (!options.NoMessages) std::fprintf(err, "%s: %s: %s\n", kProgram, Shown(err, dir).c_str(), std::strerror(error));
+    return CollectPathFiles(options.Paths, options.Recursive, options.Mask, [&](const std::string& path, int error) {
+        if (!options.NoMessages) std::fprintf(err, "%s: %s: %s\n", kProgram, Shown(err, path).c_str(), std::strerror(error));
         failed = true;
-    };
-    for (const std::string& given : paths) {
-        if (given.empty()) {  // names no file (and not the current directory)
-            if (!options.NoMessages) std::fprintf(err, "%s: : %s\n", kProgram, std::strerror(ENOENT));
-            failed = true;
-            continue;
-        }
-        const std::string path = AbsolutePath(given);
-        if (!IsDirectory(path)) {
-            files.push_back(path);  // a missing file is reported when it is searched
-            continue;
-        }
-        if (options.Recursive) {
-            CollectMatchingFiles(path, mask, collect, files);
-        } else {
-            std::vector<std::string> listed;
-            if (const int error = ListFiles(path, mask, listed); error != 0) {
-                if (!options.NoMessages)
-                    std::fprintf(err, "%s: %s: %s\n", kProgram, Shown(err, path).c_str(), std::strerror(error));
-                failed = true;
-            }
-            files.insert(files.end(), listed.begin(), listed.end());
-        }
-    }
-    SortPathsIgnoringCase(files);
-    files.erase(std::unique(files.begin(), files.end()), files.end());
-    return files;
+    });
 }
 
 // The message for a file that could not be searched.
@@ -408,7 +377,7 @@ private:
     }
 
     void Work() {
-        std::optional<TGrepSearch> search;
+        std::optional<TFileSearcher> search;
         std::string local;
         for (;;) {
             std::size_t i;
@@ -425,7 +394,7 @@ private:
             const auto handOver = [&](std::string& text) { HandOver(i, text); };
             std::optional<TFileReport> report;
             try {
-                if (!search) search.emplace(*FProgram, FCancel, TIdleHook());
+                if (!search) search.emplace(*FProgram, FCancel, TIdleHook(), FOptions.Report.Encoding);
                 report.emplace(FOptions.Report, *FProgram, path, handOver);
                 try {
                     search->Run(path, [&](const RE_LineInfo_t& info) {
@@ -550,6 +519,7 @@ int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) 
     effective.Report.Utf8 = options.Utf8Output;
     effective.Report.Color = WantsColor(options.ColorWhen, out);
     effective.Report.Terminal = ::isatty(::fileno(out)) != 0;
+    effective.Report.Encoding.Forced = TFileEncoding{};
     bool failed = false;
     bool matched = false;
     const std::vector<std::string> files = CollectFiles(effective, err, failed);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "IniGT.h"  // EConvertError
+#include "ResultText.h"
 
 #include <cstdint>
 #include <functional>
@@ -16,9 +17,6 @@
 #include <string_view>
 
 namespace xavo {
-
-// Appends the result line of Path's line LineNo with text Line to Out.
-void AppendResultLine(std::string& out, std::string_view path, std::int64_t lineNo, std::string_view line);
 
 // Where a result line jumps to.
 struct TTagJumpTarget {

@@ -32,8 +32,8 @@ std::string GroupSeparator(bool color) {
     return color ? std::string(kSeparatorColor) + "--" + kColorEnd + "\n" : std::string("--\n");
 }
 
-TLineReader::TLineReader(const std::string& path)
-    : FFile(OpenForReading(path)), FBuffer(std::make_unique<char[]>(kReadBytes)) {}
+TLineReader::TLineReader(std::unique_ptr<TByteSource> source)
+    : FSource(std::move(source)), FBuffer(std::make_unique<char[]>(kReadBytes)) {}
 
 bool TLineReader::Next(std::string& line) {
     line.clear();
@@ -47,7 +47,7 @@ bool TLineReader::Advance(std::string* line) {
     for (;;) {
         if (FPos == FLength) {
             if (FAtEnd) return any;
-            FLength = ReadFully(FFile.Get(), FBuffer.get(), kReadBytes);
+            FLength = FSource->Read(FBuffer.get(), kReadBytes);
             FPos = 0;
             FAtEnd = FLength < kReadBytes;
             continue;
@@ -79,7 +79,7 @@ bool TLineReader::Advance(std::string* line) {
 
 TFileReport::TFileReport(const TReportOptions& options, const TGrepProgram& program, std::string path, TFlush flush)
     : FOptions(options), FProgram(program), FPath(std::move(path)), FFlush(std::move(flush)) {
-    if (NeedsReader()) FReader = std::make_unique<TLineReader>(FPath);
+    if (NeedsReader()) FReader = std::make_unique<TLineReader>(std::make_unique<TSearchSource>(FPath, FOptions.Encoding));
 }
 
 bool TFileReport::NeedsReader() const {
