@@ -212,7 +212,7 @@ void TGrepRunner::Work(std::shared_ptr<TRun> run, TGrepTarget target, std::share
             run->CollectedFiles = files;
             run->FilesReady = true;
         }
-        TFileSearcher search(*program, run->Cancel, [&writer] { writer.Idle(); }, TEncodingChoice{TFileEncoding{}});
+        TFileSearcher search(*program, run->Cancel, [&writer] { writer.Idle(); });
         for (const std::string& path : files) {
             writer.BeginFile(path);
             current = path;

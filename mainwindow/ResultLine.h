@@ -1,10 +1,11 @@
 // Result lines of a GREP and the tag jump's reading of them.
 //
 // A result line is "<full path> <line number>:<the line's text>", bytes throughout (the
-// path as the file system spells it, the text as the file holds it). Reading one back
+// path as the file system spells it, the text in Shift-JIS: a Shift-JIS file's own bytes,
+// another encoding's line as the search read it). Reading one back
 // finds where the path ends: at the last " <digits>:" whose prefix is an existing file,
 // so that paths and texts holding spaces, colons or " 12:" still name the right file.
-// Plain C++. Entry points: AppendResultLine, ParseResultLine, ResultLinePathEnd,
+// Plain C++. Entry points: AppendResultLine (ResultText.h), ParseResultLine, ResultLinePathEnd,
 // NextJumpIndex, PrevJumpIndex.
 #pragma once
 

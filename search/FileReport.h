@@ -84,6 +84,10 @@ public:
     // The end of the file: the lines after the last report, the count or the file name.
     void Finish();
 
+    // The file's encoding, once the search knows it. A file not in Shift-JIS has its UTF-8
+    // text printed from its own lines (its Shift-JIS conversion lost what Shift-JIS cannot hold).
+    void SetEncoding(TFileEncoding encoding) { FEncoding = encoding; }
+
     // Whether a line was selected (for the exit status).
     bool Selected() const { return FSelected != 0; }
     // The output not yet handed to the flush hook.
@@ -95,7 +99,8 @@ private:
     bool NeedsText(std::uint64_t lineNo, std::uint64_t nextReport) const;
     void Line(std::uint64_t lineNo, const std::string& text, bool matches);
     void Print(std::uint64_t lineNo, const std::string& text, char separator, TMatchKnown matches);
-    void AppendText(const std::string& text, TMatchKnown matches);
+    void AppendText(std::uint64_t lineNo, const std::string& text, TMatchKnown matches);
+    bool AppendOwnLine(std::uint64_t lineNo, const std::string& text, TMatchKnown matches);
     void AppendPath();
     void ReadUpTo(std::uint64_t lineNo);
     void Grown();
@@ -118,6 +123,10 @@ private:
     std::deque<TBeforeLine> FBefore;
     bool FDone = false;              // the file needs no more selected lines
     std::string FScratch;
+    TFileEncoding FEncoding;
+    std::unique_ptr<TSourceText> FSourceText;
+    bool FSourceTextFailed = false;
+    std::string FOwnLine;
 };
 
 }  // namespace xavo

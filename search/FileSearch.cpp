@@ -64,11 +64,14 @@ TFileSearcher::TFileSearcher(const TGrepProgram& program, const std::atomic<bool
 void TFileSearcher::Run(const std::string& path, const TGrepSearch::TLineSink& sink) {
     TSearchSource source(path, FChoice);
     FEncoding = TFileEncoding{};
-    struct TNote {  // the encoding is known once the search has read; note it however it ends
-        TFileEncoding& Out;
-        const TSearchSource& Source;
-        ~TNote() { Out = Source.Encoding(); }
-    } note{FEncoding, source};
+    FCurrent = &source;
+    struct TNote {  // the encoding is known once the search has read; keep it however it ends
+        TFileSearcher& Searcher;
+        ~TNote() {
+            Searcher.FEncoding = Searcher.FCurrent->Encoding();
+            Searcher.FCurrent = nullptr;
+        }
+    } note{*this};
     FSearch.Run(source, sink);
 }
 

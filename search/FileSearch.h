@@ -68,14 +68,16 @@ public:
     // file and its text in Shift-JIS. Raises as TGrepSearch::Run does.
     void Run(const std::string& path, const TGrepSearch::TLineSink& sink);
 
-    // The encoding of the file searched last (once its first block was read).
-    TFileEncoding Encoding() const { return FEncoding; }
+    // The encoding of the file being searched (once its first block was read), or of the
+    // file searched last.
+    TFileEncoding Encoding() const { return FCurrent != nullptr ? FCurrent->Encoding() : FEncoding; }
     const TEncodingChoice& Choice() const { return FChoice; }
 
 private:
     TGrepSearch FSearch;
     TEncodingChoice FChoice;
     TFileEncoding FEncoding;
+    const TSearchSource* FCurrent = nullptr;
 };
 
 // The text of a file's lines as the file holds them, for lines asked for in ascending

@@ -1,4 +1,5 @@
-// The result line both front ends list: "<full path> <line number>:<the line's text>".
+// The result line both front ends list: "<full path> <line number>:<the line's text>"
+// (the command line converts the text for its output; see FileReport.h).
 #pragma once
 
 #include <cstdint>
