@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "Detect.h"
+#include "EncodedText.h"
 #include "ErrorText.h"
 #include "Rtf.h"
 #include "SjisQt.h"
@@ -400,7 +402,7 @@ int TXavoMemo::FindUnencodable() {
     FinishLoading();
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         const QString text = block.text();
-        const std::size_t at = xavo::FindUnencodable(View(text));
+        const std::size_t at = FindUnencodableIn(View(text), FEncoding);
         if (at != std::u16string_view::npos)
             return static_cast<int>(FLines.Start(block.blockNumber())) + LineMapOf(block).BytesBefore(static_cast<int>(at));
     }
@@ -462,24 +464,34 @@ void TXavoMemo::RebuildLineIndex() {
 // ---------------------------------------------------------------------------------------
 // Loading and saving
 
-void TXavoMemo::LoadFromFile(const std::string& path) {
+void TXavoMemo::LoadFromFile(const std::string& path, std::optional<TEncoding> encoding) {
     std::string bytes;
     if (!ReadFileBytes(path, bytes)) throw EXavoMemoError(kStreamReadError);
-    ReadBytes(std::move(bytes));
+    const std::string_view head = std::string_view(bytes).substr(0, kDetectionBytes);
+    const TFileEncoding fileEncoding =
+        encoding ? WithFileMark({*encoding, false}, head) : DetectEncoding(head, bytes.size() <= kDetectionBytes);
+    ReadBytes(std::move(bytes), fileEncoding);
 }
 
-void TXavoMemo::ReadBytes(std::string bytes) {
+void TXavoMemo::ReadBytes(std::string bytes, TFileEncoding encoding) {
     if (!FPlainText && LooksLikeRtf(bytes)) {
         ShowRtf(ReadRtf(bytes));
         FReadAsRichText = true;
+        FEncoding = {};
         return;
     }
-    TPlainText text = SplitPlainText(bytes);
-    // Positions are 32-bit, and every line break counts two bytes.
-    const std::int64_t length = static_cast<std::int64_t>(bytes.size()) + static_cast<std::int64_t>(text.LineBytes.size());
+    // Positions are 32-bit, and every line break counts two bytes; a character of another
+    // encoding takes at most two bytes per byte of the file in Shift-JIS.
+    const std::int64_t limit = encoding.Kind == TEncoding::Sjis ? INT_MAX : INT_MAX / 2;
+    if (static_cast<std::int64_t>(bytes.size()) > limit) throw EXavoMemoError(kStreamReadError);
+    TPlainText text = SplitEncodedText(bytes, encoding);
+    std::int64_t length = 2 * (static_cast<std::int64_t>(text.LineBytes.size()) - 1);
+    for (const int line : text.LineBytes) length += line;
     if (length > INT_MAX) throw EXavoMemoError(kStreamReadError);
+    if (encoding.Kind != TEncoding::Sjis) bytes = std::string();  // not the view's byte text
     ShowPlainText(std::move(text), std::move(bytes));
     FReadAsRichText = false;
+    FEncoding = encoding;
 }
 
 void TXavoMemo::BeginLoad() {
@@ -505,7 +517,7 @@ void TXavoMemo::ShowPlainText(TPlainText text, std::string bytes) {
     FLineEnd = text.LineEnd;
     FPendingEnds = std::move(text.OtherEnds);
     // The file's bytes are the view's byte text when every break already is CR LF.
-    if (FLineEnd == TLineEnd::CrLf && FPendingEnds.empty()) {
+    if (FLineEnd == TLineEnd::CrLf && FPendingEnds.empty() && (!bytes.empty() || FLines.TextLength() == 0)) {
         FByteText = std::move(bytes);
         FByteTextValid = true;
     }
@@ -593,6 +605,18 @@ void TXavoMemo::EndLoad() {
 }
 
 std::string TXavoMemo::EncodePlainText() {
+    if (FEncoding.Kind != TEncoding::Sjis) {
+        // Encoded as one text: the encoders of stateful encodings see every line end.
+        std::u16string text;
+        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+            text += View(block.text());
+            if (block.next().isValid()) {
+                const int state = block.userState();
+                AppendLineEnd(text, state >= 0 && state <= static_cast<int>(TLineEnd::Cr) ? static_cast<TLineEnd>(state) : FLineEnd);
+            }
+        }
+        return EncodeText(text, FEncoding);
+    }
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(FLines.TextLength()));
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
