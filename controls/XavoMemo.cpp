@@ -292,11 +292,32 @@ void TXavoMemo::ScrollLine(bool down) { LineScroll(0, down ? 1 : -1); }
 bool TXavoMemo::FindText(std::string_view sjis, TFindOptions options) {
     FinishLoading();
     if (sjis.empty() || GetTextLen() == 0) return false;
-    const int at = SearchBuffer(ByteText(), SelStart(), SelLength(), sjis, options);
-    if (at < 0) return false;
-    Select(at, at + static_cast<int>(sjis.size()));
+    const int length = static_cast<int>(sjis.size());
+    int from = SelStart(), selected = SelLength();
+    int at = -1;
+    for (;;) {
+        at = SearchBuffer(ByteText(), from, selected, sjis, options);
+        if (at < 0) return false;
+        if (!MatchesUnencodable(at, sjis)) break;
+        // Try again one byte further on.
+        if (options & frDown) {
+            from = at;
+            selected = 1;
+        } else {
+            from = at + length - 1;
+            selected = 0;
+        }
+    }
+    Select(at, at + length);
     ScrollLine((options & frDown) != 0);
     return true;
+}
+
+bool TXavoMemo::MatchesUnencodable(int at, std::string_view sjis) {
+    // Every character the text's bytes cannot hold is a '?' there, which only a '?' matches.
+    for (std::size_t i = sjis.find('?'); i != std::string_view::npos; i = sjis.find('?', i + 1))
+        if (document()->characterAt(QtPosition(at + static_cast<int>(i))) != QLatin1Char('?')) return true;
+    return false;
 }
 
 bool TXavoMemo::FindText(const QString& text, TFindOptions options) {

@@ -88,7 +88,8 @@ public:
     void ScrollLine(bool down);
     // Searches the byte text from the selection (frDown, frMatchCase, frWholeWord),
     // selects the match and scrolls one line in the search direction. False (selection
-    // and view unchanged) for an empty text or view or when there is no match.
+    // and view unchanged) for an empty text or view or when there is no match. A '?' never
+    // matches a character the bytes stand in for (one Shift-JIS cannot hold).
     bool FindText(std::string_view sjis, TFindOptions options);
     // As above for Unicode text; text that cannot be stored in CP932 is never found.
     bool FindText(const QString& text, TFindOptions options);
@@ -178,6 +179,7 @@ private:
     void Select(int anchor, int caret);
     int ClampPosition(int position);
     std::string LineBytes(int line);
+    bool MatchesUnencodable(int at, std::string_view sjis);
     const std::string& ByteText();
 
     // Keeping the line index in step with the document.

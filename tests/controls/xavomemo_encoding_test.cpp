@@ -108,15 +108,23 @@ private slots:
     void EditsAreSavedInTheFilesEncoding() {
         // UTF-8: characters Shift-JIS lacks are kept, and nothing warns about them.
         const std::string in = Path("edit.txt");
-        WriteAll(in, EncodeText(u"😀 ¥\r\n二行目\r\n", {TEncoding::Utf8}));
+        WriteAll(in, EncodeText(u"😀 ¥\r\n二行目?\r\n", {TEncoding::Utf8}));
         TXavoMemo memo;
         memo.SetPlainText(true);
         memo.LoadFromFile(in);
+        // In the byte text the emoji and ¥ are "???", which a '?' searched for is not.
+        memo.SetSelStart(0);
+        QVERIFY(memo.FindText(std::string_view("?"), frDown));
+        QCOMPARE(memo.SelStart(), memo.LineIndex(1) + 6);
         memo.SetSelStart(memo.LineIndex(1));
         memo.SetSelText(EncodeSjis(u"追加"));
         QCOMPARE(memo.FindUnencodable(), -1);
         memo.SaveToFile(in);
-        QCOMPARE(ReadAll(in), EncodeText(u"😀 ¥\r\n追加二行目\r\n", {TEncoding::Utf8}));
+        QCOMPARE(ReadAll(in), EncodeText(u"😀 ¥\r\n追加二行目?\r\n", {TEncoding::Utf8}));
+        memo.SetSelStart(memo.GetTextLen());
+        QVERIFY(memo.FindText(std::string_view("?"), TFindOptions{}));
+        QCOMPARE(memo.SelStart(), memo.LineIndex(1) + 10);
+        QVERIFY(!memo.FindText(std::string_view("?"), TFindOptions{}));
 
         // EUC-JP lacks the IBM extension kanji that Shift-JIS has: that one is found.
         WriteAll(in, EncodeText(u"あい\nう\n", {TEncoding::EucJp}));
