@@ -6,7 +6,13 @@
 // a line index in O(log lines). Files come in through LoadFromFile (plain text, or RTF
 // when PlainText is off) and go out byte for byte through SaveToFile. A large file shows
 // its first lines at once and the rest is appended while the event loop runs; every
-// public operation first completes such a load. Entry point: TXavoMemo.
+// public operation first completes such a load.
+//
+// A plain-text file of kByteViewBytes or more is shown instead by a TTextView over its
+// bytes (read or mapped once, never decoded whole): it opens at once whatever its size, and
+// every operation here goes to that view (ShowsBytes). Positions stay int: in a text
+// longer than INT_MAX they are clamped, so the end of such a text is reached by the view's
+// own keys and scroll bar, not by position. Entry point: TXavoMemo.
 #pragma once
 
 #include "FindOptions.h"
@@ -16,6 +22,7 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,6 +31,8 @@
 namespace xavo {
 
 class TXavoMemo;
+class TTextBuffer;
+class TTextView;
 struct TRtfDocument;
 
 // A failure to read or write a file; the message is for the user.
@@ -142,7 +151,17 @@ public:
     bool LineSelect() const { return FLineSelect; }
     void SetLineSelect(bool enabled);
     // Whether the pointer setting is the line-selection pointer (an arrow).
-    bool LineSelectPointer() const { return FLineSelectPointer; }
+    bool LineSelectPointer() const;
+
+    // --- The byte view of large plain files.
+    static constexpr std::int64_t kByteViewBytes = 4 << 20;
+    bool ShowsBytes() const { return FView != nullptr; }
+    TTextView* ByteView() const { return FView; }
+    // Puts Line at the top of the view.
+    void ScrollToLine(int line);
+    // Whether the text was edited since it was loaded or saved (the document's flag for
+    // the document view, the buffer's for the byte view; document()->setModified sets both).
+    bool IsModified() const;
 
 signals:
     // A load that ran on in the background has appended its last line.
@@ -158,6 +177,12 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+public:
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+protected:
 
 private:
     friend class TMemoLines;
@@ -192,6 +217,11 @@ private:
     void SetLineSelectPointer(bool lineSelect);
 
     void ApplyPalette();
+
+    // The byte view.
+    void ShowBytes(TTextBuffer buffer);
+    void DropByteView();
+    TTextView* FView = nullptr;
 
     bool FLineDragging = false;
     int FAnchor = 0;
