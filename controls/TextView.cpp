@@ -488,22 +488,23 @@ void TTextView::ReplaceRange(std::int64_t from, std::int64_t to, std::string_vie
     from = CharStart(from);
     to = CharStart(to);
     if (to < from) std::swap(from, to);
+    const bool wasModified = FBuffer.Modified();
     FBuffer.Replace(from, to - from, sjis);
     FAnchor = FCaret = CharStart(from + ViewLength(sjis));
-    AfterEdit();
+    AfterEdit(wasModified);
 }
 
 void TTextView::ReplaceSelection(std::string_view sjis) { ReplaceRange(SelStart(), SelEnd(), sjis); }
 
 void TTextView::Undo() {
     if (!FBuffer.CanUndo()) return;
+    const bool wasModified = FBuffer.Modified();
     FBuffer.Undo();
     FAnchor = FCaret = CharStart(std::min(FCaret, FBuffer.Length()));
-    AfterEdit();
+    AfterEdit(wasModified);
 }
 
-void TTextView::AfterEdit() {
-    const bool wasModified = FBuffer.Modified();
+void TTextView::AfterEdit(bool wasModified) {
     FBuffer.SetModified(true);
     DropLayouts();
     FCuts.clear();
@@ -522,6 +523,7 @@ std::int64_t TTextView::ReplaceAll(std::string_view find, std::string_view repla
     std::int64_t count = 0;
     const std::int64_t replacedLength = ViewLength(replacement);
     const std::int64_t findLength = static_cast<std::int64_t>(find.size());
+    const bool wasModified = FBuffer.Modified();
     FBuffer.BeginUndoGroup();
     std::int64_t at = SelEnd();
     if (SelEnd() > SelStart() && SjisToQString(SelText()).compare(SjisToQString(find), Qt::CaseInsensitive) == 0) {
@@ -542,7 +544,7 @@ std::int64_t TTextView::ReplaceAll(std::string_view find, std::string_view repla
     FBuffer.EndUndoGroup();
     if (count == 0) return 0;
     FAnchor = FCaret = CharStart(FCaret);
-    AfterEdit();
+    AfterEdit(wasModified);
     EnsureCaretVisible();
     return count;
 }
@@ -617,9 +619,11 @@ std::int64_t FindInBuffer(const TTextBuffer& buffer, std::string_view pattern, s
         return -1;
     }
     std::int64_t end = std::min(selStart, length);
+    std::int64_t previous = length + 1;  // where the last window started
     while (end - m >= 0) {
         const std::int64_t we = lineEnd(end);
-        const std::int64_t ws = lineStart(std::max<std::int64_t>(0, end - window));
+        const std::int64_t ws = lineStart(std::min(previous - 1, std::max<std::int64_t>(0, end - window)));
+        previous = ws;
         const std::string text = buffer.Text(ws, we - ws);
         const int hit = SearchBuffer(text, static_cast<int>(end - ws), 0, pattern, options32);
         if (hit >= 0) return ws + hit;

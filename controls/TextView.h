@@ -189,7 +189,7 @@ private:
     std::int64_t WordStart(std::int64_t position) const;
     std::int64_t WordEnd(std::int64_t position) const;
     bool InsertTyped(const QString& text);
-    void AfterEdit();
+    void AfterEdit(bool wasModified);
     void SelectionChanged();
     void RestartBlink();
     double CaretX(std::int64_t position);
