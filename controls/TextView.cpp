@@ -318,6 +318,19 @@ std::int64_t TTextView::MoveRows(TRowPos& row, std::int64_t rows) {
         row = {line, 0, 0};
         return moved;
     }
+    // A move further than any screen (to the start or the end) goes there without laying
+    // out every row on the way.
+    constexpr std::int64_t kFar = 1 << 20;
+    if (rows <= -kFar) {
+        row = {};
+        return rows;
+    }
+    if (rows >= kFar) {
+        row.Line = FBuffer.LineCount() - 1;
+        row.Piece = PieceCount(row.Line) - 1;
+        row.Row = Piece(row.Line, row.Piece).Rows - 1;
+        return rows;
+    }
     std::int64_t moved = 0;
     while (moved < rows && NextRow(row)) ++moved;
     while (moved > rows && PrevRow(row)) --moved;
