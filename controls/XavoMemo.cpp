@@ -603,7 +603,7 @@ void TXavoMemo::LoadFromFile(const std::string& path) {
     // A large regular file goes to the byte view, read or mapped once, unless it is RTF to
     // be read as such (RTF files are small).
     const QFileInfo info(QString::fromStdString(path));
-    if (info.isFile() && info.size() >= kByteViewBytes) {
+    if (info.isFile() && info.size() >= FByteViewThreshold) {
         TFileBytes file;
         try {
             file = TFileBytes::Open(path);

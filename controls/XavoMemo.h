@@ -155,6 +155,9 @@ public:
 
     // --- The byte view of large plain files.
     static constexpr std::int64_t kByteViewBytes = 4 << 20;
+    // The size from which files go to the byte view (kByteViewBytes; benchmarks compare
+    // both views on one file by moving it).
+    static void SetByteViewThreshold(std::int64_t bytes) { FByteViewThreshold = bytes; }
     bool ShowsBytes() const { return FView != nullptr; }
     TTextView* ByteView() const { return FView; }
     // Puts Line at the top of the view.
@@ -222,6 +225,7 @@ private:
     void ShowBytes(TTextBuffer buffer);
     void DropByteView();
     TTextView* FView = nullptr;
+    static inline std::int64_t FByteViewThreshold = kByteViewBytes;
 
     bool FLineDragging = false;
     int FAnchor = 0;
