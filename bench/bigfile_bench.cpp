@@ -123,15 +123,42 @@ void BM_JumpToLine(benchmark::State& state) {
 
 // A text not in the file: the search runs over all of it. Arg: 0 a double-byte pattern
 // (exact bytes), 1 an ASCII pattern without regard to case.
+std::string AbsentPattern(std::int64_t kind) {
+    return kind == 0 ? std::string("\x82\xA0\x82\xA1\x82\xA0\x82\xA1") : std::string("zqxjzqxj");
+}
+
 void BM_FindTextWholeFile(benchmark::State& state) {
     if (FileFrom("XAVOLINE_BIG_FILE").empty()) return state.SkipWithError("file missing");
     TShownMemo& view = BigMemo(false);
-    const std::string pattern = state.range(0) == 0 ? std::string("\x82\xA0\x82\xA0\x82\xA0\x82\xA0") : std::string("zqxjzqxj");
+    const std::string pattern = AbsentPattern(state.range(0));
+    bool found = false;
     for (auto _ : state) {
         view.Memo.SetSelStart(0);
-        benchmark::DoNotOptimize(view.Memo.FindText(pattern, xavo::frDown));
+        found = view.Memo.FindText(pattern, xavo::frDown);
     }
+    if (found) return state.SkipWithError("the pattern is in the file");
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * view.Memo.ByteView()->Buffer().Length());
+}
+
+// The same over the 50 MB file in both views. Args: pattern as above; 0 the byte view,
+// 1 the former document view.
+void BM_FindText50MB(benchmark::State& state) {
+    const std::string path = FileFrom("XAVOLINE_50MB_FILE");
+    if (path.empty()) return state.SkipWithError("file missing");
+    xavo::TXavoMemo::SetByteViewThreshold(state.range(1) == 0 ? xavo::TXavoMemo::kByteViewBytes : INT64_MAX);
+    TShownMemo view;
+    view.Memo.LoadFromFile(path);
+    view.Memo.FinishLoading();
+    xavo::TXavoMemo::SetByteViewThreshold(xavo::TXavoMemo::kByteViewBytes);
+    const std::string pattern = AbsentPattern(state.range(0));
+    bool found = false;
+    view.Memo.FindText(pattern, xavo::frDown);  // the document view encodes its text once
+    for (auto _ : state) {
+        view.Memo.SetSelStart(0);
+        found = view.Memo.FindText(pattern, xavo::frDown);
+    }
+    if (found) return state.SkipWithError("the pattern is in the file");
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * view.Memo.GetTextLen());
 }
 
 // One frame of Page Down (the caret and the view move a page, then paint). Arg: wrap.
@@ -173,5 +200,6 @@ BENCHMARK(BM_OpenFirstScreen)->ArgsProduct({{1, 2}, {1}})->Unit(benchmark::kMill
 BENCHMARK(BM_CtrlEndThenHome)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_JumpToLine)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(50);
 BENCHMARK(BM_FindTextWholeFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FindText50MB)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PageDownFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(100);
 BENCHMARK(BM_LongLineFirstScreen)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -618,13 +618,29 @@ std::int64_t FindInBuffer(const TTextBuffer& buffer, std::string_view pattern, s
     };
     const auto lineStart = [&](std::int64_t position) { return buffer.LineIndex(buffer.LineFromChar(position)); };
     const auto options32 = static_cast<TFindOptions>(options);
+    // A text stored in one piece with CR LF breaks only (an unedited Windows file) is its
+    // own view text: windows are then views of it, nothing is copied.
+    std::string_view flat;
+    if (buffer.RawLength() == length) {
+        int pieces = 0;
+        buffer.ForEachRawSpan([&](std::string_view span) {
+            flat = span;
+            return ++pieces < 2;
+        });
+        if (pieces != 1 || static_cast<std::int64_t>(flat.size()) != length) flat = {};
+    }
+    std::string copy;
+    const auto windowText = [&](std::int64_t from, std::int64_t to) -> std::string_view {
+        if (!flat.empty()) return flat.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
+        copy = buffer.Text(from, to - from);
+        return copy;
+    };
     if ((options & frDown) != 0) {
         std::int64_t from = std::max<std::int64_t>(0, selStart + selLength);
         while (from <= length - m) {
             const std::int64_t ws = lineStart(from);
             const std::int64_t we = lineEnd(std::min(length, std::max(ws + window, from + m)));
-            const std::string text = buffer.Text(ws, we - ws);
-            const int hit = SearchBuffer(text, static_cast<int>(from - ws), 0, pattern, options32);
+            const int hit = SearchBuffer(windowText(ws, we), static_cast<int>(from - ws), 0, pattern, options32);
             if (hit >= 0) return ws + hit;
             if (we >= length) break;
             from = std::max(from + 1, we - m + 1);
@@ -637,8 +653,7 @@ std::int64_t FindInBuffer(const TTextBuffer& buffer, std::string_view pattern, s
         const std::int64_t we = lineEnd(end);
         const std::int64_t ws = lineStart(std::min(previous - 1, std::max<std::int64_t>(0, end - window)));
         previous = ws;
-        const std::string text = buffer.Text(ws, we - ws);
-        const int hit = SearchBuffer(text, static_cast<int>(end - ws), 0, pattern, options32);
+        const int hit = SearchBuffer(windowText(ws, we), static_cast<int>(end - ws), 0, pattern, options32);
         if (hit >= 0) return ws + hit;
         if (ws == 0) break;
         end = ws - 1 + m;

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "Detect.h"
+#include "EncodedText.h"
 #include "ErrorText.h"
 #include "Rtf.h"
 #include "SjisQt.h"
@@ -410,11 +412,32 @@ bool TXavoMemo::FindText(std::string_view sjis, TFindOptions options) {
     }
     FinishLoading();
     if (sjis.empty() || GetTextLen() == 0) return false;
-    const int at = SearchBuffer(ByteText(), SelStart(), SelLength(), sjis, options);
-    if (at < 0) return false;
-    Select(at, at + static_cast<int>(sjis.size()));
+    const int length = static_cast<int>(sjis.size());
+    int from = SelStart(), selected = SelLength();
+    int at = -1;
+    for (;;) {
+        at = SearchBuffer(ByteText(), from, selected, sjis, options);
+        if (at < 0) return false;
+        if (!MatchesUnencodable(at, sjis)) break;
+        // Try again one byte further on.
+        if (options & frDown) {
+            from = at;
+            selected = 1;
+        } else {
+            from = at + length - 1;
+            selected = 0;
+        }
+    }
+    Select(at, at + length);
     ScrollLine((options & frDown) != 0);
     return true;
+}
+
+bool TXavoMemo::MatchesUnencodable(int at, std::string_view sjis) {
+    // Every character the text's bytes cannot hold is a '?' there, which only a '?' matches.
+    for (std::size_t i = sjis.find('?'); i != std::string_view::npos; i = sjis.find('?', i + 1))
+        if (document()->characterAt(QtPosition(at + static_cast<int>(i))) != QLatin1Char('?')) return true;
+    return false;
 }
 
 bool TXavoMemo::FindText(const QString& text, TFindOptions options) {
@@ -537,7 +560,7 @@ int TXavoMemo::FindUnencodable() {
     FinishLoading();
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         const QString text = block.text();
-        const std::size_t at = xavo::FindUnencodable(View(text));
+        const std::size_t at = FindUnencodableIn(View(text), FEncoding);
         if (at != std::u16string_view::npos)
             return static_cast<int>(FLines.Start(block.blockNumber())) + LineMapOf(block).BytesBefore(static_cast<int>(at));
     }
@@ -599,9 +622,10 @@ void TXavoMemo::RebuildLineIndex() {
 // ---------------------------------------------------------------------------------------
 // Loading and saving
 
-void TXavoMemo::LoadFromFile(const std::string& path) {
-    // A large regular file goes to the byte view, read or mapped once, unless it is RTF to
-    // be read as such (RTF files are small).
+void TXavoMemo::LoadFromFile(const std::string& path, std::optional<TEncoding> encoding) {
+    // A large regular Shift-JIS file goes to the byte view, read or mapped once, unless it
+    // is RTF to be read as such (RTF files are small). Files in other encodings are decoded
+    // whole as before.
     const QFileInfo info(QString::fromStdString(path));
     if (info.isFile() && info.size() >= FByteViewThreshold) {
         TFileBytes file;
@@ -610,30 +634,44 @@ void TXavoMemo::LoadFromFile(const std::string& path) {
         } catch (const std::exception&) {
             throw EXavoMemoError(kStreamReadError);
         }
-        if (FPlainText || !LooksLikeRtf(file.View().substr(0, 16))) {
+        const std::string_view head = file.View().substr(0, kDetectionBytes);
+        const TFileEncoding fileEncoding =
+            encoding ? WithFileMark({*encoding, false}, head) : DetectEncoding(head, file.Size() <= kDetectionBytes);
+        if (fileEncoding.Kind == TEncoding::Sjis && (FPlainText || !LooksLikeRtf(head))) {
             ShowBytes(TTextBuffer(std::move(file)));
             FReadAsRichText = false;
+            FEncoding = fileEncoding;
             return;
         }
     }
     std::string bytes;
     if (!ReadFileBytes(path, bytes)) throw EXavoMemoError(kStreamReadError);
-    ReadBytes(std::move(bytes));
+    const std::string_view head = std::string_view(bytes).substr(0, kDetectionBytes);
+    const TFileEncoding fileEncoding =
+        encoding ? WithFileMark({*encoding, false}, head) : DetectEncoding(head, bytes.size() <= kDetectionBytes);
+    ReadBytes(std::move(bytes), fileEncoding);
 }
 
-void TXavoMemo::ReadBytes(std::string bytes) {
+void TXavoMemo::ReadBytes(std::string bytes, TFileEncoding encoding) {
     DropByteView();
     if (!FPlainText && LooksLikeRtf(bytes)) {
         ShowRtf(ReadRtf(bytes));
         FReadAsRichText = true;
+        FEncoding = {};
         return;
     }
-    TPlainText text = SplitPlainText(bytes);
-    // Positions are 32-bit, and every line break counts two bytes.
-    const std::int64_t length = static_cast<std::int64_t>(bytes.size()) + static_cast<std::int64_t>(text.LineBytes.size());
+    // Positions are 32-bit, and every line break counts two bytes; a character of another
+    // encoding takes at most two bytes per byte of the file in Shift-JIS.
+    const std::int64_t limit = encoding.Kind == TEncoding::Sjis ? INT_MAX : INT_MAX / 2;
+    if (static_cast<std::int64_t>(bytes.size()) > limit) throw EXavoMemoError(kStreamReadError);
+    TPlainText text = SplitEncodedText(bytes, encoding);
+    std::int64_t length = 2 * (static_cast<std::int64_t>(text.LineBytes.size()) - 1);
+    for (const int line : text.LineBytes) length += line;
     if (length > INT_MAX) throw EXavoMemoError(kStreamReadError);
+    if (encoding.Kind != TEncoding::Sjis) bytes = std::string();  // not the view's byte text
     ShowPlainText(std::move(text), std::move(bytes));
     FReadAsRichText = false;
+    FEncoding = encoding;
 }
 
 void TXavoMemo::BeginLoad() {
@@ -659,7 +697,7 @@ void TXavoMemo::ShowPlainText(TPlainText text, std::string bytes) {
     FLineEnd = text.LineEnd;
     FPendingEnds = std::move(text.OtherEnds);
     // The file's bytes are the view's byte text when every break already is CR LF.
-    if (FLineEnd == TLineEnd::CrLf && FPendingEnds.empty()) {
+    if (FLineEnd == TLineEnd::CrLf && FPendingEnds.empty() && (!bytes.empty() || FLines.TextLength() == 0)) {
         FByteText = std::move(bytes);
         FByteTextValid = true;
     }
@@ -748,6 +786,18 @@ void TXavoMemo::EndLoad() {
 }
 
 std::string TXavoMemo::EncodePlainText() {
+    if (FEncoding.Kind != TEncoding::Sjis) {
+        // Encoded as one text: the encoders of stateful encodings see every line end.
+        std::u16string text;
+        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+            text += View(block.text());
+            if (block.next().isValid()) {
+                const int state = block.userState();
+                AppendLineEnd(text, state >= 0 && state <= static_cast<int>(TLineEnd::Cr) ? static_cast<TLineEnd>(state) : FLineEnd);
+            }
+        }
+        return EncodeText(text, FEncoding);
+    }
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(FLines.TextLength()));
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {

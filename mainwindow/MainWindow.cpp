@@ -262,6 +262,8 @@ void TForm1::CreateStatusBar() {
     SBPanel1->setMinimumWidth(kStatusHintWidth);
     SB->addWidget(SBPanel0);
     SB->addWidget(SBPanel1, 1);
+    SBEncoding = new QLabel;
+    SB->addPermanentWidget(SBEncoding);
     setStatusBar(SB);
 }
 
@@ -294,6 +296,7 @@ void TForm1::CreateMainMenu() {
                      QStringLiteral("現在開いているファイルを上書き保存します。"));
     MmSaveAs = AddItem(MmFile, QStringLiteral("名前をつけて保存(&A)"), {},
                        QStringLiteral("現在開いているファイルに名前をつけて保存します。"));
+    CreateEncodingMenu();
     MmFile->addSeparator();
     Exit1 = AddItem(MmFile, QStringLiteral("終了(&X)"));
 
