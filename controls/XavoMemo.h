@@ -8,7 +8,13 @@
 // its first lines at once and the rest is appended while the event loop runs; every
 // public operation first completes such a load. A plain-text file may be in any Japanese
 // encoding (Encoding.h): it is shown decoded and saved in its own encoding, while the byte
-// positions and byte texts here stay those of the text in Shift-JIS. Entry point: TXavoMemo.
+// positions and byte texts here stay those of the text in Shift-JIS.
+//
+// A Shift-JIS plain-text file of kByteViewBytes or more is shown instead by a TTextView
+// over its bytes (read or mapped once, never decoded whole): it opens at once whatever its
+// size, and every operation here goes to that view (ShowsBytes). Positions stay int: in a
+// text longer than INT_MAX they are clamped, so the end of such a text is reached by the
+// view's own keys and scroll bar, not by position. Entry point: TXavoMemo.
 #pragma once
 
 #include "Encoding.h"
@@ -19,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -28,6 +35,8 @@
 namespace xavo {
 
 class TXavoMemo;
+class TTextBuffer;
+class TTextView;
 struct TRtfDocument;
 
 // A failure to read or write a file; the message is for the user.
@@ -152,7 +161,20 @@ public:
     bool LineSelect() const { return FLineSelect; }
     void SetLineSelect(bool enabled);
     // Whether the pointer setting is the line-selection pointer (an arrow).
-    bool LineSelectPointer() const { return FLineSelectPointer; }
+    bool LineSelectPointer() const;
+
+    // --- The byte view of large plain files.
+    static constexpr std::int64_t kByteViewBytes = 4 << 20;
+    // The size from which files go to the byte view (kByteViewBytes; benchmarks compare
+    // both views on one file by moving it).
+    static void SetByteViewThreshold(std::int64_t bytes) { FByteViewThreshold = bytes; }
+    bool ShowsBytes() const { return FView != nullptr; }
+    TTextView* ByteView() const { return FView; }
+    // Puts Line at the top of the view.
+    void ScrollToLine(int line);
+    // Whether the text was edited since it was loaded or saved (the document's flag for
+    // the document view, the buffer's for the byte view; document()->setModified sets both).
+    bool IsModified() const;
 
 signals:
     // A load that ran on in the background has appended its last line.
@@ -168,6 +190,12 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+public:
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+protected:
 
 private:
     friend class TMemoLines;
@@ -203,6 +231,12 @@ private:
     void SetLineSelectPointer(bool lineSelect);
 
     void ApplyPalette();
+
+    // The byte view.
+    void ShowBytes(TTextBuffer buffer);
+    void DropByteView();
+    TTextView* FView = nullptr;
+    static inline std::int64_t FByteViewThreshold = kByteViewBytes;
 
     bool FLineDragging = false;
     int FAnchor = 0;

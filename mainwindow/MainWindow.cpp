@@ -26,6 +26,7 @@
 #include "StringUtils.h"
 #include "TextListBox.h"
 #include "ViewerLogic.h"
+#include "TextView.h"
 #include "XavoMemo.h"
 
 #include <QAction>
@@ -628,7 +629,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     case QEvent::MouseMove:
-        if (watched == Memo->viewport() || watched == LbGrep->viewport()) MemoMouseMove();
+        if (watched == Memo->viewport() || watched == LbGrep->viewport() ||
+            (Memo->ShowsBytes() && watched == Memo->ByteView()->viewport()))
+            MemoMouseMove();
         if (watched == SLBox->viewport() || watched == DTView->viewport()) SLBoxMouseMove();
         break;
     case QEvent::MouseButtonPress:
