@@ -369,6 +369,14 @@ bool TSourceLineFinder::Find(std::int64_t lineNo, std::string& bytes, std::u16st
         for (;;) {
             if (q + unit > FBuffer.size() && !Fill()) break;
             if (q + unit > FBuffer.size()) continue;
+            if (unit == 1) {  // straight to the next CR or LF
+                const char* const from = FBuffer.data() + q;
+                std::size_t n = FBuffer.size() - q;
+                if (const void* lf = std::memchr(from, '\n', n)) n = static_cast<std::size_t>(static_cast<const char*>(lf) - from);
+                if (const void* cr = std::memchr(from, '\r', n)) n = static_cast<std::size_t>(static_cast<const char*>(cr) - from);
+                q += n;
+                if (q == FBuffer.size()) continue;
+            }
             if (IsLineEnd(q, length)) break;
             q += unit;
         }
