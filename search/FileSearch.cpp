@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace xavo {
@@ -80,18 +81,72 @@ bool EveryCodeHasOneSource(std::string_view sjis, TEncoding kind) {
     return true;
 }
 
-std::string NativeLiteral(const TGrepProgram& program, TEncoding kind) {
+// Every byte string of Kind that converts to Code (a NUL to the space, as the engine reads it).
+void AddSources(std::uint16_t code, TEncoding kind, std::vector<std::string>& out) {
+    const std::vector<std::uint8_t>& counts = Preimages(kind);
+    if (counts[code] == 0) return;  // never in a converted file
+    const std::string sjis = code < 0x100 ? std::string(1, static_cast<char>(code))
+                                          : std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+    if (code == ' ') out.emplace_back(1, '\0');
+    TSjisTranscoder transcoder({kind, false});
+    std::string converted;
+    const auto converts = [&](const std::string& bytes) {
+        converted.clear();
+        transcoder.Reset();
+        transcoder.Transcode(bytes, true, converted);
+        return converted == sjis;
+    };
+    std::string own = EncodeText(DecodeSjis(sjis), {kind, false});
+    if (counts[code] == 1 && converts(own)) {
+        out.push_back(std::move(own));
+        return;
+    }
+    // Several (a few symbols): look for them all.
+    const auto tryOne = [&](const std::string& bytes) {
+        if (converts(bytes)) out.push_back(bytes);
+    };
+    if (kind == TEncoding::Utf8) {
+        for (char32_t c = 0x80; c < 0x10000; ++c) {
+            if (c >= 0xD800 && c <= 0xDFFF) continue;
+            const std::u16string unit(1, static_cast<char16_t>(c));
+            tryOne(EncodeText(unit, {TEncoding::Utf8, false}));
+        }
+    } else {
+        for (int l = 0xA1; l <= 0xFE; ++l)
+            for (int t = 0xA1; t <= 0xFE; ++t) {
+                tryOne(std::string{static_cast<char>(l), static_cast<char>(t)});
+                tryOne(std::string{'\x8F', static_cast<char>(l), static_cast<char>(t)});
+            }
+        for (int t = 0xA1; t <= 0xDF; ++t) tryOne(std::string{'\x8E', static_cast<char>(t)});
+    }
+}
+
+std::unique_ptr<TNativeFinder> MakeNativeFinder(const TGrepProgram& program, TEncoding kind) {
+    // Where most lines hold a candidate, filtering costs more than it saves.
+    constexpr std::uint32_t kMaxHitsPerMillion = 3000;
+    if (!program.IsLineLocal() || program.MatchesNothing() || program.PrefilterCost() > kMaxHitsPerMillion) return nullptr;
     const std::string& literal = program.Literal();
-    if (!program.IsLineLocal() || program.MatchesNothing() || literal.empty() ||
-        literal.find_first_of("\r\n") != std::string::npos)
-        return {};
-    // The engine reads a NUL as a space: a literal with a space may lie where the file has a NUL.
-    if (literal.find(' ') != std::string::npos || !EveryCodeHasOneSource(literal, kind)) return {};
-    std::string native = EncodeText(DecodeSjis(literal), {kind, false});
-    TSjisTranscoder back({kind, false});
-    std::string again;
-    back.Transcode(native, true, again);
-    return again == literal ? native : std::string();
+    if (!literal.empty()) {
+        // The engine reads a NUL as a space: a literal with a space may lie where the file has a NUL.
+        if (literal.find_first_of(std::string_view("\r\n ", 3)) != std::string::npos ||
+            !EveryCodeHasOneSource(literal, kind))
+            return nullptr;
+        std::string native = EncodeText(DecodeSjis(literal), {kind, false});
+        TSjisTranscoder back({kind, false});
+        std::string again;
+        back.Transcode(native, true, again);
+        if (again != literal) return nullptr;
+        return std::make_unique<TNativeFinder>(std::move(native));
+    }
+    const std::vector<std::uint16_t>& codes = program.PrefilterCodes();
+    if (codes.empty() || !program.FoldedWord().empty()) return nullptr;
+    std::vector<std::string> alternatives;
+    for (const std::uint16_t code : codes) {
+        if (code == '\n' || code == '\r') return nullptr;
+        AddSources(code, kind, alternatives);
+    }
+    if (alternatives.empty() || alternatives.size() > 64) return nullptr;
+    return std::make_unique<TNativeFinder>(std::move(alternatives));
 }
 
 // Where the lines that surely ended in [p, end) end: after the last LF, or after the last
@@ -110,17 +165,47 @@ bool ShowsOwnText(std::string_view sjisLine, TEncoding kind) {
     return kind == TEncoding::Sjis || EveryCodeHasOneSource(sjisLine, kind);
 }
 
-const std::string& TNativeLiteral::For(TEncoding kind) {
-    static const std::string none;
-    std::optional<std::string>& known = kind == TEncoding::Utf8 ? FUtf8 : kind == TEncoding::EucJp ? FEucJp : FUtf8;
-    if (kind != TEncoding::Utf8 && kind != TEncoding::EucJp) return none;
-    if (!known) known = NativeLiteral(FProgram, kind);
-    return *known;
+TNativeFinder::TNativeFinder(std::string literal)
+    : FLiteral(literal, literal.size() > 1 ? 1 : 0, literal.size() - 1) {}
+
+TNativeFinder::TNativeFinder(std::vector<std::string> alternatives) : FAlternatives(std::move(alternatives)) {
+    std::vector<unsigned char> last;
+    for (const std::string& a : FAlternatives) last.push_back(static_cast<unsigned char>(a.back()));
+    std::sort(last.begin(), last.end());
+    last.erase(std::unique(last.begin(), last.end()), last.end());
+    FLast.emplace(last);
+}
+
+const unsigned char* TNativeFinder::Find(const unsigned char* p, const unsigned char* end) const {
+    if (!FLast) return FLiteral.Find(p, end);
+    // By the last byte of each form, then the whole form before it.
+    for (const unsigned char* q = p;; ++q) {
+        q = FLast->Find(q, end);
+        if (q == end) return end;
+        for (const std::string& a : FAlternatives) {
+            const std::size_t before = a.size() - 1;
+            if (static_cast<unsigned char>(a.back()) == *q && static_cast<std::size_t>(q - p) >= before &&
+                std::memcmp(q - before, a.data(), before) == 0)
+                return q - before;
+        }
+    }
+}
+
+const TNativeFinder* TNativeFilter::For(TEncoding kind) {
+    if (kind == TEncoding::Utf8) {
+        if (!std::exchange(FUtf8Known, true)) FUtf8 = MakeNativeFinder(FProgram, kind);
+        return FUtf8.get();
+    }
+    if (kind == TEncoding::EucJp) {
+        if (!std::exchange(FEucJpKnown, true)) FEucJp = MakeNativeFinder(FProgram, kind);
+        return FEucJp.get();
+    }
+    return nullptr;
 }
 
 TSearchSource::TSearchSource(const std::string& path, TEncodingChoice choice, const std::atomic<bool>* cancel,
-                             TNativeLiteral* literals)
-    : FFile(OpenForReading(path)), FChoice(choice), FCancel(cancel), FLiterals(literals) {}
+                             TNativeFilter* filter)
+    : FFile(OpenForReading(path)), FChoice(choice), FCancel(cancel), FFilter(filter) {}
 
 std::size_t TSearchSource::Read(char* buffer, std::size_t size) {
     switch (FState) {
@@ -150,11 +235,10 @@ std::size_t TSearchSource::Begin(char* buffer, std::size_t size) {
         FState = TState::Plain;
         return n;
     }
-    const std::string& native = FLiterals != nullptr ? FLiterals->For(FEncoding.Kind) : std::string();
-    if (!native.empty()) {
+    FNative = FFilter != nullptr ? FFilter->For(FEncoding.Kind) : nullptr;
+    if (FNative != nullptr) {
         // Filtered: the lines are converted one by one, so the mark is passed over here.
         FState = TState::Filter;
-        FNative = TLiteralFinder(native, native.size() > 1 ? 1 : 0, native.size() - 1);
         FRaw.assign(into, n);
         const std::string_view mark = ByteOrderMark(FEncoding.Kind);
         if (FEncoding.Bom && std::string_view(FRaw).substr(0, mark.size()) == mark) FRawPos = mark.size();
@@ -185,7 +269,7 @@ void TSearchSource::FilterStep() {
     const auto* const base = reinterpret_cast<const unsigned char*>(FRaw.data());
     const unsigned char* const p = base + FRawPos;
     const unsigned char* const end = base + FRaw.size();
-    const unsigned char* const hit = FNative.Find(p, end);
+    const unsigned char* const hit = FNative->Find(p, end);
     if (hit == end) {
         // No literal here: the lines that surely ended are empty lines; the rest waits for
         // the next block (a literal may run on into it).
@@ -197,25 +281,47 @@ void TSearchSource::FilterStep() {
     }
     const unsigned char* lineStart = hit;
     while (lineStart > p && lineStart[-1] != '\n' && lineStart[-1] != '\r') --lineStart;
-    const auto rest = static_cast<std::size_t>(end - hit);
-    const void* lf = std::memchr(hit, '\n', rest);
-    const void* cr = std::memchr(hit, '\r', lf != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - hit) : rest);
-    const auto* lineEnd = static_cast<const unsigned char*>(cr != nullptr ? cr : lf != nullptr ? lf : end);
-    if (lineEnd == end || (*lineEnd == '\r' && lineEnd + 1 == end)) {
-        if (!FRawEnd) {  // the line's end is still to come
-            EmptyLines(p, lineStart);
-            FRawPos = static_cast<std::size_t>(lineStart - base);
-            ReadRaw();
-            return;
-        }
+    // The CR or LF that ends the line holding From, or end; Cut: the line may go on in the
+    // next block.
+    const auto lineEndOf = [end](const unsigned char* from, bool& cut) {
+        const auto rest = static_cast<std::size_t>(end - from);
+        const void* lf = std::memchr(from, '\n', rest);
+        const void* cr = std::memchr(from, '\r', lf != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - from) : rest);
+        const auto* e = static_cast<const unsigned char*>(cr != nullptr ? cr : lf != nullptr ? lf : end);
+        cut = e == end || (*e == '\r' && e + 1 == end);
+        return e;
+    };
+    const auto after = [end](const unsigned char* lineEnd) {
+        return lineEnd + (*lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n' ? 2 : 1);
+    };
+    bool cut = false;
+    const unsigned char* lineEnd = lineEndOf(hit, cut);
+    if (cut && !FRawEnd) {  // the line's end is still to come
+        EmptyLines(p, lineStart);
+        FRawPos = static_cast<std::size_t>(lineStart - base);
+        ReadRaw();
+        return;
+    }
+    // Candidate lines close together are converted as one stretch, the lines between them
+    // with them (they cannot match): one call instead of many where candidates are dense.
+    constexpr std::size_t kJoinGap = 2048;
+    while (lineEnd < end) {
+        const unsigned char* const from = after(lineEnd);
+        const unsigned char* const limit = from + std::min<std::size_t>(kJoinGap, static_cast<std::size_t>(end - from));
+        const unsigned char* const next = FNative->Find(from, limit);
+        if (next == limit) break;
+        bool nextCut = false;
+        const unsigned char* const nextEnd = lineEndOf(next, nextCut);
+        if (nextCut) break;  // left for the next step
+        lineEnd = nextEnd;
     }
     EmptyLines(p, lineStart);
-    // The line's end becomes a LF: a lone CR before the empty line after it would read as CR LF.
-    const std::string_view line(reinterpret_cast<const char*>(lineStart), static_cast<std::size_t>(lineEnd - lineStart));
-    FTranscoder->Transcode(line, true, FOut);  // no character runs on over a line end in these encodings
+    // The last line's end becomes a LF: a lone CR before the empty line after it would read as CR LF.
+    const std::string_view lines(reinterpret_cast<const char*>(lineStart), static_cast<std::size_t>(lineEnd - lineStart));
+    FTranscoder->Transcode(lines, true, FOut);  // no character runs on over a line end in these encodings
     if (lineEnd < end) {
         FOut += '\n';
-        lineEnd += *lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n' ? 2 : 1;
+        lineEnd = after(lineEnd);
     }
     FRawPos = static_cast<std::size_t>(lineEnd - base);
 }
@@ -244,10 +350,10 @@ std::size_t TSearchSource::Serve(char* buffer, std::size_t size) {
 
 TFileSearcher::TFileSearcher(const TGrepProgram& program, const std::atomic<bool>& cancelFlag, TIdleHook idle,
                              TEncodingChoice choice)
-    : FSearch(program, cancelFlag, std::move(idle)), FLiterals(program), FCancelFlag(cancelFlag), FChoice(choice) {}
+    : FSearch(program, cancelFlag, std::move(idle)), FFilter(program), FCancelFlag(cancelFlag), FChoice(choice) {}
 
 void TFileSearcher::Run(const std::string& path, const TGrepSearch::TLineSink& sink) {
-    TSearchSource source(path, FChoice, &FCancelFlag, &FLiterals);
+    TSearchSource source(path, FChoice, &FCancelFlag, &FFilter);
     FEncoding = TFileEncoding{};
     FCurrent = &source;
     struct TNote {  // the encoding is known once the search has read; keep it however it ends

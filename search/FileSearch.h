@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace xavo {
 
@@ -29,33 +30,49 @@ struct TEncodingChoice {
     bool IsAuto() const { return !Forced; }
 };
 
-// The literal every match of a program holds, as the bytes of a UTF-8 or EUC-JP file, where
-// that byte string alone stands for it (no other character of the encoding converts to one
-// of its characters). Worked out once per encoding.
-class TNativeLiteral {
+// What every match of a program holds, as the bytes of a UTF-8 or EUC-JP file: the
+// program's literal where one byte string of the encoding stands for it (no other
+// character converts to one of its characters), else each character of its code set in
+// every form that converts to it. Lines without it cannot match.
+class TNativeFinder {
 public:
-    explicit TNativeLiteral(const TGrepProgram& program) : FProgram(program) {}
-    // Empty when there is none.
-    const std::string& For(TEncoding kind);
+    explicit TNativeFinder(std::string literal);
+    explicit TNativeFinder(std::vector<std::string> alternatives);
+    // The first position in [p, end) where it begins (maybe within a character), or end.
+    // P must be a line's start.
+    const unsigned char* Find(const unsigned char* p, const unsigned char* end) const;
+
+private:
+    TLiteralFinder FLiteral;
+    std::vector<std::string> FAlternatives;  // each ends with a byte of FLast
+    std::optional<TByteFinder> FLast;
+};
+
+// The finders of one program, worked out once per encoding.
+class TNativeFilter {
+public:
+    explicit TNativeFilter(const TGrepProgram& program) : FProgram(program) {}
+    // Null when the program gives none for files in Kind.
+    const TNativeFinder* For(TEncoding kind);
 
 private:
     const TGrepProgram& FProgram;
-    std::optional<std::string> FUtf8, FEucJp;
+    bool FUtf8Known = false, FEucJpKnown = false;
+    std::unique_ptr<TNativeFinder> FUtf8, FEucJp;
 };
 
 // A file's bytes as the engine reads them: Shift-JIS. Raises EFileNotFound when the file
 // cannot be opened; Read raises what reading raises (EWouldBlock, EInOutError).
 //
-// With Literals, a UTF-8 or EUC-JP file whose encoding holds the program's literal is
-// filtered before it is converted: a line without the literal cannot match, and reaches
-// the engine as an empty line (so line numbers stay the file's own); only the lines with
-// it are converted.
+// With a filter, a UTF-8 or EUC-JP file is filtered before it is converted: a line
+// without what every match holds cannot match, and reaches the engine as an empty line (so
+// line numbers stay the file's own); only the other lines are converted.
 class TSearchSource : public TByteSource {
 public:
     // Cancel (when given) is honoured between the blocks of a conversion, whose output may
     // need many blocks of the file (a file of JIS escape sequences gives none).
     TSearchSource(const std::string& path, TEncodingChoice choice, const std::atomic<bool>* cancel = nullptr,
-                  TNativeLiteral* literals = nullptr);
+                  TNativeFilter* filter = nullptr);
 
     std::size_t Read(char* buffer, std::size_t size) override;
 
@@ -75,8 +92,8 @@ private:
     TFileHandle FFile;
     TEncodingChoice FChoice;
     const std::atomic<bool>* FCancel;
-    TNativeLiteral* FLiterals;
-    TLiteralFinder FNative;    // Filter: the literal in the file's bytes
+    TNativeFilter* FFilter;
+    const TNativeFinder* FNative = nullptr;  // Filter: what a line must hold, in the file's bytes
     std::size_t FRawPos = 0;   // Filter: FRaw's bytes from here on are still to be handled
     TState FState = TState::Start;
     TFileEncoding FEncoding;
@@ -105,7 +122,7 @@ public:
 
 private:
     TGrepSearch FSearch;
-    TNativeLiteral FLiterals;
+    TNativeFilter FFilter;
     const std::atomic<bool>& FCancelFlag;
     TEncodingChoice FChoice;
     TFileEncoding FEncoding;
