@@ -266,6 +266,10 @@ private slots:
         QCOMPARE(memo.GetTextLen(), static_cast<int>(buffer.Length()));
         QCOMPARE(memo.LineIndex(memo.LineCount() - 1), memo.GetTextLen() - 4);
         QCOMPARE(memo.Lines().Count(), memo.LineCount());
+        QScrollBar* bar = memo.ByteView()->verticalScrollBar();
+        QVERIFY(bar->isVisible());
+        QVERIFY(!memo.verticalScrollBar()->isVisible());  // none of the document view's shows through
+        QVERIFY(bar->maximum() > memo.LineCount() - 100);
         QVERIFY(memo.FindText(std::string("line 99999"), frDown));
         QCOMPARE(memo.SelText(), std::string("line 99999"));
         QVERIFY(memo.FirstVisibleLine() > 0);
