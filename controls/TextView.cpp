@@ -54,6 +54,20 @@ QString NormalizeBreaks(QString text) {
     return text;
 }
 
+// The character boundary at or before Position (see TTextView::CharStart).
+std::int64_t CharStartIn(const TTextBuffer& buffer, std::int64_t position) {
+    position = std::clamp<std::int64_t>(position, 0, buffer.Length());
+    const std::int64_t start = buffer.LineIndex(buffer.LineFromChar(position));
+    const std::int64_t end = start + buffer.LineLength(start);
+    if (position > end) return end;  // inside the break
+    if (position == start || position == end) return position;
+    // A run of lead-range bytes longer than the look-back (never in real text) is paired
+    // from where the look-back starts.
+    const std::int64_t from = std::max(start, position - kBoundaryLookBack);
+    const std::string text = buffer.Text(from, position - from + 1);
+    return IsCharBoundary(text, static_cast<std::size_t>(position - from)) ? position : position - 1;
+}
+
 int ClampInt(std::int64_t value) { return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX)); }
 
 }  // namespace
@@ -126,18 +140,7 @@ int TTextView::RowHeight() const { return std::max(1, fontMetrics().lineSpacing(
 // ---------------------------------------------------------------------------------------
 // Characters
 
-std::int64_t TTextView::CharStart(std::int64_t position) const {
-    position = std::clamp<std::int64_t>(position, 0, FBuffer.Length());
-    const std::int64_t start = FBuffer.LineIndex(FBuffer.LineFromChar(position));
-    const std::int64_t end = start + FBuffer.LineLength(start);
-    if (position > end) return end;  // inside the break
-    if (position == start || position == end) return position;
-    // A run of lead-range bytes longer than the look-back (never in real text) is paired
-    // from where the look-back starts.
-    const std::int64_t from = std::max(start, position - kBoundaryLookBack);
-    const std::string text = FBuffer.Text(from, position - from + 1);
-    return IsCharBoundary(text, static_cast<std::size_t>(position - from)) ? position : position - 1;
-}
+std::int64_t TTextView::CharStart(std::int64_t position) const { return CharStartIn(FBuffer, position); }
 
 std::int64_t TTextView::NextCharPosition(std::int64_t position) const {
     const std::int64_t length = FBuffer.Length();
@@ -607,16 +610,19 @@ std::int64_t TTextView::Find(std::string_view pattern, std::int64_t selStart, st
 
 std::int64_t FindInBuffer(const TTextBuffer& buffer, std::string_view pattern, std::int64_t selStart,
                           std::int64_t selLength, int options, std::int64_t window) {
-    // Windows start at a line start and end at a line end (or the text's ends), so the
-    // character boundaries and word delimiters seen inside one are those of the whole text.
+    // A window starts at a line start, or on a character boundary before the first
+    // candidate, and ends at a line end or a character boundary, with the byte after it
+    // read too: the boundaries and word delimiters seen inside are those of the whole text.
+    // Lines longer than the window are cut (a line of gigabytes is read piece by piece).
     const std::int64_t length = buffer.Length();
     const std::int64_t m = static_cast<std::int64_t>(pattern.size());
     if (length == 0 || m == 0) return -1;
+    window = std::max<std::int64_t>(window, 1);
+    const auto lineStart = [&](std::int64_t position) { return buffer.LineIndex(buffer.LineFromChar(position)); };
     const auto lineEnd = [&](std::int64_t position) {
-        const std::int64_t start = buffer.LineIndex(buffer.LineFromChar(position));
+        const std::int64_t start = lineStart(position);
         return std::min(length, std::max(position, start + buffer.LineLength(start)));
     };
-    const auto lineStart = [&](std::int64_t position) { return buffer.LineIndex(buffer.LineFromChar(position)); };
     const auto options32 = static_cast<TFindOptions>(options);
     // A text stored in one piece with CR LF breaks only (an unedited Windows file) is its
     // own view text: windows are then views of it, nothing is copied.
@@ -631,32 +637,46 @@ std::int64_t FindInBuffer(const TTextBuffer& buffer, std::string_view pattern, s
     }
     std::string copy;
     const auto windowText = [&](std::int64_t from, std::int64_t to) -> std::string_view {
+        to = std::min(length, to + 1);
         if (!flat.empty()) return flat.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
         copy = buffer.Text(from, to - from);
         return copy;
     };
     if ((options & frDown) != 0) {
-        std::int64_t from = std::max<std::int64_t>(0, selStart + selLength);
-        while (from <= length - m) {
-            const std::int64_t ws = lineStart(from);
-            const std::int64_t we = lineEnd(std::min(length, std::max(ws + window, from + m)));
-            const int hit = SearchBuffer(windowText(ws, we), static_cast<int>(from - ws), 0, pattern, options32);
-            if (hit >= 0) return ws + hit;
+        // First: where the search's scan starts (a whole word is looked for after the word there).
+        std::int64_t first = std::max<std::int64_t>(0, selStart + selLength);
+        while (first <= length - m) {
+            const std::int64_t ls = lineStart(first);
+            const std::int64_t ws = first - ls <= window ? ls : CharStartIn(buffer, first - 1);
+            const std::int64_t target = std::min(length, std::max(ws + window, first + m + 2));
+            const std::int64_t le = lineEnd(target);
+            const std::int64_t we = le - target <= window ? le : CharStartIn(buffer, target);
+            const int hit = SearchBuffer(windowText(ws, we), static_cast<int>(first - ws), 0, pattern, options32);
+            if (hit >= 0 && ws + hit + m <= we) return ws + hit;
             if (we >= length) break;
-            from = std::max(from + 1, we - m + 1);
+            // Every candidate up to We - M is decided; the scan goes on from there (a match
+            // across the window's end is found next).
+            first = we - m;
         }
         return -1;
     }
     std::int64_t end = std::min(selStart, length);
     std::int64_t previous = length + 1;  // where the last window started
     while (end - m >= 0) {
-        const std::int64_t we = lineEnd(end);
-        const std::int64_t ws = lineStart(std::min(previous - 1, std::max<std::int64_t>(0, end - window)));
+        const std::int64_t le = lineEnd(end);
+        const std::int64_t we = le - end <= window ? le : (CharStartIn(buffer, end) == end ? end : end + 1);
+        const std::int64_t target = std::min(previous - 1, std::max<std::int64_t>(0, end - m - window));
+        const std::int64_t ls = lineStart(target);
+        const std::int64_t ws = target - ls <= window ? ls : CharStartIn(buffer, target);
         previous = ws;
         const int hit = SearchBuffer(windowText(ws, we), static_cast<int>(end - ws), 0, pattern, options32);
-        if (hit >= 0) return ws + hit;
+        if (hit > 0 || (hit == 0 && (ws == ls || (options & frWholeWord) == 0))) return ws + hit;
+        if (hit == 0) {
+            end = ws + m;  // a word cut by the window's start: again, with the bytes before it
+            continue;
+        }
         if (ws == 0) break;
-        end = ws - 1 + m;
+        end = std::min(end, ws - 1 + m);
     }
     return -1;
 }
