@@ -26,7 +26,6 @@ namespace xavo {
 namespace {
 
 constexpr std::size_t kLayoutsKept = 1500;     // pieces kept laid out (a few screens)
-constexpr std::size_t kCutsKept = 64;          // long lines whose piece cuts are kept
 constexpr std::int64_t kSearchWindow = 16 << 20;
 constexpr std::int64_t kClipboardLimit = 256 << 20;
 constexpr std::int64_t kBoundaryLookBack = 1024;
@@ -95,7 +94,6 @@ void TTextView::SetBuffer(TTextBuffer buffer) {
     FWidest = 0;
     FPreedit.clear();
     DropLayouts();
-    FCuts.clear();
     SyncScrollBars();
     viewport()->update();
     emit textEdited();
@@ -179,24 +177,21 @@ std::int64_t TTextView::WordEnd(std::int64_t position) const {
 // ---------------------------------------------------------------------------------------
 // Pieces and their layouts
 
-const std::vector<std::int64_t>& TTextView::PieceCuts(std::int64_t line) {
-    static const std::vector<std::int64_t> kWhole{0};
+// Piece K of a line starts at K * kPieceBytes, one byte earlier when that is inside a
+// double-byte character: every cut is found on its own, so a line of gigabytes costs no
+// more than its pieces on screen.
+int TTextView::PieceCount(std::int64_t line) {
     const std::int64_t start = FBuffer.LineIndex(line);
     const std::int64_t length = start < 0 ? 0 : FBuffer.LineLength(start);
-    if (length <= kPieceBytes) return kWhole;
-    if (auto it = FCuts.find(line); it != FCuts.end()) return it->second;
-    if (FCuts.size() >= kCutsKept) FCuts.clear();
-    std::vector<std::int64_t> cuts{0};
-    for (std::int64_t at = kPieceBytes; at < length; at += kPieceBytes) {
-        const std::int64_t from = std::max(start, start + at - kBoundaryLookBack);
-        const std::string text = FBuffer.Text(from, start + at - from + 1);
-        const std::int64_t cut = IsCharBoundary(text, static_cast<std::size_t>(start + at - from)) ? at : at - 1;
-        if (cut > cuts.back()) cuts.push_back(cut);
-    }
-    return FCuts.emplace(line, std::move(cuts)).first->second;
+    return static_cast<int>(std::max<std::int64_t>(1, (length + kPieceBytes - 1) / kPieceBytes));
 }
 
-int TTextView::PieceCount(std::int64_t line) { return static_cast<int>(PieceCuts(line).size()); }
+std::int64_t TTextView::PieceCut(std::int64_t lineStart, std::int64_t lineLength, std::int64_t piece) const {
+    if (piece <= 0) return 0;
+    const std::int64_t at = piece * kPieceBytes;
+    if (at >= lineLength) return lineLength;
+    return CharStartIn(FBuffer, lineStart + at) - lineStart;
+}
 
 void TTextView::DropLayouts() {
     FLayouts.clear();
@@ -212,16 +207,15 @@ TTextView::TPieceLayout& TTextView::Piece(std::int64_t line, int piece) {
     const auto key = std::make_pair(line, piece);
     if (auto it = FLayouts.find(key); it != FLayouts.end()) return it->second;
 
-    const std::vector<std::int64_t>& cuts = PieceCuts(line);
     const std::int64_t start = FBuffer.LineIndex(line);
     const std::int64_t length = FBuffer.LineLength(start);
-    const std::int64_t from = cuts[static_cast<std::size_t>(piece)];
-    const std::int64_t to = static_cast<std::size_t>(piece) + 1 < cuts.size() ? cuts[static_cast<std::size_t>(piece) + 1] : length;
+    const std::int64_t from = PieceCut(start, length, piece);
+    const std::int64_t to = PieceCut(start, length, piece + 1);
 
     TPieceLayout p;
     p.Start = start + from;
     p.Bytes = static_cast<int>(to - from);
-    p.LastPiece = static_cast<std::size_t>(piece) + 1 >= cuts.size();
+    p.LastPiece = to >= length;
     p.X = FWrap ? 0 : static_cast<double>(from) * fontMetrics().horizontalAdvance(QLatin1Char('0'));
     p.Map = std::make_unique<TLineMap>(DecodeSjis(FBuffer.Text(p.Start, p.Bytes)));
     p.Layout = std::make_unique<QTextLayout>(ToQString(p.Map->Text()), font());
@@ -256,8 +250,11 @@ TTextView::TPlace TTextView::PlaceOf(std::int64_t position) {
     place.Line = FBuffer.LineFromChar(position);
     const std::int64_t start = FBuffer.LineIndex(place.Line);
     const std::int64_t offset = std::min(position - start, FBuffer.LineLength(start));
-    const std::vector<std::int64_t>& cuts = PieceCuts(place.Line);
-    place.Piece = static_cast<int>(std::upper_bound(cuts.begin(), cuts.end(), offset) - cuts.begin()) - 1;
+    const std::int64_t length = FBuffer.LineLength(start);
+    std::int64_t index = std::min<std::int64_t>(offset / kPieceBytes, PieceCount(place.Line) - 1);
+    if (offset < PieceCut(start, length, index)) --index;
+    else if (index + 1 < PieceCount(place.Line) && offset >= PieceCut(start, length, index + 1)) ++index;
+    place.Piece = static_cast<int>(index);
     TPieceLayout& piece = Piece(place.Line, place.Piece);
     place.Unit = piece.Map->UnitAt(static_cast<int>(start + offset - piece.Start));
     if (FWrap) {
@@ -523,7 +520,6 @@ void TTextView::Undo() {
 void TTextView::AfterEdit(bool wasModified) {
     FBuffer.SetModified(true);
     DropLayouts();
-    FCuts.clear();
     FGoalX = -1;
     ClampTop();
     SyncScrollBars();
@@ -779,8 +775,7 @@ void TTextView::changeEvent(QEvent* event) {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         DropLayouts();
-        FCuts.clear();
-        FWidest = 0;
+            FWidest = 0;
         FTop.Row = 0;
         SyncScrollBars();
     }
