@@ -183,8 +183,7 @@ void TXavoMemo::ShowBytes(TTextBuffer buffer) {
     FView->SetReadOnly(FReadOnly);
     FView->SetWordWrap(WordWrap());
     FView->SetLineSelect(FLineSelect);
-    FView->setVerticalScrollBarPolicy(verticalScrollBarPolicy());
-    FView->setHorizontalScrollBarPolicy(horizontalScrollBarPolicy());
+    SetScrollBars(FScrollBars);
     FView->show();
     FView->raise();
     document()->setModified(false);
@@ -194,6 +193,7 @@ void TXavoMemo::DropByteView() {
     if (FView == nullptr) return;
     TTextView* view = FView;
     FView = nullptr;
+    SetScrollBars(FScrollBars);
     view->hide();
     view->deleteLater();
     view->SetBuffer(TTextBuffer());  // the file's bytes go now, not when the event loop runs
@@ -207,7 +207,10 @@ void TXavoMemo::ScrollToLine(int line) {
 
 void TXavoMemo::resizeEvent(QResizeEvent* event) {
     QPlainTextEdit::resizeEvent(event);
-    if (FView != nullptr) FView->setGeometry(rect());
+    if (FView != nullptr) {
+        FView->setGeometry(rect());
+        FView->raise();
+    }
 }
 
 void TXavoMemo::focusInEvent(QFocusEvent* event) {
@@ -234,14 +237,18 @@ void TXavoMemo::SetWordWrap(bool wrap) {
 
 void TXavoMemo::SetScrollBars(TScrollStyle style) {
     FScrollBars = style;
-    const bool vertical = style == ssVertical || style == ssBoth;
-    const bool horizontal = style == ssHorizontal || style == ssBoth;
-    setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-    setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    const Qt::ScrollBarPolicy vertical = style == ssVertical || style == ssBoth ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    const Qt::ScrollBarPolicy horizontal = style == ssHorizontal || style == ssBoth ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
     if (FView != nullptr) {
-        FView->setVerticalScrollBarPolicy(verticalScrollBarPolicy());
-        FView->setHorizontalScrollBarPolicy(horizontalScrollBarPolicy());
+        // The byte view has the scroll bars; this widget's own would show through it.
+        FView->setVerticalScrollBarPolicy(vertical);
+        FView->setHorizontalScrollBarPolicy(horizontal);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        return;
     }
+    setVerticalScrollBarPolicy(vertical);
+    setHorizontalScrollBarPolicy(horizontal);
 }
 
 QColor TXavoMemo::Color() const { return palette().color(QPalette::Base); }

@@ -75,6 +75,11 @@ private slots:
             "abc " + so + "\\ ABC\r\nxabc abcx\r\n\r\nabc",
             "abc\nab\nc abc\rabc\r\n" + so + "abc\n",
             std::string(300, 'a') + "\n" + so + so + "\\\\abc",
+            [&] {  // one long line of words, double-byte characters whose trail is a backslash, and lead-range runs
+                std::string line;
+                for (int i = 0; i < 40; ++i) line += (i % 3 ? "abc " : "xabc") + so + "\x88\x9F\x88\x9F" + (i % 5 ? "\\" : "abc");
+                return line;
+            }(),
         };
         const std::vector<std::string> patterns = {"abc", "ABC", "\\", "a", "c\r\na", so};
         std::mt19937 random(17);
@@ -89,7 +94,9 @@ private slots:
                         const int expected = SearchBuffer(whole, start, length, pattern, static_cast<TFindOptions>(options));
                         for (const std::int64_t window : {1, 5, 64}) {
                             const std::int64_t found = FindInBuffer(buffer, pattern, start, length, options, window);
-                            QCOMPARE(found, static_cast<std::int64_t>(expected));
+                            QVERIFY2(found == expected, qPrintable(QStringLiteral("text %1 pattern %2 options %3 from %4+%5 window %6: %7, not %8")
+                                                                       .arg(&text - texts.data()).arg(QString::fromLatin1(pattern.data(), pattern.size()))
+                                                                       .arg(options).arg(start).arg(length).arg(window).arg(found).arg(expected)));
                         }
                     }
         }
@@ -266,6 +273,10 @@ private slots:
         QCOMPARE(memo.GetTextLen(), static_cast<int>(buffer.Length()));
         QCOMPARE(memo.LineIndex(memo.LineCount() - 1), memo.GetTextLen() - 4);
         QCOMPARE(memo.Lines().Count(), memo.LineCount());
+        QScrollBar* bar = memo.ByteView()->verticalScrollBar();
+        QVERIFY(bar->isVisible());
+        QVERIFY(!memo.verticalScrollBar()->isVisible());  // none of the document view's shows through
+        QVERIFY(bar->maximum() > memo.LineCount() - 100);
         QVERIFY(memo.FindText(std::string("line 99999"), frDown));
         QCOMPARE(memo.SelText(), std::string("line 99999"));
         QVERIFY(memo.FirstVisibleLine() > 0);
