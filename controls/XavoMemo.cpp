@@ -849,6 +849,10 @@ void TXavoMemo::SaveToFile(const std::string& path) {
             rtf.Append(DecodeSjis(buffer.Text()), TRtfCharFormat());
             bytes = WriteRtf(rtf, View(font().family()));
         }
+        // Pages of the file that another program cut off while it was shown read as zeros:
+        // they are not the text, and writing them would lose it.
+        if (buffer.Original().LostBytes())
+            throw EXavoMemoError(path + " に書き込めません: 表示中のファイルが他のプログラムによって短くされました。読み込み直してください");
         if (const int error = WriteFileBytes(path, bytes); error != 0)
             throw EXavoMemoError(path + " に書き込めません: " + ErrorReason(error));
         document()->setModified(false);

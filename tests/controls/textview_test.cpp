@@ -13,9 +13,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <unistd.h>
 
 using namespace xavo;
 
@@ -292,6 +294,12 @@ private slots:
         memo.SaveToFile(Path("edited.txt"));
         QCOMPARE(ReadAll(Path("edited.txt")), bytes + "!\n");
         QVERIFY(!memo.IsModified());
+        // Cut short by another program while shown: the lost pages read as zeros and are
+        // never saved as the text.
+        memo.LoadFromFile(Path("big.txt"));
+        QCOMPARE(::truncate(Path("big.txt").c_str(), 100), 0);
+        QVERIFY_THROWS_EXCEPTION(EXavoMemoError, memo.SaveToFile(Path("big.txt")));
+        QCOMPARE(std::filesystem::file_size(Path("big.txt")), std::uintmax_t(100));
         memo.SetText("small");
         QVERIFY(!memo.ShowsBytes());
         QCOMPARE(memo.Text(), std::string("small"));
