@@ -325,6 +325,7 @@ void TXavoMemo::Select(int anchor, int caret) {
 }
 
 std::string TXavoMemo::LineBytes(int line) {
+    if (FView != nullptr) return FView->Buffer().LineText(line);
     FinishLoading();
     return EncodeSjis(View(document()->findBlockByNumber(line).text()));
 }
@@ -976,6 +977,10 @@ void TXavoMemo::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void TXavoMemo::dropEvent(QDropEvent* event) {
+    if (FView != nullptr) {
+        event->ignore();  // dropped text would go into the hidden document; files are taken before
+        return;
+    }
     FinishLoading();
     QPlainTextEdit::dropEvent(event);
 }

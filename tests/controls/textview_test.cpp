@@ -275,6 +275,7 @@ private slots:
         QCOMPARE(memo.GetTextLen(), static_cast<int>(buffer.Length()));
         QCOMPARE(memo.LineIndex(memo.LineCount() - 1), memo.GetTextLen() - 4);
         QCOMPARE(memo.Lines().Count(), memo.LineCount());
+        QCOMPARE(memo.Lines()[3], std::string("\x93\xfa\x96\x7b line 3"));
         QScrollBar* bar = memo.ByteView()->verticalScrollBar();
         QVERIFY(bar->isVisible());
         QVERIFY(!memo.verticalScrollBar()->isVisible());  // none of the document view's shows through
