@@ -1,6 +1,7 @@
 // The byte text view on the offscreen platform: windowed search against the whole-text
 // search, caret positions on characters, keys, input methods, the clipboard's break
 // rules, a line of megabytes, and large files shown by TXavoMemo through it.
+#include "DropDst.h"
 #include "SjisCodec.h"
 #include "TextSearch.h"
 #include "TextView.h"
@@ -8,6 +9,7 @@
 
 #include <QClipboard>
 #include <QInputMethodEvent>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -295,6 +297,18 @@ private slots:
         memo.SaveToFile(Path("edited.txt"));
         QCOMPARE(ReadAll(Path("edited.txt")), bytes + "!\n");
         QVERIFY(!memo.IsModified());
+        // Files dropped on the byte view reach the drop target of the view.
+        TDropDst drop;
+        drop.SetControl(&memo);
+        std::vector<std::string> dropped;
+        drop.SetOnFileDrop([&](TDropDst*, const std::vector<std::string>& files, int, int) { dropped = files; });
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(Path("same.txt")))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(memo.ByteView()->viewport(), &enter);
+        QDropEvent dropEvent(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(memo.ByteView()->viewport(), &dropEvent);
+        QCOMPARE(dropped, std::vector<std::string>{Path("same.txt")});
         // Cut short by another program while shown: the lost pages read as zeros and are
         // never saved as the text.
         memo.LoadFromFile(Path("big.txt"));
