@@ -158,11 +158,14 @@ void TXavoMemo::ShowBytes(TTextBuffer buffer) {
     FPendingAt = 0;
     FPendingEnds.clear();
     if (FView == nullptr) {
-        FView = new TTextView(this);
+        // Inside the viewport: drags over the byte view go on to the viewport, where drop
+        // targets watch, and this widget's frame stays the frame.
+        FView = new TTextView(viewport());
         FView->SetFocusOwner(this);
         FView->setFocusPolicy(Qt::NoFocus);
-        FView->setFrameShape(frameShape());
-        FView->setGeometry(rect());
+        FView->setFrameShape(QFrame::NoFrame);
+        FView->setGeometry(viewport()->rect());
+        viewport()->installEventFilter(this);
         connect(FView, &TTextView::modificationChanged, this, [this](bool modified) {
             if (modified != document()->isModified()) document()->setModified(modified);
         });
@@ -199,6 +202,11 @@ void TXavoMemo::DropByteView() {
     view->SetBuffer(TTextBuffer());  // the file's bytes go now, not when the event loop runs
 }
 
+bool TXavoMemo::eventFilter(QObject* watched, QEvent* event) {
+    if (FView != nullptr && watched == viewport() && event->type() == QEvent::Resize) FView->setGeometry(viewport()->rect());
+    return QPlainTextEdit::eventFilter(watched, event);
+}
+
 void TXavoMemo::ScrollToLine(int line) {
     if (FView != nullptr) return FView->ScrollToLine(line);
     FinishLoading();
@@ -207,10 +215,7 @@ void TXavoMemo::ScrollToLine(int line) {
 
 void TXavoMemo::resizeEvent(QResizeEvent* event) {
     QPlainTextEdit::resizeEvent(event);
-    if (FView != nullptr) {
-        FView->setGeometry(rect());
-        FView->raise();
-    }
+    if (FView != nullptr) FView->setGeometry(viewport()->rect());
 }
 
 void TXavoMemo::focusInEvent(QFocusEvent* event) {
@@ -325,6 +330,7 @@ void TXavoMemo::Select(int anchor, int caret) {
 }
 
 std::string TXavoMemo::LineBytes(int line) {
+    if (FView != nullptr) return FView->Buffer().LineText(line);
     FinishLoading();
     return EncodeSjis(View(document()->findBlockByNumber(line).text()));
 }
@@ -849,6 +855,10 @@ void TXavoMemo::SaveToFile(const std::string& path) {
             rtf.Append(DecodeSjis(buffer.Text()), TRtfCharFormat());
             bytes = WriteRtf(rtf, View(font().family()));
         }
+        // Pages of the file that another program cut off while it was shown read as zeros:
+        // they are not the text, and writing them would lose it.
+        if (buffer.Original().LostBytes())
+            throw EXavoMemoError(path + " に書き込めません: 表示中のファイルが他のプログラムによって短くされました。読み込み直してください");
         if (const int error = WriteFileBytes(path, bytes); error != 0)
             throw EXavoMemoError(path + " に書き込めません: " + ErrorReason(error));
         document()->setModified(false);
@@ -956,7 +966,7 @@ void TXavoMemo::keyPressEvent(QKeyEvent* event) {
 QVariant TXavoMemo::inputMethodQuery(Qt::InputMethodQuery query) const {
     if (FView == nullptr) return QPlainTextEdit::inputMethodQuery(query);
     QVariant value = FView->inputMethodQuery(query);
-    if (query == Qt::ImCursorRectangle) value = QRectF(value.toRectF().translated(FView->pos()));
+    if (query == Qt::ImCursorRectangle) value = QRectF(value.toRectF().translated(FView->mapTo(this, QPoint())));
     return value;
 }
 
@@ -972,6 +982,10 @@ void TXavoMemo::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void TXavoMemo::dropEvent(QDropEvent* event) {
+    if (FView != nullptr) {
+        event->ignore();  // dropped text would go into the hidden document; files are taken before
+        return;
+    }
     FinishLoading();
     QPlainTextEdit::dropEvent(event);
 }

@@ -1,6 +1,7 @@
 // The byte text view on the offscreen platform: windowed search against the whole-text
 // search, caret positions on characters, keys, input methods, the clipboard's break
 // rules, a line of megabytes, and large files shown by TXavoMemo through it.
+#include "DropDst.h"
 #include "SjisCodec.h"
 #include "TextSearch.h"
 #include "TextView.h"
@@ -8,14 +9,17 @@
 
 #include <QClipboard>
 #include <QInputMethodEvent>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <unistd.h>
 
 using namespace xavo;
 
@@ -273,6 +277,7 @@ private slots:
         QCOMPARE(memo.GetTextLen(), static_cast<int>(buffer.Length()));
         QCOMPARE(memo.LineIndex(memo.LineCount() - 1), memo.GetTextLen() - 4);
         QCOMPARE(memo.Lines().Count(), memo.LineCount());
+        QCOMPARE(memo.Lines()[3], std::string("\x93\xfa\x96\x7b line 3"));
         QScrollBar* bar = memo.ByteView()->verticalScrollBar();
         QVERIFY(bar->isVisible());
         QVERIFY(!memo.verticalScrollBar()->isVisible());  // none of the document view's shows through
@@ -292,6 +297,24 @@ private slots:
         memo.SaveToFile(Path("edited.txt"));
         QCOMPARE(ReadAll(Path("edited.txt")), bytes + "!\n");
         QVERIFY(!memo.IsModified());
+        // Files dropped on the byte view reach the drop target of the view.
+        TDropDst drop;
+        drop.SetControl(&memo);
+        std::vector<std::string> dropped;
+        drop.SetOnFileDrop([&](TDropDst*, const std::vector<std::string>& files, int, int) { dropped = files; });
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(Path("same.txt")))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(memo.ByteView()->viewport(), &enter);
+        QDropEvent dropEvent(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(memo.ByteView()->viewport(), &dropEvent);
+        QCOMPARE(dropped, std::vector<std::string>{Path("same.txt")});
+        // Cut short by another program while shown: the lost pages read as zeros and are
+        // never saved as the text.
+        memo.LoadFromFile(Path("big.txt"));
+        QCOMPARE(::truncate(Path("big.txt").c_str(), 100), 0);
+        QVERIFY_THROWS_EXCEPTION(EXavoMemoError, memo.SaveToFile(Path("big.txt")));
+        QCOMPARE(std::filesystem::file_size(Path("big.txt")), std::uintmax_t(100));
         memo.SetText("small");
         QVERIFY(!memo.ShowsBytes());
         QCOMPARE(memo.Text(), std::string("small"));
