@@ -152,6 +152,7 @@ bool TXavoMemo::LineSelectPointer() const { return FView != nullptr ? FView->Lin
 bool TXavoMemo::IsModified() const { return FView != nullptr ? FView->Modified() : document()->isModified(); }
 
 void TXavoMemo::ShowBytes(TTextBuffer buffer) {
+    FOriginalFile.reset();
     FLoadTimer.stop();
     FLoading = false;
     FPending = std::u16string();
@@ -192,7 +193,28 @@ void TXavoMemo::ShowBytes(TTextBuffer buffer) {
     document()->setModified(false);
 }
 
+// The byte view holds Shift-JIS, which UTF-8 and UTF-16 store whole; EUC-JP and JIS lack
+// some of its characters. Searched in windows of whole lines.
+int TXavoMemo::FindUnencodableInBytes() {
+    if (FEncoding.Kind == TEncoding::Sjis || FEncoding.Kind == TEncoding::Utf8 || FEncoding.Kind == TEncoding::Utf16Le ||
+        FEncoding.Kind == TEncoding::Utf16Be)
+        return -1;
+    const TTextBuffer& buffer = FView->Buffer();
+    constexpr std::int64_t kWindow = 16 << 20;
+    for (std::int64_t from = 0; from < buffer.Length();) {
+        const std::int64_t line = buffer.LineFromChar(std::min(buffer.Length(), from + kWindow));
+        const std::int64_t next = buffer.LineIndex(line + 1);
+        const std::int64_t to = next < 0 ? buffer.Length() : next;
+        const std::u16string text = DecodeSjis(buffer.Text(from, to - from));
+        const std::size_t at = FindUnencodableIn(text, FEncoding);
+        if (at != std::u16string::npos) return Clamped(from + TLineMap(text).BytesBefore(static_cast<int>(at)));
+        from = to;
+    }
+    return -1;
+}
+
 void TXavoMemo::DropByteView() {
+    FOriginalFile.reset();
     if (FView == nullptr) return;
     TTextView* view = FView;
     FView = nullptr;
@@ -569,7 +591,7 @@ void TXavoMemo::PasteFromClipboard() {
 }
 
 int TXavoMemo::FindUnencodable() {
-    if (FView != nullptr) return -1;  // it holds Shift-JIS bytes only
+    if (FView != nullptr) return FindUnencodableInBytes();
     FinishLoading();
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         const QString text = block.text();
@@ -655,6 +677,22 @@ void TXavoMemo::LoadFromFile(const std::string& path, std::optional<TEncoding> e
             FReadAsRichText = false;
             FEncoding = fileEncoding;
             return;
+        }
+        if (fileEncoding.Kind != TEncoding::Sjis) {
+            // Another encoding: held as Shift-JIS when every character converts there and
+            // back unchanged (the file's own bytes are kept for an unedited save);
+            // otherwise decoded whole below.
+            std::u16string text = DecodeText(file.View(), fileEncoding);
+            std::size_t unencodable = 0;
+            std::string sjis = EncodeSjis(text, unencodable);
+            if (unencodable == 0 && DecodeSjis(sjis) == text) {
+                text = std::u16string();
+                ShowBytes(TTextBuffer(TFileBytes(std::move(sjis))));
+                FOriginalFile = std::make_unique<TFileBytes>(std::move(file));
+                FReadAsRichText = false;
+                FEncoding = fileEncoding;
+                return;
+            }
         }
     }
     std::string bytes;
@@ -844,7 +882,11 @@ void TXavoMemo::SaveToFile(const std::string& path) {
     if (FView != nullptr) {
         const TTextBuffer& buffer = FView->Buffer();
         std::string bytes;
-        if (FPlainText) {
+        if (FPlainText && FEncoding.Kind != TEncoding::Sjis) {
+            // Unedited: the file's own bytes; edited: the text converted back.
+            bytes = FOriginalFile != nullptr && !FView->CanUndo() ? std::string(FOriginalFile->View())
+                                                                  : EncodeText(DecodeSjis(buffer.RawText()), FEncoding);
+        } else if (FPlainText) {
             bytes.reserve(static_cast<std::size_t>(buffer.RawLength()));
             buffer.ForEachRawSpan([&](std::string_view span) {
                 bytes += span;
@@ -857,7 +899,7 @@ void TXavoMemo::SaveToFile(const std::string& path) {
         }
         // Pages of the file that another program cut off while it was shown read as zeros:
         // they are not the text, and writing them would lose it.
-        if (buffer.Original().LostBytes())
+        if (buffer.Original().LostBytes() || (FOriginalFile != nullptr && FOriginalFile->LostBytes()))
             throw EXavoMemoError(path + " に書き込めません: 表示中のファイルが他のプログラムによって短くされました。読み込み直してください");
         if (const int error = WriteFileBytes(path, bytes); error != 0)
             throw EXavoMemoError(path + " に書き込めません: " + ErrorReason(error));

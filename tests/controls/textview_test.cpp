@@ -2,6 +2,8 @@
 // search, caret positions on characters, keys, input methods, the clipboard's break
 // rules, a line of megabytes, and large files shown by TXavoMemo through it.
 #include "DropDst.h"
+#include "EncodedText.h"
+#include "Encoding.h"
 #include "SjisCodec.h"
 #include "TextSearch.h"
 #include "TextView.h"
@@ -318,6 +320,46 @@ private slots:
         memo.SetText("small");
         QVERIFY(!memo.ShowsBytes());
         QCOMPARE(memo.Text(), std::string("small"));
+    }
+
+    // A large file in another encoding is held as Shift-JIS when all of it converts there
+    // and back, saved as it was when unedited and converted back when edited; otherwise it
+    // is decoded whole as before.
+    void LargeFilesInOtherEncodings() {
+        std::u16string lines;
+        while (lines.size() < static_cast<std::size_t>(TXavoMemo::kByteViewBytes)) lines += u"日本語の行 line\n";
+        const TFileEncoding utf8{TEncoding::Utf8, false};
+        const std::string bytes = EncodeText(lines, utf8);
+        WriteAll(Path("utf8.txt"), bytes);
+        TXavoMemo memo;
+        memo.SetPlainText(true);
+        memo.LoadFromFile(Path("utf8.txt"));
+        QVERIFY(memo.ShowsBytes());
+        QVERIFY(memo.Encoding() == utf8);
+        QCOMPARE(memo.Lines()[0], Sjis(u"日本語の行 line"));
+        memo.SaveToFile(Path("utf8-same.txt"));
+        QCOMPARE(ReadAll(Path("utf8-same.txt")), bytes);
+        memo.SetSelStart(memo.GetTextLen());
+        memo.SetSelText(Sjis(u"追加"));
+        memo.SaveToFile(Path("utf8-edited.txt"));
+        QCOMPARE(ReadAll(Path("utf8-edited.txt")), bytes + EncodeText(u"追加", utf8));
+        QCOMPARE(memo.FindUnencodable(), -1);
+        // A character Shift-JIS cannot hold: the whole file is decoded as before.
+        WriteAll(Path("euro.txt"), bytes + EncodeText(u"\u20AC", utf8));
+        memo.LoadFromFile(Path("euro.txt"));
+        QVERIFY(!memo.ShowsBytes());
+        memo.SaveToFile(Path("euro-same.txt"));
+        QCOMPARE(ReadAll(Path("euro-same.txt")), bytes + EncodeText(u"\u20AC", utf8));
+        // EUC-JP lacks some Shift-JIS characters: they are reported before saving.
+        const TFileEncoding euc{TEncoding::EucJp, false};
+        WriteAll(Path("euc.txt"), EncodeText(lines, euc));
+        memo.LoadFromFile(Path("euc.txt"), TEncoding::EucJp);
+        QVERIFY(memo.ShowsBytes());
+        // A user-defined character (F040) has no EUC-JP code.
+        QCOMPARE(memo.FindUnencodable(), -1);
+        memo.SetSelStart(memo.LineIndex(1000) + 4);
+        memo.SetSelText("\xF0\x40");
+        QCOMPARE(memo.FindUnencodable(), memo.LineIndex(1000) + 4);
     }
 
     void AHundredMegabyteFileIsHeldOnce() {
