@@ -25,7 +25,7 @@
 namespace xavo {
 namespace {
 
-constexpr std::size_t kLayoutsKept = 1500;     // pieces kept laid out (a few screens)
+constexpr std::size_t kLayoutsKept = 400;      // pieces kept laid out (a few screens)
 constexpr std::int64_t kSearchWindow = 16 << 20;
 constexpr std::int64_t kClipboardLimit = 256 << 20;
 constexpr std::int64_t kBoundaryLookBack = 1024;
