@@ -98,8 +98,8 @@ bool TForm1::RefuseWhileGrepRuns() {
     return true;
 }
 
-std::optional<TGrepTarget> TForm1::GrepTarget(int scopeTag) const {
-    return MakeGrepTarget(scopeTag, SLBox->SelectedFileName(), SLBox->Directory(), DTView->Directory(), SLBox->Mask());
+std::optional<TGrepTarget> TForm1::GrepTarget(TGrepScope scope) const {
+    return MakeGrepTarget(scope, SLBox->SelectedFileName(), SLBox->Directory(), DTView->Directory(), SLBox->Mask());
 }
 
 bool TForm1::RunGrep(const TGrepTarget& target, const QString& pattern, bool fuzzy, bool romaji,
@@ -109,13 +109,13 @@ bool TForm1::RunGrep(const TGrepTarget& target, const QString& pattern, bool fuz
     FGrepF->CbFuzzy->setChecked(fuzzy);
     PmGMigemo->setChecked(romaji);
     FGrepF->CbMigemo->setChecked(romaji);
-    std::string searched = PatternToSjis(pattern);
+    TGrepRequest request{target, PatternToSjis(pattern), fuzzy};
     if (romaji) {
         const TWaitCursor wait;  // the first expansion may wait for the dictionary
-        searched = FMigemo->Expand(searched);
+        request.Pattern = FMigemo->Expand(request.Pattern);
     }
     // A bad pattern raises here, before the list or the caption change.
-    if (!FGrepRunner->Start(target, searched, fuzzy)) return false;
+    if (!FGrepRunner->Start(request)) return false;
     FBarWord = std::move(barWord);
     return true;
 }
@@ -146,7 +146,8 @@ void TForm1::AddGrepHistory(const TBarWord& word) {
 // The GREP menu and the GREP bar
 
 void TForm1::MmOneFileClick(const QAction* sender) {
-    const std::optional<TGrepTarget> target = GrepTarget(sender->data().toInt());
+    const std::optional<TGrepScope> scope = GrepScopeOf(sender->data().toInt());
+    const std::optional<TGrepTarget> target = scope ? GrepTarget(*scope) : std::nullopt;
     if (!target || RefuseWhileGrepRuns()) return;
     if (FGrepF->exec() != QDialog::Accepted) return;  // OK has switched the synonym dictionary
     RunGrep(*target, FGrepF->EdRx->text(), FGrepF->CbFuzzy->isChecked(), FGrepF->CbMigemo->isChecked(), std::nullopt);
@@ -174,7 +175,7 @@ void TForm1::EdGrepClick() {
 bool TForm1::BarGrep(const QString& text, bool picked) {
     const std::optional<TGrepScope> scope = CheckedBarScope(*this);
     if (!scope) return false;
-    const std::optional<TGrepTarget> target = GrepTarget(static_cast<int>(*scope));
+    const std::optional<TGrepTarget> target = GrepTarget(*scope);
     if (!target || RefuseWhileGrepRuns()) return false;
     SetSynonymsBeforeNewPattern(*FGrep, false);  // the dictionary serves the dialog's GREPs only
     return RunGrep(*target, text, PmGFuzzy->isChecked(), PmGMigemo->isChecked(), TBarWord{QStringToSjis(text), picked});

@@ -131,10 +131,10 @@ TGrepRunner::~TGrepRunner() {
         FWorker.detach();
 }
 
-bool TGrepRunner::Start(const TGrepTarget& target, const std::string& pattern, bool fuzzy) {
+bool TGrepRunner::Start(const TGrepRequest& request) {
     if (FRunning) return false;
-    SetFuzzyBeforeNewPattern(FGrep, fuzzy);
-    FGrep.SetRegExp(pattern);
+    SetFuzzyBeforeNewPattern(FGrep, request.Fuzzy);
+    FGrep.SetRegExp(request.Pattern);
 
     FList.Clear();
     FGrepFiles.clear();
@@ -150,7 +150,7 @@ bool TGrepRunner::Start(const TGrepTarget& target, const std::string& pattern, b
         FBusyWindow->setWindowTitle(kGrepBusyCaption);
     }
     FWaitCursor = std::make_unique<TWaitCursor>();
-    FWorker = std::thread(&TGrepRunner::Work, FRun, target, FGrep.Program());
+    FWorker = std::thread(&TGrepRunner::Work, FRun, request.Target, FGrep.Program());
     return true;
 }
 

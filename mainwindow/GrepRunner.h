@@ -47,6 +47,13 @@ enum class TGrepRunEnd { Completed, Cancelled, Failed };
 void SetFuzzyBeforeNewPattern(TGrep& grep, bool use);
 void SetSynonymsBeforeNewPattern(TGrep& grep, bool use);
 
+// What one run searches for and where: built once by the window, handed to the runner.
+struct TGrepRequest {
+    TGrepTarget Target;
+    std::string Pattern;  // Shift-JIS, as typed (after a romaji expansion)
+    bool Fuzzy = false;
+};
+
 // Caption of the busy window while a run is under way.
 inline const QString kGrepBusyCaption = QStringLiteral("GREP処理中...");
 // The error of a run that ran out of memory (after the file's path, when known).
@@ -74,7 +81,10 @@ public:
     // engine) leaves Start here, with the list, GrepFiles and the caption untouched. Then
     // the list and GrepFiles are cleared, the caption and the hour-glass set, and the
     // search begins; searchDone reports its end.
-    bool Start(const TGrepTarget& target, const std::string& pattern, bool fuzzy);
+    bool Start(const TGrepRequest& request);
+    bool Start(const TGrepTarget& target, const std::string& pattern, bool fuzzy) {
+        return Start(TGrepRequest{target, pattern, fuzzy});
+    }
 
     bool IsRunning() const { return FRunning; }
 

@@ -353,9 +353,8 @@ private:
     void ConnectGrepCommands();
     // Beeps and returns true while a run is under way.
     bool RefuseWhileGrepRuns();
-    // What the scope of ScopeTag (0, 1, 2) searches now; nothing for scope 0 without a
-    // selected file or another tag.
-    std::optional<TGrepTarget> GrepTarget(int scopeTag) const;
+    // What Scope searches now; nothing for the selected file's scope without a selection.
+    std::optional<TGrepTarget> GrepTarget(TGrepScope scope) const;
     // Mirrors Fuzzy and Romaji to the bar's and the dialog's checks and starts a run with
     // Pattern, expanded through the romaji dictionary when Romaji is on. Raises
     // ERegExpParser (nothing else changed) for a bad pattern, EMigemoUnavailable when the

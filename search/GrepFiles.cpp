@@ -17,14 +17,20 @@ std::optional<TGrepTarget> MakeGrepTarget(int scope, const std::string& selected
                                           const std::string& treeDirectory, const std::string& mask) {
     const std::optional<TGrepScope> known = GrepScopeOf(scope);
     if (!known) return std::nullopt;
-    switch (*known) {
+    return MakeGrepTarget(*known, selectedFile, listDirectory, treeDirectory, mask);
+}
+
+std::optional<TGrepTarget> MakeGrepTarget(TGrepScope scope, const std::string& selectedFile,
+                                          const std::string& listDirectory, const std::string& treeDirectory,
+                                          const std::string& mask) {
+    switch (scope) {
     case TGrepScope::SelectedFile:
         if (selectedFile.empty()) return std::nullopt;
-        return TGrepTarget{*known, selectedFile, mask};
+        return TGrepTarget{scope, selectedFile, mask};
     case TGrepScope::Directory:
-        return TGrepTarget{*known, listDirectory, mask};
+        return TGrepTarget{scope, listDirectory, mask};
     case TGrepScope::Recursive:
-        return TGrepTarget{*known, treeDirectory, mask};
+        return TGrepTarget{scope, treeDirectory, mask};
     }
     return std::nullopt;
 }

@@ -32,6 +32,9 @@ struct TGrepTarget {
 // the tree's. Nothing for another scope, or scope 0 without a selected file.
 std::optional<TGrepTarget> MakeGrepTarget(int scope, const std::string& selectedFile, const std::string& listDirectory,
                                           const std::string& treeDirectory, const std::string& mask);
+std::optional<TGrepTarget> MakeGrepTarget(TGrepScope scope, const std::string& selectedFile,
+                                          const std::string& listDirectory, const std::string& treeDirectory,
+                                          const std::string& mask);
 
 // The files of Target, sorted ignoring case with no path twice: the selected file when it
 // exists as a regular file; the directory's regular files matching the mask; or those of
