@@ -1,5 +1,6 @@
 // Byte scans for the hot loops of the search: finding any byte of a small set, counting
-// line feeds, and normalising freshly read text. SSE2 where the machine has it.
+// line feeds, and normalising freshly read text. SSE2 where the machine has it, AVX2
+// where the processor has it.
 #pragma once
 
 #include <array>
@@ -43,25 +44,27 @@ public:
     // The text moved or changed: compare afresh.
     void Forget() { FChunkEnd = nullptr; }
 
-    // The set laid out for the vector compares (at most 8 singles, 2 leads of 8 trails).
-    struct TPacked {
-        unsigned char Singles[8];
-        std::size_t SingleCount;
-        unsigned char Leads[2];
-        unsigned char Trails[2][8];
-        std::size_t TrailCount[2];
-        std::size_t LeadCount;
+    // The set laid out for the vector compares: each byte repeated over 32 positions, so
+    // that a scan of either width loads its needles instead of building them on every
+    // call. The slot counts pick an unrolled compare; unused slots repeat a real entry.
+    struct TNeedles {
+        alignas(32) unsigned char Singles[8][32];
+        alignas(32) unsigned char Leads[2][32];
+        alignas(32) unsigned char Trails[2][8][32];
+        std::uint8_t SingleSlots;  // 0, 2 or 8
+        std::uint8_t LeadSlots;    // 0, 1 or 2
+        std::uint8_t TrailSlots;   // 2, 4 or 8
         bool Fits;  // false when the set is larger: plain loops then
     };
 
 private:
-    TPacked FPacked{};
+    TNeedles FNeedles{};
     std::vector<unsigned char> FSingles;
-    struct Lead {
+    struct TLead {
         unsigned char Byte;
         std::vector<unsigned char> Trails;
     };
-    std::vector<Lead> FLeads;
+    std::vector<TLead> FLeads;
     const unsigned char* FChunk = nullptr;  // positions FChunk .. FChunk + FChunkWidth - 1 were compared
     std::ptrdiff_t FChunkWidth = 16;
     const unsigned char* FChunkEnd = nullptr;
