@@ -1,7 +1,7 @@
 // The screen-free side of replacing: every occurrence in byte text, output paths, the
 // files a batch takes, and outputs that are never left half written.
 #include "BatchReplace.h"
-#include "TempTree.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 
 using namespace xavo;
-using xavo::test::TTempTree;
+using xavo::test::TTempDir;
 using xavo::test::TUnprivileged;
 
 namespace {
@@ -83,7 +83,7 @@ TEST(BatchOutput, MirrorsTheRelativePathUnderTheChosenDirectory) {
 }
 
 TEST(CollectBatchFiles, TakesTheMaskedFilesOfTheDirectoryAndWithRecursionBelowIt) {
-    TTempTree tree;
+    TTempDir tree;
     tree.File("b.txt");
     tree.File("A.TXT");
     tree.File(".hidden.txt");
@@ -102,7 +102,7 @@ TEST(CollectBatchFiles, TakesTheMaskedFilesOfTheDirectoryAndWithRecursionBelowIt
 }
 
 TEST(BatchOutputFiles, DirectoriesAreMadeFromTheTopDownAndFilesReplacedWhole) {
-    TTempTree tree;
+    TTempDir tree;
     const std::string out = tree.Path("out/x/y/b.txt");
     CreateParentDirectories(out);
     WriteOutputFile(out, "new");
@@ -124,7 +124,7 @@ TEST(BatchOutputFiles, DirectoriesAreMadeFromTheTopDownAndFilesReplacedWhole) {
 }
 
 TEST(BatchOutputFiles, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
-    TTempTree tree;
+    TTempDir tree;
     tree.Dir("locked");
     tree.File("locked/a.txt", "old");
     const TUnprivileged user;
@@ -142,7 +142,7 @@ TEST(BatchOutputFiles, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
 }
 
 TEST(BatchOutputFiles, TheSameDirectoryIsRecognisedThroughLinks) {
-    TTempTree tree;
+    TTempDir tree;
     tree.Dir("src");
     tree.Dir("other");
     tree.Link(tree.Path("src"), "link");

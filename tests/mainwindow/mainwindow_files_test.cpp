@@ -58,8 +58,8 @@ class TMainWindowFilesTest : public QObject {
 private slots:
     void openingTheSameFileTwiceLoadsItOnce() {
         TFormFixture f;
-        const std::string lower = f.Dir.Write("a.txt", "lower\r\n");
-        const std::string upper = f.Dir.Write("A.txt", "UPPER\r\n");
+        const std::string lower = f.Dir.File("a.txt", "lower\r\n");
+        const std::string upper = f.Dir.File("A.txt", "UPPER\r\n");
         TForm1& form = f.Shown();
         QSignalSpy loads(&form, &TForm1::fileOpened);
         QVERIFY(form.OpenFile(lower));
@@ -81,8 +81,8 @@ private slots:
     void openingMovesTheDirectoryTreeAndTheList() {
         TFormFixture f;
         std::filesystem::create_directory(f.Dir.Path("sub"));
-        const std::string file = f.Dir.Write("sub/b.txt", "b");
-        f.Dir.Write("sub/c.txt", "c");
+        const std::string file = f.Dir.File("sub/b.txt", "b");
+        f.Dir.File("sub/c.txt", "c");
         TForm1& form = f.Shown();
         QVERIFY(form.OpenFile(file));
         QCOMPARE(test::ReadBytes("/proc/self/cwd/b.txt"), std::string("b"));
@@ -93,7 +93,7 @@ private slots:
 
     void aClickOnTheListLoadsOnceAndAPressThatMovesKeepsThePressedItem() {
         TFormFixture f;
-        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.Write(name, name);
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.File(name, name);
         TForm1& form = f.Shown();
         TShellListBox* list = f.C().SLBox;
         QCOMPARE(list->Count(), 3);
@@ -118,7 +118,7 @@ private slots:
 
     void nextAndPreviousFileStopAtTheEnds() {
         TFormFixture f;
-        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.Write(name, name);
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.File(name, name);
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         QSignalSpy loads(&form, &TForm1::fileOpened);
@@ -151,8 +151,8 @@ private slots:
     void aFileDroppedOnTheTextViewSetsTheMaskAndIsShown() {
         TFormFixture f;
         std::filesystem::create_directory(f.Dir.Path("doc"));
-        const std::string html = f.Dir.Write("doc/a.html", "<p>x</p>");
-        const std::string readme = f.Dir.Write("doc/README", "read me");
+        const std::string html = f.Dir.File("doc/a.html", "<p>x</p>");
+        const std::string readme = f.Dir.File("doc/README", "read me");
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         DropFiles(c.Memo->viewport(), {QString::fromStdString(html), QString::fromStdString(readme)});
@@ -258,7 +258,7 @@ private slots:
 
     void savingARichTextFileWritesPlainTextAndKeepsTheReadingMode() {
         TFormFixture f;
-        const std::string file = f.Dir.Write("r.rtf", "{\\rtf1\\ansi {\\b bold} text\\par}");
+        const std::string file = f.Dir.File("r.rtf", "{\\rtf1\\ansi {\\b bold} text\\par}");
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         c.MmPlainText->trigger();  // off: rich text
@@ -399,8 +399,8 @@ private slots:
 
     void openingAnotherFileWithUnsavedEditsAsks() {
         TFormFixture f;
-        const std::string a = f.Dir.Write("a.txt", "abc\r\n");
-        const std::string b = f.Dir.Write("b.txt", "other\r\n");
+        const std::string a = f.Dir.File("a.txt", "abc\r\n");
+        const std::string b = f.Dir.File("b.txt", "other\r\n");
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         QVERIFY(form.OpenFile(a));
@@ -423,7 +423,7 @@ private slots:
 
     void cancellingTheQuestionPutsTheListBackOnTheShownFile() {
         TFormFixture f;
-        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.Write(name, name);
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.File(name, name);
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         TShellListBox* list = c.SLBox;
@@ -447,8 +447,8 @@ private slots:
 
     void aTextStillLoadingIsNotAnEdit() {
         TFormFixture f;
-        const std::string big = f.Dir.Write("big.txt", NumberedLines(100000));
-        const std::string small = f.Dir.Write("small.txt", "x\r\n");
+        const std::string big = f.Dir.File("big.txt", NumberedLines(100000));
+        const std::string small = f.Dir.File("small.txt", "x\r\n");
         TForm1& form = f.Shown();
         QVERIFY(form.OpenFile(big));
         QVERIFY(f.C().Memo->IsLoading());  // the rest arrives while the event loop runs
