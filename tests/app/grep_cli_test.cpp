@@ -218,7 +218,7 @@ TEST_F(GrepCli, AnEmptyPathNamesNoFile) {
     EXPECT_EQ(r.Err, "xavoline-grep: : No such file or directory\n");
 }
 
-#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's shadow memory does not start under a limit
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // the sanitizers' shadow memory does not start under a limit
 TEST_F(GrepCli, OutOfMemoryInOneFileIsReportedAndTheRestSearched) {
     const std::string a = WriteSjis("a.txt", "hit a\n");
     const std::string c = WriteSjis("c.txt", "hit c\n");
