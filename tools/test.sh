@@ -32,7 +32,7 @@ norandom=()
 if setarch "$(uname -m)" -R true 2>/dev/null; then norandom=(setarch "$(uname -m)" -R); fi
 # Under the sanitizer's allocator a failed allocation must still raise std::bad_alloc (the
 # runner's out-of-memory test), not end the program.
-tsan_options="halt_on_error=1 second_deadlock_stack=1 allocator_may_return_null=1 log_path=$PWD/build-tsan/tsan-report"
+tsan_options="halt_on_error=1 second_deadlock_stack=1 allocator_may_return_null=1 suppressions=$PWD/tools/tsan-qt.supp log_path=$PWD/build-tsan/tsan-report"
 # The runner's own tests: the tag-jump ones drive the text view, whose Qt internals use a
 # thread pool that the sanitizer cannot see into (Qt is not built with it).
 runner=build-tsan/tests/mainwindow/greprunner_test
