@@ -8,9 +8,10 @@
 #include "GrepCommand.h"
 
 #include "CaseFold.h"
+#include "FileSearch.h"
 #include "FileSystem.h"
 #include "Grep.h"
-#include "GrepSearch.h"
+#include "GrepFiles.h"
 #include "Migemo.h"
 #include "SjisCodec.h"
 #include "SynonymFile.h"
@@ -70,8 +71,10 @@ std::uint32_t ParseContext(const char* option, const char* text) {
 
 std::string GrepUsageText() {
     return R"USAGE(Usage: xavoline-grep [OPTION]... PATTERN [PATH]...
-Print every line of Shift-JIS (CP932) text files that matches PATTERN, as
-"full-path line-number:text". PATTERN is given in UTF-8 and searched as Shift-JIS.
+Print every line of Japanese text files that matches PATTERN, as
+"full-path line-number:text". PATTERN is given in UTF-8 and searched as Shift-JIS
+(CP932); each file is read in its own encoding (see --encoding), so the same
+PATTERN finds the same text in Shift-JIS, EUC-JP, JIS, UTF-8 and UTF-16 files.
 
 PATTERN syntax: characters (a double-byte character is one character), "." any
 character but a line end, [abc] [a-z] [^abc] classes, "*" "+" "?" repetition,
@@ -102,8 +105,14 @@ Options:
                          expansion and the widening, and exit
       --synonyms=FILE    widen each word of the synonym dictionary FILE (Shift-JIS,
                          one word per line) found in PATTERN to all its words
+      --encoding=ENC     the encoding of the files: auto (default: decided per
+                         file from its first 64 KB: a byte-order mark, JIS escapes,
+                         valid UTF-8, else Shift-JIS or EUC-JP), sjis, eucjp, jis,
+                         utf8 or utf16 (byte order from the file's mark, else LE).
+                         A character Shift-JIS cannot hold is matched by "." and
+                         never by a character of PATTERN
       --output=utf8|sjis convert the text of result lines to UTF-8 (default) or
-                         print the file's bytes unchanged
+                         print it in Shift-JIS (a Shift-JIS file's bytes unchanged)
   -j, --jobs=N           search N files at once (default: the number of cores);
                          the output is the same for every N
   -e, --regexp=PATTERN   use PATTERN (for a pattern that starts with "-")
@@ -141,7 +150,7 @@ cannot be written, except a closed pipe).
 }
 
 TGrepOptions ParseGrepArguments(int argc, char** argv) {
-    enum { kMask = 256, kFuzzy, kSynonyms, kOutput, kReference, kPrintWidened, kColor, kRomaji };
+    enum { kMask = 256, kFuzzy, kSynonyms, kOutput, kReference, kPrintWidened, kColor, kRomaji, kEncoding };
     static const option longOptions[] = {
         {"recursive", no_argument, nullptr, 'r'},     {"mask", required_argument, nullptr, kMask},
         {"fuzzy", no_argument, nullptr, kFuzzy},      {"synonyms", required_argument, nullptr, kSynonyms},
@@ -155,7 +164,7 @@ TGrepOptions ParseGrepArguments(int argc, char** argv) {
         {"no-messages", no_argument, nullptr, 's'},   {"line-number", no_argument, nullptr, 'n'},   {"after-context", required_argument, nullptr, 'A'},
         {"before-context", required_argument, nullptr, 'B'}, {"context", required_argument, nullptr, 'C'},
         {"color", optional_argument, nullptr, kColor}, {"colour", optional_argument, nullptr, kColor},
-        {"romaji", no_argument, nullptr, kRomaji},
+        {"romaji", no_argument, nullptr, kRomaji},      {"encoding", required_argument, nullptr, kEncoding},
         {nullptr, 0, nullptr, 0}};
     TGrepOptions options;
     bool havePattern = false;
@@ -190,6 +199,16 @@ TGrepOptions ParseGrepArguments(int argc, char** argv) {
         case kReference: options.ReferenceLoops = true; break;
         case kPrintWidened: options.PrintWidened = true; break;
         case kRomaji: options.Romaji = true; break;
+        case kEncoding:
+            if (std::strcmp(optarg, "auto") == 0) {
+                options.Encoding.Forced.reset();
+            } else {
+                TFileEncoding named;
+                if (!ParseEncodingName(optarg, named))
+                    throw EUsage(std::string("--encoding takes auto, sjis, eucjp, jis, utf8 or utf16, not '") + optarg + "'");
+                options.Encoding.Forced = named;
+            }
+            break;
         case 'i': options.IgnoreCase = true; break;
         case 'v': options.Report.Invert = true; break;
         case 'm': options.Report.MaxCount = ParseCount("-m", optarg, true); break;
@@ -274,42 +293,10 @@ private:
 
 // The files to search: every PATH, directories listed or collected, sorted and unique.
 std::vector<std::string> CollectFiles(const TGrepOptions& options, std::FILE* err, bool& failed) {
-    std::vector<std::string> files;
-    const TFileMask mask(options.Mask);
-    std::vector<std::string> paths = options.Paths;
-    if (paths.empty()) paths.emplace_back(".");
-    TCollectOptions collect;
-    collect.Recurse = true;
-    collect.OnUnreadable = [&](const std::string& dir, int error) {
-        if (!options.NoMessages) std::fprintf(err, "%s: %s: %s\n", kProgram, Shown(err, dir).c_str(), std::strerror(error));
+    return CollectPathFiles(options.Paths, options.Recursive, options.Mask, [&](const std::string& path, int error) {
+        if (!options.NoMessages) std::fprintf(err, "%s: %s: %s\n", kProgram, Shown(err, path).c_str(), std::strerror(error));
         failed = true;
-    };
-    for (const std::string& given : paths) {
-        if (given.empty()) {  // names no file (and not the current directory)
-            if (!options.NoMessages) std::fprintf(err, "%s: : %s\n", kProgram, std::strerror(ENOENT));
-            failed = true;
-            continue;
-        }
-        const std::string path = AbsolutePath(given);
-        if (!IsDirectory(path)) {
-            files.push_back(path);  // a missing file is reported when it is searched
-            continue;
-        }
-        if (options.Recursive) {
-            CollectMatchingFiles(path, mask, collect, files);
-        } else {
-            std::vector<std::string> listed;
-            if (const int error = ListFiles(path, mask, listed); error != 0) {
-                if (!options.NoMessages)
-                    std::fprintf(err, "%s: %s: %s\n", kProgram, Shown(err, path).c_str(), std::strerror(error));
-                failed = true;
-            }
-            files.insert(files.end(), listed.begin(), listed.end());
-        }
-    }
-    SortPathsIgnoringCase(files);
-    files.erase(std::unique(files.begin(), files.end()), files.end());
-    return files;
+    });
 }
 
 // The message for a file that could not be searched.
@@ -408,7 +395,7 @@ private:
     }
 
     void Work() {
-        std::optional<TGrepSearch> search;
+        std::optional<TFileSearcher> search;
         std::string local;
         for (;;) {
             std::size_t i;
@@ -425,14 +412,16 @@ private:
             const auto handOver = [&](std::string& text) { HandOver(i, text); };
             std::optional<TFileReport> report;
             try {
-                if (!search) search.emplace(*FProgram, FCancel, TIdleHook());
+                if (!search) search.emplace(*FProgram, FCancel, TIdleHook(), FOptions.Report.Encoding);
                 report.emplace(FOptions.Report, *FProgram, path, handOver);
                 try {
                     search->Run(path, [&](const RE_LineInfo_t& info) {
+                        report->SetEncoding(search->Encoding());
                         if (!report->Match(info)) throw TStopFile();
                     });
                 } catch (const TStopFile&) {
                 }
+                report->SetEncoding(search->Encoding());
                 report->Finish();
             } catch (const EGrepCancel&) {
             } catch (const EInOutError&) {
@@ -550,6 +539,9 @@ int RunGrepCommand(const TGrepOptions& options, std::FILE* out, std::FILE* err) 
     effective.Report.Utf8 = options.Utf8Output;
     effective.Report.Color = WantsColor(options.ColorWhen, out);
     effective.Report.Terminal = ::isatty(::fileno(out)) != 0;
+    effective.Report.Encoding = options.Encoding;
+    // The plain loops read the file's own bytes: they define the engine, not the encodings.
+    if (options.ReferenceLoops) effective.Report.Encoding.Forced = TFileEncoding{};
     bool failed = false;
     bool matched = false;
     const std::vector<std::string> files = CollectFiles(effective, err, failed);

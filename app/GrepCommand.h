@@ -24,6 +24,7 @@ struct TGrepOptions {
     bool Romaji = false;             // expand romaji words through the Migemo dictionary
     std::string SynonymFile;
     bool Utf8Output = true;
+    TEncodingChoice Encoding;        // default: decided per file
     unsigned Jobs = 0;               // 0: one per core
     bool ReferenceLoops = false;     // the plain loops (for measurements), one thread
     bool PrintWidened = false;       // print the widened pattern and stop (for measurements)

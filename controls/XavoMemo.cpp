@@ -4,13 +4,17 @@
 
 #include <cstring>
 
+#include "Detect.h"
+#include "EncodedText.h"
 #include "ErrorText.h"
 #include "Rtf.h"
 #include "SjisQt.h"
 #include "TextFileIo.h"
 #include "TextSearch.h"
+#include "TextView.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -30,6 +34,9 @@ constexpr std::size_t kFirstUnits = 64 * 1024;  // appended before LoadFromFile 
 constexpr std::size_t kChunkUnits = 256 * 1024; // appended at a time afterwards
 constexpr qint64 kChunkMillis = 30;             // appending per turn of the event loop
 constexpr std::size_t kLineMapsKept = 4;
+
+// Positions of the byte view in the int interface.
+int Clamped(std::int64_t position) { return static_cast<int>(std::clamp<std::int64_t>(position, INT_MIN, INT_MAX)); }
 
 // Every kind of line break as the one that QTextCursor::insertText turns into a block.
 QString NormalizeBreaks(QString text) {
@@ -83,6 +90,11 @@ TRtfCharFormat FromQtFormat(const QTextCharFormat& f, TRtfFontName& lastFont) {
 // TMemoLines
 
 int TMemoLines::Count() const {
+    if (TTextView* view = FMemo->FView) {
+        const TTextBuffer& b = view->Buffer();
+        const std::int64_t last = b.LineCount() - 1;
+        return Clamped(b.LineLength(b.LineIndex(last)) == 0 ? last : last + 1);
+    }
     const int count = FMemo->LineCount();
     return FMemo->FLines.Length(count - 1) == 0 ? count - 1 : count;
 }
@@ -127,17 +139,98 @@ TXavoMemo::TXavoMemo(QWidget* parent) : QPlainTextEdit(parent) {
     // Setting the margin counts as an edit to Qt: a new view starts unedited, with nothing to undo.
     document()->clearUndoRedoStacks();
     document()->setModified(false);
+    // The window keeps the unsaved-edit flag on the document; the byte view follows it.
+    connect(document(), &QTextDocument::modificationChanged, this, [this](bool modified) {
+        if (FView != nullptr) FView->SetModified(modified);
+    });
 }
 
 TXavoMemo::~TXavoMemo() = default;
 
+bool TXavoMemo::LineSelectPointer() const { return FView != nullptr ? FView->LineSelectPointer() : FLineSelectPointer; }
+
+bool TXavoMemo::IsModified() const { return FView != nullptr ? FView->Modified() : document()->isModified(); }
+
+void TXavoMemo::ShowBytes(TTextBuffer buffer) {
+    FLoadTimer.stop();
+    FLoading = false;
+    FPending = std::u16string();
+    FPendingAt = 0;
+    FPendingEnds.clear();
+    if (FView == nullptr) {
+        FView = new TTextView(this);
+        FView->SetFocusOwner(this);
+        FView->setFocusPolicy(Qt::NoFocus);
+        FView->setFrameShape(frameShape());
+        FView->setGeometry(rect());
+        connect(FView, &TTextView::modificationChanged, this, [this](bool modified) {
+            if (modified != document()->isModified()) document()->setModified(modified);
+        });
+        connect(FView, &TTextView::textEdited, this, [this] { emit textChanged(); });
+        connect(FView, &TTextView::selectionMoved, this, [this] { emit cursorPositionChanged(); });
+    }
+    // The document view's text goes: the byte view is the whole text now.
+    FUpdatingIndex = false;
+    document()->setUndoRedoEnabled(false);
+    document()->clear();
+    document()->setUndoRedoEnabled(true);
+    FLines.Assign({0});
+    FLineMaps.clear();
+    FByteTextValid = false;
+    FByteText = std::string();
+    FUpdatingIndex = true;
+    FView->SetBuffer(std::move(buffer));
+    FView->SetReadOnly(FReadOnly);
+    FView->SetWordWrap(WordWrap());
+    FView->SetLineSelect(FLineSelect);
+    FView->setVerticalScrollBarPolicy(verticalScrollBarPolicy());
+    FView->setHorizontalScrollBarPolicy(horizontalScrollBarPolicy());
+    FView->show();
+    FView->raise();
+    document()->setModified(false);
+}
+
+void TXavoMemo::DropByteView() {
+    if (FView == nullptr) return;
+    TTextView* view = FView;
+    FView = nullptr;
+    view->hide();
+    view->deleteLater();
+    view->SetBuffer(TTextBuffer());  // the file's bytes go now, not when the event loop runs
+}
+
+void TXavoMemo::ScrollToLine(int line) {
+    if (FView != nullptr) return FView->ScrollToLine(line);
+    FinishLoading();
+    verticalScrollBar()->setValue(line);
+}
+
+void TXavoMemo::resizeEvent(QResizeEvent* event) {
+    QPlainTextEdit::resizeEvent(event);
+    if (FView != nullptr) FView->setGeometry(rect());
+}
+
+void TXavoMemo::focusInEvent(QFocusEvent* event) {
+    QPlainTextEdit::focusInEvent(event);
+    if (FView != nullptr) FView->FocusChanged();
+}
+
+void TXavoMemo::focusOutEvent(QFocusEvent* event) {
+    QPlainTextEdit::focusOutEvent(event);
+    if (FView != nullptr) FView->FocusChanged();
+}
+
 void TXavoMemo::SetReadOnly(bool readOnly) {
     FReadOnly = readOnly;
+    if (FView != nullptr) FView->SetReadOnly(readOnly);
     if (!FLoading) setReadOnly(readOnly);
     SetLineSelectPointer(FLineSelectPointer);  // Qt resets the viewport's pointer
 }
 
-void TXavoMemo::SetWordWrap(bool wrap) { setLineWrapMode(wrap ? WidgetWidth : NoWrap); }
+void TXavoMemo::SetWordWrap(bool wrap) {
+    setLineWrapMode(wrap ? WidgetWidth : NoWrap);
+    if (FView != nullptr) FView->SetWordWrap(wrap);
+}
 
 void TXavoMemo::SetScrollBars(TScrollStyle style) {
     FScrollBars = style;
@@ -145,6 +238,10 @@ void TXavoMemo::SetScrollBars(TScrollStyle style) {
     const bool horizontal = style == ssHorizontal || style == ssBoth;
     setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    if (FView != nullptr) {
+        FView->setVerticalScrollBarPolicy(verticalScrollBarPolicy());
+        FView->setHorizontalScrollBarPolicy(horizontalScrollBarPolicy());
+    }
 }
 
 QColor TXavoMemo::Color() const { return palette().color(QPalette::Base); }
@@ -174,6 +271,7 @@ void TXavoMemo::ApplyPalette() {
 
 void TXavoMemo::SetLineSelect(bool enabled) {
     FLineSelect = enabled;
+    if (FView != nullptr) FView->SetLineSelect(enabled);
     if (!enabled) SetLineSelectPointer(false);
 }
 
@@ -228,6 +326,10 @@ std::string TXavoMemo::LineBytes(int line) {
 // Queries and scrolling
 
 QRect TXavoMemo::FormatRect() {
+    if (FView != nullptr) {
+        const int margin = TTextView::kMargin;
+        return FRect = FView->viewport()->rect().adjusted(margin, margin, -margin, -margin);
+    }
     const int margin = static_cast<int>(document()->documentMargin());
     FRect = viewport()->rect().adjusted(margin, margin, -margin, -margin);
     return FRect;
@@ -238,21 +340,25 @@ int TXavoMemo::CaretLine() { return LineFromChar(SelStart()); }
 int TXavoMemo::CaretColumn() { return SelStart() - LineIndex(CaretLine()); }
 
 int TXavoMemo::LineCount() {
+    if (FView != nullptr) return Clamped(FView->Buffer().LineCount());
     FinishLoading();
     return FLines.LineCount();
 }
 
 int TXavoMemo::FirstVisibleLine() {
+    if (FView != nullptr) return Clamped(FView->FirstVisibleLine());
     FinishLoading();
     return firstVisibleBlock().blockNumber();
 }
 
 int TXavoMemo::CharFromPos(int x, int y) {
+    if (FView != nullptr) return Clamped(FView->PositionAt(QPoint(x, y)));
     FinishLoading();
     return BytePosition(cursorForPosition(QPoint(x, y)).position());
 }
 
 int TXavoMemo::LineFromChar(int position) {
+    if (FView != nullptr) return Clamped(FView->Buffer().LineFromChar(position));
     FinishLoading();
     return FLines.LineOf(position);
 }
@@ -260,26 +366,34 @@ int TXavoMemo::LineFromChar(int position) {
 int TXavoMemo::LineIndex(int line) {
     FinishLoading();
     if (line < 0) line = CaretLine();
+    if (FView != nullptr) {
+        const std::int64_t start = FView->Buffer().LineIndex(line);
+        return start > INT_MAX ? INT_MAX : static_cast<int>(start);
+    }
     if (line >= FLines.LineCount()) return -1;
     return static_cast<int>(FLines.Start(line));
 }
 
 int TXavoMemo::LineLength(int position) {
+    if (FView != nullptr) return Clamped(FView->Buffer().LineLength(position));
     FinishLoading();
     return FLines.Length(FLines.LineOf(position));
 }
 
 bool TXavoMemo::CanUndo() {
+    if (FView != nullptr) return FView->CanUndo();
     FinishLoading();
     return document()->isUndoAvailable();
 }
 
 void TXavoMemo::Undo() {
+    if (FView != nullptr) return FView->Undo();
     FinishLoading();
     undo();
 }
 
 void TXavoMemo::LineScroll(int columns, int lines) {
+    if (FView != nullptr) return FView->LineScroll(columns, lines);
     FinishLoading();
     verticalScrollBar()->setValue(verticalScrollBar()->value() + lines);
     horizontalScrollBar()->setValue(horizontalScrollBar()->value() + columns * fontMetrics().averageCharWidth());
@@ -288,13 +402,42 @@ void TXavoMemo::LineScroll(int columns, int lines) {
 void TXavoMemo::ScrollLine(bool down) { LineScroll(0, down ? 1 : -1); }
 
 bool TXavoMemo::FindText(std::string_view sjis, TFindOptions options) {
+    if (FView != nullptr) {
+        const std::int64_t at = FView->Find(sjis, FView->SelStart(), FView->SelEnd() - FView->SelStart(), options);
+        if (at < 0) return false;
+        FView->Select(at, at + static_cast<std::int64_t>(sjis.size()));
+        FView->EnsureCaretVisible();
+        ScrollLine((options & frDown) != 0);
+        return true;
+    }
     FinishLoading();
     if (sjis.empty() || GetTextLen() == 0) return false;
-    const int at = SearchBuffer(ByteText(), SelStart(), SelLength(), sjis, options);
-    if (at < 0) return false;
-    Select(at, at + static_cast<int>(sjis.size()));
+    const int length = static_cast<int>(sjis.size());
+    int from = SelStart(), selected = SelLength();
+    int at = -1;
+    for (;;) {
+        at = SearchBuffer(ByteText(), from, selected, sjis, options);
+        if (at < 0) return false;
+        if (!MatchesUnencodable(at, sjis)) break;
+        // Try again one byte further on.
+        if (options & frDown) {
+            from = at;
+            selected = 1;
+        } else {
+            from = at + length - 1;
+            selected = 0;
+        }
+    }
+    Select(at, at + length);
     ScrollLine((options & frDown) != 0);
     return true;
+}
+
+bool TXavoMemo::MatchesUnencodable(int at, std::string_view sjis) {
+    // Every character the text's bytes cannot hold is a '?' there, which only a '?' matches.
+    for (std::size_t i = sjis.find('?'); i != std::string_view::npos; i = sjis.find('?', i + 1))
+        if (document()->characterAt(QtPosition(at + static_cast<int>(i))) != QLatin1Char('?')) return true;
+    return false;
 }
 
 bool TXavoMemo::FindText(const QString& text, TFindOptions options) {
@@ -320,42 +463,53 @@ const std::string& TXavoMemo::ByteText() {
 }
 
 std::string TXavoMemo::Text() {
+    if (FView != nullptr) return FView->Buffer().Text();
     FinishLoading();
     return ByteText();
 }
 
 void TXavoMemo::SetText(std::string_view sjis) {
+    DropByteView();
     ReadBytes(std::string(sjis));
     FinishLoading();
 }
 
 int TXavoMemo::GetTextLen() {
+    if (FView != nullptr) return Clamped(FView->Buffer().Length());
     FinishLoading();
     return static_cast<int>(FLines.TextLength());
 }
 
 int TXavoMemo::SelStart() {
+    if (FView != nullptr) return Clamped(FView->SelStart());
     FinishLoading();
     return BytePosition(textCursor().selectionStart());
 }
 
 void TXavoMemo::SetSelStart(int position) {
+    if (FView != nullptr) return FView->Select(position, position);
     FinishLoading();
     Select(position, position);
 }
 
 int TXavoMemo::SelLength() {
+    if (FView != nullptr) return Clamped(FView->SelEnd() - FView->SelStart());
     FinishLoading();
     const QTextCursor cursor = textCursor();
     return BytePosition(cursor.selectionEnd()) - BytePosition(cursor.selectionStart());
 }
 
 void TXavoMemo::SetSelLength(int length) {
+    if (FView != nullptr) {
+        const std::int64_t start = FView->SelStart();
+        return FView->Select(start, start + length);
+    }
     const int start = SelStart();
     Select(start, ClampPosition(start + length));
 }
 
 std::string TXavoMemo::SelText() {
+    if (FView != nullptr) return FView->SelText();
     FinishLoading();
     const QString selected = textCursor().selectedText();
     std::string bytes;
@@ -370,6 +524,7 @@ std::string TXavoMemo::SelText() {
 }
 
 void TXavoMemo::SetSelText(std::string_view sjis) {
+    if (FView != nullptr) return FView->ReplaceSelection(sjis);
     FinishLoading();
     QTextCursor cursor = textCursor();
     cursor.insertText(ToQString(SplitPlainText(sjis).Text));
@@ -377,30 +532,35 @@ void TXavoMemo::SetSelText(std::string_view sjis) {
 }
 
 void TXavoMemo::SelectAll() {
+    if (FView != nullptr) return FView->Select(0, FView->Buffer().Length());
     FinishLoading();
     selectAll();
 }
 
 void TXavoMemo::CopyToClipboard() {
+    if (FView != nullptr) return FView->Copy();
     FinishLoading();
     copy();
 }
 
 void TXavoMemo::CutToClipboard() {
+    if (FView != nullptr) return FView->Cut();
     FinishLoading();
     if (!FReadOnly) cut();
 }
 
 void TXavoMemo::PasteFromClipboard() {
+    if (FView != nullptr) return FView->Paste();
     FinishLoading();
     if (!FReadOnly) paste();
 }
 
 int TXavoMemo::FindUnencodable() {
+    if (FView != nullptr) return -1;  // it holds Shift-JIS bytes only
     FinishLoading();
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         const QString text = block.text();
-        const std::size_t at = xavo::FindUnencodable(View(text));
+        const std::size_t at = FindUnencodableIn(View(text), FEncoding);
         if (at != std::u16string_view::npos)
             return static_cast<int>(FLines.Start(block.blockNumber())) + LineMapOf(block).BytesBefore(static_cast<int>(at));
     }
@@ -462,24 +622,56 @@ void TXavoMemo::RebuildLineIndex() {
 // ---------------------------------------------------------------------------------------
 // Loading and saving
 
-void TXavoMemo::LoadFromFile(const std::string& path) {
+void TXavoMemo::LoadFromFile(const std::string& path, std::optional<TEncoding> encoding) {
+    // A large regular Shift-JIS file goes to the byte view, read or mapped once, unless it
+    // is RTF to be read as such (RTF files are small). Files in other encodings are decoded
+    // whole as before.
+    const QFileInfo info(QString::fromStdString(path));
+    if (info.isFile() && info.size() >= FByteViewThreshold) {
+        TFileBytes file;
+        try {
+            file = TFileBytes::Open(path);
+        } catch (const std::exception&) {
+            throw EXavoMemoError(kStreamReadError);
+        }
+        const std::string_view head = file.View().substr(0, kDetectionBytes);
+        const TFileEncoding fileEncoding =
+            encoding ? WithFileMark({*encoding, false}, head) : DetectEncoding(head, file.Size() <= kDetectionBytes);
+        if (fileEncoding.Kind == TEncoding::Sjis && (FPlainText || !LooksLikeRtf(head))) {
+            ShowBytes(TTextBuffer(std::move(file)));
+            FReadAsRichText = false;
+            FEncoding = fileEncoding;
+            return;
+        }
+    }
     std::string bytes;
     if (!ReadFileBytes(path, bytes)) throw EXavoMemoError(kStreamReadError);
-    ReadBytes(std::move(bytes));
+    const std::string_view head = std::string_view(bytes).substr(0, kDetectionBytes);
+    const TFileEncoding fileEncoding =
+        encoding ? WithFileMark({*encoding, false}, head) : DetectEncoding(head, bytes.size() <= kDetectionBytes);
+    ReadBytes(std::move(bytes), fileEncoding);
 }
 
-void TXavoMemo::ReadBytes(std::string bytes) {
+void TXavoMemo::ReadBytes(std::string bytes, TFileEncoding encoding) {
+    DropByteView();
     if (!FPlainText && LooksLikeRtf(bytes)) {
         ShowRtf(ReadRtf(bytes));
         FReadAsRichText = true;
+        FEncoding = {};
         return;
     }
-    TPlainText text = SplitPlainText(bytes);
-    // Positions are 32-bit, and every line break counts two bytes.
-    const std::int64_t length = static_cast<std::int64_t>(bytes.size()) + static_cast<std::int64_t>(text.LineBytes.size());
+    // Positions are 32-bit, and every line break counts two bytes; a character of another
+    // encoding takes at most two bytes per byte of the file in Shift-JIS.
+    const std::int64_t limit = encoding.Kind == TEncoding::Sjis ? INT_MAX : INT_MAX / 2;
+    if (static_cast<std::int64_t>(bytes.size()) > limit) throw EXavoMemoError(kStreamReadError);
+    TPlainText text = SplitEncodedText(bytes, encoding);
+    std::int64_t length = 2 * (static_cast<std::int64_t>(text.LineBytes.size()) - 1);
+    for (const int line : text.LineBytes) length += line;
     if (length > INT_MAX) throw EXavoMemoError(kStreamReadError);
+    if (encoding.Kind != TEncoding::Sjis) bytes = std::string();  // not the view's byte text
     ShowPlainText(std::move(text), std::move(bytes));
     FReadAsRichText = false;
+    FEncoding = encoding;
 }
 
 void TXavoMemo::BeginLoad() {
@@ -505,7 +697,7 @@ void TXavoMemo::ShowPlainText(TPlainText text, std::string bytes) {
     FLineEnd = text.LineEnd;
     FPendingEnds = std::move(text.OtherEnds);
     // The file's bytes are the view's byte text when every break already is CR LF.
-    if (FLineEnd == TLineEnd::CrLf && FPendingEnds.empty()) {
+    if (FLineEnd == TLineEnd::CrLf && FPendingEnds.empty() && (!bytes.empty() || FLines.TextLength() == 0)) {
         FByteText = std::move(bytes);
         FByteTextValid = true;
     }
@@ -569,6 +761,7 @@ void TXavoMemo::AppendSomeMore() {
 }
 
 void TXavoMemo::FinishLoading() {
+    if (FView != nullptr) return;
     if (!FLoading) return;
     while (FPendingAt < FPending.size()) AppendPending(kChunkUnits);
     EndLoad();
@@ -593,6 +786,18 @@ void TXavoMemo::EndLoad() {
 }
 
 std::string TXavoMemo::EncodePlainText() {
+    if (FEncoding.Kind != TEncoding::Sjis) {
+        // Encoded as one text: the encoders of stateful encodings see every line end.
+        std::u16string text;
+        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+            text += View(block.text());
+            if (block.next().isValid()) {
+                const int state = block.userState();
+                AppendLineEnd(text, state >= 0 && state <= static_cast<int>(TLineEnd::Cr) ? static_cast<TLineEnd>(state) : FLineEnd);
+            }
+        }
+        return EncodeText(text, FEncoding);
+    }
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(FLines.TextLength()));
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
@@ -623,6 +828,26 @@ TRtfDocument TXavoMemo::DocumentToRtf() {
 }
 
 void TXavoMemo::SaveToFile(const std::string& path) {
+    if (FView != nullptr) {
+        const TTextBuffer& buffer = FView->Buffer();
+        std::string bytes;
+        if (FPlainText) {
+            bytes.reserve(static_cast<std::size_t>(buffer.RawLength()));
+            buffer.ForEachRawSpan([&](std::string_view span) {
+                bytes += span;
+                return true;
+            });
+        } else {
+            TRtfDocument rtf;
+            rtf.Append(DecodeSjis(buffer.Text()), TRtfCharFormat());
+            bytes = WriteRtf(rtf, View(font().family()));
+        }
+        if (const int error = WriteFileBytes(path, bytes); error != 0)
+            throw EXavoMemoError(path + " に書き込めません: " + ErrorReason(error));
+        document()->setModified(false);
+        FView->SetModified(false);
+        return;
+    }
     FinishLoading();
     const std::string bytes = FPlainText ? EncodePlainText() : WriteRtf(DocumentToRtf(), View(font().family()));
     if (const int error = WriteFileBytes(path, bytes); error != 0)
@@ -708,6 +933,7 @@ void TXavoMemo::mouseReleaseEvent(QMouseEvent* event) {
 // real one (never U+2028, which CP932 cannot store).
 
 void TXavoMemo::keyPressEvent(QKeyEvent* event) {
+    if (FView != nullptr) return FView->HandleKey(event);
     FinishLoading();
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && (event->modifiers() & Qt::ShiftModifier) && !FReadOnly) {
@@ -720,7 +946,15 @@ void TXavoMemo::keyPressEvent(QKeyEvent* event) {
     QPlainTextEdit::keyPressEvent(event);
 }
 
+QVariant TXavoMemo::inputMethodQuery(Qt::InputMethodQuery query) const {
+    if (FView == nullptr) return QPlainTextEdit::inputMethodQuery(query);
+    QVariant value = FView->inputMethodQuery(query);
+    if (query == Qt::ImCursorRectangle) value = QRectF(value.toRectF().translated(FView->pos()));
+    return value;
+}
+
 void TXavoMemo::inputMethodEvent(QInputMethodEvent* event) {
+    if (FView != nullptr) return FView->HandleInputMethod(event);
     FinishLoading();
     QPlainTextEdit::inputMethodEvent(event);
 }

@@ -6,9 +6,18 @@
 // a line index in O(log lines). Files come in through LoadFromFile (plain text, or RTF
 // when PlainText is off) and go out byte for byte through SaveToFile. A large file shows
 // its first lines at once and the rest is appended while the event loop runs; every
-// public operation first completes such a load. Entry point: TXavoMemo.
+// public operation first completes such a load. A plain-text file may be in any Japanese
+// encoding (Encoding.h): it is shown decoded and saved in its own encoding, while the byte
+// positions and byte texts here stay those of the text in Shift-JIS.
+//
+// A Shift-JIS plain-text file of kByteViewBytes or more is shown instead by a TTextView
+// over its bytes (read or mapped once, never decoded whole): it opens at once whatever its
+// size, and every operation here goes to that view (ShowsBytes). Positions stay int: in a
+// text longer than INT_MAX they are clamped, so the end of such a text is reached by the
+// view's own keys and scroll bar, not by position. Entry point: TXavoMemo.
 #pragma once
 
+#include "Encoding.h"
 #include "FindOptions.h"
 #include "LineIndex.h"
 #include "PlainTextFile.h"
@@ -16,6 +25,8 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,6 +35,8 @@
 namespace xavo {
 
 class TXavoMemo;
+class TTextBuffer;
+class TTextView;
 struct TRtfDocument;
 
 // A failure to read or write a file; the message is for the user.
@@ -84,7 +97,8 @@ public:
     void ScrollLine(bool down);
     // Searches the byte text from the selection (frDown, frMatchCase, frWholeWord),
     // selects the match and scrolls one line in the search direction. False (selection
-    // and view unchanged) for an empty text or view or when there is no match.
+    // and view unchanged) for an empty text or view or when there is no match. A '?' never
+    // matches a character the bytes stand in for (one Shift-JIS cannot hold).
     bool FindText(std::string_view sjis, TFindOptions options);
     // As above for Unicode text; text that cannot be stored in CP932 is never found.
     bool FindText(const QString& text, TFindOptions options);
@@ -106,19 +120,24 @@ public:
     void CopyToClipboard();
     void CutToClipboard();
     void PasteFromClipboard();
-    // Position of the first character that CP932 cannot store (saving would write '?'
-    // for it), or -1 when the whole text can be saved as it is.
+    // Position of the first character that the text's encoding (Encoding) cannot store
+    // (saving would write '?' for it), or -1 when the whole text can be saved as it is.
     int FindUnencodable();
 
     // --- Files. Both raise EXavoMemoError with a message for the user.
     // Loading reads plain text, or RTF when PlainText is off and the file begins with
     // "{\rtf"; the view is unchanged when it fails. It returns once the first screen is
     // in; IsLoading is true until the rest has been appended (FinishLoading does it now).
-    void LoadFromFile(const std::string& path);
-    // Plain text with the line ends the text was loaded with (CR LF for a new text), or
-    // RTF when PlainText is off. Characters CP932 cannot store are written as '?'
-    // (see FindUnencodable).
+    // Plain text is read in Encoding, completed from the file's byte-order mark
+    // (WithFileMark); without one, the encoding is detected from the file's first 64 KB.
+    void LoadFromFile(const std::string& path, std::optional<TEncoding> encoding = std::nullopt);
+    // Plain text in Encoding() with the line ends the text was loaded with (CR LF for a new
+    // text), byte for byte as read when unedited; or RTF (Shift-JIS) when PlainText is off.
+    // Characters the encoding cannot store are written as '?' (see FindUnencodable).
     void SaveToFile(const std::string& path);
+    // The encoding the shown text was read in and will be saved in: Shift-JIS for RTF and
+    // for text given by SetText.
+    TFileEncoding Encoding() const { return FEncoding; }
     bool IsLoading() const { return FLoading; }
     // The shown text was read as RTF, by a load or SetText (saving it as plain text drops
     // its formatting). The window forgets it once the text has been saved as plain text.
@@ -142,7 +161,20 @@ public:
     bool LineSelect() const { return FLineSelect; }
     void SetLineSelect(bool enabled);
     // Whether the pointer setting is the line-selection pointer (an arrow).
-    bool LineSelectPointer() const { return FLineSelectPointer; }
+    bool LineSelectPointer() const;
+
+    // --- The byte view of large plain files.
+    static constexpr std::int64_t kByteViewBytes = 4 << 20;
+    // The size from which files go to the byte view (kByteViewBytes; benchmarks compare
+    // both views on one file by moving it).
+    static void SetByteViewThreshold(std::int64_t bytes) { FByteViewThreshold = bytes; }
+    bool ShowsBytes() const { return FView != nullptr; }
+    TTextView* ByteView() const { return FView; }
+    // Puts Line at the top of the view.
+    void ScrollToLine(int line);
+    // Whether the text was edited since it was loaded or saved (the document's flag for
+    // the document view, the buffer's for the byte view; document()->setModified sets both).
+    bool IsModified() const;
 
 signals:
     // A load that ran on in the background has appended its last line.
@@ -158,6 +190,12 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+public:
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+protected:
 
 private:
     friend class TMemoLines;
@@ -169,6 +207,7 @@ private:
     void Select(int anchor, int caret);
     int ClampPosition(int position);
     std::string LineBytes(int line);
+    bool MatchesUnencodable(int at, std::string_view sjis);
     const std::string& ByteText();
 
     // Keeping the line index in step with the document.
@@ -176,7 +215,7 @@ private:
     void RebuildLineIndex();
 
     // Loading.
-    void ReadBytes(std::string bytes);
+    void ReadBytes(std::string bytes, TFileEncoding encoding = {});
     void ShowPlainText(TPlainText text, std::string bytes);
     void ShowRtf(const TRtfDocument& rtf);
     void BeginLoad();
@@ -193,6 +232,12 @@ private:
 
     void ApplyPalette();
 
+    // The byte view.
+    void ShowBytes(TTextBuffer buffer);
+    void DropByteView();
+    TTextView* FView = nullptr;
+    static inline std::int64_t FByteViewThreshold = kByteViewBytes;
+
     bool FLineDragging = false;
     int FAnchor = 0;
     int FLastY = 0;
@@ -208,6 +253,7 @@ private:
 
     TLineIndex FLines;                 // byte lengths of the document's blocks
     TLineEnd FLineEnd = TLineEnd::CrLf;
+    TFileEncoding FEncoding;           // of the plain text shown and saved
     struct TCachedLine {
         int Block = -1;
         TLineMap Map;

@@ -353,7 +353,7 @@ void TSourceLineFinder::Advance(std::size_t to) {
     }
 }
 
-bool TSourceLineFinder::Find(std::int32_t lineNo, std::string& bytes, std::u16string& text) {
+bool TSourceLineFinder::Find(std::int64_t lineNo, std::string& bytes, std::u16string& text) {
     if (lineNo < FLineNo) return false;
     if (FAtStart) {
         FAtStart = false;

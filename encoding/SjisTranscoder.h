@@ -65,7 +65,7 @@ public:
     // Line LineNo (from 1): its bytes without the line end, and its text (decoded
     // losslessly; in ISO-2022-JP from the set in force where the line starts). False when
     // the file has fewer lines or LineNo is below a line already passed.
-    bool Find(std::int32_t lineNo, std::string& bytes, std::u16string& text);
+    bool Find(std::int64_t lineNo, std::string& bytes, std::u16string& text);
 
 private:
     bool Fill();
@@ -78,7 +78,7 @@ private:
     std::size_t FBlockSize;
     std::string FBuffer;      // the file from FBufferStart on
     std::size_t FPos = 0;     // start of line FLineNo in FBuffer
-    std::int32_t FLineNo = 1;
+    std::int64_t FLineNo = 1;
     bool FEnd = false;
     bool FAtStart = true;
     std::uint8_t FJisSet = 0; // the set in force at FPos

@@ -1,10 +1,13 @@
 // Replacing in byte text, the batch's files and outputs (see BatchReplace.h).
 #include "BatchReplace.h"
 
+#include "Detect.h"
 #include "Directory.h"
+#include "Encoding.h"
 #include "FileMask.h"
 #include "Paths.h"
 #include "Rtf.h"
+#include "SjisCodec.h"
 #include "TextSearch.h"
 
 #include <algorithm>
@@ -108,6 +111,51 @@ TByteReplacement ReplaceAllBytes(std::string_view text, std::string_view find, s
         copied = at = position + find.size();
     }
     result.Text.append(text.substr(copied));
+    return result;
+}
+
+TByteReplacement ReplaceAllInFile(std::string_view bytes, std::string_view find, std::u16string_view replacement,
+                                  TFindOptions options) {
+    const TFileEncoding encoding =
+        DetectEncoding(bytes.substr(0, kDetectionBytes), bytes.size() <= kDetectionBytes);
+    if (encoding.Kind == TEncoding::Sjis) return ReplaceAllBytes(bytes, find, EncodeSjis(replacement), options);
+    TByteReplacement result;
+    const std::u16string text = DecodeText(bytes, encoding);
+    // The text's Shift-JIS bytes: each unit is SjisLength(unit) of them, so an occurrence's
+    // units are found by walking along with the search.
+    const std::string sjis = EncodeSjis(text);
+    std::u16string replaced;
+    std::size_t unit = 0, position = 0, copied = 0;
+    const auto unencodable = [](char16_t u) { return FindUnencodable(std::u16string_view(&u, 1)) == 0; };
+    if (!find.empty() && sjis.size() <= static_cast<std::size_t>(INT_MAX)) {
+        for (std::size_t at = 0;;) {
+            const int hit = SearchBuffer(sjis, static_cast<int>(at), 0, find, options | frDown);
+            if (hit < 0) break;
+            const auto start = static_cast<std::size_t>(hit);
+            while (position < start) position += static_cast<std::size_t>(SjisLength(text[unit++]));
+            std::size_t end = unit, endPosition = position;
+            bool whole = position == start;
+            while (whole && endPosition < start + find.size()) {
+                whole = !unencodable(text[end]);
+                endPosition += static_cast<std::size_t>(SjisLength(text[end++]));
+            }
+            if (!whole || endPosition != start + find.size()) {
+                at = start + 1;
+                continue;
+            }
+            replaced.append(text, copied, unit - copied);
+            replaced.append(replacement);
+            ++result.Count;
+            copied = unit = end;
+            position = at = endPosition;
+        }
+    }
+    if (result.Count == 0) {
+        result.Text.assign(bytes);
+        return result;
+    }
+    replaced.append(text, copied);
+    result.Text = EncodeText(replaced, encoding);
     return result;
 }
 

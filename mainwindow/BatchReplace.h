@@ -3,7 +3,9 @@
 // output goes, and writing an output so that a failure or a cancel never leaves half a file.
 //
 // Plain C++ (no Qt); texts are Shift-JIS bytes, paths file-system bytes, positions bytes.
-// Entry points: ReplaceAllBytes, CollectBatchFiles, BatchOutputPath, WriteOutputFile.
+// A plain file in another encoding is replaced in its own encoding (ReplaceAllInFile).
+// Entry points: ReplaceAllBytes, ReplaceAllInFile, CollectBatchFiles, BatchOutputPath,
+// WriteOutputFile.
 #pragma once
 
 #include "FindOptions.h"
@@ -35,6 +37,15 @@ struct TByteReplacement {
 // invalid bytes, a missing final line end). An empty Find replaces nothing.
 TByteReplacement ReplaceAllBytes(std::string_view text, std::string_view find, std::string_view replacement,
                                  TFindOptions options, std::size_t from = 0);
+
+// A plain file's bytes with every occurrence of Find replaced as ReplaceAllBytes replaces
+// them, in the file's own encoding (detected from its first bytes, as the view reads it):
+// the text is decoded, searched as the view searches its Shift-JIS byte text (a '?' never
+// matches a character Shift-JIS lacks), given Replacement at each occurrence and encoded
+// again. A file with no occurrence keeps its bytes as they are; the others keep every byte
+// outside the occurrences (a replacement character the encoding lacks becomes '?').
+TByteReplacement ReplaceAllInFile(std::string_view bytes, std::string_view find, std::u16string_view replacement,
+                                  TFindOptions options);
 
 // The batch's output root for the directory chosen: without its final "/", and "" for the
 // root "/" itself, which plays the drive root ("/src/a.txt" goes to "/a.txt").

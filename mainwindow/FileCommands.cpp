@@ -52,8 +52,15 @@ bool TForm1::LoadFile(const std::string& requested, bool askAboutEdits) {
     if (askAboutEdits && !ConfirmUnsavedEdits()) return false;
     {
         const TBusyCaption busy(this, QStringLiteral("ファイル読み込み中..."), CaptionFor(path));
-        Memo->LoadFromFile(path);
+        // A choice made in the encoding menu holds only while its file is read again.
+        const bool chosenFor = path == FEncodingChoiceFile;
+        Memo->LoadFromFile(path, chosenFor ? FEncodingChoice : std::nullopt);
         FCurrentFile = path;
+        if (!chosenFor) {
+            FEncodingChoice.reset();
+            FEncodingChoiceFile.clear();
+        }
+        ShowEncoding();
         const std::string directory = WithTrailingSlash(ParentDirectoryOf(path));
         if (::chdir(directory.c_str()) == 0) DTView->SetDirectory(directory);
     }
@@ -168,9 +175,11 @@ bool TForm1::ConfirmUnencodable() {
     if (at < 0) return true;
     Memo->SetSelStart(at);
     Memo->SetSelLength(1);
+    if (Memo->SelLength() == 0) Memo->SetSelLength(2);  // a double-byte character
     return FDialogs.Ask(this, kApplicationTitle,
-                        QStringLiteral("Shift-JIS で保存できない文字があります（選択した文字）。\n"
-                                       "このまま保存すると、その文字は「?」になります。保存しますか？"),
+                        QStringLiteral("%1 で保存できない文字があります（選択した文字）。\n"
+                                       "このまま保存すると、その文字は「?」になります。保存しますか？")
+                            .arg(QString::fromStdString(EncodingName(Memo->Encoding()))),
                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
@@ -208,6 +217,7 @@ void TForm1::MmSaveAsClick() {
         // Only a written file becomes the one Ctrl+S writes to.
         const std::string target = AbsolutePath(*path);
         if (!WriteText(target)) return;
+        if (FEncodingChoice && FEncodingChoiceFile == FCurrentFile) FEncodingChoiceFile = target;  // written in it
         FCurrentFile = target;
         setWindowTitle(CaptionFor(target));
     }

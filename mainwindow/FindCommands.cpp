@@ -370,7 +370,8 @@ void TForm1::ReplAll() {
                     viewHolds = path;
                     busy.SetFinalCaption(windowTitle());
                 } else {
-                    const TByteReplacement replaced = ReplaceAllBytes(bytes, find, replacement, options);
+                    const TByteReplacement replaced =
+                        ReplaceAllInFile(bytes, find, View(FmRepl->EdRepl->text()), options);
                     CreateParentDirectories(out);
                     WriteOutputFile(out, replaced.Text);
                 }

@@ -2,7 +2,7 @@
 #include "GrepRunner.h"
 
 #include "Grep.h"
-#include "GrepSearch.h"
+#include "FileSearch.h"
 #include "MessageBoxes.h"
 #include "PathText.h"
 #include "ResultLine.h"
@@ -212,7 +212,7 @@ void TGrepRunner::Work(std::shared_ptr<TRun> run, TGrepTarget target, std::share
             run->CollectedFiles = files;
             run->FilesReady = true;
         }
-        TGrepSearch search(*program, run->Cancel, [&writer] { writer.Idle(); });
+        TFileSearcher search(*program, run->Cancel, [&writer] { writer.Idle(); });
         for (const std::string& path : files) {
             writer.BeginFile(path);
             current = path;

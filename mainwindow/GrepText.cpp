@@ -25,7 +25,12 @@ std::string PatternToSjis(const QString& text) {
 QString ResultLineDisplayText(std::string_view line) {
     const std::size_t pathEnd = ResultLinePathEnd(line);
     if (pathEnd == std::string_view::npos) return SjisToQString(line);
-    return PathToQString(line.substr(0, pathEnd)) + SjisToQString(line.substr(pathEnd));
+    QString text = SjisToQString(line.substr(pathEnd));
+    // A character of a file in another encoding that Shift-JIS cannot hold was searched as
+    // the reserved code; it shows as the replacement character.
+    if (line.find(std::string_view("\x81\x7F", 2), pathEnd) != std::string_view::npos)
+        text.replace(QStringLiteral(u"\uF801\u007F"), QString(QChar(0xFFFD)));
+    return PathToQString(line.substr(0, pathEnd)) + text;
 }
 
 }  // namespace xavo

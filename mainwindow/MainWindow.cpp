@@ -26,6 +26,7 @@
 #include "StringUtils.h"
 #include "TextListBox.h"
 #include "ViewerLogic.h"
+#include "TextView.h"
 #include "XavoMemo.h"
 
 #include <QAction>
@@ -261,6 +262,8 @@ void TForm1::CreateStatusBar() {
     SBPanel1->setMinimumWidth(kStatusHintWidth);
     SB->addWidget(SBPanel0);
     SB->addWidget(SBPanel1, 1);
+    SBEncoding = new QLabel;
+    SB->addPermanentWidget(SBEncoding);
     setStatusBar(SB);
 }
 
@@ -293,6 +296,7 @@ void TForm1::CreateMainMenu() {
                      QStringLiteral("現在開いているファイルを上書き保存します。"));
     MmSaveAs = AddItem(MmFile, QStringLiteral("名前をつけて保存(&A)"), {},
                        QStringLiteral("現在開いているファイルに名前をつけて保存します。"));
+    CreateEncodingMenu();
     MmFile->addSeparator();
     Exit1 = AddItem(MmFile, QStringLiteral("終了(&X)"));
 
@@ -625,7 +629,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     case QEvent::MouseMove:
-        if (watched == Memo->viewport() || watched == LbGrep->viewport()) MemoMouseMove();
+        if (watched == Memo->viewport() || watched == LbGrep->viewport() ||
+            (Memo->ShowsBytes() && watched == Memo->ByteView()->viewport()))
+            MemoMouseMove();
         if (watched == SLBox->viewport() || watched == DTView->viewport()) SLBoxMouseMove();
         break;
     case QEvent::MouseButtonPress:

@@ -10,6 +10,7 @@
 // to the window. Entry point: TForm1.
 #pragma once
 
+#include "Encoding.h"
 #include "FileNameKeeper.h"
 #include "FindState.h"
 #include "FormDialogs.h"
@@ -106,6 +107,7 @@ struct TForm1Components : TGrepActions {
     QStatusBar* SB = nullptr;
     QLabel* SBPanel0 = nullptr;
     QLabel* SBPanel1 = nullptr;
+    QLabel* SBEncoding = nullptr;  // the encoding of the shown file (right-hand end)
 
     // Main menu.
     QMenu* MmFile = nullptr;
@@ -114,6 +116,15 @@ struct TForm1Components : TGrepActions {
     QAction* MmMask = nullptr;
     QAction* MmSave = nullptr;
     QAction* MmSaveAs = nullptr;
+    // The File menu's "文字コード": reads the shown file again detected or in one encoding;
+    // data() is -1 for detection, else the TEncoding.
+    QMenu* MmEncoding = nullptr;
+    QAction* MmEncAuto = nullptr;
+    QAction* MmEncSjis = nullptr;
+    QAction* MmEncEucJp = nullptr;
+    QAction* MmEncJis = nullptr;
+    QAction* MmEncUtf8 = nullptr;
+    QAction* MmEncUtf16 = nullptr;
     QAction* Exit1 = nullptr;
     QMenu* Edit1 = nullptr;
     QAction* MmUndo = nullptr;
@@ -299,6 +310,12 @@ private:
     void MmPasteClick();
     void TmRefreshTimer();
 
+    // --- The encoding menu and panel (EncodingCommands.cpp).
+    void CreateEncodingMenu();
+    void MmEncodingClick(const QAction* item);
+    // Shows the shown text's encoding in its panel and the file's choice in the menu.
+    void ShowEncoding();
+
     // --- Keys, panes and view options.
     bool IsFormKeyTarget(QObject* watched) const;
     bool IsInGrepBar(QObject* watched) const;
@@ -418,6 +435,10 @@ private:
     std::unique_ptr<TMigemo> FMigemo;         // romaji search; its dictionary is read on first need
     bool FStoredMigemo = false;               // the romaji setting as read, kept while the switch is disabled
     TFindState FFindState;
+    // The encoding chosen in the menu for FEncodingChoiceFile (nothing: detected). It holds
+    // while that file is read again and is forgotten when another file is shown.
+    std::optional<TEncoding> FEncodingChoice;
+    std::string FEncodingChoiceFile;
     bool FindAcross = false;  // a failed repeat search goes on into the next listed file
     TQGrepCommands* FQGrep = nullptr;         // owned as a child
 

@@ -52,17 +52,6 @@ std::string_view WordBeforeFirstColon(std::string_view line) {
 
 }  // namespace
 
-void AppendResultLine(std::string& out, std::string_view path, std::int64_t lineNo, std::string_view line) {
-    char number[24];
-    const auto [end, error] = std::to_chars(number, number + sizeof number, lineNo);
-    (void)error;  // 24 characters hold any 64-bit number
-    out.append(path);
-    out += ' ';
-    out.append(number, end);
-    out += ':';
-    out.append(line);
-}
-
 std::size_t ResultLinePathEnd(std::string_view line) {
     const std::optional<TNumberField> field = FindNumberField(line, 0);
     return field ? field->Space : std::string_view::npos;

@@ -1,14 +1,16 @@
 // Result lines of a GREP and the tag jump's reading of them.
 //
 // A result line is "<full path> <line number>:<the line's text>", bytes throughout (the
-// path as the file system spells it, the text as the file holds it). Reading one back
+// path as the file system spells it, the text in Shift-JIS: a Shift-JIS file's own bytes,
+// another encoding's line as the search read it). Reading one back
 // finds where the path ends: at the last " <digits>:" whose prefix is an existing file,
 // so that paths and texts holding spaces, colons or " 12:" still name the right file.
-// Plain C++. Entry points: AppendResultLine, ParseResultLine, ResultLinePathEnd,
+// Plain C++. Entry points: AppendResultLine (ResultText.h), ParseResultLine, ResultLinePathEnd,
 // NextJumpIndex, PrevJumpIndex.
 #pragma once
 
 #include "IniGT.h"  // EConvertError
+#include "ResultText.h"
 
 #include <cstdint>
 #include <functional>
@@ -16,9 +18,6 @@
 #include <string_view>
 
 namespace xavo {
-
-// Appends the result line of Path's line LineNo with text Line to Out.
-void AppendResultLine(std::string& out, std::string_view path, std::int64_t lineNo, std::string_view line);
 
 // Where a result line jumps to.
 struct TTagJumpTarget {

@@ -21,6 +21,7 @@ constexpr int kContextLinesAbove = 3;
 // screen rows (a wrapped line takes several), so the rows above are counted on laid-out
 // lines: lines not yet shown only carry an estimate of one row.
 void ScrollLineToContextRow(TXavoMemo& memo, int line) {
+    if (memo.ShowsBytes()) return memo.ScrollToLine(std::max(line - kContextLinesAbove, 0));
     QTextDocument* document = memo.document();
     QAbstractTextDocumentLayout* layout = document->documentLayout();
     QTextBlock block = document->findBlockByNumber(line);

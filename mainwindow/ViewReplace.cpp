@@ -5,12 +5,15 @@
 #include "PlainTextFile.h"
 #include "SjisQt.h"
 #include "TextSearch.h"
+#include "TextView.h"
 #include "XavoMemo.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
+#include <climits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,6 +54,10 @@ bool SelectionMatches(TXavoMemo& memo, const QString& find) {
 
 int ReplaceAllInView(TXavoMemo& memo, std::string_view find, std::string_view replacement, TFindOptions options) {
     if (find.empty()) return 0;
+    if (TTextView* view = memo.ShowsBytes() ? memo.ByteView() : nullptr) {
+        const std::int64_t count = view->ReplaceAll(find, replacement, options);
+        return static_cast<int>(std::min<std::int64_t>(count, INT_MAX));
+    }
     const std::string text = memo.Text();
     const int selStart = memo.SelStart();
     const int selLength = memo.SelLength();

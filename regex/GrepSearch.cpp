@@ -83,7 +83,12 @@ TGrepSearch::TGrepSearch(const TGrepProgram& program, const std::atomic<bool>& c
 }
 
 void TGrepSearch::Run(const std::string& fileName, const TLineSink& sink) {
-    TStreamWindow window(fileName, FCancelFlag, FIdle, FBlockSize);
+    TFileSource source(fileName);
+    Run(source, sink);
+}
+
+void TGrepSearch::Run(TByteSource& source, const TLineSink& sink) {
+    TStreamWindow window(source, FCancelFlag, FIdle, FBlockSize);
     FWindow = &window;
     FSink = &sink;
     if (!window.ReadMore()) return;  // an empty file

@@ -25,6 +25,8 @@ public:
     // the idle hook runs and the cancel flag is checked. Raises EFileNotFound, EGrepCancel
     // and EInOutError; an empty file reports nothing.
     void Run(const std::string& fileName, const TLineSink& sink);
+    // The same over bytes read from Source (the file's bytes, or a conversion of them).
+    void Run(TByteSource& source, const TLineSink& sink);
 
 private:
     class TLineScan;  // the search of a line-local pattern, line by candidate line

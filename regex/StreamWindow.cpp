@@ -10,7 +10,16 @@ namespace xavo {
 
 TStreamWindow::TStreamWindow(const std::string& fileName, const std::atomic<bool>& cancelFlag,
                              const TIdleHook& idle, std::size_t blockSize)
-    : FBlockSize(blockSize), FFile(OpenForReading(fileName)), FCancelFlag(cancelFlag), FIdle(idle) {
+    : FBlockSize(blockSize), FOwnSource(std::make_unique<TFileSource>(fileName)), FSource(*FOwnSource),
+      FCancelFlag(cancelFlag), FIdle(idle) {
+    Reserve(FBlockSize * 2 + 16);
+    FData[0] = '\n';
+    FSize = FFinal = 1;
+}
+
+TStreamWindow::TStreamWindow(TByteSource& source, const std::atomic<bool>& cancelFlag, const TIdleHook& idle,
+                             std::size_t blockSize)
+    : FBlockSize(blockSize), FSource(source), FCancelFlag(cancelFlag), FIdle(idle) {
     Reserve(FBlockSize * 2 + 16);
     FData[0] = '\n';
     FSize = FFinal = 1;
@@ -44,7 +53,7 @@ bool TStreamWindow::ReadMore() {
     }
     if (FCapacity < FSize + FBlockSize + 2) Reserve((FSize + FBlockSize) * 3 / 2 + 2);
     char* const into = reinterpret_cast<char*>(FData + FSize);
-    const std::size_t n = ReadFully(FFile.Get(), into, FBlockSize);
+    const std::size_t n = FSource.Read(into, FBlockSize);
     if (n == 0 && FFileBytes == 0) {
         FAtEnd = true;  // an empty file: nothing to search, no block was read
         return false;

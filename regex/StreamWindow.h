@@ -24,6 +24,9 @@ public:
     // Opens the file. Raises EFileNotFound. Reads nothing yet.
     TStreamWindow(const std::string& fileName, const std::atomic<bool>& cancelFlag, const TIdleHook& idle,
                   std::size_t blockSize = kBlockSize);
+    // Reads Source, which must outlive the window. Reads nothing yet.
+    TStreamWindow(TByteSource& source, const std::atomic<bool>& cancelFlag, const TIdleHook& idle,
+                  std::size_t blockSize = kBlockSize);
 
     // Makes the stream available up to and including pos; false when the stream ends before
     // pos. Raises EInOutError and EGrepCancel. May move the data (pointers go stale).
@@ -59,7 +62,8 @@ private:
     std::deque<TAnchor> FAnchors;
 
     std::size_t FBlockSize;
-    TFileHandle FFile;
+    std::unique_ptr<TFileSource> FOwnSource;
+    TByteSource& FSource;
     const std::atomic<bool>& FCancelFlag;
     const TIdleHook& FIdle;
     // Stream bytes from FBase, with room for a sentinel. Grown with realloc, which moves

@@ -84,6 +84,25 @@ TFileHandle OpenForReading(const std::string& fileName);
 // when the file has no data to give yet, EInOutError for other failures.
 std::size_t ReadFully(int fd, char* buffer, std::size_t size);
 
+// Where the search reads a file's bytes from: the file itself, or a conversion of it.
+// Read fills Buffer with Size bytes unless the end comes first (fewer bytes: the end).
+// Raises what reading raises (EWouldBlock, EInOutError).
+class TByteSource {
+public:
+    virtual ~TByteSource() = default;
+    virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+};
+
+// A file's own bytes. Raises EFileNotFound.
+class TFileSource : public TByteSource {
+public:
+    explicit TFileSource(const std::string& fileName) : FFile(OpenForReading(fileName)) {}
+    std::size_t Read(char* buffer, std::size_t size) override { return ReadFully(FFile.Get(), buffer, size); }
+
+private:
+    TFileHandle FFile;
+};
+
 class TTxtFile {
 public:
     static constexpr std::size_t kBuffSize = 102400;

@@ -1,4 +1,5 @@
 // xavoline-grep as a user runs it: options, exit codes, messages, output bytes and order.
+#include "EncodingTestUtil.h"
 #include "SjisCodec.h"
 #include "TempDir.h"
 #include "TerminalText.h"
@@ -104,6 +105,41 @@ TEST_F(GrepCli, ResultLinesAndExitStatus) {
     EXPECT_EQ(none.Out, "");
     // The raw bytes of the file with --output sjis.
     EXPECT_EQ(RunGrep({"--output=sjis", "日本", "a.txt"}, FDir).Out, a + " 2:" + Utf8ToSjis("日本語の文") + "\n");
+}
+
+// Every encoding prints the same UTF-8 result lines as Shift-JIS, a character Shift-JIS
+// cannot hold included, and reads its context lines (the second read) in its encoding too.
+TEST_F(GrepCli, EachFileIsSearchedAndPrintedInItsOwnEncoding) {
+    const std::string text = "一行目\r\n日本語の文 😀 です\r\n三行目 カナ\r\n";
+    const struct {
+        TFileEncoding Encoding;
+        const char* Named;
+    } cases[] = {
+        {{TEncoding::EucJp, false}, "eucjp"}, {{TEncoding::Jis, false}, "jis"},
+        {{TEncoding::Utf8, false}, "utf8"},   {{TEncoding::Utf8, true}, "utf8"},
+        {{TEncoding::Utf16Le, true}, "utf16"}, {{TEncoding::Utf16Be, true}, "utf16"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(EncodingName(c.Encoding));
+        const std::string path = FDir.File("f.txt", testing::In(c.Encoding, text));
+        // 😀 is one character for ".", in every encoding that holds it.
+        const bool emoji = c.Encoding.Kind != TEncoding::EucJp && c.Encoding.Kind != TEncoding::Jis;
+        const std::string second = emoji ? "日本語の文 😀 です" : "日本語の文 ? です";
+        EXPECT_EQ(RunGrep({"文 . で", "f.txt"}, FDir).Out, path + " 2:" + second + "\n");
+        EXPECT_EQ(RunGrep({"--encoding=" + std::string(c.Named), "-C1", "カナ", "f.txt"}, FDir).Out,
+                  path + " 2-" + second + "\n" + path + " 3:三行目 カナ\n");
+        EXPECT_EQ(RunGrep({"-v", "行目", "f.txt"}, FDir).Out, path + " 2:" + second + "\n");
+        EXPECT_EQ(RunGrep({"--color=always", "本語", "f.txt"}, FDir).Out,
+                  "\033[35m\033[K" + path + "\033[m\033[K \033[32m\033[K2\033[m\033[K\033[36m\033[K:\033[m\033[K日"
+                  "\033[01;31m\033[K本語\033[m\033[K" + second.substr(std::string("日本語").size()) + "\n");
+        EXPECT_EQ(RunGrep({"--output=sjis", "三行目", "f.txt"}, FDir).Out, path + " 3:" + Utf8ToSjis("三行目 カナ") + "\n");
+    }
+    // A named encoding is used whatever the file looks like; a name we do not know is refused.
+    const std::string path = FDir.File("f.txt", testing::In({TEncoding::Utf8, false}, text));
+    EXPECT_EQ(RunGrep({"--encoding=sjis", "日本", "f.txt"}, FDir).Status, 1);
+    const Result bad = RunGrep({"--encoding=latin1", "日本", "f.txt"}, FDir);
+    EXPECT_EQ(bad.Status, 2);
+    EXPECT_NE(bad.Err.find("--encoding"), std::string::npos);
 }
 
 TEST_F(GrepCli, PatternErrorsShowMessageAndCaret) {

@@ -1,6 +1,8 @@
 // The screen-free side of replacing: every occurrence in byte text, output paths, the
 // files a batch takes, and outputs that are never left half written.
 #include "BatchReplace.h"
+#include "Encoding.h"
+#include "SjisCodec.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -63,6 +65,34 @@ TEST(ReplaceAllBytes, ReplacesWhatTheForwardSearchFindsAndNothingElse) {
     for (const Case& c : cases) {
         const TByteReplacement result = ReplaceAllBytes(c.Text, c.Find, c.Replacement, c.Options, c.From);
         EXPECT_EQ(result.Text, c.Expected) << c.Name;
+        EXPECT_EQ(result.Count, c.Count) << c.Name;
+    }
+}
+
+TEST(ReplaceAllInFile, ReplacesInEachFilesOwnEncoding) {
+    struct Case {
+        const char* Name;
+        TFileEncoding Encoding;
+        std::u16string Text, Find, Replacement, Expected;
+        int Count;
+        std::string Tail = {};  // raw bytes after the text, past what the detection reads
+    };
+    const TFileEncoding utf8{TEncoding::Utf8}, eucJp{TEncoding::EucJp};
+    const std::string late = std::string(70000, 'x') + "\xFF\xC3(";
+    const Case cases[] = {
+        {"UTF-8: a replacement Shift-JIS lacks is kept, ill-formed bytes too", utf8, u"日本語のテキスト\n日本語😀\r\n",
+         u"日本", u"🎌", u"🎌語のテキスト\n🎌語😀\r\n", 2, late},
+        {"EUC-JP", eucJp, u"東京から京都までの新幹線\n", u"京", u"都", u"東都から都都までの新幹線\n", 2},
+        {"JIS", {TEncoding::Jis}, u"件名：テスト\r\n本文のテスト\r\n", u"テスト", u"試験", u"件名：試験\r\n本文の試験\r\n", 2},
+        {"UTF-16 with a mark, case ignored", {TEncoding::Utf16Be, true}, u"ABC と abc", u"abc", u"x", u"x と x", 2},
+        {"a '?' is not a character Shift-JIS lacks", utf8, u"😀¥?日本語の文章です", u"?", u"！", u"😀¥！日本語の文章です", 1},
+        {"Shift-JIS as before", {}, u"漢字とかな\r\n", u"かな", u"カナ", u"漢字とカナ\r\n", 1},
+        {"no occurrence: the same bytes", utf8, u"日本語のテキスト\n", u"英語", u"x", u"日本語のテキスト\n", 0, late},
+    };
+    for (const Case& c : cases) {
+        const TByteReplacement result =
+            ReplaceAllInFile(EncodeText(c.Text, c.Encoding) + c.Tail, EncodeSjis(c.Find), c.Replacement, frDown);
+        EXPECT_EQ(result.Text, EncodeText(c.Expected, c.Encoding) + c.Tail) << c.Name;
         EXPECT_EQ(result.Count, c.Count) << c.Name;
     }
 }

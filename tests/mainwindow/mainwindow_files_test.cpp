@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QTextBlock>
 #include <QToolButton>
 
 #include <sys/stat.h>
@@ -483,6 +484,51 @@ private slots:
         QCOMPARE(loads.size(), 3);
         QCOMPARE(c.Memo->Text(), std::string("abc\r\n"));  // the edits are gone, as chosen
         QCOMPARE(form.CurrentFile(), file);
+    }
+
+    void theEncodingMenuReReadsTheShownFileUntilAnotherIsShown() {
+        TFormFixture f;
+        const std::string kanji = "\xE6\xBC\xA2\xE5\xAD\x97\r\n";  // 漢字 in UTF-8
+        const std::string file = f.ShownWithFile("u.txt", kanji);
+        const std::string other = f.Dir.File("s.txt", "abc\r\n");
+        TForm1& form = *f.Form;
+        const TForm1Components& c = f.C();
+        const auto shown = [&] { return c.Memo->document()->firstBlock().text(); };
+        QCOMPARE(c.SBEncoding->text(), QStringLiteral("UTF-8"));
+        QCOMPARE(shown(), QStringLiteral("漢字"));
+        QVERIFY(c.MmEncAuto->isChecked());
+
+        c.MmEncSjis->trigger();
+        QCOMPARE(c.SBEncoding->text(), QStringLiteral("Shift-JIS"));
+        QVERIFY(c.MmEncSjis->isChecked());
+        QCOMPARE(shown(), SjisToQString(kanji.substr(0, 6)));
+        c.MmPlainText->trigger();     // the file is read again: the choice holds
+        c.MmPlainText->trigger();
+        QVERIFY(c.MmEncSjis->isChecked());
+        QCOMPARE(c.SBEncoding->text(), QStringLiteral("Shift-JIS"));
+
+        // Unsaved edits are asked about first; Cancel keeps them and the choice.
+        c.MmEditMode->trigger();
+        Type(c.Memo, QStringLiteral("x"));
+        f.Script.Answers.push_back(QMessageBox::Cancel);
+        c.MmEncUtf8->trigger();
+        QVERIFY(c.MmEncSjis->isChecked());
+        QVERIFY(c.Memo->document()->isModified());
+        f.Script.Answers.push_back(QMessageBox::No);
+        c.MmEncUtf8->trigger();
+        QCOMPARE(shown(), QStringLiteral("漢字"));
+        QCOMPARE(form.CurrentFile(), file);
+
+        // Another file is detected, and so is the first one again.
+        QVERIFY(form.OpenFile(other));
+        QVERIFY(c.MmEncAuto->isChecked());
+        c.MmEncEucJp->trigger();
+        QCOMPARE(c.SBEncoding->text(), QStringLiteral("EUC-JP"));
+        QVERIFY(form.OpenFile(file));
+        QVERIFY(c.MmEncAuto->isChecked());
+        QCOMPARE(c.SBEncoding->text(), QStringLiteral("UTF-8"));
+        QCOMPARE(ReadBytes(file), kanji);
+        QCOMPARE(f.Script.Asked.size(), 2);
     }
 
     void aBusyCaptionIsRestoredWhenTheOperationFails() {

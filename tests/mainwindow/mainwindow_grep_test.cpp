@@ -6,12 +6,15 @@
 // click) and a file dragged from the file list onto the results list.
 #include "ComboBox98.h"
 #include "DirTree.h"
+#include "Encoding.h"
 #include "FormFixture.h"
 #include "Grep.h"
 #include "GrepF.h"
 #include "GrepRunner.h"
 #include "Migemo.h"
+#include "PathText.h"
 #include "ShellListBox.h"
+#include "SjisCodec.h"
 #include "TempDir.h"
 #include "TextListBox.h"
 #include "XavoMemo.h"
@@ -491,6 +494,26 @@ private slots:
         QCOMPARE(c.LbGrep->ItemIndex(), 0);
         QCOMPARE(form.CurrentFile(), spaced);
         QCOMPARE(c.Memo->CaretLine(), 11);
+    }
+
+    void filesInOtherEncodingsAreListedReadablyAndJumpedTo() {
+        TFormFixture f;
+        // UTF-8 and EUC-JP copies of Rows with the hit on line 30; the UTF-8 line holds a
+        // character Shift-JIS cannot hold.
+        const std::string u = f.Dir.File("u.txt", Rows(40, 30, " \xF0\x9F\x98\x80 \xE6\xA4\x9C\xE7\xB4\xA2"));  // 😀 検索
+        const std::string e = f.Dir.File("e.txt", EncodeText(DecodeSjis(Rows(40, 30, " " + kHit + kNekoKana)),
+                                                             {TEncoding::EucJp, false}));
+        TForm1& form = Shown(f);
+        const TForm1Components& c = f.C();
+        BarGrep(f, kHitText);
+        QCOMPARE(c.LbGrep->Count(), 2);
+        QCOMPARE(c.LbGrep->ItemText(0), PathToQString(e) + QStringLiteral(" 30:row 30 検索ネコ"));
+        QCOMPARE(c.LbGrep->ItemText(1), PathToQString(u) + QStringLiteral(" 30:row 30 \uFFFD 検索"));
+        for (const std::string& path : {e, u}) {
+            QTest::keyClick(&form, Qt::Key_F8);
+            QCOMPARE(form.CurrentFile(), path);
+            QCOMPARE(c.Memo->CaretLine(), 29);
+        }
     }
 
     void jumpsStopAtTheEndsOfTheList() {

@@ -93,7 +93,7 @@ private slots:
         for (const QAction* a : f.Form->menuBar()->actions()) titles << a->text();
         QCOMPARE(titles, (QStringList{"ﾌｧｲﾙ(&F)", "編集(&E)", "&GREP", "&Q-GREP", "ｵﾌﾟｼｮﾝ(&O)", "ﾍﾙﾌﾟ(&H)", "Debug"}));
         QCOMPARE(Items(c.MmFile), (QStringList{"次のﾌｧｲﾙ(&N)[F9]", "前のﾌｧｲﾙ(&P)[Shift+F9]", "-", "ﾌｧｲﾙﾏｽｸ(&K)[Ctrl+K]", "-",
-                                               "上書き保存(&S)[Ctrl+S]", "名前をつけて保存(&A)", "-", "終了(&X)"}));
+                                               "上書き保存(&S)[Ctrl+S]", "名前をつけて保存(&A)", "-", "文字コード", "-", "終了(&X)"}));
         QCOMPARE(Items(c.Edit1),
                  (QStringList{"やり直し(&U)[Ctrl+Z](disabled)", "-", "切り取り(&T)(disabled)", "コピー(&C)", "貼り付け(&P)", "-",
                               "検索(&F)[Ctrl+F]", "次を検索[F3]", "前へ検索[Shift+F3]", "-> 次を検索[F4]",

@@ -4,6 +4,7 @@
 #include "FileSystem.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace xavo {
 
@@ -47,6 +48,37 @@ std::vector<std::string> CollectGrepFiles(const TGrepTarget& target, const std::
         CollectMatchingFiles(target.Path, mask, options, files);
         break;
     }
+    }
+    SortPathsIgnoringCase(files);
+    files.erase(std::unique(files.begin(), files.end()), files.end());
+    return files;
+}
+
+std::vector<std::string> CollectPathFiles(std::vector<std::string> paths, bool recursive, const std::string& mask,
+                                          const std::function<void(const std::string& path, int error)>& onError) {
+    std::vector<std::string> files;
+    const TFileMask fileMask(mask);
+    if (paths.empty()) paths.emplace_back(".");
+    TCollectOptions collect;
+    collect.Recurse = true;
+    collect.OnUnreadable = onError;
+    for (const std::string& given : paths) {
+        if (given.empty()) {  // names no file (and not the current directory)
+            onError(given, ENOENT);
+            continue;
+        }
+        const std::string path = AbsolutePath(given);
+        if (!IsDirectory(path)) {
+            files.push_back(path);  // a missing file is reported when it is searched
+            continue;
+        }
+        if (recursive) {
+            CollectMatchingFiles(path, fileMask, collect, files);
+        } else {
+            std::vector<std::string> listed;
+            if (const int error = ListFiles(path, fileMask, listed); error != 0) onError(path, error);
+            files.insert(files.end(), listed.begin(), listed.end());
+        }
     }
     SortPathsIgnoringCase(files);
     files.erase(std::unique(files.begin(), files.end()), files.end());

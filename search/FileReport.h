@@ -8,6 +8,7 @@
 // Entry points: TFileReport::Match, TFileReport::Finish.
 #pragma once
 
+#include "FileSearch.h"
 #include "GrepProgram.h"
 #include "TxtFile.h"
 
@@ -36,6 +37,7 @@ struct TReportOptions {
     bool Color = false;         // SGR marks around the path, the number, separators and matches
     bool Utf8 = true;           // line text converted to UTF-8, else the file's bytes
     bool Terminal = false;      // the output is a terminal: controls in paths and text escaped
+    TEncodingChoice Encoding;   // how each file's encoding is found (the search's choice)
 
     bool Context() const { return Listing == TListing::Lines && (Before != 0 || After != 0); }
 };
@@ -44,11 +46,11 @@ struct TReportOptions {
 std::string GroupSeparator(bool color);
 
 // Reads a file line by line as the search splits it: LF, CR LF and a lone CR end a line,
-// NUL reads as a space, a last line without an end counts.
+// NUL reads as a space, a last line without an end counts. The bytes come as the search
+// reads them (TSearchSource: Shift-JIS whatever the file's encoding).
 class TLineReader {
 public:
-    // Raises EFileNotFound.
-    explicit TLineReader(const std::string& path);
+    explicit TLineReader(std::unique_ptr<TByteSource> source);
     // The next line's text; false at the end. Raises EInOutError.
     bool Next(std::string& line);
     // Passes over the next line; false at the end. Raises EInOutError.
@@ -57,7 +59,7 @@ public:
 private:
     bool Advance(std::string* line);
 
-    TFileHandle FFile;
+    std::unique_ptr<TByteSource> FSource;
     std::unique_ptr<char[]> FBuffer;
     std::size_t FPos = 0;
     std::size_t FLength = 0;
@@ -82,6 +84,10 @@ public:
     // The end of the file: the lines after the last report, the count or the file name.
     void Finish();
 
+    // The file's encoding, once the search knows it. A file not in Shift-JIS has its UTF-8
+    // text printed from its own lines (its Shift-JIS conversion lost what Shift-JIS cannot hold).
+    void SetEncoding(TFileEncoding encoding) { FEncoding = encoding; }
+
     // Whether a line was selected (for the exit status).
     bool Selected() const { return FSelected != 0; }
     // The output not yet handed to the flush hook.
@@ -93,7 +99,8 @@ private:
     bool NeedsText(std::uint64_t lineNo, std::uint64_t nextReport) const;
     void Line(std::uint64_t lineNo, const std::string& text, bool matches);
     void Print(std::uint64_t lineNo, const std::string& text, char separator, TMatchKnown matches);
-    void AppendText(const std::string& text, TMatchKnown matches);
+    void AppendText(std::uint64_t lineNo, const std::string& text, TMatchKnown matches);
+    bool AppendOwnLine(std::uint64_t lineNo, const std::string& text, TMatchKnown matches);
     void AppendPath();
     void ReadUpTo(std::uint64_t lineNo);
     void Grown();
@@ -116,6 +123,10 @@ private:
     std::deque<TBeforeLine> FBefore;
     bool FDone = false;              // the file needs no more selected lines
     std::string FScratch;
+    TFileEncoding FEncoding;
+    std::unique_ptr<TSourceText> FSourceText;
+    bool FSourceTextFailed = false;
+    std::string FOwnLine;
 };
 
 }  // namespace xavo

@@ -4,6 +4,7 @@
 #include "FileReport.h"
 
 #include "MatchSpans.h"
+#include "SjisBytes.h"
 #include "SjisCodec.h"
 #include "TerminalText.h"
 
@@ -32,8 +33,8 @@ std::string GroupSeparator(bool color) {
     return color ? std::string(kSeparatorColor) + "--" + kColorEnd + "\n" : std::string("--\n");
 }
 
-TLineReader::TLineReader(const std::string& path)
-    : FFile(OpenForReading(path)), FBuffer(std::make_unique<char[]>(kReadBytes)) {}
+TLineReader::TLineReader(std::unique_ptr<TByteSource> source)
+    : FSource(std::move(source)), FBuffer(std::make_unique<char[]>(kReadBytes)) {}
 
 bool TLineReader::Next(std::string& line) {
     line.clear();
@@ -47,7 +48,7 @@ bool TLineReader::Advance(std::string* line) {
     for (;;) {
         if (FPos == FLength) {
             if (FAtEnd) return any;
-            FLength = ReadFully(FFile.Get(), FBuffer.get(), kReadBytes);
+            FLength = FSource->Read(FBuffer.get(), kReadBytes);
             FPos = 0;
             FAtEnd = FLength < kReadBytes;
             continue;
@@ -79,7 +80,7 @@ bool TLineReader::Advance(std::string* line) {
 
 TFileReport::TFileReport(const TReportOptions& options, const TGrepProgram& program, std::string path, TFlush flush)
     : FOptions(options), FProgram(program), FPath(std::move(path)), FFlush(std::move(flush)) {
-    if (NeedsReader()) FReader = std::make_unique<TLineReader>(FPath);
+    if (NeedsReader()) FReader = std::make_unique<TLineReader>(std::make_unique<TSearchSource>(FPath, FOptions.Encoding));
 }
 
 bool TFileReport::NeedsReader() const {
@@ -214,12 +215,60 @@ void TFileReport::Print(std::uint64_t lineNo, const std::string& text, char sepa
     }
     FText += separator;
     if (FOptions.Color) FText += kColorEnd;
-    AppendText(text, matches);
+    AppendText(lineNo, text, matches);
     FText += '\n';
     Grown();
 }
 
-void TFileReport::AppendText(const std::string& text, TMatchKnown matches) {
+bool TFileReport::AppendOwnLine(std::uint64_t lineNo, const std::string& text, TMatchKnown matches) {
+    if (FSourceTextFailed) return false;
+    try {
+        if (!FSourceText) FSourceText = std::make_unique<TSourceText>(FPath, FEncoding);
+        if (!FSourceText->Utf8Line(static_cast<std::int64_t>(lineNo), FOwnLine)) return false;
+    } catch (const EInOutError&) {  // gone or unreadable since the search: print the conversion
+        FSourceTextFailed = true;
+        return false;
+    }
+    const auto add = [&](std::string_view bytes) {
+        if (FOptions.Terminal)
+            AppendForTerminal(FText, bytes);
+        else
+            FText.append(bytes);
+    };
+    if (!FOptions.Color || matches == TMatchKnown::No) {
+        add(FOwnLine);
+        return true;
+    }
+    // The marks go round the same characters: the conversion keeps one character for each
+    // of the file's (an ill-formed sequence aside, which leaves the marks to the conversion).
+    std::vector<std::size_t> sjisStarts, ownStarts;
+    for (std::size_t i = 0; i < text.size(); i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1)
+        sjisStarts.push_back(i);
+    for (std::size_t i = 0; i < FOwnLine.size(); ++i)
+        if ((static_cast<unsigned char>(FOwnLine[i]) & 0xC0) != 0x80) ownStarts.push_back(i);
+    if (sjisStarts.size() != ownStarts.size()) return false;
+    sjisStarts.push_back(text.size());
+    ownStarts.push_back(FOwnLine.size());
+    const auto own = [&](std::size_t sjis) {
+        const auto k = std::lower_bound(sjisStarts.begin(), sjisStarts.end(), sjis) - sjisStarts.begin();
+        return ownStarts[static_cast<std::size_t>(k)];
+    };
+    const std::string_view line(FOwnLine);
+    std::size_t at = 0;
+    for (const TMatchSpan& span : FindMatchSpans(FProgram, text)) {
+        const std::size_t begin = own(span.Begin), end = own(span.End);
+        add(line.substr(at, begin - at));
+        FText += kMatchColor;
+        add(line.substr(begin, end - begin));
+        FText += kColorEnd;
+        at = end;
+    }
+    add(line.substr(at));
+    return true;
+}
+
+void TFileReport::AppendText(std::uint64_t lineNo, const std::string& text, TMatchKnown matches) {
+    if (FOptions.Utf8 && FEncoding.Kind != TEncoding::Sjis && AppendOwnLine(lineNo, text, matches)) return;
     const auto add = [&](std::string_view bytes) {
         if (FOptions.Terminal)
             AppendForTerminal(FText, bytes);

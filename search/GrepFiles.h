@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,5 +39,13 @@ std::optional<TGrepTarget> MakeGrepTarget(int scope, const std::string& selected
 // nothing. Cancel, when given and set, stops the recursive collection early (the list is
 // then incomplete); the caller checks the flag.
 std::vector<std::string> CollectGrepFiles(const TGrepTarget& target, const std::atomic<bool>* cancel = nullptr);
+
+// The files of the command line's PATHs (none: "."), sorted ignoring case with no path
+// twice: a path that is no directory is taken as a file (a missing one fails when it is
+// searched); a directory gives its files matching Mask, with all its subdirectories when
+// Recursive. OnError receives each path that cannot be used with the system's reason
+// (ENOENT for an empty path).
+std::vector<std::string> CollectPathFiles(std::vector<std::string> paths, bool recursive, const std::string& mask,
+                                          const std::function<void(const std::string& path, int error)>& onError);
 
 }  // namespace xavo

@@ -1,0 +1,205 @@
+// The text view with files of any size, on the offscreen platform: opening (first screen
+// painted), Ctrl+End, a jump to a line, FindText over the whole file, a page of scrolling,
+// and one line of 5 MB; the 50 MB file also in the former document view, side by side.
+// Files: $XAVOLINE_BIG_FILE (the 1 GB file) and $XAVOLINE_50MB_FILE, made by
+// bench/textview_big.sh; the 5 MB line is written to /tmp here. Resident memory after
+// opening is reported as rss_MiB (the process, the file's mapped pages included).
+#include "TextView.h"
+#include "XavoMemo.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+std::string FileFrom(const char* variable) {
+    const char* path = std::getenv(variable);
+    return path != nullptr && std::filesystem::exists(path) ? path : std::string();
+}
+
+double ResidentMib() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    double kib = 0;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            status >> kib;
+            break;
+        }
+        status.ignore(256, '\n');
+    }
+    return kib / 1024;
+}
+
+struct TShownMemo {
+    xavo::TXavoMemo Memo;
+    explicit TShownMemo(bool wrap = false) {
+        Memo.SetPlainText(true);
+        Memo.SetReadOnly(false);
+        Memo.SetWordWrap(wrap);
+        Memo.setFont(QFont("IPAGothic", 10));
+        Memo.resize(800, 600);
+        Memo.show();
+        QCoreApplication::processEvents();
+    }
+    void Paint() {
+        if (Memo.ShowsBytes())
+            Memo.ByteView()->viewport()->repaint();
+        else
+            Memo.viewport()->repaint();
+    }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QKeyEvent press(QEvent::KeyPress, key, modifiers);
+        QApplication::sendEvent(&Memo, &press);
+    }
+};
+
+// Arg: 0 the byte view, 1 the former document view (whole text appended), 2 the same,
+// first screen only. The file: 0 the 1 GB file, 1 the 50 MB file.
+void BM_OpenFirstScreen(benchmark::State& state) {
+    const std::string path = FileFrom(state.range(1) == 0 ? "XAVOLINE_BIG_FILE" : "XAVOLINE_50MB_FILE");
+    if (path.empty()) return state.SkipWithError("file missing (see bench/textview_big.sh)");
+    xavo::TXavoMemo::SetByteViewThreshold(state.range(0) == 0 ? xavo::TXavoMemo::kByteViewBytes : INT64_MAX);
+    for (auto _ : state) {
+        TShownMemo view;
+        view.Memo.LoadFromFile(path);
+        if (state.range(0) == 1) view.Memo.FinishLoading();
+        view.Paint();
+        state.PauseTiming();
+        state.counters["rss_MiB"] = ResidentMib();
+        state.counters["lines"] = view.Memo.LineCount();
+        state.ResumeTiming();
+    }
+    xavo::TXavoMemo::SetByteViewThreshold(xavo::TXavoMemo::kByteViewBytes);
+}
+
+TShownMemo& BigMemo(bool wrap) {
+    static TShownMemo* views[2] = {};
+    TShownMemo*& view = views[wrap ? 1 : 0];
+    if (view == nullptr) {
+        view = new TShownMemo(wrap);
+        view->Memo.LoadFromFile(FileFrom("XAVOLINE_BIG_FILE"));
+        view->Paint();
+    }
+    return *view;
+}
+
+void BM_CtrlEndThenHome(benchmark::State& state) {
+    if (FileFrom("XAVOLINE_BIG_FILE").empty()) return state.SkipWithError("file missing");
+    TShownMemo& view = BigMemo(state.range(0) != 0);
+    for (auto _ : state) {
+        view.Key(Qt::Key_End, Qt::ControlModifier);
+        view.Paint();
+        state.PauseTiming();
+        view.Key(Qt::Key_Home, Qt::ControlModifier);
+        view.Paint();
+        state.ResumeTiming();
+    }
+    state.counters["top"] = view.Memo.FirstVisibleLine();
+}
+
+// A jump to lines spread over the file, as the GREP jump does it: select the line, put it
+// near the top, paint.
+void BM_JumpToLine(benchmark::State& state) {
+    if (FileFrom("XAVOLINE_BIG_FILE").empty()) return state.SkipWithError("file missing");
+    TShownMemo& view = BigMemo(state.range(0) != 0);
+    const int lines = view.Memo.LineCount();
+    std::uint64_t seed = 17;
+    for (auto _ : state) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        const int line = static_cast<int>((seed >> 33) % static_cast<std::uint64_t>(lines));
+        view.Memo.SetSelStart(view.Memo.LineIndex(line));
+        view.Memo.SetSelLength(view.Memo.LineLength(view.Memo.SelStart()));
+        view.Memo.ScrollToLine(std::max(0, line - 3));
+        view.Paint();
+    }
+}
+
+// A text not in the file: the search runs over all of it. Arg: 0 a double-byte pattern
+// (exact bytes), 1 an ASCII pattern without regard to case.
+std::string AbsentPattern(std::int64_t kind) {
+    return kind == 0 ? std::string("\x82\xA0\x82\xA1\x82\xA0\x82\xA1") : std::string("zqxjzqxj");
+}
+
+void BM_FindTextWholeFile(benchmark::State& state) {
+    if (FileFrom("XAVOLINE_BIG_FILE").empty()) return state.SkipWithError("file missing");
+    TShownMemo& view = BigMemo(false);
+    const std::string pattern = AbsentPattern(state.range(0));
+    bool found = false;
+    for (auto _ : state) {
+        view.Memo.SetSelStart(0);
+        found = view.Memo.FindText(pattern, xavo::frDown);
+    }
+    if (found) return state.SkipWithError("the pattern is in the file");
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * view.Memo.ByteView()->Buffer().Length());
+}
+
+// The same over the 50 MB file in both views. Args: pattern as above; 0 the byte view,
+// 1 the former document view.
+void BM_FindText50MB(benchmark::State& state) {
+    const std::string path = FileFrom("XAVOLINE_50MB_FILE");
+    if (path.empty()) return state.SkipWithError("file missing");
+    xavo::TXavoMemo::SetByteViewThreshold(state.range(1) == 0 ? xavo::TXavoMemo::kByteViewBytes : INT64_MAX);
+    TShownMemo view;
+    view.Memo.LoadFromFile(path);
+    view.Memo.FinishLoading();
+    xavo::TXavoMemo::SetByteViewThreshold(xavo::TXavoMemo::kByteViewBytes);
+    const std::string pattern = AbsentPattern(state.range(0));
+    bool found = false;
+    view.Memo.FindText(pattern, xavo::frDown);  // the document view encodes its text once
+    for (auto _ : state) {
+        view.Memo.SetSelStart(0);
+        found = view.Memo.FindText(pattern, xavo::frDown);
+    }
+    if (found) return state.SkipWithError("the pattern is in the file");
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * view.Memo.GetTextLen());
+}
+
+// One frame of Page Down (the caret and the view move a page, then paint). Arg: wrap.
+void BM_PageDownFrame(benchmark::State& state) {
+    if (FileFrom("XAVOLINE_BIG_FILE").empty()) return state.SkipWithError("file missing");
+    TShownMemo& view = BigMemo(state.range(0) != 0);
+    view.Memo.SetSelStart(view.Memo.LineIndex(view.Memo.LineCount() / 3));
+    view.Memo.ScrollToLine(view.Memo.LineCount() / 3);
+    view.Paint();
+    for (auto _ : state) {
+        view.Key(Qt::Key_PageDown);
+        view.Paint();
+    }
+}
+
+// A file of one 5 MB line (Japanese text with spaces), first screen. Arg: wrap.
+void BM_LongLineFirstScreen(benchmark::State& state) {
+    const std::string path = "/tmp/xavoline-bench-5mb-line.txt";
+    if (!std::filesystem::exists(path)) {
+        std::string line;
+        while (line.size() < (5u << 20)) line += "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x95\xb6 text ";
+        std::ofstream(path, std::ios::binary) << line;
+    }
+    for (auto _ : state) {
+        TShownMemo view(state.range(0) != 0);
+        view.Memo.LoadFromFile(path);
+        view.Paint();
+        state.PauseTiming();
+        view.Key(Qt::Key_End);
+        view.Paint();
+        state.ResumeTiming();
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_OpenFirstScreen)->ArgsProduct({{0}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_OpenFirstScreen)->ArgsProduct({{1, 2}, {1}})->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_CtrlEndThenHome)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_JumpToLine)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(50);
+BENCHMARK(BM_FindTextWholeFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FindText50MB)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_PageDownFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(100);
+BENCHMARK(BM_LongLineFirstScreen)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);

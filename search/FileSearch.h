@@ -1,0 +1,102 @@
+// One file searched: opened, its encoding decided from the first block read, its bytes fed
+// to the engine as Shift-JIS block by block, its matching lines reported with the file's
+// own line numbers.
+//
+// A Shift-JIS file (the common case) is read straight into the engine's window: the first
+// block serves detection and search alike, and nothing is converted. Any other encoding
+// goes through TSjisTranscoder, so the same pattern, widening and synonyms hold in every
+// file. Entry points: TSearchSource (a file's bytes as the engine reads them),
+// TFileSearcher (one search per thread), TSourceText (a result line's text as the file
+// holds it).
+#pragma once
+
+#include "Detect.h"
+#include "GrepSearch.h"
+#include "SjisTranscoder.h"
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace xavo {
+
+// How a file's encoding is found: decided per file from its first block (Auto), or the
+// one the user named (completed from the file's byte-order mark).
+struct TEncodingChoice {
+    std::optional<TFileEncoding> Forced;
+    bool IsAuto() const { return !Forced; }
+};
+
+// A file's bytes as the engine reads them: Shift-JIS. Raises EFileNotFound when the file
+// cannot be opened; Read raises what reading raises (EWouldBlock, EInOutError).
+class TSearchSource : public TByteSource {
+public:
+    TSearchSource(const std::string& path, TEncodingChoice choice);
+
+    std::size_t Read(char* buffer, std::size_t size) override;
+
+    // The file's encoding; known after the first Read (Shift-JIS before).
+    TFileEncoding Encoding() const { return FEncoding; }
+    // Whether the engine sees other bytes than the file's own.
+    bool Converted() const { return FState == TState::Convert; }
+
+private:
+    enum class TState : std::uint8_t { Start, Plain, Convert };
+    std::size_t Begin(char* buffer, std::size_t size);
+    std::size_t Serve(char* buffer, std::size_t size);
+
+    TFileHandle FFile;
+    TEncodingChoice FChoice;
+    TState FState = TState::Start;
+    TFileEncoding FEncoding;
+    std::optional<TSjisTranscoder> FTranscoder;
+    std::string FRaw;         // a block of the file's bytes
+    std::string FOut;         // converted bytes not yet handed out, from FOutPos
+    std::size_t FOutPos = 0;
+    bool FRawEnd = false;     // the file's last block has been converted
+};
+
+// The search of one file after another on one thread (the program may be shared).
+class TFileSearcher {
+public:
+    // The flag and the hook must outlive the searcher.
+    TFileSearcher(const TGrepProgram& program, const std::atomic<bool>& cancelFlag, TIdleHook idle,
+                  TEncodingChoice choice = {});
+
+    // Reports every matching line of the file to Sink in file order: its number in the
+    // file and its text in Shift-JIS. Raises as TGrepSearch::Run does.
+    void Run(const std::string& path, const TGrepSearch::TLineSink& sink);
+
+    // The encoding of the file being searched (once its first block was read), or of the
+    // file searched last.
+    TFileEncoding Encoding() const { return FCurrent != nullptr ? FCurrent->Encoding() : FEncoding; }
+    const TEncodingChoice& Choice() const { return FChoice; }
+
+private:
+    TGrepSearch FSearch;
+    TEncodingChoice FChoice;
+    TFileEncoding FEncoding;
+    const TSearchSource* FCurrent = nullptr;
+};
+
+// The text of a file's lines as the file holds them, for lines asked for in ascending
+// order: for a file not in Shift-JIS, whose converted lines lose what Shift-JIS cannot
+// hold. The file is opened again at the first line asked for. Raises EFileNotFound and
+// what reading raises.
+class TSourceText {
+public:
+    TSourceText(std::string path, TFileEncoding encoding) : FPath(std::move(path)), FEncoding(encoding) {}
+    // Line LineNo (from 1) as UTF-8; false when the file no longer holds it.
+    bool Utf8Line(std::int64_t lineNo, std::string& utf8);
+
+private:
+    std::string FPath;
+    TFileEncoding FEncoding;
+    std::unique_ptr<TFileSource> FFile;
+    std::unique_ptr<TSourceLineFinder> FFinder;
+    std::string FBytes;
+    std::u16string FText;
+};
+
+}  // namespace xavo

@@ -1,0 +1,311 @@
+// The byte text view on the offscreen platform: windowed search against the whole-text
+// search, caret positions on characters, keys, input methods, the clipboard's break
+// rules, a line of megabytes, and large files shown by TXavoMemo through it.
+#include "SjisCodec.h"
+#include "TextSearch.h"
+#include "TextView.h"
+#include "XavoMemo.h"
+
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+
+using namespace xavo;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::string Sjis(const char16_t* text) { return EncodeSjis(text); }
+
+// Anonymous memory of this process (copies, as opposed to mapped file pages), in KiB.
+long AnonymousKib() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long value = 0;
+    while (status >> key) {
+        if (key == "RssAnon:") {
+            status >> value;
+            return value;
+        }
+        status.ignore(256, '\n');
+    }
+    return -1;
+}
+
+void ShowView(TTextView& view, std::string text, bool wrap = false) {
+    view.SetBuffer(TTextBuffer(TFileBytes(std::move(text))));
+    view.setFont(QFont("IPAGothic", 10));
+    view.SetWordWrap(wrap);
+    view.resize(400, 300);
+    view.show();
+    view.setFocus();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+}
+
+}  // namespace
+
+class TTextViewTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir FDir;
+    std::string Path(const char* name) { return (FDir.path() + "/" + name).toStdString(); }
+
+private slots:
+    void initTestCase() { QVERIFY(FDir.isValid()); }
+
+    // Small windows force every match near a window's edge; the answer must be that of
+    // one search over the whole view text.
+    void WindowedFindAgreesWithTheWholeText() {
+        const std::string so = "\x83\x5C";
+        const std::vector<std::string> texts = {
+            "abc " + so + "\\ ABC\r\nxabc abcx\r\n\r\nabc",
+            "abc\nab\nc abc\rabc\r\n" + so + "abc\n",
+            std::string(300, 'a') + "\n" + so + so + "\\\\abc",
+        };
+        const std::vector<std::string> patterns = {"abc", "ABC", "\\", "a", "c\r\na", so};
+        std::mt19937 random(17);
+        for (const std::string& text : texts) {
+            const TTextBuffer buffer{TFileBytes(std::string(text))};
+            const std::string whole = buffer.Text();
+            for (const std::string& pattern : patterns)
+                for (const int options : {0, int(frDown), int(frDown | frMatchCase), int(frWholeWord), int(frDown | frWholeWord)})
+                    for (int trial = 0; trial < 40; ++trial) {
+                        const int start = static_cast<int>(random() % (whole.size() + 1));
+                        const int length = static_cast<int>(random() % 4);
+                        const int expected = SearchBuffer(whole, start, length, pattern, static_cast<TFindOptions>(options));
+                        for (const std::int64_t window : {1, 5, 64}) {
+                            const std::int64_t found = FindInBuffer(buffer, pattern, start, length, options, window);
+                            QCOMPARE(found, static_cast<std::int64_t>(expected));
+                        }
+                    }
+        }
+    }
+
+    void CaretStaysOnCharacters() {
+        TTextView view;
+        // ab LF so kanji CR LF half-width a, a lone lead byte, CR
+        view.SetBuffer(TTextBuffer(TFileBytes(std::string("ab\n\x83\x5C\x88\x9F\r\n\xB1\x83\r"))));
+        struct TCase {
+            std::int64_t Asked, Got;
+        } cases[] = {{-3, 0}, {2, 2}, {3, 2}, {4, 4}, {5, 4}, {6, 6}, {7, 6}, {8, 8}, {9, 8}, {10, 10},
+                     {11, 11}, {12, 12}, {13, 12}, {14, 14}, {99, 14}};
+        for (const TCase& c : cases) {
+            view.Select(c.Asked, c.Asked);
+            QCOMPARE(view.Caret(), c.Got);
+        }
+        view.Select(1, 9);
+        QCOMPARE(view.SelText(), std::string("b\r\n\x83\x5C\x88\x9F"));
+    }
+
+    void KeysEditInTheFilesBreakStyle() {
+        TTextView view;
+        ShowView(view, "first\n\x83\x5Cx\nlast");
+        view.Select(0, 0);
+        QTest::keyClick(&view, Qt::Key_Down);
+        QTest::keyClick(&view, Qt::Key_Right);  // over the double-byte character
+        QCOMPARE(view.Caret(), std::int64_t(9));
+        QTest::keyClicks(&view, "ab");
+        QTest::keyClick(&view, Qt::Key_Return);
+        QTest::keyClick(&view, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(view.Buffer().RawText(), std::string("first\n\x83\x5C" "ab\n\nx\nlast"));
+        QTest::keyClick(&view, Qt::Key_Backspace);
+        QTest::keyClick(&view, Qt::Key_Home);
+        QTest::keyClick(&view, Qt::Key_Backspace);  // joins with the line above
+        for (int i = 0; i < 3; ++i) QTest::keyClick(&view, Qt::Key_Left);
+        QTest::keyClick(&view, Qt::Key_Delete);  // the whole double-byte character
+        QCOMPARE(view.Buffer().RawText(), std::string("first\nabx\nlast"));
+        QVERIFY(view.Modified());
+        QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(view.SelText(), std::string("abx\r\nlast"));
+        QTest::keyClicks(&view, "z");
+        QCOMPARE(view.Buffer().RawText(), std::string("first\nz"));
+        while (view.CanUndo()) view.Undo();
+        QCOMPARE(view.Buffer().RawText(), std::string("first\n\x83\x5Cx\nlast"));
+    }
+
+    void ReadOnlyScrollsInsteadOfEditing() {
+        TTextView view;
+        std::string text;
+        for (int i = 0; i < 200; ++i) text += "line " + std::to_string(i) + "\r\n";
+        ShowView(view, text);
+        view.SetReadOnly(true);
+        QTest::keyClicks(&view, "x");
+        QTest::keyClick(&view, Qt::Key_Return);
+        QCOMPARE(view.Buffer().Text(), text);
+        QTest::keyClick(&view, Qt::Key_PageDown);
+        QVERIFY(view.FirstVisibleLine() > 5);
+        QCOMPARE(view.verticalScrollBar()->value(), static_cast<int>(view.FirstVisibleLine()));
+        QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+        view.ReplaceSelection("program ");  // the program may still edit
+        QVERIFY(view.Buffer().Text().starts_with("program line 0"));
+    }
+
+    void InputMethodComposesAndCommits() {
+        TTextView view;
+        ShowView(view, "ab\ncd");
+        view.Select(1, 1);
+        QSignalSpy refused(&view, &TTextView::refused);
+        QInputMethodEvent preedit(QStringLiteral("にほん"), {{QInputMethodEvent::Cursor, 2, 1, QVariant()}});
+        QApplication::sendEvent(&view, &preedit);
+        QCOMPARE(view.Buffer().Text(), std::string("ab\r\ncd"));  // composing text is not text yet
+        const QRect caret = view.inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        QVERIFY(view.rect().contains(caret.center()));
+        QCOMPARE(view.inputMethodQuery(Qt::ImSurroundingText).toString(), QStringLiteral("ab"));
+        QCOMPARE(view.inputMethodQuery(Qt::ImCursorPosition).toInt(), 1);
+        view.grab();  // paints the composing text
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("日本"));
+        QApplication::sendEvent(&view, &commit);
+        QCOMPARE(view.Buffer().Text(), "a" + Sjis(u"日本") + "b\r\ncd");
+        QCOMPARE(view.Caret(), std::int64_t(5));
+        // The input method takes back the character before the caret and puts another.
+        QInputMethodEvent replace;
+        replace.setCommitString(QStringLiteral("語"), -1, 1);
+        QApplication::sendEvent(&view, &replace);
+        QCOMPARE(view.Buffer().Text(), "a" + Sjis(u"日語") + "b\r\ncd");
+        // What CP932 cannot hold is refused, never stored as '?'.
+        QInputMethodEvent yen;
+        yen.setCommitString(QString::fromUtf8("\u00A5"));
+        QApplication::sendEvent(&view, &yen);
+        QCOMPARE(view.Buffer().Text(), "a" + Sjis(u"日語") + "b\r\ncd");
+        QCOMPARE(refused.count(), 1);
+        view.SetReadOnly(true);
+        QVERIFY(!view.inputMethodQuery(Qt::ImEnabled).toBool());
+    }
+
+    void PasteTakesTheFilesBreakStyle() {
+        TTextView view;
+        ShowView(view, "a\nb\n");
+        view.Select(1, 1);
+        QApplication::clipboard()->setText(QStringLiteral("x\r\ny\rz\u2028w"));
+        view.Paste();
+        QCOMPARE(view.Buffer().RawText(), std::string("ax\ny\nz\nw\nb\n"));
+        view.Select(0, 7);
+        view.Copy();
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("ax\ny\n"));
+        view.Cut();
+        QCOMPARE(view.Buffer().RawText(), std::string("z\nw\nb\n"));
+    }
+
+    void ALineOfMegabytesIsLaidOutInPieces() {
+        std::string line;
+        while (line.size() < (5u << 20)) line += "\x93\xfa\x96\x7b\x8c\xea text ";
+        TTextView view;
+        ShowView(view, line + "\r\nnext");
+        QTest::keyClick(&view, Qt::Key_End);
+        QCOMPARE(view.Caret(), static_cast<std::int64_t>(line.size()));
+        QVERIFY(view.horizontalScrollBar()->value() > 0);
+        QVERIFY(view.viewport()->rect().contains(view.PositionRect(view.Caret()).center()));
+        QCOMPARE(view.PositionAt(view.PositionRect(view.Caret()).center()), view.Caret());
+        view.grab();
+        // Wrapped, the line scrolls by rows while it stays the first visible line.
+        view.SetWordWrap(true);
+        view.Select(0, 0);
+        view.LineScroll(0, 50);
+        QCOMPARE(view.FirstVisibleLine(), std::int64_t(0));
+        const std::int64_t top = view.PositionAt(QPoint(TTextView::kMargin, TTextView::kMargin + 1));
+        QVERIFY(top > 50 * 10);
+        QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(view.Caret(), view.Buffer().Length());
+        QCOMPARE(view.FirstVisibleLine(), std::int64_t(0));  // the last rows of the long line are above "next"
+        view.grab();
+    }
+
+    void MarginDragSelectsWholeLines() {
+        TTextView view;
+        std::string text;
+        for (int i = 0; i < 40; ++i) text += "line " + std::to_string(100 + i) + "\n";
+        ShowView(view, text);
+        const auto margin = [&](int line) {
+            return QPoint(2, view.PositionRect(view.Buffer().LineIndex(line)).center().y());
+        };
+        QTest::mouseMove(view.viewport(), margin(5));
+        QVERIFY(view.LineSelectPointer());
+        QTest::mousePress(view.viewport(), Qt::LeftButton, Qt::NoModifier, margin(5));
+        QCOMPARE(view.SelStart(), view.Buffer().LineIndex(5));
+        QCOMPARE(view.SelEnd(), view.Buffer().LineIndex(5) + 8);
+        QTest::mouseMove(view.viewport(), margin(2));
+        QCOMPARE(view.SelStart(), view.Buffer().LineIndex(2));
+        QCOMPARE(view.SelEnd(), view.Buffer().LineIndex(6));
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, Qt::NoModifier, margin(2));
+        QVERIFY(!view.LineSelectPointer());
+    }
+
+    // A file from the byte-view size on: shown without decoding it whole or copying it,
+    // every query of the interface answered, saved byte for byte, edits tracked.
+    void LargeFilesOpenInTheByteView() {
+        std::string bytes;
+        for (int i = 0; bytes.size() < static_cast<std::size_t>(TXavoMemo::kByteViewBytes) + 100; ++i)
+            bytes += "\x93\xfa\x96\x7b line " + std::to_string(i) + (i % 7 == 3 ? "\r\n" : "\n");
+        bytes += "tail";
+        WriteAll(Path("big.txt"), bytes);
+        TXavoMemo memo;
+        memo.SetPlainText(true);
+        memo.resize(500, 400);
+        memo.show();
+        memo.LoadFromFile(Path("big.txt"));
+        QVERIFY(memo.ShowsBytes());
+        QVERIFY(!memo.IsLoading());
+        const TTextBuffer& buffer = memo.ByteView()->Buffer();
+        QCOMPARE(memo.LineCount(), static_cast<int>(buffer.LineCount()));
+        QCOMPARE(memo.GetTextLen(), static_cast<int>(buffer.Length()));
+        QCOMPARE(memo.LineIndex(memo.LineCount() - 1), memo.GetTextLen() - 4);
+        QCOMPARE(memo.Lines().Count(), memo.LineCount());
+        QVERIFY(memo.FindText(std::string("line 99999"), frDown));
+        QCOMPARE(memo.SelText(), std::string("line 99999"));
+        QVERIFY(memo.FirstVisibleLine() > 0);
+        memo.SaveToFile(Path("same.txt"));
+        QCOMPARE(ReadAll(Path("same.txt")), bytes);
+        QVERIFY(!memo.document()->isModified());
+        memo.SetReadOnly(false);
+        memo.setFocus();
+        memo.SetSelStart(memo.GetTextLen());
+        QTest::keyClicks(&memo, "!");
+        QTest::keyClick(&memo, Qt::Key_Return);
+        QVERIFY(memo.document()->isModified());
+        memo.SaveToFile(Path("edited.txt"));
+        QCOMPARE(ReadAll(Path("edited.txt")), bytes + "!\n");
+        QVERIFY(!memo.IsModified());
+        memo.SetText("small");
+        QVERIFY(!memo.ShowsBytes());
+        QCOMPARE(memo.Text(), std::string("small"));
+    }
+
+    void AHundredMegabyteFileIsHeldOnce() {
+        const std::string path = Path("huge.txt");
+        {
+            std::ofstream out(path, std::ios::binary);
+            const std::string block = std::string(1000, 'x') + "\n";
+            for (int i = 0; i < 100 * 1024; ++i) out << block;
+        }
+        TXavoMemo memo;
+        memo.SetPlainText(true);
+        memo.resize(500, 400);
+        memo.show();
+        const long before = AnonymousKib();
+        memo.LoadFromFile(path);
+        memo.grab();
+        QCOMPARE(memo.LineCount(), 100 * 1024 + 1);
+        const long grown = AnonymousKib() - before;
+        QVERIFY2(grown < 16 * 1024, qPrintable(QString::number(grown)));  // the index, not a copy
+        std::remove(path.c_str());
+    }
+};
+
+QTEST_MAIN(TTextViewTest)
+#include "textview_test.moc"

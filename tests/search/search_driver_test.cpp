@@ -1,0 +1,95 @@
+// The search driver: every file searched in its own encoding finds what its Shift-JIS copy
+// finds, with the same line numbers; a character Shift-JIS cannot hold is one character.
+#include "EncodingTestUtil.h"
+#include "FileSearch.h"
+#include "Grep.h"
+#include "SjisCodec.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace xavo {
+namespace {
+
+using Found = std::vector<std::pair<std::int64_t, std::string>>;
+
+using Program = std::shared_ptr<const TGrepProgram>;
+
+Found Search(const Program& program, const std::string& path, TEncodingChoice choice = {},
+             TFileEncoding* encoding = nullptr) {
+    std::atomic<bool> cancel{false};
+    TFileSearcher searcher(*program, cancel, {}, choice);
+    Found found;
+    searcher.Run(path, [&](const RE_LineInfo_t& info) { found.emplace_back(info.LineNo, info.Line); });
+    if (encoding != nullptr) *encoding = searcher.Encoding();
+    return found;
+}
+
+Program Compiled(const std::string& utf8Pattern, bool fuzzy) {
+    TGrep grep;
+    grep.SetUseFuzzyCharDic(fuzzy);
+    grep.SetRegExp(Utf8ToSjis(utf8Pattern));
+    return grep.Program();
+}
+
+TEST(SearchDriver, EveryEncodingFindsTheLinesOfItsShiftJisCopy) {
+    // Every kind of line end, half-width kana, NEC specials and a wave dash; repeated past
+    // the engine's block size so that characters and lines cross blocks.
+    std::string utf8;
+    for (int i = 0; i < 4000; ++i) {
+        utf8 += "第" + std::to_string(i) + "章 日本語の文です。\r\n";
+        if (i % 7 == 0) utf8 += "ﾃﾞｰﾀ と データ と でーた\n";
+        if (i % 11 == 0) utf8 += "①～⑩ 全角ＡＢＣ abc\r";
+        if (i % 13 == 0) utf8 += "plain ascii line\n";
+    }
+    const std::string sjis = Utf8ToSjis(utf8);
+    const std::u16string text = DecodeSjis(sjis);
+    test::TTempDir dir;
+    const std::string sjisPath = dir.File("sjis.txt", sjis);
+    const std::vector<TFileEncoding> encodings = {
+        {TEncoding::EucJp, false}, {TEncoding::Jis, false},      {TEncoding::Utf8, false},
+        {TEncoding::Utf8, true},   {TEncoding::Utf16Le, true},   {TEncoding::Utf16Be, true}};
+    const struct {
+        const char* Pattern;
+        bool Fuzzy;
+    } cases[] = {
+        {"日本語", false}, {"ﾃﾞｰﾀ", false}, {"データ", true}, {"^plain", false}, {"①.⑩", false},
+        {"ＡＢＣ", true},  {"章.*。$", false}, {"第１２章", true}, {"～", false},
+    };
+    for (const auto& c : cases) {
+        const Program grep = Compiled(c.Pattern, c.Fuzzy);
+        const Found expected = Search(grep, sjisPath);
+        ASSERT_FALSE(expected.empty()) << c.Pattern;
+        for (const TFileEncoding& encoding : encodings) {
+            const std::string path = dir.File("copy.txt", EncodeText(text, encoding));
+            TFileEncoding detected;
+            EXPECT_EQ(Search(grep, path, {}, &detected), expected) << c.Pattern << " in " << EncodingName(encoding);
+            EXPECT_EQ(detected, encoding);
+        }
+    }
+}
+
+TEST(SearchDriver, ACharacterShiftJisCannotHoldIsOneCharacterNoPatternCanName) {
+    test::TTempDir dir;
+    const std::string path = dir.File("u.txt", "a\xF0\x9F\x98\x80" "b\nx\xC2\xA9y\na?b\n\xE3\x83\xBB\n");  // a😀b x©y a?b ・
+    const struct {
+        const char* Pattern;
+        std::vector<std::int64_t> Lines;
+    } cases[] = {
+        {"a.b", {1, 3}}, {"x.y", {2}}, {"^...$", {1, 2, 3}}, {"a\\?b", {3}}, {"^.$", {4}}, {"・", {4}}, {"[^a-z?]", {1, 2, 4}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::int64_t> lines;
+        for (const auto& [lineNo, line] : Search(Compiled(c.Pattern, false), path)) lines.push_back(lineNo);
+        EXPECT_EQ(lines, c.Lines) << c.Pattern;
+    }
+    // A named encoding holds whatever the bytes look like: as Shift-JIS, 😀 is two characters.
+    TFileEncoding encoding;
+    const Found sjis = Search(Compiled("a.b", false), path, {TFileEncoding{TEncoding::Sjis, false}}, &encoding);
+    ASSERT_EQ(sjis.size(), 1u);
+    EXPECT_EQ(sjis[0].first, 3);
+    EXPECT_EQ(encoding, (TFileEncoding{TEncoding::Sjis, false}));
+}
+
+}  // namespace
+}  // namespace xavo
