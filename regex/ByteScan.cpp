@@ -19,13 +19,10 @@
 #include <atomic>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#define XAVO_HAVE_VECTORS 1
+// x86-64: SSE2 always, AVX2 where the processor has it (asked at run time).
 #if defined(__x86_64__)
 #include <immintrin.h>
-#define XAVO_HAVE_WIDE_VECTORS 1
-#endif
+#define XAVO_HAVE_VECTORS 1
 #endif
 
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -59,7 +56,6 @@ struct TVec16 {
     }
 };
 
-#if defined(XAVO_HAVE_WIDE_VECTORS)
 struct TVec32 {
     using T = __m256i;
     static constexpr std::ptrdiff_t kWidth = 32;
@@ -82,7 +78,6 @@ struct TVec32 {
 std::atomic<bool> gWideVectors{__builtin_cpu_supports("avx2") != 0};
 
 bool UsesWideVectors() { return gWideVectors.load(std::memory_order_relaxed); }
-#endif
 
 // Lane counters hold at most 255 hits, so they are summed after this many rounds.
 constexpr int kRoundsPerSum = 255;
@@ -253,7 +248,6 @@ XAVO_SCAN std::size_t NormalizeIn(unsigned char*& cursor, unsigned char* end) {
     return count;
 }
 
-#if defined(XAVO_HAVE_WIDE_VECTORS)
 // The 32-byte instances, compiled for AVX2.
 XAVO_AVX2 const unsigned char* FindAnyOfFourWide(const unsigned char*& p, const unsigned char* end,
                                                  const unsigned char (&bytes)[4]) {
@@ -277,18 +271,22 @@ XAVO_AVX2 void CountBreaksWide(const unsigned char*& p, const unsigned char* end
     CountBreaksIn<TVec32>(p, end, crs, lfs, pairs);
 }
 XAVO_AVX2 std::size_t NormalizeWide(unsigned char*& p, unsigned char* end) { return NormalizeIn<TVec32>(p, end); }
-#endif
 
 // FindPairs over the widest vectors the processor has.
 template <bool kFolded, class TConfirm>
 const unsigned char* FindPairsVectored(const unsigned char*& p, const unsigned char* last, std::size_t first,
                                        std::size_t second, const unsigned char (&pair)[2],
                                        const unsigned char (&caseBits)[2], const TConfirm& confirm) {
-#if defined(XAVO_HAVE_WIDE_VECTORS)
     if (UsesWideVectors())
         if (const unsigned char* hit = FindPairsWide<kFolded>(p, last, first, second, pair, caseBits, confirm)) return hit;
-#endif
     return FindPairs<TVec16, kFolded>(p, last, first, second, pair, caseBits, confirm);
+}
+
+// Runs a scan over the widest vectors the processor has, then over 16 bytes for the rest.
+template <class TWide, class TNarrow>
+void ScanVectored(const TWide& wide, const TNarrow& narrow) {
+    if (UsesWideVectors()) wide();
+    narrow();
 }
 
 #endif  // XAVO_HAVE_VECTORS
@@ -299,7 +297,7 @@ unsigned char CaseBit(unsigned char b) { return b >= 'a' && b <= 'z' ? 0x20 : 0;
 }  // namespace
 
 bool UseWideVectors(bool use) {
-#if defined(XAVO_HAVE_WIDE_VECTORS)
+#if defined(XAVO_HAVE_VECTORS)
     gWideVectors = use && __builtin_cpu_supports("avx2");
     return gWideVectors;
 #else
@@ -321,10 +319,8 @@ const unsigned char* TByteFinder::Find(const unsigned char* p, const unsigned ch
     if (FBytes.size() <= 4) {
         unsigned char four[4];
         for (std::size_t i = 0; i < 4; ++i) four[i] = FBytes[i < FBytes.size() ? i : 0];
-#if defined(XAVO_HAVE_WIDE_VECTORS)
         if (UsesWideVectors())
             if (const unsigned char* hit = FindAnyOfFourWide(p, end, four)) return hit;
-#endif
         if (const unsigned char* hit = FindAnyOfFour<TVec16>(p, end, four)) return hit;
     }
 #endif
@@ -370,9 +366,7 @@ const unsigned char* TCodeSetFinder::Find(const unsigned char* p, const unsigned
     }
     if (FNeedles.Fits) {
         std::uint32_t mask = 0;
-#if defined(XAVO_HAVE_WIDE_VECTORS)
         if (UsesWideVectors() && (mask = FindCodesWide(FNeedles, p, end)) != 0) FChunkWidth = TVec32::kWidth;
-#endif
         if (mask == 0 && (mask = FindCodes<TVec16>(FNeedles, p, end)) != 0) FChunkWidth = TVec16::kWidth;
         if (mask != 0) {
             FChunk = p;
@@ -446,11 +440,8 @@ const unsigned char* TFoldedLiteralFinder::Find(const unsigned char* p, const un
 
 std::size_t CountLineFeeds(const unsigned char* p, const unsigned char* end) {
     std::size_t count = 0;
-#if defined(XAVO_HAVE_WIDE_VECTORS)
-    if (UsesWideVectors()) count += CountLineFeedsWide(p, end);
-#endif
 #if defined(XAVO_HAVE_VECTORS)
-    count += CountLineFeedsIn<TVec16>(p, end);
+    ScanVectored([&] { count += CountLineFeedsWide(p, end); }, [&] { count += CountLineFeedsIn<TVec16>(p, end); });
 #endif
     for (; p < end; ++p) count += *p == '\n';
     return count;
@@ -459,11 +450,8 @@ std::size_t CountLineFeeds(const unsigned char* p, const unsigned char* end) {
 TLineBreakCount CountLineBreaks(const unsigned char* p, const unsigned char* end) {
     // Breaks = CRs + LFs - pairs.
     std::size_t crs = 0, lfs = 0, pairs = 0;
-#if defined(XAVO_HAVE_WIDE_VECTORS)
-    if (UsesWideVectors()) CountBreaksWide(p, end, crs, lfs, pairs);
-#endif
 #if defined(XAVO_HAVE_VECTORS)
-    CountBreaksIn<TVec16>(p, end, crs, lfs, pairs);
+    ScanVectored([&] { CountBreaksWide(p, end, crs, lfs, pairs); }, [&] { CountBreaksIn<TVec16>(p, end, crs, lfs, pairs); });
 #endif
     for (; p < end; ++p) {
         crs += *p == '\r';
@@ -480,11 +468,8 @@ const unsigned char* FindLastLineFeed(const unsigned char* p, const unsigned cha
 
 std::size_t NormalizeText(unsigned char* p, unsigned char* end) {
     std::size_t count = 0;
-#if defined(XAVO_HAVE_WIDE_VECTORS)
-    if (UsesWideVectors()) count += NormalizeWide(p, end);
-#endif
 #if defined(XAVO_HAVE_VECTORS)
-    count += NormalizeIn<TVec16>(p, end);
+    ScanVectored([&] { count += NormalizeWide(p, end); }, [&] { count += NormalizeIn<TVec16>(p, end); });
 #endif
     for (; p < end; ++p) {
         if (*p == '\0')
