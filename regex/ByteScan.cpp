@@ -80,7 +80,13 @@ std::atomic<bool> gWideVectors{__builtin_cpu_supports("avx2") != 0};
 bool UsesWideVectors() { return gWideVectors.load(std::memory_order_relaxed); }
 
 // Lane counters hold at most 255 hits, so they are summed after this many rounds.
-constexpr int kRoundsPerSum = 255;
+constexpr std::ptrdiff_t kRoundsPerSum = 255;
+
+// Rounds of a counting loop before its sums, when Bytes are left and each round takes
+// Width of them: a counted loop, which the compiler keeps in registers.
+constexpr std::ptrdiff_t RoundsBeforeSum(std::ptrdiff_t bytes, std::ptrdiff_t width) {
+    return std::min(kRoundsPerSum, bytes / width);
+}
 
 // The first of up to four bytes (padded with repeats), or advances Cursor to where the vector
 // part stopped and returns nullptr.
@@ -189,7 +195,7 @@ XAVO_SCAN std::size_t CountLineFeedsIn(const unsigned char*& cursor, const unsig
     const typename TVec::T lf = TVec::Splat('\n');
     while (end - p >= TVec::kWidth) {
         typename TVec::T lanes = TVec::Zero();
-        for (int round = 0; round < kRoundsPerSum && end - p >= TVec::kWidth; ++round, p += TVec::kWidth)
+        for (std::ptrdiff_t round = RoundsBeforeSum(end - p, TVec::kWidth); round > 0; --round, p += TVec::kWidth)
             lanes = TVec::CountIn(lanes, TVec::Equal(TVec::Load(p), lf));
         count += TVec::SumLanes(lanes);
     }
@@ -206,7 +212,7 @@ XAVO_SCAN void CountBreaksIn(const unsigned char*& cursor, const unsigned char* 
     const typename TVec::T cr = TVec::Splat('\r'), lf = TVec::Splat('\n');
     while (end - p > TVec::kWidth) {
         typename TVec::T crLanes = TVec::Zero(), lfLanes = TVec::Zero(), pairLanes = TVec::Zero();
-        for (int round = 0; round < kRoundsPerSum && end - p > TVec::kWidth; ++round, p += TVec::kWidth) {
+        for (std::ptrdiff_t round = RoundsBeforeSum(end - p - 1, TVec::kWidth); round > 0; --round, p += TVec::kWidth) {
             const typename TVec::T here = TVec::Load(p);
             const typename TVec::T isCr = TVec::Equal(here, cr);
             crLanes = TVec::CountIn(crLanes, isCr);
@@ -229,7 +235,7 @@ XAVO_SCAN std::size_t NormalizeIn(unsigned char*& cursor, unsigned char* end) {
     const typename TVec::T zero = TVec::Zero(), cr = TVec::Splat('\r'), lf = TVec::Splat('\n');
     while (end - p >= TVec::kWidth) {
         typename TVec::T lanes = zero;
-        for (int round = 0; round < kRoundsPerSum && end - p >= TVec::kWidth; ++round, p += TVec::kWidth) {
+        for (std::ptrdiff_t round = RoundsBeforeSum(end - p, TVec::kWidth); round > 0; --round, p += TVec::kWidth) {
             typename TVec::T here = TVec::Load(p);
             const typename TVec::T lone = TVec::AndNot(TVec::Equal(TVec::Load(p + 1), lf), TVec::Equal(here, cr));
             std::uint32_t mask = TVec::Mask(TVec::Or(TVec::Equal(here, zero), lone));
