@@ -328,7 +328,7 @@ void TGrepSearch::TLineScan::Run() {
     }
 }
 
-void TGrepSearch::TLineScan::LookForLastLineFeed() {
+inline void TGrepSearch::TLineScan::LookForLastLineFeed() {
     const std::uint64_t end = FWindow.End();
     const std::uint64_t lookFrom = std::max(FDecidedTo + 1, FLookedTo);
     if (lookFrom >= end) return;
@@ -339,7 +339,7 @@ void TGrepSearch::TLineScan::LookForLastLineFeed() {
 
 // Decides the line of the next candidate before Last, or turns the candidate down;
 // returns false when there is none.
-bool TGrepSearch::TLineScan::TakeNextCandidate(std::uint64_t last) {
+[[gnu::always_inline]] inline bool TGrepSearch::TLineScan::TakeNextCandidate(std::uint64_t last) {
     if (FEveryLine) {
         Decide(FDecidedTo + 1, LineEndOf(FDecidedTo + 1, last));
         return true;
@@ -358,7 +358,7 @@ bool TGrepSearch::TLineScan::TakeNextCandidate(std::uint64_t last) {
 
 // Whether a match may hold the candidate (a literal's hit always may), or the candidate's
 // line has turned down so many that deciding it is cheaper.
-bool TGrepSearch::TLineScan::WorthDeciding(std::uint64_t candidate) {
+inline bool TGrepSearch::TLineScan::WorthDeciding(std::uint64_t candidate) {
     const bool sameLine = FLastTurnedDown > FDecidedTo && FLastTurnedDown < candidate &&
                           std::memchr(FWindow.Ptr(FLastTurnedDown), '\n',
                                       static_cast<std::size_t>(candidate - FLastTurnedDown)) == nullptr;
@@ -367,14 +367,14 @@ bool TGrepSearch::TLineScan::WorthDeciding(std::uint64_t candidate) {
            FSearch.MayMatchFrom(candidate, !FCodes.Empty(), FDecidedTo + 1);
 }
 
-void TGrepSearch::TLineScan::TurnDown(std::uint64_t candidate) {
+inline void TGrepSearch::TLineScan::TurnDown(std::uint64_t candidate) {
     FScannedTo = candidate + 1;  // nothing starts here; the line may hold other candidates
     FLastTurnedDown = candidate;
     ++FTurnedDownInLine;
 }
 
 // Decides the line [lineStart, lineEnd) holding a candidate and moves past it.
-void TGrepSearch::TLineScan::Decide(std::uint64_t lineStart, std::uint64_t lineEnd) {
+inline void TGrepSearch::TLineScan::Decide(std::uint64_t lineStart, std::uint64_t lineEnd) {
     const std::uint64_t first = FirstOfDirtyRun(lineStart);
     if (first == lineStart && FSearch.IsClean(lineStart, lineEnd)) {
         if (FSearch.LineMatches(lineStart, lineEnd)) FSearch.Report(lineStart, lineEnd);
@@ -388,14 +388,14 @@ void TGrepSearch::TLineScan::Decide(std::uint64_t lineStart, std::uint64_t lineE
 
 // No candidate up to the last line feed: moves on to it, unless the lines just before it
 // are dirty (they bear on the line after them).
-void TGrepSearch::TLineScan::PassOverTo(std::uint64_t lastLineFeed) {
+inline void TGrepSearch::TLineScan::PassOverTo(std::uint64_t lastLineFeed) {
     FScannedTo = lastLineFeed;
     const std::uint64_t lineStart = LineStartOf(lastLineFeed);
     FDecidedTo = FSearch.IsClean(lineStart, lastLineFeed) ? lastLineFeed : FirstOfDirtyRun(lineStart) - 1;
 }
 
 // Reads the next block; false at the end of the stream, once everything is decided.
-bool TGrepSearch::TLineScan::ReadMore() {
+inline bool TGrepSearch::TLineScan::ReadMore() {
     if (FDecidedTo + 1 >= FWindow.End() && FWindow.AtEnd()) return false;  // the last line feed
     FWindow.Keep(FDecidedTo);
     if (!FWindow.ReadMore()) {
@@ -409,13 +409,13 @@ bool TGrepSearch::TLineScan::ReadMore() {
     return true;
 }
 
-void TGrepSearch::TLineScan::WindowMoved() {
+inline void TGrepSearch::TLineScan::WindowMoved() {
     FCodes.Forget();
     FFoldedHit = nullptr;
 }
 
 // The next position in [from, last) where a match may be, or last.
-const unsigned char* TGrepSearch::TLineScan::FindCandidate(const unsigned char* from, const unsigned char* last) {
+inline const unsigned char* TGrepSearch::TLineScan::FindCandidate(const unsigned char* from, const unsigned char* last) {
     if (!FLiteral.Empty()) return FLiteral.Find(from, last);
     if (FFolded.Empty()) return FCodes.Empty() ? FBytes.Find(from, last) : FCodes.Find(from, last);
     if (FFoldedHit == nullptr || from < FFoldedFrom || from > FFoldedHit || FFoldedHit > last) {
@@ -426,19 +426,19 @@ const unsigned char* TGrepSearch::TLineScan::FindCandidate(const unsigned char* 
     return std::min(code, FFoldedHit);
 }
 
-std::uint64_t TGrepSearch::TLineScan::LineStartOf(std::uint64_t lineFeed) const {
+inline std::uint64_t TGrepSearch::TLineScan::LineStartOf(std::uint64_t lineFeed) const {
     const unsigned char* const decided = FWindow.Ptr(FDecidedTo);
     return static_cast<std::uint64_t>(FindLastLineFeed(decided, FWindow.Ptr(lineFeed)) - decided) + FDecidedTo + 1;
 }
 
 // The line feed that ends the line holding pos; there is one at or before last.
-std::uint64_t TGrepSearch::TLineScan::LineEndOf(std::uint64_t pos, std::uint64_t last) const {
+inline std::uint64_t TGrepSearch::TLineScan::LineEndOf(std::uint64_t pos, std::uint64_t last) const {
     const void* hit = std::memchr(FWindow.Ptr(pos), '\n', static_cast<std::size_t>(last + 1 - pos));
     return pos + static_cast<std::uint64_t>(static_cast<const unsigned char*>(hit) - FWindow.Ptr(pos));
 }
 
 // The first line of the run of dirty lines that ends just before lineStart (or lineStart).
-std::uint64_t TGrepSearch::TLineScan::FirstOfDirtyRun(std::uint64_t lineStart) const {
+inline std::uint64_t TGrepSearch::TLineScan::FirstOfDirtyRun(std::uint64_t lineStart) const {
     while (lineStart - 1 > FDecidedTo) {
         const std::uint64_t before = LineStartOf(lineStart - 1);
         if (FSearch.IsClean(before, lineStart - 1)) break;
