@@ -337,6 +337,7 @@ const unsigned char* TByteFinder::Find(const unsigned char* p, const unsigned ch
 
 TCodeSetFinder::TCodeSetFinder(const std::vector<std::uint16_t>& codes) {
     for (const std::uint16_t code : codes) {
+        FStarts[code < 0x100 ? code : code >> 8] = true;
         if (code < 0x100) {
             FSingles.push_back(static_cast<unsigned char>(code));
             continue;
@@ -383,6 +384,7 @@ const unsigned char* TCodeSetFinder::Find(const unsigned char* p, const unsigned
     }
 #endif
     for (; p < end; ++p) {
+        if (!FStarts[*p]) continue;
         for (const unsigned char b : FSingles)
             if (*p == b) return p;
         if (end - p < 2) continue;
@@ -394,7 +396,7 @@ const unsigned char* TCodeSetFinder::Find(const unsigned char* p, const unsigned
     return end;
 }
 
-TLiteralFinder::TLiteralFinder(std::string literal, std::size_t first, std::size_t second)
+TPairFinder::TPairFinder(std::string literal, std::size_t first, std::size_t second)
     : FLiteral(std::move(literal)), FFirst(std::min(first, second)), FSecond(std::max(first, second)) {}
 
 const unsigned char* TLiteralFinder::Find(const unsigned char* p, const unsigned char* end) const {
@@ -417,9 +419,6 @@ const unsigned char* TLiteralFinder::Find(const unsigned char* p, const unsigned
         if (p[FFirst] == pair[0] && p[FSecond] == pair[1] && std::memcmp(p, literal, n) == 0) return p;
     return end;
 }
-
-TFoldedLiteralFinder::TFoldedLiteralFinder(std::string literal, std::size_t first, std::size_t second)
-    : FLiteral(std::move(literal)), FFirst(std::min(first, second)), FSecond(std::max(first, second)) {}
 
 bool TFoldedLiteralFinder::MatchesAt(const unsigned char* p) const {
     for (std::size_t i = 0; i < FLiteral.size(); ++i) {
