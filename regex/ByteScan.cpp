@@ -203,24 +203,23 @@ XAVO_SCAN std::size_t CountLineFeedsIn(const unsigned char*& cursor, const unsig
     return count;
 }
 
-// CountLineBreaks' three counts for [p, end), advancing Cursor to where the vector part
-// stopped (the byte after each position is read too).
+// CountLineBreaks' counts for [p, end): the CRs and LFs, and the CR LF pairs among them;
+// advances Cursor to where the vector part stopped (the byte after each position is
+// read too).
 template <class TVec>
-XAVO_SCAN void CountBreaksIn(const unsigned char*& cursor, const unsigned char* end, std::size_t& crs, std::size_t& lfs,
+XAVO_SCAN void CountBreaksIn(const unsigned char*& cursor, const unsigned char* end, std::size_t& ends,
                              std::size_t& pairs) {
     const unsigned char* p = cursor;
     const typename TVec::T cr = TVec::Splat('\r'), lf = TVec::Splat('\n');
     while (end - p > TVec::kWidth) {
-        typename TVec::T crLanes = TVec::Zero(), lfLanes = TVec::Zero(), pairLanes = TVec::Zero();
+        typename TVec::T endLanes = TVec::Zero(), pairLanes = TVec::Zero();
         for (std::ptrdiff_t round = RoundsBeforeSum(end - p - 1, TVec::kWidth); round > 0; --round, p += TVec::kWidth) {
             const typename TVec::T here = TVec::Load(p);
             const typename TVec::T isCr = TVec::Equal(here, cr);
-            crLanes = TVec::CountIn(crLanes, isCr);
-            lfLanes = TVec::CountIn(lfLanes, TVec::Equal(here, lf));
+            endLanes = TVec::CountIn(endLanes, TVec::Or(isCr, TVec::Equal(here, lf)));
             pairLanes = TVec::CountIn(pairLanes, TVec::And(isCr, TVec::Equal(TVec::Load(p + 1), lf)));
         }
-        crs += TVec::SumLanes(crLanes);
-        lfs += TVec::SumLanes(lfLanes);
+        ends += TVec::SumLanes(endLanes);
         pairs += TVec::SumLanes(pairLanes);
     }
     cursor = p;
@@ -272,9 +271,8 @@ XAVO_AVX2 const unsigned char* FindPairsWide(const unsigned char*& p, const unsi
 XAVO_AVX2 std::size_t CountLineFeedsWide(const unsigned char*& p, const unsigned char* end) {
     return CountLineFeedsIn<TVec32>(p, end);
 }
-XAVO_AVX2 void CountBreaksWide(const unsigned char*& p, const unsigned char* end, std::size_t& crs, std::size_t& lfs,
-                               std::size_t& pairs) {
-    CountBreaksIn<TVec32>(p, end, crs, lfs, pairs);
+XAVO_AVX2 void CountBreaksWide(const unsigned char*& p, const unsigned char* end, std::size_t& ends, std::size_t& pairs) {
+    CountBreaksIn<TVec32>(p, end, ends, pairs);
 }
 XAVO_AVX2 std::size_t NormalizeWide(unsigned char*& p, unsigned char* end) { return NormalizeIn<TVec32>(p, end); }
 
@@ -453,17 +451,16 @@ std::size_t CountLineFeeds(const unsigned char* p, const unsigned char* end) {
 }
 
 TLineBreakCount CountLineBreaks(const unsigned char* p, const unsigned char* end) {
-    // Breaks = CRs + LFs - pairs.
-    std::size_t crs = 0, lfs = 0, pairs = 0;
+    // Breaks = CRs + LFs - CR LF pairs.
+    std::size_t ends = 0, pairs = 0;
 #if defined(XAVO_HAVE_VECTORS)
-    ScanVectored([&] { CountBreaksWide(p, end, crs, lfs, pairs); }, [&] { CountBreaksIn<TVec16>(p, end, crs, lfs, pairs); });
+    ScanVectored([&] { CountBreaksWide(p, end, ends, pairs); }, [&] { CountBreaksIn<TVec16>(p, end, ends, pairs); });
 #endif
     for (; p < end; ++p) {
-        crs += *p == '\r';
-        lfs += *p == '\n';
+        ends += *p == '\r' || *p == '\n';
         pairs += *p == '\r' && end - p >= 2 && p[1] == '\n';
     }
-    return {crs + lfs - pairs, pairs};
+    return {ends - pairs, pairs};
 }
 
 const unsigned char* FindLastLineFeed(const unsigned char* p, const unsigned char* end) {
