@@ -2,8 +2,9 @@
 # Per-file encodings, end to end: xavoline-grep on the Shift-JIS corpus against a build
 # from before the encodings (BASE), and on the corpus converted to UTF-8 and to EUC-JP;
 # on the UTF-8 copy also rg and GNU grep in a UTF-8 locale. One thread each, the same
-# patterns, median of RUNS runs; ratios to our time on the Shift-JIS corpus, and the
-# number of output lines, which must agree.
+# patterns; CPU time (user + system), the least of RUNS runs, since the machine may be
+# shared; ratios to our time on the Shift-JIS corpus, and the number of output lines, which
+# must agree.
 #
 #   BASE=/path/to/old/xavoline-grep bash bench/encodings.sh [CORPUS_DIR] [WORK_DIR]
 #
@@ -32,17 +33,16 @@ done
 u8="$work/UTF-8"
 euc="$work/EUC-JP-MS"
 
-time_cmd() {  # time_cmd NAME CMD...: "median-ms lines"
+time_cmd() {  # time_cmd NAME CMD...: "least CPU ms (user + system) lines"
   local name=$1; shift
-  local times=()
+  local best=""
   for _ in $(seq "$runs"); do
-    local t0 t1
-    t0=$(date +%s%N)
-    "$@" > "$out/$name" 2>/dev/null || true
-    t1=$(date +%s%N)
-    times+=($(( (t1 - t0) / 1000000 )))
+    /usr/bin/time -f "%U %S" -o "$out/time" "$@" > "$out/$name" 2>/dev/null || true
+    local ms
+    ms=$(awk '{ printf "%d", ($1 + $2) * 1000 }' "$out/time")
+    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
   done
-  echo "$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p") $(wc -l < "$out/$name")"
+  echo "$best $(wc -l < "$out/$name")"
 }
 row() {  # row LABEL TOOL "ms lines" XMS
   local label=$1 tool=$2 ms=${3% *} lines=${3#* } xms=$4
@@ -68,7 +68,7 @@ bench() {
   fi
 }
 
-echo "corpus: $corpus (prose/: $(ls "$corpus/prose" | wc -l) files; big.txt $(stat -c %s "$corpus/big.txt") bytes), $runs runs each, median"
+echo "corpus: $corpus (prose/: $(ls "$corpus/prose" | wc -l) files; big.txt $(stat -c %s "$corpus/big.txt") bytes), CPU ms, least of $runs runs"
 printf '%-26s %-28s %8s %7s %9s\n' pattern tool ms ratio lines
 for what in prose big.txt; do
   bench "日本 $what" "$what" "" "日本"

@@ -26,7 +26,6 @@ namespace xavo {
 namespace {
 
 constexpr std::size_t kLayoutsKept = 1500;     // pieces kept laid out (a few screens)
-constexpr std::size_t kCutsKept = 64;          // long lines whose piece cuts are kept
 constexpr std::int64_t kSearchWindow = 16 << 20;
 constexpr std::int64_t kClipboardLimit = 256 << 20;
 constexpr std::int64_t kBoundaryLookBack = 1024;
@@ -52,6 +51,20 @@ QString NormalizeBreaks(QString text) {
     text.replace(QChar(QChar::LineSeparator), QChar(u'\n'));
     text.replace(QChar(QChar::ParagraphSeparator), QChar(u'\n'));
     return text;
+}
+
+// The character boundary at or before Position (see TTextView::CharStart).
+std::int64_t CharStartIn(const TTextBuffer& buffer, std::int64_t position) {
+    position = std::clamp<std::int64_t>(position, 0, buffer.Length());
+    const std::int64_t start = buffer.LineIndex(buffer.LineFromChar(position));
+    const std::int64_t end = start + buffer.LineLength(start);
+    if (position > end) return end;  // inside the break
+    if (position == start || position == end) return position;
+    // A run of lead-range bytes longer than the look-back (never in real text) is paired
+    // from where the look-back starts.
+    const std::int64_t from = std::max(start, position - kBoundaryLookBack);
+    const std::string text = buffer.Text(from, position - from + 1);
+    return IsCharBoundary(text, static_cast<std::size_t>(position - from)) ? position : position - 1;
 }
 
 int ClampInt(std::int64_t value) { return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX)); }
@@ -81,7 +94,6 @@ void TTextView::SetBuffer(TTextBuffer buffer) {
     FWidest = 0;
     FPreedit.clear();
     DropLayouts();
-    FCuts.clear();
     SyncScrollBars();
     viewport()->update();
     emit textEdited();
@@ -126,18 +138,7 @@ int TTextView::RowHeight() const { return std::max(1, fontMetrics().lineSpacing(
 // ---------------------------------------------------------------------------------------
 // Characters
 
-std::int64_t TTextView::CharStart(std::int64_t position) const {
-    position = std::clamp<std::int64_t>(position, 0, FBuffer.Length());
-    const std::int64_t start = FBuffer.LineIndex(FBuffer.LineFromChar(position));
-    const std::int64_t end = start + FBuffer.LineLength(start);
-    if (position > end) return end;  // inside the break
-    if (position == start || position == end) return position;
-    // A run of lead-range bytes longer than the look-back (never in real text) is paired
-    // from where the look-back starts.
-    const std::int64_t from = std::max(start, position - kBoundaryLookBack);
-    const std::string text = FBuffer.Text(from, position - from + 1);
-    return IsCharBoundary(text, static_cast<std::size_t>(position - from)) ? position : position - 1;
-}
+std::int64_t TTextView::CharStart(std::int64_t position) const { return CharStartIn(FBuffer, position); }
 
 std::int64_t TTextView::NextCharPosition(std::int64_t position) const {
     const std::int64_t length = FBuffer.Length();
@@ -176,24 +177,21 @@ std::int64_t TTextView::WordEnd(std::int64_t position) const {
 // ---------------------------------------------------------------------------------------
 // Pieces and their layouts
 
-const std::vector<std::int64_t>& TTextView::PieceCuts(std::int64_t line) {
-    static const std::vector<std::int64_t> kWhole{0};
+// Piece K of a line starts at K * kPieceBytes, one byte earlier when that is inside a
+// double-byte character: every cut is found on its own, so a line of gigabytes costs no
+// more than its pieces on screen.
+int TTextView::PieceCount(std::int64_t line) {
     const std::int64_t start = FBuffer.LineIndex(line);
     const std::int64_t length = start < 0 ? 0 : FBuffer.LineLength(start);
-    if (length <= kPieceBytes) return kWhole;
-    if (auto it = FCuts.find(line); it != FCuts.end()) return it->second;
-    if (FCuts.size() >= kCutsKept) FCuts.clear();
-    std::vector<std::int64_t> cuts{0};
-    for (std::int64_t at = kPieceBytes; at < length; at += kPieceBytes) {
-        const std::int64_t from = std::max(start, start + at - kBoundaryLookBack);
-        const std::string text = FBuffer.Text(from, start + at - from + 1);
-        const std::int64_t cut = IsCharBoundary(text, static_cast<std::size_t>(start + at - from)) ? at : at - 1;
-        if (cut > cuts.back()) cuts.push_back(cut);
-    }
-    return FCuts.emplace(line, std::move(cuts)).first->second;
+    return static_cast<int>(std::max<std::int64_t>(1, (length + kPieceBytes - 1) / kPieceBytes));
 }
 
-int TTextView::PieceCount(std::int64_t line) { return static_cast<int>(PieceCuts(line).size()); }
+std::int64_t TTextView::PieceCut(std::int64_t lineStart, std::int64_t lineLength, std::int64_t piece) const {
+    if (piece <= 0) return 0;
+    const std::int64_t at = piece * kPieceBytes;
+    if (at >= lineLength) return lineLength;
+    return CharStartIn(FBuffer, lineStart + at) - lineStart;
+}
 
 void TTextView::DropLayouts() {
     FLayouts.clear();
@@ -209,16 +207,15 @@ TTextView::TPieceLayout& TTextView::Piece(std::int64_t line, int piece) {
     const auto key = std::make_pair(line, piece);
     if (auto it = FLayouts.find(key); it != FLayouts.end()) return it->second;
 
-    const std::vector<std::int64_t>& cuts = PieceCuts(line);
     const std::int64_t start = FBuffer.LineIndex(line);
     const std::int64_t length = FBuffer.LineLength(start);
-    const std::int64_t from = cuts[static_cast<std::size_t>(piece)];
-    const std::int64_t to = static_cast<std::size_t>(piece) + 1 < cuts.size() ? cuts[static_cast<std::size_t>(piece) + 1] : length;
+    const std::int64_t from = PieceCut(start, length, piece);
+    const std::int64_t to = PieceCut(start, length, piece + 1);
 
     TPieceLayout p;
     p.Start = start + from;
     p.Bytes = static_cast<int>(to - from);
-    p.LastPiece = static_cast<std::size_t>(piece) + 1 >= cuts.size();
+    p.LastPiece = to >= length;
     p.X = FWrap ? 0 : static_cast<double>(from) * fontMetrics().horizontalAdvance(QLatin1Char('0'));
     p.Map = std::make_unique<TLineMap>(DecodeSjis(FBuffer.Text(p.Start, p.Bytes)));
     p.Layout = std::make_unique<QTextLayout>(ToQString(p.Map->Text()), font());
@@ -253,8 +250,11 @@ TTextView::TPlace TTextView::PlaceOf(std::int64_t position) {
     place.Line = FBuffer.LineFromChar(position);
     const std::int64_t start = FBuffer.LineIndex(place.Line);
     const std::int64_t offset = std::min(position - start, FBuffer.LineLength(start));
-    const std::vector<std::int64_t>& cuts = PieceCuts(place.Line);
-    place.Piece = static_cast<int>(std::upper_bound(cuts.begin(), cuts.end(), offset) - cuts.begin()) - 1;
+    const std::int64_t length = FBuffer.LineLength(start);
+    std::int64_t index = std::min<std::int64_t>(offset / kPieceBytes, PieceCount(place.Line) - 1);
+    if (offset < PieceCut(start, length, index)) --index;
+    else if (index + 1 < PieceCount(place.Line) && offset >= PieceCut(start, length, index + 1)) ++index;
+    place.Piece = static_cast<int>(index);
     TPieceLayout& piece = Piece(place.Line, place.Piece);
     place.Unit = piece.Map->UnitAt(static_cast<int>(start + offset - piece.Start));
     if (FWrap) {
@@ -520,7 +520,6 @@ void TTextView::Undo() {
 void TTextView::AfterEdit(bool wasModified) {
     FBuffer.SetModified(true);
     DropLayouts();
-    FCuts.clear();
     FGoalX = -1;
     ClampTop();
     SyncScrollBars();
@@ -607,16 +606,19 @@ std::int64_t TTextView::Find(std::string_view pattern, std::int64_t selStart, st
 
 std::int64_t FindInBuffer(const TTextBuffer& buffer, std::string_view pattern, std::int64_t selStart,
                           std::int64_t selLength, int options, std::int64_t window) {
-    // Windows start at a line start and end at a line end (or the text's ends), so the
-    // character boundaries and word delimiters seen inside one are those of the whole text.
+    // A window starts at a line start, or on a character boundary before the first
+    // candidate, and ends at a line end or a character boundary, with the byte after it
+    // read too: the boundaries and word delimiters seen inside are those of the whole text.
+    // Lines longer than the window are cut (a line of gigabytes is read piece by piece).
     const std::int64_t length = buffer.Length();
     const std::int64_t m = static_cast<std::int64_t>(pattern.size());
     if (length == 0 || m == 0) return -1;
+    window = std::max<std::int64_t>(window, 1);
+    const auto lineStart = [&](std::int64_t position) { return buffer.LineIndex(buffer.LineFromChar(position)); };
     const auto lineEnd = [&](std::int64_t position) {
-        const std::int64_t start = buffer.LineIndex(buffer.LineFromChar(position));
+        const std::int64_t start = lineStart(position);
         return std::min(length, std::max(position, start + buffer.LineLength(start)));
     };
-    const auto lineStart = [&](std::int64_t position) { return buffer.LineIndex(buffer.LineFromChar(position)); };
     const auto options32 = static_cast<TFindOptions>(options);
     // A text stored in one piece with CR LF breaks only (an unedited Windows file) is its
     // own view text: windows are then views of it, nothing is copied.
@@ -631,32 +633,46 @@ std::int64_t FindInBuffer(const TTextBuffer& buffer, std::string_view pattern, s
     }
     std::string copy;
     const auto windowText = [&](std::int64_t from, std::int64_t to) -> std::string_view {
+        to = std::min(length, to + 1);
         if (!flat.empty()) return flat.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
         copy = buffer.Text(from, to - from);
         return copy;
     };
     if ((options & frDown) != 0) {
-        std::int64_t from = std::max<std::int64_t>(0, selStart + selLength);
-        while (from <= length - m) {
-            const std::int64_t ws = lineStart(from);
-            const std::int64_t we = lineEnd(std::min(length, std::max(ws + window, from + m)));
-            const int hit = SearchBuffer(windowText(ws, we), static_cast<int>(from - ws), 0, pattern, options32);
-            if (hit >= 0) return ws + hit;
+        // First: where the search's scan starts (a whole word is looked for after the word there).
+        std::int64_t first = std::max<std::int64_t>(0, selStart + selLength);
+        while (first <= length - m) {
+            const std::int64_t ls = lineStart(first);
+            const std::int64_t ws = first - ls <= window ? ls : CharStartIn(buffer, first - 1);
+            const std::int64_t target = std::min(length, std::max(ws + window, first + m + 2));
+            const std::int64_t le = lineEnd(target);
+            const std::int64_t we = le - target <= window ? le : CharStartIn(buffer, target);
+            const int hit = SearchBuffer(windowText(ws, we), static_cast<int>(first - ws), 0, pattern, options32);
+            if (hit >= 0 && ws + hit + m <= we) return ws + hit;
             if (we >= length) break;
-            from = std::max(from + 1, we - m + 1);
+            // Every candidate up to We - M is decided; the scan goes on from there (a match
+            // across the window's end is found next).
+            first = we - m;
         }
         return -1;
     }
     std::int64_t end = std::min(selStart, length);
     std::int64_t previous = length + 1;  // where the last window started
     while (end - m >= 0) {
-        const std::int64_t we = lineEnd(end);
-        const std::int64_t ws = lineStart(std::min(previous - 1, std::max<std::int64_t>(0, end - window)));
+        const std::int64_t le = lineEnd(end);
+        const std::int64_t we = le - end <= window ? le : (CharStartIn(buffer, end) == end ? end : end + 1);
+        const std::int64_t target = std::min(previous - 1, std::max<std::int64_t>(0, end - m - window));
+        const std::int64_t ls = lineStart(target);
+        const std::int64_t ws = target - ls <= window ? ls : CharStartIn(buffer, target);
         previous = ws;
         const int hit = SearchBuffer(windowText(ws, we), static_cast<int>(end - ws), 0, pattern, options32);
-        if (hit >= 0) return ws + hit;
+        if (hit > 0 || (hit == 0 && (ws == ls || (options & frWholeWord) == 0))) return ws + hit;
+        if (hit == 0) {
+            end = ws + m;  // a word cut by the window's start: again, with the bytes before it
+            continue;
+        }
         if (ws == 0) break;
-        end = ws - 1 + m;
+        end = std::min(end, ws - 1 + m);
     }
     return -1;
 }
@@ -759,8 +775,7 @@ void TTextView::changeEvent(QEvent* event) {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         DropLayouts();
-        FCuts.clear();
-        FWidest = 0;
+            FWidest = 0;
         FTop.Row = 0;
         SyncScrollBars();
     }

@@ -158,7 +158,8 @@ private:
 
     // Pieces of lines.
     int PieceCount(std::int64_t line);
-    const std::vector<std::int64_t>& PieceCuts(std::int64_t line);  // offsets in the line, from 0
+    // Where piece Piece starts in a line (its length for Piece == the piece count).
+    std::int64_t PieceCut(std::int64_t lineStart, std::int64_t lineLength, std::int64_t piece) const;
     TPieceLayout& Piece(std::int64_t line, int piece);
     void DropLayouts();
     // Where Position lies: its line, piece, the piece layout and its unit in the piece.
@@ -210,7 +211,6 @@ private:
     bool FSyncing = false;
 
     std::map<std::pair<std::int64_t, int>, TPieceLayout> FLayouts;
-    std::map<std::int64_t, std::vector<std::int64_t>> FCuts;   // long lines only
     int FLayoutWidth = -1;
 
     bool FReadOnly = false;

@@ -152,17 +152,21 @@ bool TXavoMemo::LineSelectPointer() const { return FView != nullptr ? FView->Lin
 bool TXavoMemo::IsModified() const { return FView != nullptr ? FView->Modified() : document()->isModified(); }
 
 void TXavoMemo::ShowBytes(TTextBuffer buffer) {
+    FOriginalFile.reset();
     FLoadTimer.stop();
     FLoading = false;
     FPending = std::u16string();
     FPendingAt = 0;
     FPendingEnds.clear();
     if (FView == nullptr) {
-        FView = new TTextView(this);
+        // Inside the viewport: drags over the byte view go on to the viewport, where drop
+        // targets watch, and this widget's frame stays the frame.
+        FView = new TTextView(viewport());
         FView->SetFocusOwner(this);
         FView->setFocusPolicy(Qt::NoFocus);
-        FView->setFrameShape(frameShape());
-        FView->setGeometry(rect());
+        FView->setFrameShape(QFrame::NoFrame);
+        FView->setGeometry(viewport()->rect());
+        viewport()->installEventFilter(this);
         connect(FView, &TTextView::modificationChanged, this, [this](bool modified) {
             if (modified != document()->isModified()) document()->setModified(modified);
         });
@@ -183,20 +187,46 @@ void TXavoMemo::ShowBytes(TTextBuffer buffer) {
     FView->SetReadOnly(FReadOnly);
     FView->SetWordWrap(WordWrap());
     FView->SetLineSelect(FLineSelect);
-    FView->setVerticalScrollBarPolicy(verticalScrollBarPolicy());
-    FView->setHorizontalScrollBarPolicy(horizontalScrollBarPolicy());
+    SetScrollBars(FScrollBars);
     FView->show();
     FView->raise();
     document()->setModified(false);
 }
 
+// The byte view holds Shift-JIS, which UTF-8 and UTF-16 store whole; EUC-JP and JIS lack
+// some of its characters. Searched in windows of whole lines.
+int TXavoMemo::FindUnencodableInBytes() {
+    if (FEncoding.Kind == TEncoding::Sjis || FEncoding.Kind == TEncoding::Utf8 || FEncoding.Kind == TEncoding::Utf16Le ||
+        FEncoding.Kind == TEncoding::Utf16Be)
+        return -1;
+    const TTextBuffer& buffer = FView->Buffer();
+    constexpr std::int64_t kWindow = 16 << 20;
+    for (std::int64_t from = 0; from < buffer.Length();) {
+        const std::int64_t line = buffer.LineFromChar(std::min(buffer.Length(), from + kWindow));
+        const std::int64_t next = buffer.LineIndex(line + 1);
+        const std::int64_t to = next < 0 ? buffer.Length() : next;
+        const std::u16string text = DecodeSjis(buffer.Text(from, to - from));
+        const std::size_t at = FindUnencodableIn(text, FEncoding);
+        if (at != std::u16string::npos) return Clamped(from + TLineMap(text).BytesBefore(static_cast<int>(at)));
+        from = to;
+    }
+    return -1;
+}
+
 void TXavoMemo::DropByteView() {
+    FOriginalFile.reset();
     if (FView == nullptr) return;
     TTextView* view = FView;
     FView = nullptr;
+    SetScrollBars(FScrollBars);
     view->hide();
     view->deleteLater();
     view->SetBuffer(TTextBuffer());  // the file's bytes go now, not when the event loop runs
+}
+
+bool TXavoMemo::eventFilter(QObject* watched, QEvent* event) {
+    if (FView != nullptr && watched == viewport() && event->type() == QEvent::Resize) FView->setGeometry(viewport()->rect());
+    return QPlainTextEdit::eventFilter(watched, event);
 }
 
 void TXavoMemo::ScrollToLine(int line) {
@@ -207,7 +237,7 @@ void TXavoMemo::ScrollToLine(int line) {
 
 void TXavoMemo::resizeEvent(QResizeEvent* event) {
     QPlainTextEdit::resizeEvent(event);
-    if (FView != nullptr) FView->setGeometry(rect());
+    if (FView != nullptr) FView->setGeometry(viewport()->rect());
 }
 
 void TXavoMemo::focusInEvent(QFocusEvent* event) {
@@ -234,14 +264,18 @@ void TXavoMemo::SetWordWrap(bool wrap) {
 
 void TXavoMemo::SetScrollBars(TScrollStyle style) {
     FScrollBars = style;
-    const bool vertical = style == ssVertical || style == ssBoth;
-    const bool horizontal = style == ssHorizontal || style == ssBoth;
-    setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-    setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    const Qt::ScrollBarPolicy vertical = style == ssVertical || style == ssBoth ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    const Qt::ScrollBarPolicy horizontal = style == ssHorizontal || style == ssBoth ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
     if (FView != nullptr) {
-        FView->setVerticalScrollBarPolicy(verticalScrollBarPolicy());
-        FView->setHorizontalScrollBarPolicy(horizontalScrollBarPolicy());
+        // The byte view has the scroll bars; this widget's own would show through it.
+        FView->setVerticalScrollBarPolicy(vertical);
+        FView->setHorizontalScrollBarPolicy(horizontal);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        return;
     }
+    setVerticalScrollBarPolicy(vertical);
+    setHorizontalScrollBarPolicy(horizontal);
 }
 
 QColor TXavoMemo::Color() const { return palette().color(QPalette::Base); }
@@ -318,6 +352,7 @@ void TXavoMemo::Select(int anchor, int caret) {
 }
 
 std::string TXavoMemo::LineBytes(int line) {
+    if (FView != nullptr) return FView->Buffer().LineText(line);
     FinishLoading();
     return EncodeSjis(View(document()->findBlockByNumber(line).text()));
 }
@@ -556,7 +591,7 @@ void TXavoMemo::PasteFromClipboard() {
 }
 
 int TXavoMemo::FindUnencodable() {
-    if (FView != nullptr) return -1;  // it holds Shift-JIS bytes only
+    if (FView != nullptr) return FindUnencodableInBytes();
     FinishLoading();
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         const QString text = block.text();
@@ -642,6 +677,22 @@ void TXavoMemo::LoadFromFile(const std::string& path, std::optional<TEncoding> e
             FReadAsRichText = false;
             FEncoding = fileEncoding;
             return;
+        }
+        if (fileEncoding.Kind != TEncoding::Sjis) {
+            // Another encoding: held as Shift-JIS when every character converts there and
+            // back unchanged (the file's own bytes are kept for an unedited save);
+            // otherwise decoded whole below.
+            std::u16string text = DecodeText(file.View(), fileEncoding);
+            std::size_t unencodable = 0;
+            std::string sjis = EncodeSjis(text, unencodable);
+            if (unencodable == 0 && DecodeSjis(sjis) == text) {
+                text = std::u16string();
+                ShowBytes(TTextBuffer(TFileBytes(std::move(sjis))));
+                FOriginalFile = std::make_unique<TFileBytes>(std::move(file));
+                FReadAsRichText = false;
+                FEncoding = fileEncoding;
+                return;
+            }
         }
     }
     std::string bytes;
@@ -831,7 +882,11 @@ void TXavoMemo::SaveToFile(const std::string& path) {
     if (FView != nullptr) {
         const TTextBuffer& buffer = FView->Buffer();
         std::string bytes;
-        if (FPlainText) {
+        if (FPlainText && FEncoding.Kind != TEncoding::Sjis) {
+            // Unedited: the file's own bytes; edited: the text converted back.
+            bytes = FOriginalFile != nullptr && !FView->CanUndo() ? std::string(FOriginalFile->View())
+                                                                  : EncodeText(DecodeSjis(buffer.RawText()), FEncoding);
+        } else if (FPlainText) {
             bytes.reserve(static_cast<std::size_t>(buffer.RawLength()));
             buffer.ForEachRawSpan([&](std::string_view span) {
                 bytes += span;
@@ -842,6 +897,10 @@ void TXavoMemo::SaveToFile(const std::string& path) {
             rtf.Append(DecodeSjis(buffer.Text()), TRtfCharFormat());
             bytes = WriteRtf(rtf, View(font().family()));
         }
+        // Pages of the file that another program cut off while it was shown read as zeros:
+        // they are not the text, and writing them would lose it.
+        if (buffer.Original().LostBytes() || (FOriginalFile != nullptr && FOriginalFile->LostBytes()))
+            throw EXavoMemoError(path + " に書き込めません: 表示中のファイルが他のプログラムによって短くされました。読み込み直してください");
         if (const int error = WriteFileBytes(path, bytes); error != 0)
             throw EXavoMemoError(path + " に書き込めません: " + ErrorReason(error));
         document()->setModified(false);
@@ -949,7 +1008,7 @@ void TXavoMemo::keyPressEvent(QKeyEvent* event) {
 QVariant TXavoMemo::inputMethodQuery(Qt::InputMethodQuery query) const {
     if (FView == nullptr) return QPlainTextEdit::inputMethodQuery(query);
     QVariant value = FView->inputMethodQuery(query);
-    if (query == Qt::ImCursorRectangle) value = QRectF(value.toRectF().translated(FView->pos()));
+    if (query == Qt::ImCursorRectangle) value = QRectF(value.toRectF().translated(FView->mapTo(this, QPoint())));
     return value;
 }
 
@@ -965,6 +1024,10 @@ void TXavoMemo::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void TXavoMemo::dropEvent(QDropEvent* event) {
+    if (FView != nullptr) {
+        event->ignore();  // dropped text would go into the hidden document; files are taken before
+        return;
+    }
     FinishLoading();
     QPlainTextEdit::dropEvent(event);
 }

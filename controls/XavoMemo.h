@@ -26,6 +26,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -35,6 +36,7 @@
 namespace xavo {
 
 class TXavoMemo;
+class TFileBytes;
 class TTextBuffer;
 class TTextView;
 struct TRtfDocument;
@@ -191,6 +193,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 public:
@@ -235,7 +238,9 @@ private:
     // The byte view.
     void ShowBytes(TTextBuffer buffer);
     void DropByteView();
+    int FindUnencodableInBytes();
     TTextView* FView = nullptr;
+    std::unique_ptr<TFileBytes> FOriginalFile;  // the file behind a byte view in another encoding
     static inline std::int64_t FByteViewThreshold = kByteViewBytes;
 
     bool FLineDragging = false;

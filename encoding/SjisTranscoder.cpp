@@ -146,6 +146,13 @@ const unsigned char* TSjisTranscoder::Run(const unsigned char* p, const unsigned
                 ++p;
                 continue;
             }
+            // Most Japanese text: a three-byte sequence whose lead byte has no special range.
+            if (b0 >= 0xE1 && b0 <= 0xEF && b0 != 0xED && end - p >= 3 && (p[1] & 0xC0) == 0x80 &&
+                (p[2] & 0xC0) == 0x80) {
+                putCode(t.UnicodeSjis[(b0 & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F)]);
+                p += 3;
+                continue;
+            }
             int extra;
             unsigned lo = 0x80, hi = 0xBF;
             char32_t cp;
@@ -369,6 +376,14 @@ bool TSourceLineFinder::Find(std::int64_t lineNo, std::string& bytes, std::u16st
         for (;;) {
             if (q + unit > FBuffer.size() && !Fill()) break;
             if (q + unit > FBuffer.size()) continue;
+            if (unit == 1) {  // straight to the next CR or LF
+                const char* const from = FBuffer.data() + q;
+                std::size_t n = FBuffer.size() - q;
+                if (const void* lf = std::memchr(from, '\n', n)) n = static_cast<std::size_t>(static_cast<const char*>(lf) - from);
+                if (const void* cr = std::memchr(from, '\r', n)) n = static_cast<std::size_t>(static_cast<const char*>(cr) - from);
+                q += n;
+                if (q == FBuffer.size()) continue;
+            }
             if (IsLineEnd(q, length)) break;
             q += unit;
         }

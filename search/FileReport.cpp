@@ -268,7 +268,7 @@ bool TFileReport::AppendOwnLine(std::uint64_t lineNo, const std::string& text, T
 }
 
 void TFileReport::AppendText(std::uint64_t lineNo, const std::string& text, TMatchKnown matches) {
-    if (FOptions.Utf8 && FEncoding.Kind != TEncoding::Sjis && AppendOwnLine(lineNo, text, matches)) return;
+    if (FOptions.Utf8 && !ShowsOwnText(text, FEncoding.Kind) && AppendOwnLine(lineNo, text, matches)) return;
     const auto add = [&](std::string_view bytes) {
         if (FOptions.Terminal)
             AppendForTerminal(FText, bytes);

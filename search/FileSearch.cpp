@@ -1,18 +1,217 @@
 // One file searched in its own encoding, see FileSearch.h.
 #include "FileSearch.h"
 
+#include "SjisBytes.h"
+#include "SjisCodec.h"
+
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace xavo {
 
-TSearchSource::TSearchSource(const std::string& path, TEncodingChoice choice)
-    : FFile(OpenForReading(path)), FChoice(choice) {}
+namespace {
+
+constexpr std::size_t kRawBlock = 128 * 1024;
+
+// How many characters of Kind (UTF-8 standing for Unicode, EUC-JP for the JIS sets)
+// convert to each Shift-JIS code, 2 standing for "more than one".
+std::vector<std::uint8_t> CountPreimages(TEncoding kind) {
+    std::vector<std::uint8_t> counts(0x10000, 0);
+    TSjisTranscoder transcoder({kind, false});
+    std::string out;
+    const auto add = [&](std::string_view bytes) {
+        out.clear();
+        transcoder.Reset();
+        transcoder.Transcode(bytes, true, out);
+        std::uint32_t code = 0;
+        if (out.size() == 1)
+            code = static_cast<unsigned char>(out[0]);
+        else if (out.size() == 2 && IsLeadByte(static_cast<unsigned char>(out[0])))
+            code = static_cast<unsigned char>(out[0]) << 8 | static_cast<unsigned char>(out[1]);
+        else
+            return;
+        if (code != kUnmappableCode && counts[code] < 2) ++counts[code];
+    };
+    if (kind == TEncoding::Utf8) {
+        for (char32_t c = 0; c < 0x10000; ++c) {
+            if (c >= 0xD800 && c <= 0xDFFF) continue;
+            std::string bytes;
+            if (c < 0x80) {
+                bytes = {static_cast<char>(c)};
+            } else if (c < 0x800) {
+                bytes = {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+            } else {
+                bytes = {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+                         static_cast<char>(0x80 | (c & 0x3F))};
+            }
+            add(bytes);
+        }
+    } else {
+        for (int b = 0; b < 0x80; ++b) add(std::string(1, static_cast<char>(b)));
+        for (int t = 0xA1; t <= 0xDF; ++t) add(std::string{'\x8E', static_cast<char>(t)});
+        for (int l = 0xA1; l <= 0xFE; ++l)
+            for (int t = 0xA1; t <= 0xFE; ++t) {
+                add(std::string{static_cast<char>(l), static_cast<char>(t)});
+                add(std::string{'\x8F', static_cast<char>(l), static_cast<char>(t)});
+            }
+    }
+    return counts;
+}
+
+const std::vector<std::uint8_t>& Preimages(TEncoding kind) {
+    static const std::vector<std::uint8_t> unicode = CountPreimages(TEncoding::Utf8);
+    static const std::vector<std::uint8_t> jis = CountPreimages(TEncoding::EucJp);
+    return kind == TEncoding::EucJp || kind == TEncoding::Jis ? jis : unicode;
+}
+
+// Whether each code of Sjis has exactly one character of Kind that converts to it.
+bool EveryCodeHasOneSource(std::string_view sjis, TEncoding kind) {
+    const std::vector<std::uint8_t>& counts = Preimages(kind);
+    for (std::size_t i = 0; i < sjis.size(); ++i) {
+        std::uint32_t code = static_cast<unsigned char>(sjis[i]);
+        if (IsLeadByte(static_cast<unsigned char>(code))) {
+            if (i + 1 == sjis.size()) return false;
+            code = code << 8 | static_cast<unsigned char>(sjis[++i]);
+        }
+        if (counts[code] != 1) return false;
+    }
+    return true;
+}
+
+// Every byte string of Kind that converts to Code (a NUL to the space, as the engine reads it).
+void AddSources(std::uint16_t code, TEncoding kind, std::vector<std::string>& out) {
+    const std::vector<std::uint8_t>& counts = Preimages(kind);
+    if (counts[code] == 0) return;  // never in a converted file
+    const std::string sjis = code < 0x100 ? std::string(1, static_cast<char>(code))
+                                          : std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+    if (code == ' ') out.emplace_back(1, '\0');
+    TSjisTranscoder transcoder({kind, false});
+    std::string converted;
+    const auto converts = [&](const std::string& bytes) {
+        converted.clear();
+        transcoder.Reset();
+        transcoder.Transcode(bytes, true, converted);
+        return converted == sjis;
+    };
+    std::string own = EncodeText(DecodeSjis(sjis), {kind, false});
+    if (counts[code] == 1 && converts(own)) {
+        out.push_back(std::move(own));
+        return;
+    }
+    // Several (a few symbols): look for them all.
+    const auto tryOne = [&](const std::string& bytes) {
+        if (converts(bytes)) out.push_back(bytes);
+    };
+    if (kind == TEncoding::Utf8) {
+        for (char32_t c = 0x80; c < 0x10000; ++c) {
+            if (c >= 0xD800 && c <= 0xDFFF) continue;
+            const std::u16string unit(1, static_cast<char16_t>(c));
+            tryOne(EncodeText(unit, {TEncoding::Utf8, false}));
+        }
+    } else {
+        for (int l = 0xA1; l <= 0xFE; ++l)
+            for (int t = 0xA1; t <= 0xFE; ++t) {
+                tryOne(std::string{static_cast<char>(l), static_cast<char>(t)});
+                tryOne(std::string{'\x8F', static_cast<char>(l), static_cast<char>(t)});
+            }
+        for (int t = 0xA1; t <= 0xDF; ++t) tryOne(std::string{'\x8E', static_cast<char>(t)});
+    }
+}
+
+std::unique_ptr<TNativeFinder> MakeNativeFinder(const TGrepProgram& program, TEncoding kind) {
+    // Where most lines hold a candidate, filtering costs more than it saves.
+    constexpr std::uint32_t kMaxHitsPerMillion = 3000;
+    if (!program.IsLineLocal() || program.MatchesNothing() || program.PrefilterCost() > kMaxHitsPerMillion) return nullptr;
+    const std::string& literal = program.Literal();
+    if (!literal.empty()) {
+        // The engine reads a NUL as a space: a literal with a space may lie where the file has a NUL.
+        if (literal.find_first_of(std::string_view("\r\n ", 3)) != std::string::npos ||
+            !EveryCodeHasOneSource(literal, kind))
+            return nullptr;
+        std::string native = EncodeText(DecodeSjis(literal), {kind, false});
+        TSjisTranscoder back({kind, false});
+        std::string again;
+        back.Transcode(native, true, again);
+        if (again != literal) return nullptr;
+        return std::make_unique<TNativeFinder>(std::move(native));
+    }
+    const std::vector<std::uint16_t>& codes = program.PrefilterCodes();
+    if (codes.empty() || !program.FoldedWord().empty()) return nullptr;
+    std::vector<std::string> alternatives;
+    for (const std::uint16_t code : codes) {
+        if (code == '\n' || code == '\r') return nullptr;
+        AddSources(code, kind, alternatives);
+    }
+    if (alternatives.empty() || alternatives.size() > 64) return nullptr;
+    return std::make_unique<TNativeFinder>(std::move(alternatives));
+}
+
+// Where the lines that surely ended in [p, end) end: after the last LF, or after the last
+// CR whose next byte is known (a CR at the end may be the first half of a CR LF).
+const unsigned char* SureLinesEnd(const unsigned char* p, const unsigned char* end) {
+    const auto length = static_cast<std::size_t>(end - p);
+    if (const void* lf = ::memrchr(p, '\n', length)) return static_cast<const unsigned char*>(lf) + 1;
+    if (length < 2) return p;
+    const void* cr = ::memrchr(p, '\r', length - 1);
+    return cr != nullptr ? static_cast<const unsigned char*>(cr) + 1 : p;
+}
+
+}  // namespace
+
+bool ShowsOwnText(std::string_view sjisLine, TEncoding kind) {
+    return kind == TEncoding::Sjis || EveryCodeHasOneSource(sjisLine, kind);
+}
+
+TNativeFinder::TNativeFinder(std::string literal)
+    : FLiteral(literal, literal.size() > 1 ? 1 : 0, literal.size() - 1) {}
+
+TNativeFinder::TNativeFinder(std::vector<std::string> alternatives) : FAlternatives(std::move(alternatives)) {
+    std::vector<unsigned char> last;
+    for (const std::string& a : FAlternatives) last.push_back(static_cast<unsigned char>(a.back()));
+    std::sort(last.begin(), last.end());
+    last.erase(std::unique(last.begin(), last.end()), last.end());
+    FLast.emplace(last);
+}
+
+const unsigned char* TNativeFinder::Find(const unsigned char* p, const unsigned char* end) const {
+    if (!FLast) return FLiteral.Find(p, end);
+    // By the last byte of each form, then the whole form before it.
+    for (const unsigned char* q = p;; ++q) {
+        q = FLast->Find(q, end);
+        if (q == end) return end;
+        for (const std::string& a : FAlternatives) {
+            const std::size_t before = a.size() - 1;
+            if (static_cast<unsigned char>(a.back()) == *q && static_cast<std::size_t>(q - p) >= before &&
+                std::memcmp(q - before, a.data(), before) == 0)
+                return q - before;
+        }
+    }
+}
+
+const TNativeFinder* TNativeFilter::For(TEncoding kind) {
+    if (kind == TEncoding::Utf8) {
+        if (!std::exchange(FUtf8Known, true)) FUtf8 = MakeNativeFinder(FProgram, kind);
+        return FUtf8.get();
+    }
+    if (kind == TEncoding::EucJp) {
+        if (!std::exchange(FEucJpKnown, true)) FEucJp = MakeNativeFinder(FProgram, kind);
+        return FEucJp.get();
+    }
+    return nullptr;
+}
+
+TSearchSource::TSearchSource(const std::string& path, TEncodingChoice choice, const std::atomic<bool>* cancel,
+                             TNativeFilter* filter)
+    : FFile(OpenForReading(path)), FChoice(choice), FCancel(cancel), FFilter(filter) {}
 
 std::size_t TSearchSource::Read(char* buffer, std::size_t size) {
     switch (FState) {
     case TState::Plain: return ReadFully(FFile.Get(), buffer, size);
-    case TState::Convert: return Serve(buffer, size);
+    case TState::Convert:
+    case TState::Filter: return Serve(buffer, size);
     case TState::Start: break;
     }
     return Begin(buffer, size);
@@ -36,14 +235,106 @@ std::size_t TSearchSource::Begin(char* buffer, std::size_t size) {
         FState = TState::Plain;
         return n;
     }
+    FNative = FFilter != nullptr ? FFilter->For(FEncoding.Kind) : nullptr;
+    if (FNative != nullptr) {
+        // Filtered: the lines are converted one by one, so the mark is passed over here.
+        FState = TState::Filter;
+        FRaw.assign(into, n);
+        const std::string_view mark = ByteOrderMark(FEncoding.Kind);
+        if (FEncoding.Bom && std::string_view(FRaw).substr(0, mark.size()) == mark) FRawPos = mark.size();
+        FTranscoder.emplace(TFileEncoding{FEncoding.Kind, false});
+        return Serve(buffer, size);
+    }
     FState = TState::Convert;
     FTranscoder.emplace(FEncoding);
     FTranscoder->Transcode(std::string_view(into, n), FRawEnd, FOut);
     return Serve(buffer, size);
 }
 
+void TSearchSource::ReadRaw() {
+    FRaw.erase(0, FRawPos);
+    FRawPos = 0;
+    const std::size_t old = FRaw.size();
+    FRaw.resize(old + kRawBlock);
+    const std::size_t n = ReadFully(FFile.Get(), FRaw.data() + old, kRawBlock);
+    FRaw.resize(old + n);
+    FRawEnd = n < kRawBlock;
+}
+
+void TSearchSource::EmptyLines(const unsigned char* from, const unsigned char* to) {
+    if (from < to) FOut.append(CountLineBreaks(from, to).Breaks, '\n');
+}
+
+void TSearchSource::FilterStep() {
+    const auto* const base = reinterpret_cast<const unsigned char*>(FRaw.data());
+    const unsigned char* const p = base + FRawPos;
+    const unsigned char* const end = base + FRaw.size();
+    const unsigned char* const hit = FNative->Find(p, end);
+    if (hit == end) {
+        // No literal here: the lines that surely ended are empty lines; the rest waits for
+        // the next block (a literal may run on into it).
+        const unsigned char* const cut = FRawEnd ? end : SureLinesEnd(p, end);
+        EmptyLines(p, cut);
+        FRawPos = static_cast<std::size_t>(cut - base);
+        if (!FRawEnd) ReadRaw();
+        return;
+    }
+    const unsigned char* lineStart = hit;
+    while (lineStart > p && lineStart[-1] != '\n' && lineStart[-1] != '\r') --lineStart;
+    // The CR or LF that ends the line holding From, or end; Cut: the line may go on in the
+    // next block.
+    const auto lineEndOf = [end](const unsigned char* from, bool& cut) {
+        const auto rest = static_cast<std::size_t>(end - from);
+        const void* lf = std::memchr(from, '\n', rest);
+        const void* cr = std::memchr(from, '\r', lf != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - from) : rest);
+        const auto* e = static_cast<const unsigned char*>(cr != nullptr ? cr : lf != nullptr ? lf : end);
+        cut = e == end || (*e == '\r' && e + 1 == end);
+        return e;
+    };
+    const auto after = [end](const unsigned char* lineEnd) {
+        return lineEnd + (*lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n' ? 2 : 1);
+    };
+    bool cut = false;
+    const unsigned char* lineEnd = lineEndOf(hit, cut);
+    if (cut && !FRawEnd) {  // the line's end is still to come
+        EmptyLines(p, lineStart);
+        FRawPos = static_cast<std::size_t>(lineStart - base);
+        ReadRaw();
+        return;
+    }
+    // Candidate lines close together are converted as one stretch, the lines between them
+    // with them (they cannot match): one call instead of many where candidates are dense.
+    constexpr std::size_t kJoinGap = 2048;
+    while (lineEnd < end) {
+        const unsigned char* const from = after(lineEnd);
+        const unsigned char* const limit = from + std::min<std::size_t>(kJoinGap, static_cast<std::size_t>(end - from));
+        const unsigned char* const next = FNative->Find(from, limit);
+        if (next == limit) break;
+        bool nextCut = false;
+        const unsigned char* const nextEnd = lineEndOf(next, nextCut);
+        if (nextCut) break;  // left for the next step
+        lineEnd = nextEnd;
+    }
+    EmptyLines(p, lineStart);
+    // The last line's end becomes a LF: a lone CR before the empty line after it would read as CR LF.
+    const std::string_view lines(reinterpret_cast<const char*>(lineStart), static_cast<std::size_t>(lineEnd - lineStart));
+    FTranscoder->Transcode(lines, true, FOut);  // no character runs on over a line end in these encodings
+    if (lineEnd < end) {
+        FOut += '\n';
+        lineEnd = after(lineEnd);
+    }
+    FRawPos = static_cast<std::size_t>(lineEnd - base);
+}
+
 std::size_t TSearchSource::Serve(char* buffer, std::size_t size) {
-    while (FOut.size() - FOutPos < size && !FRawEnd) {
+    while (FState == TState::Filter && FOut.size() - FOutPos < size && !(FRawEnd && FRawPos == FRaw.size())) {
+        if (FCancel != nullptr && FCancel->load(std::memory_order_relaxed)) throw EGrepCancel();
+        FOut.erase(0, FOutPos);
+        FOutPos = 0;
+        FilterStep();
+    }
+    while (FState == TState::Convert && FOut.size() - FOutPos < size && !FRawEnd) {
+        if (FCancel != nullptr && FCancel->load(std::memory_order_relaxed)) throw EGrepCancel();
         FOut.erase(0, FOutPos);
         FOutPos = 0;
         FRaw.resize(std::max(size, kDetectionBytes));
@@ -59,10 +350,10 @@ std::size_t TSearchSource::Serve(char* buffer, std::size_t size) {
 
 TFileSearcher::TFileSearcher(const TGrepProgram& program, const std::atomic<bool>& cancelFlag, TIdleHook idle,
                              TEncodingChoice choice)
-    : FSearch(program, cancelFlag, std::move(idle)), FChoice(choice) {}
+    : FSearch(program, cancelFlag, std::move(idle)), FFilter(program), FCancelFlag(cancelFlag), FChoice(choice) {}
 
 void TFileSearcher::Run(const std::string& path, const TGrepSearch::TLineSink& sink) {
-    TSearchSource source(path, FChoice);
+    TSearchSource source(path, FChoice, &FCancelFlag, &FFilter);
     FEncoding = TFileEncoding{};
     FCurrent = &source;
     struct TNote {  // the encoding is known once the search has read; keep it however it ends

@@ -10,6 +10,7 @@
 // holds it).
 #pragma once
 
+#include "ByteScan.h"
 #include "Detect.h"
 #include "GrepSearch.h"
 #include "SjisTranscoder.h"
@@ -18,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace xavo {
 
@@ -28,11 +30,49 @@ struct TEncodingChoice {
     bool IsAuto() const { return !Forced; }
 };
 
+// What every match of a program holds, as the bytes of a UTF-8 or EUC-JP file: the
+// program's literal where one byte string of the encoding stands for it (no other
+// character converts to one of its characters), else each character of its code set in
+// every form that converts to it. Lines without it cannot match.
+class TNativeFinder {
+public:
+    explicit TNativeFinder(std::string literal);
+    explicit TNativeFinder(std::vector<std::string> alternatives);
+    // The first position in [p, end) where it begins (maybe within a character), or end.
+    // P must be a line's start.
+    const unsigned char* Find(const unsigned char* p, const unsigned char* end) const;
+
+private:
+    TLiteralFinder FLiteral;
+    std::vector<std::string> FAlternatives;  // each ends with a byte of FLast
+    std::optional<TByteFinder> FLast;
+};
+
+// The finders of one program, worked out once per encoding.
+class TNativeFilter {
+public:
+    explicit TNativeFilter(const TGrepProgram& program) : FProgram(program) {}
+    // Null when the program gives none for files in Kind.
+    const TNativeFinder* For(TEncoding kind);
+
+private:
+    const TGrepProgram& FProgram;
+    bool FUtf8Known = false, FEucJpKnown = false;
+    std::unique_ptr<TNativeFinder> FUtf8, FEucJp;
+};
+
 // A file's bytes as the engine reads them: Shift-JIS. Raises EFileNotFound when the file
 // cannot be opened; Read raises what reading raises (EWouldBlock, EInOutError).
+//
+// With a filter, a UTF-8 or EUC-JP file is filtered before it is converted: a line
+// without what every match holds cannot match, and reaches the engine as an empty line (so
+// line numbers stay the file's own); only the other lines are converted.
 class TSearchSource : public TByteSource {
 public:
-    TSearchSource(const std::string& path, TEncodingChoice choice);
+    // Cancel (when given) is honoured between the blocks of a conversion, whose output may
+    // need many blocks of the file (a file of JIS escape sequences gives none).
+    TSearchSource(const std::string& path, TEncodingChoice choice, const std::atomic<bool>* cancel = nullptr,
+                  TNativeFilter* filter = nullptr);
 
     std::size_t Read(char* buffer, std::size_t size) override;
 
@@ -42,12 +82,19 @@ public:
     bool Converted() const { return FState == TState::Convert; }
 
 private:
-    enum class TState : std::uint8_t { Start, Plain, Convert };
+    enum class TState : std::uint8_t { Start, Plain, Convert, Filter };
     std::size_t Begin(char* buffer, std::size_t size);
     std::size_t Serve(char* buffer, std::size_t size);
+    void ReadRaw();
+    void FilterStep();
+    void EmptyLines(const unsigned char* from, const unsigned char* to);
 
     TFileHandle FFile;
     TEncodingChoice FChoice;
+    const std::atomic<bool>* FCancel;
+    TNativeFilter* FFilter;
+    const TNativeFinder* FNative = nullptr;  // Filter: what a line must hold, in the file's bytes
+    std::size_t FRawPos = 0;   // Filter: FRaw's bytes from here on are still to be handled
     TState FState = TState::Start;
     TFileEncoding FEncoding;
     std::optional<TSjisTranscoder> FTranscoder;
@@ -75,10 +122,18 @@ public:
 
 private:
     TGrepSearch FSearch;
+    TNativeFilter FFilter;
+    const std::atomic<bool>& FCancelFlag;
     TEncodingChoice FChoice;
     TFileEncoding FEncoding;
     const TSearchSource* FCurrent = nullptr;
 };
+
+// Whether a line the engine read from a file in Kind shows the file's own characters when
+// decoded as Shift-JIS: each of its codes comes from one character of Kind only (not the
+// reserved code, nor a code two characters fold onto, such as the wave dash and the
+// full-width tilde of UTF-8). Otherwise TSourceText has the line's own text.
+bool ShowsOwnText(std::string_view sjisLine, TEncoding kind);
 
 // The text of a file's lines as the file holds them, for lines asked for in ascending
 // order: for a file not in Shift-JIS, whose converted lines lose what Shift-JIS cannot

@@ -1,6 +1,9 @@
 // The byte text view on the offscreen platform: windowed search against the whole-text
 // search, caret positions on characters, keys, input methods, the clipboard's break
 // rules, a line of megabytes, and large files shown by TXavoMemo through it.
+#include "DropDst.h"
+#include "EncodedText.h"
+#include "Encoding.h"
 #include "SjisCodec.h"
 #include "TextSearch.h"
 #include "TextView.h"
@@ -8,14 +11,17 @@
 
 #include <QClipboard>
 #include <QInputMethodEvent>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <unistd.h>
 
 using namespace xavo;
 
@@ -75,6 +81,11 @@ private slots:
             "abc " + so + "\\ ABC\r\nxabc abcx\r\n\r\nabc",
             "abc\nab\nc abc\rabc\r\n" + so + "abc\n",
             std::string(300, 'a') + "\n" + so + so + "\\\\abc",
+            [&] {  // one long line of words, double-byte characters whose trail is a backslash, and lead-range runs
+                std::string line;
+                for (int i = 0; i < 40; ++i) line += (i % 3 ? "abc " : "xabc") + so + "\x88\x9F\x88\x9F" + (i % 5 ? "\\" : "abc");
+                return line;
+            }(),
         };
         const std::vector<std::string> patterns = {"abc", "ABC", "\\", "a", "c\r\na", so};
         std::mt19937 random(17);
@@ -89,7 +100,9 @@ private slots:
                         const int expected = SearchBuffer(whole, start, length, pattern, static_cast<TFindOptions>(options));
                         for (const std::int64_t window : {1, 5, 64}) {
                             const std::int64_t found = FindInBuffer(buffer, pattern, start, length, options, window);
-                            QCOMPARE(found, static_cast<std::int64_t>(expected));
+                            QVERIFY2(found == expected, qPrintable(QStringLiteral("text %1 pattern %2 options %3 from %4+%5 window %6: %7, not %8")
+                                                                       .arg(&text - texts.data()).arg(QString::fromLatin1(pattern.data(), pattern.size()))
+                                                                       .arg(options).arg(start).arg(length).arg(window).arg(found).arg(expected)));
                         }
                     }
         }
@@ -266,6 +279,11 @@ private slots:
         QCOMPARE(memo.GetTextLen(), static_cast<int>(buffer.Length()));
         QCOMPARE(memo.LineIndex(memo.LineCount() - 1), memo.GetTextLen() - 4);
         QCOMPARE(memo.Lines().Count(), memo.LineCount());
+        QCOMPARE(memo.Lines()[3], std::string("\x93\xfa\x96\x7b line 3"));
+        QScrollBar* bar = memo.ByteView()->verticalScrollBar();
+        QVERIFY(bar->isVisible());
+        QVERIFY(!memo.verticalScrollBar()->isVisible());  // none of the document view's shows through
+        QVERIFY(bar->maximum() > memo.LineCount() - 100);
         QVERIFY(memo.FindText(std::string("line 99999"), frDown));
         QCOMPARE(memo.SelText(), std::string("line 99999"));
         QVERIFY(memo.FirstVisibleLine() > 0);
@@ -281,9 +299,67 @@ private slots:
         memo.SaveToFile(Path("edited.txt"));
         QCOMPARE(ReadAll(Path("edited.txt")), bytes + "!\n");
         QVERIFY(!memo.IsModified());
+        // Files dropped on the byte view reach the drop target of the view.
+        TDropDst drop;
+        drop.SetControl(&memo);
+        std::vector<std::string> dropped;
+        drop.SetOnFileDrop([&](TDropDst*, const std::vector<std::string>& files, int, int) { dropped = files; });
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(Path("same.txt")))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(memo.ByteView()->viewport(), &enter);
+        QDropEvent dropEvent(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(memo.ByteView()->viewport(), &dropEvent);
+        QCOMPARE(dropped, std::vector<std::string>{Path("same.txt")});
+        // Cut short by another program while shown: the lost pages read as zeros and are
+        // never saved as the text.
+        memo.LoadFromFile(Path("big.txt"));
+        QCOMPARE(::truncate(Path("big.txt").c_str(), 100), 0);
+        QVERIFY_THROWS_EXCEPTION(EXavoMemoError, memo.SaveToFile(Path("big.txt")));
+        QCOMPARE(std::filesystem::file_size(Path("big.txt")), std::uintmax_t(100));
         memo.SetText("small");
         QVERIFY(!memo.ShowsBytes());
         QCOMPARE(memo.Text(), std::string("small"));
+    }
+
+    // A large file in another encoding is held as Shift-JIS when all of it converts there
+    // and back, saved as it was when unedited and converted back when edited; otherwise it
+    // is decoded whole as before.
+    void LargeFilesInOtherEncodings() {
+        std::u16string lines;
+        while (lines.size() < static_cast<std::size_t>(TXavoMemo::kByteViewBytes)) lines += u"日本語の行 line\n";
+        const TFileEncoding utf8{TEncoding::Utf8, false};
+        const std::string bytes = EncodeText(lines, utf8);
+        WriteAll(Path("utf8.txt"), bytes);
+        TXavoMemo memo;
+        memo.SetPlainText(true);
+        memo.LoadFromFile(Path("utf8.txt"));
+        QVERIFY(memo.ShowsBytes());
+        QVERIFY(memo.Encoding() == utf8);
+        QCOMPARE(memo.Lines()[0], Sjis(u"日本語の行 line"));
+        memo.SaveToFile(Path("utf8-same.txt"));
+        QCOMPARE(ReadAll(Path("utf8-same.txt")), bytes);
+        memo.SetSelStart(memo.GetTextLen());
+        memo.SetSelText(Sjis(u"追加"));
+        memo.SaveToFile(Path("utf8-edited.txt"));
+        QCOMPARE(ReadAll(Path("utf8-edited.txt")), bytes + EncodeText(u"追加", utf8));
+        QCOMPARE(memo.FindUnencodable(), -1);
+        // A character Shift-JIS cannot hold: the whole file is decoded as before.
+        WriteAll(Path("euro.txt"), bytes + EncodeText(u"\u20AC", utf8));
+        memo.LoadFromFile(Path("euro.txt"));
+        QVERIFY(!memo.ShowsBytes());
+        memo.SaveToFile(Path("euro-same.txt"));
+        QCOMPARE(ReadAll(Path("euro-same.txt")), bytes + EncodeText(u"\u20AC", utf8));
+        // EUC-JP lacks some Shift-JIS characters: they are reported before saving.
+        const TFileEncoding euc{TEncoding::EucJp, false};
+        WriteAll(Path("euc.txt"), EncodeText(lines, euc));
+        memo.LoadFromFile(Path("euc.txt"), TEncoding::EucJp);
+        QVERIFY(memo.ShowsBytes());
+        // A user-defined character (F040) has no EUC-JP code.
+        QCOMPARE(memo.FindUnencodable(), -1);
+        memo.SetSelStart(memo.LineIndex(1000) + 4);
+        memo.SetSelText("\xF0\x40");
+        QCOMPARE(memo.FindUnencodable(), memo.LineIndex(1000) + 4);
     }
 
     void AHundredMegabyteFileIsHeldOnce() {

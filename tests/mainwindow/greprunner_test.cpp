@@ -336,6 +336,25 @@ private slots:
         QCOMPARE(memo.CaretLine(), memo.LineCount() - 1);
     }
 
+    // A file shown by the byte view: the jump goes through it.
+    void TagJumpReachesALineOfALargeFile() {
+        TTempTree tree;
+        std::string text;
+        for (int i = 1; text.size() < static_cast<std::size_t>(TXavoMemo::kByteViewBytes); ++i) text += "row " + std::to_string(i) + "\n";
+        tree.File("big.txt", text);
+        const std::string path = tree.Path("big.txt");
+        TXavoMemo memo;
+        memo.SetPlainText(true);
+        memo.resize(300, 200);
+        memo.show();
+        memo.LoadFromFile(path);
+        QVERIFY(memo.ShowsBytes());
+        ShowTagJumpLine(memo, ParseResultLine("/f 300000:row 300000", [](const std::string&) { return true; }), frMatchCase);
+        QCOMPARE(memo.CaretLine(), 299999);
+        QCOMPARE(memo.SelText(), std::string("row 300000"));
+        QCOMPARE(memo.FirstVisibleLine(), 299996);
+    }
+
     void TagJumpShowsTheStartOfAWrappedLongLineOnTheFourthRow() {
         TXavoMemo memo;
         memo.SetWordWrap(true);
