@@ -338,7 +338,7 @@ private slots:
 
     // A file shown by the byte view: the jump goes through it.
     void TagJumpReachesALineOfALargeFile() {
-        TTempTree tree;
+        TTempDir tree;
         std::string text;
         for (int i = 1; text.size() < static_cast<std::size_t>(TXavoMemo::kByteViewBytes); ++i) text += "row " + std::to_string(i) + "\n";
         tree.File("big.txt", text);
