@@ -174,6 +174,19 @@ void BM_PageDownFrame(benchmark::State& state) {
     }
 }
 
+// Typing a character in the middle of the file, then painting. Arg: wrap.
+void BM_TypeAKey(benchmark::State& state) {
+    if (FileFrom("XAVOLINE_BIG_FILE").empty()) return state.SkipWithError("file missing");
+    TShownMemo& view = BigMemo(state.range(0) != 0);
+    view.Memo.SetSelStart(view.Memo.LineIndex(view.Memo.LineCount() / 2) + 2);
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QApplication::sendEvent(&view.Memo, &press);
+        view.Paint();
+    }
+    while (view.Memo.CanUndo()) view.Memo.Undo();
+}
+
 // A file of one 5 MB line (Japanese text with spaces), first screen. Arg: wrap.
 void BM_LongLineFirstScreen(benchmark::State& state) {
     const std::string path = "/tmp/xavoline-bench-5mb-line.txt";
@@ -202,4 +215,5 @@ BENCHMARK(BM_JumpToLine)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterati
 BENCHMARK(BM_FindTextWholeFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_FindText50MB)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PageDownFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(100);
+BENCHMARK(BM_TypeAKey)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(100);
 BENCHMARK(BM_LongLineFirstScreen)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -2,8 +2,8 @@
 # Per-file encodings, end to end: xavoline-grep on the Shift-JIS corpus against a build
 # from before the encodings (BASE), and on the corpus converted to UTF-8 and to EUC-JP;
 # on the UTF-8 copy also rg and GNU grep in a UTF-8 locale. One thread each, the same
-# patterns; CPU time (user + system), the least of RUNS runs, since the machine may be
-# shared; ratios to our time on the Shift-JIS corpus, and the number of output lines, which
+# patterns; CPU time (perf stat's task clock, mean of RUNS runs: the machine may be
+# shared, so wall time is not comparable); ratios to our time on the Shift-JIS corpus, and the number of output lines, which
 # must agree.
 #
 #   BASE=/path/to/old/xavoline-grep bash bench/encodings.sh [CORPUS_DIR] [WORK_DIR]
@@ -20,6 +20,7 @@ base="${BASE:-}"
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 command -v rg >/dev/null || { echo "needs ripgrep (apt-get install ripgrep)" >&2; exit 1; }
+command -v perf >/dev/null || { echo "needs perf (apt-get install linux-perf)" >&2; exit 1; }
 [ -x "$xgrep" ] || { echo "build first: cmake --build build --target xavoline-grep" >&2; exit 1; }
 
 # The copies: iconv -c drops the few characters an encoding lacks (none in practice).
@@ -33,16 +34,10 @@ done
 u8="$work/UTF-8"
 euc="$work/EUC-JP-MS"
 
-time_cmd() {  # time_cmd NAME CMD...: "least CPU ms (user + system) lines"
+time_cmd() {  # time_cmd NAME CMD...: "CPU ms (task clock, mean of RUNS runs) lines"
   local name=$1; shift
-  local best=""
-  for _ in $(seq "$runs"); do
-    /usr/bin/time -f "%U %S" -o "$out/time" "$@" > "$out/$name" 2>/dev/null || true
-    local ms
-    ms=$(awk '{ printf "%d", ($1 + $2) * 1000 }' "$out/time")
-    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
-  done
-  echo "$best $(wc -l < "$out/$name")"
+  perf stat -r "$runs" -x, -e task-clock -o "$out/stat" "$@" > "$out/$name" 2>/dev/null || true
+  echo "$(awk -F, '/task-clock/ { printf "%.1f", $1 }' "$out/stat") $(( $(wc -l < "$out/$name") / runs ))"
 }
 row() {  # row LABEL TOOL "ms lines" XMS
   local label=$1 tool=$2 ms=${3% *} lines=${3#* } xms=$4
@@ -68,7 +63,7 @@ bench() {
   fi
 }
 
-echo "corpus: $corpus (prose/: $(ls "$corpus/prose" | wc -l) files; big.txt $(stat -c %s "$corpus/big.txt") bytes), CPU ms, least of $runs runs"
+echo "corpus: $corpus (prose/: $(ls "$corpus/prose" | wc -l) files; big.txt $(stat -c %s "$corpus/big.txt") bytes), CPU ms (task clock), mean of $runs runs"
 printf '%-26s %-28s %8s %7s %9s\n' pattern tool ms ratio lines
 for what in prose big.txt; do
   bench "日本 $what" "$what" "" "日本"

@@ -25,7 +25,7 @@
 namespace xavo {
 namespace {
 
-constexpr std::size_t kLayoutsKept = 1500;     // pieces kept laid out (a few screens)
+constexpr std::size_t kLayoutsKept = 400;      // pieces kept laid out (a few screens)
 constexpr std::int64_t kSearchWindow = 16 << 20;
 constexpr std::int64_t kClipboardLimit = 256 << 20;
 constexpr std::int64_t kBoundaryLookBack = 1024;
@@ -85,6 +85,7 @@ TTextView::TTextView(QWidget* parent) : QAbstractScrollArea(parent) {
 TTextView::~TTextView() = default;
 
 void TTextView::SetBuffer(TTextBuffer buffer) {
+    FTyping = false;
     FBuffer = std::move(buffer);
     FBuffer.SetModified(false);
     FAnchor = FCaret = 0;
@@ -489,7 +490,14 @@ void TTextView::Select(std::int64_t anchor, std::int64_t caret) {
     SelectionChanged();
 }
 
+void TTextView::EndTyping() {
+    if (!FTyping) return;
+    FTyping = false;
+    FBuffer.EndUndoGroup();
+}
+
 void TTextView::SelectionChanged() {
+    EndTyping();
     RestartBlink();
     viewport()->update();
     emit selectionMoved();
@@ -498,6 +506,7 @@ void TTextView::SelectionChanged() {
 std::string TTextView::SelText() const { return FBuffer.Text(SelStart(), SelEnd() - SelStart()); }
 
 void TTextView::ReplaceRange(std::int64_t from, std::int64_t to, std::string_view sjis) {
+    if (!FTypingNow) EndTyping();
     from = CharStart(from);
     to = CharStart(to);
     if (to < from) std::swap(from, to);
@@ -510,6 +519,7 @@ void TTextView::ReplaceRange(std::int64_t from, std::int64_t to, std::string_vie
 void TTextView::ReplaceSelection(std::string_view sjis) { ReplaceRange(SelStart(), SelEnd(), sjis); }
 
 void TTextView::Undo() {
+    EndTyping();
     if (!FBuffer.CanUndo()) return;
     const bool wasModified = FBuffer.Modified();
     FBuffer.Undo();
@@ -535,6 +545,7 @@ std::int64_t TTextView::ReplaceAll(std::string_view find, std::string_view repla
     std::int64_t count = 0;
     const std::int64_t replacedLength = ViewLength(replacement);
     const std::int64_t findLength = static_cast<std::int64_t>(find.size());
+    EndTyping();
     const bool wasModified = FBuffer.Modified();
     FBuffer.BeginUndoGroup();
     std::int64_t at = SelEnd();
@@ -798,6 +809,7 @@ void TTextView::timerEvent(QTimerEvent* event) {
 }
 
 void TTextView::FocusChanged() {
+    if (!Focused()) EndTyping();
     RestartBlink();
     if (!Focused()) FBlink.stop();
     viewport()->update();
@@ -825,6 +837,7 @@ void TTextView::focusInEvent(QFocusEvent* event) {
 
 void TTextView::focusOutEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusOutEvent(event);
+    EndTyping();
     FBlink.stop();
     viewport()->update();
 }
@@ -947,7 +960,16 @@ void TTextView::keyPressEvent(QKeyEvent* event) {
     }
     const QString text = event->text();
     if (!text.isEmpty() && !ctrl && (text.at(0).isPrint() || text.at(0) == QChar(u'\t'))) {
+        // Characters typed one after another are one undo step.
+        if (!FTyping || FCaret != FTypingEnd || SelEnd() != SelStart()) {
+            EndTyping();
+            FBuffer.BeginUndoGroup();
+            FTyping = true;
+        }
+        FTypingNow = true;
         InsertTyped(text);
+        FTypingNow = false;
+        FTypingEnd = FCaret;
         EnsureCaretVisible();
         return;
     }

@@ -192,6 +192,7 @@ private:
     bool InsertTyped(const QString& text);
     void AfterEdit(bool wasModified);
     void SelectionChanged();
+    void EndTyping();
     void RestartBlink();
     double CaretX(std::int64_t position);
 
@@ -222,6 +223,9 @@ private:
     std::int64_t FLineAnchor = 0;
     int FLastY = 0;
 
+    bool FTyping = false;            // an undo group of typed characters is open
+    bool FTypingNow = false;
+    std::int64_t FTypingEnd = -1;    // where the next typed character continues it
     QString FPreedit;
     int FPreeditCursor = 0;
 

@@ -37,6 +37,7 @@ constexpr std::size_t kKanaWeight = 3;
 // The readings are compared after every stretch of this many bytes, and the one with this
 // many more errors loses at once.
 constexpr std::size_t kStretch = 1024;
+constexpr std::size_t kFirstStretch = 64;  // then doubling: most Japanese text decides early
 constexpr std::size_t kDecisiveErrors = 16;
 
 unsigned char Byte(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
@@ -55,13 +56,25 @@ bool HasJisDesignation(std::string_view s) {
 
 // Valid UTF-8 with at least one multi-byte sequence (a sequence cut by the end of a partial
 // head counts as one).
+// The first position from I (before Limit) whose byte is above 0x7F, or Limit; eight at a
+// time: most files are mostly ASCII.
+std::size_t SkipAscii(std::string_view s, std::size_t i, std::size_t limit) {
+    for (; i + 8 <= limit; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        if ((word & 0x8080808080808080ULL) != 0) break;
+    }
+    while (i < limit && Byte(s, i) < 0x80) ++i;
+    return i;
+}
+
 bool LooksUtf8(std::string_view s, bool wholeFile) {
     bool multiByte = false;
     std::size_t i = 0;
     while (i < s.size()) {
         const unsigned b0 = Byte(s, i);
         if (b0 < 0x80) {
-            ++i;
+            i = SkipAscii(s, i + 1, s.size());
             continue;
         }
         // The common case of Japanese text first: a three-byte sequence without the
@@ -127,7 +140,7 @@ void ReadSjis(std::string_view s, std::size_t upTo, bool wholeFile, TSjisReading
     while (i < upTo) {
         const unsigned b = Byte(s, i);
         if (b < 0x80) {
-            r.RunStart = ++i;
+            r.RunStart = i = SkipAscii(s, i + 1, upTo);
         } else if (b >= 0xA1 && b <= 0xDF) {
             ++(b <= 0xB0 ? r.Punctuation : r.Letters);
             // A long-vowel mark where an EUC-JP lead byte would stand is the lead of common
@@ -168,7 +181,6 @@ struct TEucReading {
 
 // Reads S on as EUC-JP from R.Pos up to UpTo (a character may end past it).
 void ReadEuc(std::string_view s, std::size_t upTo, bool wholeFile, TEucReading& r) {
-    const encoding_detail::TJisTables& tables = encoding_detail::JisTables();
     std::size_t i = r.Pos;
     const auto inRange = [&](std::size_t k) { return k < s.size() && Byte(s, k) >= 0xA1 && Byte(s, k) <= 0xFE; };
     while (i < upTo) {
@@ -180,7 +192,7 @@ void ReadEuc(std::string_view s, std::size_t upTo, bool wholeFile, TEucReading& 
         }
         if (b < 0x80) {
             r.Run = 0;
-            ++i;
+            i = SkipAscii(s, i + 1, upTo);
         } else if (b == 0x8E && i + 1 < s.size() && Byte(s, i + 1) >= 0xA1 && Byte(s, i + 1) <= 0xDF) {
             r.KanaRun = std::max(r.KanaRun, ++r.Run);
             i += 2;
@@ -189,7 +201,7 @@ void ReadEuc(std::string_view s, std::size_t upTo, bool wholeFile, TEucReading& 
             i += 3;
         } else if (b >= 0xA1 && b <= 0xFE && inRange(i + 1)) {
             // A row without characters (0xA9-0xAC, 0xAE-0xAF, 0xF5-0xFE ...) is no EUC-JP text.
-            if (tables.X0208Sjis[(b - 0xA1) * encoding_detail::kJisCells + (Byte(s, i + 1) - 0xA1)] == 0) ++r.Errors;
+            if (!encoding_detail::HoldsX0208Character(b - 0xA1, Byte(s, i + 1) - 0xA1)) ++r.Errors;
             if (b == 0xA1 || b == 0xA4 || b == 0xA5) ++r.KanaPairs;
             if (b >= 0xD0) ++r.RareKanji;
             r.Run = 0;
@@ -234,7 +246,7 @@ TFileEncoding DetectEncoding(std::string_view head, bool wholeFile) {
     TSjisReading sjis;
     TEucReading euc;
     for (std::size_t upTo = 0; upTo < head.size();) {
-        upTo = std::min(head.size(), upTo + kStretch);
+        upTo = std::min(head.size(), upTo + std::clamp(upTo, kFirstStretch, kStretch));  // 64, 128, 256, ...
         ReadSjis(head, upTo, wholeFile, sjis);
         ReadEuc(head, upTo, wholeFile, euc);
         if (std::max(sjis.Errors, euc.Errors) >= std::min(sjis.Errors, euc.Errors) + kDecisiveErrors) break;

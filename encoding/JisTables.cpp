@@ -94,6 +94,65 @@ std::unique_ptr<TJisTables> Build() {
 
 }  // namespace
 
+namespace {
+
+// Two words per row, bit c for cell c; generated from X0208Sjis (a test holds them equal).
+constexpr std::uint64_t kX0208Cells[kJisCells][2] = {
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xf800fe01fe003fffULL, 0x0000000021fe03ffULL},
+    {0x03ffffff01ff8000ULL, 0x0000000003ffffffULL},    {0xffffffffffffffffULL, 0x000000000007ffffULL},
+    {0xffffffffffffffffULL, 0x00000000003fffffULL},    {0x00ffffff00ffffffULL, 0x0000000000000000ULL},
+    {0xffff0001ffffffffULL, 0x000000000001ffffULL},    {0x00000000ffffffffULL, 0x0000000000000000ULL},
+    {0x0000000000000000ULL, 0x0000000000000000ULL},    {0x0000000000000000ULL, 0x0000000000000000ULL},
+    {0x0000000000000000ULL, 0x0000000000000000ULL},    {0x0000000000000000ULL, 0x0000000000000000ULL},
+    {0xc03fffffbfffffffULL, 0x000000000fffffffULL},    {0x0000000000000000ULL, 0x0000000000000000ULL},
+    {0x0000000000000000ULL, 0x0000000000000000ULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0x0007ffffffffffffULL, 0x0000000000000000ULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0x000000000000003fULL, 0x0000000000000000ULL},
+    {0x0000000000000000ULL, 0x0000000000000000ULL},    {0x0000000000000000ULL, 0x0000000000000000ULL},
+    {0x0000000000000000ULL, 0x0000000000000000ULL},    {0x0000000000000000ULL, 0x0000000000000000ULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fffffffULL},
+    {0xffffffffffffffffULL, 0x000000003fffffffULL},    {0xffffffffffffffffULL, 0x000000003fff3fffULL},
+    {0x0000000000000000ULL, 0x0000000000000000ULL},    {0x0000000000000000ULL, 0x0000000000000000ULL},
+};
+
+}  // namespace
+
+bool HoldsX0208Character(unsigned row, unsigned cell) {
+    return row < kJisCells && cell < kJisCells && (kX0208Cells[row][cell / 64] >> (cell % 64) & 1) != 0;
+}
+
 const TJisTables& JisTables() {
     static const std::unique_ptr<TJisTables> tables = Build();
     return *tables;

@@ -37,6 +37,11 @@ struct TJisTables {
 
 const TJisTables& JisTables();
 
+// Whether the JIS X 0208 position Row, Cell holds a character (X0208Sjis != 0), from a
+// constant table: detection asks it for every EUC-JP pair and must not build the tables
+// (a millisecond of converters) for each Shift-JIS file.
+bool HoldsX0208Character(unsigned row, unsigned cell);
+
 // The Shift-JIS code of the JIS X 0208 position Row, Cell (0-based) by the standard
 // arithmetic (rows 0-93 give lead bytes 0x81-0x9F and 0xE0-0xEF).
 constexpr std::uint16_t JisToSjisCode(unsigned row, unsigned cell) {

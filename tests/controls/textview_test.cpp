@@ -148,6 +148,16 @@ private slots:
         QCOMPARE(view.Buffer().RawText(), std::string("first\nz"));
         while (view.CanUndo()) view.Undo();
         QCOMPARE(view.Buffer().RawText(), std::string("first\n\x83\x5Cx\nlast"));
+        // Characters typed in a row are undone together; a caret move starts a new run.
+        view.Select(0, 0);
+        QTest::keyClicks(&view, "xyz");
+        QTest::keyClick(&view, Qt::Key_Left);
+        QTest::keyClicks(&view, "w");
+        view.Undo();
+        QCOMPARE(view.Buffer().RawText(), std::string("xyzfirst\n\x83\x5Cx\nlast"));
+        view.Undo();
+        QCOMPARE(view.Buffer().RawText(), std::string("first\n\x83\x5Cx\nlast"));
+        QVERIFY(!view.CanUndo());
     }
 
     void ReadOnlyScrollsInsteadOfEditing() {

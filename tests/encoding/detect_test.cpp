@@ -2,6 +2,7 @@
 // the first 64 KB of a file cut inside a character.
 #include "Detect.h"
 #include "EncodingTestUtil.h"
+#include "JisTables.h"
 
 #include <gtest/gtest.h>
 
@@ -142,6 +143,15 @@ TEST(DetectEncoding, CompletesAChosenEncodingFromTheFilesMark) {
         {euc, "\xEF\xBB\xBF", euc},
     };
     for (const Case& c : cases) EXPECT_EQ(WithFileMark(c.Chosen, c.Head), c.Expected) << EncodingName(c.Chosen);
+}
+
+TEST(DetectEncoding, ItsTableOfJisCellsIsTheConvertersOwn) {
+    const encoding_detail::TJisTables& tables = encoding_detail::JisTables();
+    for (unsigned row = 0; row < encoding_detail::kJisCells; ++row)
+        for (unsigned cell = 0; cell < encoding_detail::kJisCells; ++cell)
+            ASSERT_EQ(encoding_detail::HoldsX0208Character(row, cell),
+                      tables.X0208Sjis[row * encoding_detail::kJisCells + cell] != 0)
+                << row << " " << cell;
 }
 
 }  // namespace
