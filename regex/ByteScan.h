@@ -1,11 +1,13 @@
 // Byte scans for the hot loops of the search: finding any byte of a small set, counting
-// line feeds, and normalising freshly read text. SSE2 where the machine has it.
+// line feeds, and normalising freshly read text. SSE2 where the machine has it, AVX2
+// where the processor has it.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace xavo {
@@ -43,66 +45,76 @@ public:
     // The text moved or changed: compare afresh.
     void Forget() { FChunkEnd = nullptr; }
 
-    // The set laid out for the vector compares (at most 8 singles, 2 leads of 8 trails).
-    struct TPacked {
-        unsigned char Singles[8];
-        std::size_t SingleCount;
-        unsigned char Leads[2];
-        unsigned char Trails[2][8];
-        std::size_t TrailCount[2];
-        std::size_t LeadCount;
+    // The set laid out for the vector compares: each byte repeated over 32 positions, so
+    // that a scan of either width loads its needles instead of building them on every
+    // call. The slot counts pick an unrolled compare; unused slots repeat a real entry.
+    struct TNeedles {
+        alignas(32) unsigned char Singles[8][32];
+        alignas(32) unsigned char Leads[2][32];
+        alignas(32) unsigned char Trails[2][8][32];
+        std::uint8_t SingleSlots;  // 0, 2 or 8
+        std::uint8_t LeadSlots;    // 0, 1 or 2
+        std::uint8_t TrailSlots;   // 2, 4 or 8
         bool Fits;  // false when the set is larger: plain loops then
     };
 
 private:
-    TPacked FPacked{};
+    TNeedles FNeedles{};
     std::vector<unsigned char> FSingles;
-    struct Lead {
+    struct TLead {
         unsigned char Byte;
         std::vector<unsigned char> Trails;
     };
-    std::vector<Lead> FLeads;
+    std::vector<TLead> FLeads;
+    std::array<bool, 256> FStarts{};  // the singles and the leads: where a code may begin
     const unsigned char* FChunk = nullptr;  // positions FChunk .. FChunk + FChunkWidth - 1 were compared
     std::ptrdiff_t FChunkWidth = 16;
     const unsigned char* FChunkEnd = nullptr;
     std::uint32_t FChunkMask = 0;
 };
 
-// Finds a byte string: two of its bytes (the caller picks rare ones) are compared at 16
-// positions at a time, and each position where both agree is confirmed with memcmp.
-class TLiteralFinder {
+// What the two literal finders share: the literal, and the offsets of the two of its
+// bytes (the caller picks rare ones) that are compared 16 or 32 positions at a time
+// before a position is confirmed in full.
+class TPairFinder {
 public:
-    TLiteralFinder() = default;
-    // Literal must not be empty; First and Second are offsets into it (equal for a single byte).
-    TLiteralFinder(std::string literal, std::size_t first, std::size_t second);
-    // The first position in [p, end) where the whole literal lies before end, or end.
-    const unsigned char* Find(const unsigned char* p, const unsigned char* end) const;
     bool Empty() const { return FLiteral.empty(); }
     std::size_t Size() const { return FLiteral.size(); }
 
-private:
+protected:
+    TPairFinder() = default;
+    // First and Second are offsets into Literal, in either order (equal for one byte).
+    TPairFinder(std::string literal, std::size_t first, std::size_t second);
+
     std::string FLiteral;
-    std::size_t FFirst = 0;
+    std::size_t FFirst = 0;  // the smaller offset
     std::size_t FSecond = 0;
 };
 
-// Finds an ASCII string whatever the case of its letters: two of its bytes are compared
-// 16 positions at a time with the case bit masked, and each hit is confirmed in full.
-class TFoldedLiteralFinder {
+// Finds a byte string; each position where the two bytes agree is confirmed with memcmp.
+class TLiteralFinder : public TPairFinder {
+public:
+    TLiteralFinder() = default;
+    // Literal must not be empty.
+    TLiteralFinder(std::string literal, std::size_t first, std::size_t second)
+        : TPairFinder(std::move(literal), first, second) {}
+    // The first position in [p, end) where the whole literal lies before end, or end.
+    const unsigned char* Find(const unsigned char* p, const unsigned char* end) const;
+};
+
+// Finds an ASCII string whatever the case of its letters: the two bytes are compared with
+// the case bit masked, and each hit is confirmed in full.
+class TFoldedLiteralFinder : public TPairFinder {
 public:
     TFoldedLiteralFinder() = default;
-    // Literal: printable ASCII, letters in lower case; First and Second are offsets into it.
-    TFoldedLiteralFinder(std::string literal, std::size_t first, std::size_t second);
+    // Literal: printable ASCII, letters in lower case.
+    TFoldedLiteralFinder(std::string literal, std::size_t first, std::size_t second)
+        : TPairFinder(std::move(literal), first, second) {}
     // The first position in [p, end) where the literal lies before end in any case, or end.
     const unsigned char* Find(const unsigned char* p, const unsigned char* end) const;
-    bool Empty() const { return FLiteral.empty(); }
 
 private:
     bool MatchesAt(const unsigned char* p) const;
-
-    std::string FLiteral;
-    std::size_t FFirst = 0;
-    std::size_t FSecond = 0;
 };
 
 // Number of line feeds in [p, end).

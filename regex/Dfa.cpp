@@ -18,22 +18,22 @@ namespace xavo {
 
 namespace {
 
-using StateSet = std::vector<std::uint32_t>;  // NFA states, ascending
+using TStateSet = std::vector<std::uint32_t>;  // NFA states, ascending
 
 [[noreturn]] void TooComplex() { throw ERegExpParser(RegExpMessage::kTooComplex, 0); }
 
 // Closes sets over the NFA's empty transitions; reuses its work arrays between calls.
-class ClosureBuilder {
+class TClosureBuilder {
 public:
-    explicit ClosureBuilder(const TRE_NFA& nfa) : FNFA(nfa), FMark(nfa.StateCount(), 0) {}
+    explicit TClosureBuilder(const TRE_NFA& nfa) : FNFA(nfa), FMark(nfa.StateCount(), 0) {}
 
     // Seeds plus every state reachable from them by empty transitions, ascending.
-    StateSet Close(const StateSet& seeds) {
+    TStateSet Close(const TStateSet& seeds) {
         if (++FStamp == 0) {
             std::fill(FMark.begin(), FMark.end(), 0);
             FStamp = 1;
         }
-        StateSet result;
+        TStateSet result;
         for (const std::uint32_t s : seeds) Visit(s, result);
         while (!FPending.empty()) {
             const std::uint32_t s = FPending.back();
@@ -46,7 +46,7 @@ public:
     }
 
 private:
-    void Visit(std::uint32_t s, StateSet& result) {
+    void Visit(std::uint32_t s, TStateSet& result) {
         if (FMark[s] == FStamp) return;
         FMark[s] = FStamp;
         result.push_back(s);
@@ -59,8 +59,8 @@ private:
     std::vector<std::uint32_t> FPending;
 };
 
-struct BuildState {
-    StateSet Set;
+struct TBuildState {
+    TStateSet Set;
     bool Accepted;
     std::vector<std::pair<TCharCode, TCharCode>> Ranges;  // chain order, then sorted
     std::vector<std::uint32_t> Targets;
@@ -75,13 +75,13 @@ void TRE_DFA::Run() {
 
 void TRE_DFA::MakeStateList() {
     const TRE_NFA& nfa = *FNFA;
-    ClosureBuilder closure(nfa);
-    std::vector<BuildState> states;
+    TClosureBuilder closure(nfa);
+    std::vector<TBuildState> states;
     std::unordered_multimap<std::uint64_t, std::uint32_t> index;
     std::size_t members = 0;
     std::size_t transitions = 0;
 
-    const auto findOrAddState = [&](StateSet&& set) -> std::uint32_t {
+    const auto findOrAddState = [&](TStateSet&& set) -> std::uint32_t {
         const std::uint64_t hash = HashStateSet(set);
         const auto [first, last] = index.equal_range(hash);
         for (auto it = first; it != last; ++it)
@@ -98,11 +98,11 @@ void TRE_DFA::MakeStateList() {
 
     findOrAddState(closure.Close({nfa.FEntryState}));
 
-    struct Move {
+    struct TMove {
         TCharCode Lo, Hi;
-        StateSet Targets;
+        TStateSet Targets;
     };
-    std::vector<Move> moves;  // in creation order; the list's head is the last one
+    std::vector<TMove> moves;  // in creation order; the list's head is the last one
     std::unordered_map<std::uint32_t, std::size_t> moveOfRange;
     for (std::uint32_t current = 0; current < states.size(); ++current) {
         moves.clear();
@@ -127,7 +127,7 @@ void TRE_DFA::MakeStateList() {
         for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
         std::stable_sort(order.begin(), order.end(),
                          [&](std::size_t a, std::size_t b) { return moves[a].Lo < moves[b].Lo; });
-        BuildState& state = states[current];
+        TBuildState& state = states[current];
         for (const std::size_t k : order) {
             state.Ranges.emplace_back(moves[k].Lo, moves[k].Hi);
             state.Targets.push_back(targets[k]);

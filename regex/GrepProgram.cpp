@@ -46,7 +46,7 @@ constexpr std::size_t kMaxTableEntries = std::size_t{64} * 1024 * 1024;
 // Dominators are computed for automata up to this size; larger ones get no prefilter.
 constexpr std::size_t kMaxCutStates = 4096;
 
-struct Edge {
+struct TEdge {
     TCharCode Lo, Hi;
     std::int32_t To;
 };
@@ -64,7 +64,7 @@ void TGrepProgram::BuildTable(const TRE_DFA& dfa) {
     const auto& states = dfa.States();
     // Effective ranges: the first transition in sorted order that holds a code wins, so a
     // range only owns the codes above everything before it.
-    std::vector<std::vector<Edge>> effective(states.size());
+    std::vector<std::vector<TEdge>> effective(states.size());
     std::vector<std::uint32_t> cuts{0, 0x10000};
     for (std::size_t s = 0; s < states.size(); ++s) {
         long covered = -1;
@@ -103,7 +103,7 @@ void TGrepProgram::BuildTable(const TRE_DFA& dfa) {
     FAccepting.resize(states.size());
     for (std::size_t s = 0; s < states.size(); ++s) {
         FAccepting[s] = states[s].Accepted ? 1 : 0;
-        for (const Edge& e : effective[s])
+        for (const TEdge& e : effective[s])
             for (std::size_t k = ClassOf(e.Lo); k <= ClassOf(e.Hi); ++k) FTable[s * FClassCount + k] = e.To;
     }
     FMatchesNothing = true;
@@ -175,13 +175,13 @@ namespace {
 
 // The bytes by which the codes of a range can be found: single-byte codes by themselves,
 // double-byte codes either all by their lead bytes or all by their trail bytes.
-struct RangeBytes {
+struct TRangeBytes {
     std::array<bool, 256> ByLead{};
     std::array<bool, 256> ByTrail{};
 };
 
-RangeBytes BytesOfRange(TCharCode lo, TCharCode hi) {
-    RangeBytes r;
+TRangeBytes BytesOfRange(TCharCode lo, TCharCode hi) {
+    TRangeBytes r;
     for (std::uint32_t b = lo; b <= std::min<std::uint32_t>(hi, 0xFF); ++b)
         if (!IsLeadByte(static_cast<unsigned char>(b))) r.ByLead[b] = r.ByTrail[b] = true;
     for (std::uint32_t lead = 0x81; lead <= 0xFC; ++lead) {
@@ -225,7 +225,7 @@ constexpr std::size_t kMaxPrefilterCodes = 12;
 // follows them can spare a hit the decision of its whole line.
 constexpr std::uint64_t kFinalCutPenalty = 4;
 
-using TLiveGraph = std::vector<std::vector<Edge>>;
+using TLiveGraph = std::vector<std::vector<TEdge>>;
 
 // Out-edges of each non-accepting state, as maximal code ranges, to the states that can
 // still accept; nullopt when the start state cannot accept at all.
@@ -252,7 +252,7 @@ std::optional<TLiveGraph> LiveGraph(const std::vector<std::int32_t>& table, std:
         changed = false;
         for (std::size_t s = 0; s < n; ++s)
             if (!live[s])
-                for (const Edge& e : out[s])
+                for (const TEdge& e : out[s])
                     if (live[static_cast<std::size_t>(e.To)]) {
                         live[s] = 1;
                         changed = true;
@@ -262,7 +262,7 @@ std::optional<TLiveGraph> LiveGraph(const std::vector<std::int32_t>& table, std:
     if (!live[TGrepProgram::kStart]) return std::nullopt;
     for (auto& edges : out)
         edges.erase(std::remove_if(edges.begin(), edges.end(),
-                                   [&](const Edge& e) { return !live[static_cast<std::size_t>(e.To)]; }),
+                                   [&](const TEdge& e) { return !live[static_cast<std::size_t>(e.To)]; }),
                     edges.end());
     return out;
 }
@@ -273,8 +273,8 @@ struct TDominators {
     std::int32_t Sink = 0;
 
     // The dominators of acceptance, nearest first, the start state last.
-    template <class Visit>
-    void ForEachOnChain(Visit visit) const {
+    template <class TVisit>
+    void ForEachOnChain(TVisit visit) const {
         for (std::int32_t d = Idom[static_cast<std::size_t>(Sink)];; d = Idom[static_cast<std::size_t>(d)]) {
             visit(d);
             if (d == TGrepProgram::kStart) break;
@@ -322,7 +322,7 @@ std::optional<TDominators> DominatorsOfAcceptance(const TLiveGraph& out, const s
         if (accepting[s])
             preds[static_cast<std::size_t>(sink)].push_back(static_cast<std::int32_t>(s));
         else
-            for (const Edge& e : out[s]) preds[static_cast<std::size_t>(e.To)].push_back(static_cast<std::int32_t>(s));
+            for (const TEdge& e : out[s]) preds[static_cast<std::size_t>(e.To)].push_back(static_cast<std::int32_t>(s));
     }
     std::vector<std::int32_t>& idom = dom.Idom;
     const std::vector<std::int32_t>& rpoIndex = dom.RpoIndex;
@@ -367,7 +367,7 @@ std::vector<TCut> CutsOf(const TLiveGraph& out, const TDominators& dom, const st
     dom.ForEachOnChain([&](std::int32_t d) {
         if (accepting[static_cast<std::size_t>(d)]) return;
         TCut cut{{}, d, true};
-        for (const Edge& e : out[static_cast<std::size_t>(d)])
+        for (const TEdge& e : out[static_cast<std::size_t>(d)])
             if (e.To != d) {
                 cut.Ranges.emplace_back(e.Lo, e.Hi);
                 cut.Final = cut.Final && accepting[static_cast<std::size_t>(e.To)];
@@ -377,7 +377,7 @@ std::vector<TCut> CutsOf(const TLiveGraph& out, const TDominators& dom, const st
     TCut last{{}, -1, true};
     for (std::size_t s = 0; s < accepting.size(); ++s)
         if (dom.RpoIndex[s] >= 0 && !accepting[s])
-            for (const Edge& e : out[s])
+            for (const TEdge& e : out[s])
                 if (accepting[static_cast<std::size_t>(e.To)]) last.Ranges.emplace_back(e.Lo, e.Hi);
     if (!last.Ranges.empty()) cuts.push_back(std::move(last));
     return cuts;
@@ -395,9 +395,9 @@ TLiteralChoice RarestLiteral(const TLiveGraph& out, const TDominators& dom, cons
         std::string literal;
         for (std::int32_t s = d;;) {
             const auto& edges = out[static_cast<std::size_t>(s)];
-            const Edge* only = nullptr;
+            const TEdge* only = nullptr;
             int others = 0;
-            for (const Edge& e : edges) {
+            for (const TEdge& e : edges) {
                 if (e.To == s) {
                     if (s != d) return literal;  // a loop here breaks the string
                     continue;
@@ -450,7 +450,7 @@ TFoldedWord FoldedWordOf(const TLiveGraph& out, const std::vector<std::uint8_t>&
         std::vector<unsigned char> ascii;
         std::int32_t next = -1;
         bool oneWay = true;
-        for (const Edge& e : out[static_cast<std::size_t>(s)])
+        for (const TEdge& e : out[static_cast<std::size_t>(s)])
             for (std::uint32_t c = e.Lo; c <= std::min<std::uint32_t>(e.Hi, 0x7F); ++c) {
                 ascii.push_back(static_cast<unsigned char>(c));
                 oneWay = oneWay && (next == -1 || next == e.To);
@@ -468,7 +468,7 @@ TFoldedWord FoldedWordOf(const TLiveGraph& out, const std::vector<std::uint8_t>&
     }
     std::vector<std::uint16_t>& others = folded.Others;
     for (std::size_t s = 0; s < n && !word.empty(); ++s)
-        for (const Edge& e : out[s])
+        for (const TEdge& e : out[s])
             for (std::uint32_t c = std::max<std::uint32_t>(e.Lo, 0x80); c <= e.Hi && !word.empty(); ++c) {
                 const TOccurrence how = OccurrenceOf(static_cast<TCharCode>(c));
                 if (how == TOccurrence::kNever) continue;
@@ -512,7 +512,7 @@ std::vector<std::uint16_t> FindableCodesOf(const TCut& cut) {
 std::array<bool, 256> BytesOf(const TCut& cut) {
     std::array<bool, 256> bytes{};
     for (const auto& [lo, hi] : cut.Ranges) {
-        const RangeBytes r = BytesOfRange(lo, hi);
+        const TRangeBytes r = BytesOfRange(lo, hi);
         const auto& side = CostOf(r.ByLead) <= CostOf(r.ByTrail) ? r.ByLead : r.ByTrail;
         for (std::size_t b = 0; b < 256; ++b) bytes[b] = bytes[b] || side[b];
     }
@@ -521,8 +521,8 @@ std::array<bool, 256> BytesOf(const TCut& cut) {
 
 // The positions of the two rarest of Count bytes (the same one twice when Count is 1),
 // the earlier first among equals.
-template <class Rarity>
-std::pair<std::size_t, std::size_t> TwoRarest(std::size_t count, Rarity rarity) {
+template <class TRarity>
+std::pair<std::size_t, std::size_t> TwoRarest(std::size_t count, TRarity rarity) {
     std::vector<std::size_t> byRarity(count);
     for (std::size_t i = 0; i < count; ++i) byRarity[i] = i;
     std::stable_sort(byRarity.begin(), byRarity.end(), [&](std::size_t a, std::size_t b) { return rarity(a) < rarity(b); });

@@ -29,6 +29,52 @@ constexpr std::uint64_t kEndOfStream = std::numeric_limits<std::uint64_t>::max()
 
 }  // namespace
 
+// The search of a line-local pattern: the prefilter finds candidates over whole blocks,
+// and only the lines holding one are decided. Everything up to the line feed DecidedTo is
+// decided; the window keeps from there on.
+class TGrepSearch::TLineScan {
+public:
+    explicit TLineScan(TGrepSearch& search);
+    void Run();
+
+private:
+    // Past this many candidates turned down in one line, deciding the line is cheaper.
+    static constexpr int kMaxTurnedDownInLine = 32;
+
+    void LookForLastLineFeed();
+    bool TakeNextCandidate(std::uint64_t last);
+    bool WorthDeciding(std::uint64_t candidate);
+    void TurnDown(std::uint64_t candidate);
+    void Decide(std::uint64_t lineStart, std::uint64_t lineEnd);
+    void PassOverTo(std::uint64_t lastLineFeed);
+    bool ReadMore();
+    void WindowMoved();
+    const unsigned char* FindCandidate(const unsigned char* from, const unsigned char* last);
+    std::uint64_t LineStartOf(std::uint64_t lineFeed) const;
+    std::uint64_t LineEndOf(std::uint64_t pos, std::uint64_t last) const;
+    std::uint64_t FirstOfDirtyRun(std::uint64_t lineStart) const;
+
+    TGrepSearch& FSearch;
+    TStreamWindow& FWindow;
+    const TByteFinder FBytes;
+    TCodeSetFinder FCodes;  // forgets what it compared when the window moves
+    const TLiteralFinder FLiteral;
+    const TFoldedLiteralFinder FFolded;
+    const bool FEveryLine;  // no prefilter: every line is a candidate
+    // With a folded word the candidates of two finders are merged; the word's next hit is
+    // remembered, so that frequent code hits do not search the same stretch again.
+    const unsigned char* FFoldedFrom = nullptr;
+    const unsigned char* FFoldedHit = nullptr;
+    std::uint64_t FDecidedTo = 0;  // a line feed read as a code: the one before the next line
+    std::uint64_t FScannedTo = 1;  // the prefilter found nothing in [FDecidedTo + 1, FScannedTo)
+    // The last line feed seen so far, and how far the window was looked at for one: a
+    // line longer than a block must not be searched again with every block read.
+    std::uint64_t FLastLineFeed = 0;
+    std::uint64_t FLookedTo = 1;
+    std::uint64_t FLastTurnedDown = 0;
+    int FTurnedDownInLine = 0;
+};
+
 TGrepSearch::TGrepSearch(const TGrepProgram& program, const std::atomic<bool>& cancelFlag, TIdleHook idle,
                          std::size_t blockSize)
     : FProgram(program), FCancelFlag(cancelFlag), FIdle(std::move(idle)), FBlockSize(blockSize) {
@@ -50,7 +96,7 @@ void TGrepSearch::Run(TByteSource& source, const TLineSink& sink) {
         do window.Keep(window.End());
         while (window.ReadMore());
     } else if (FProgram.IsLineLocal()) {
-        SearchLines();
+        TLineScan(*this).Run();
     } else {
         SearchExactly(0, kEndOfStream);
     }
@@ -129,7 +175,7 @@ std::int32_t TGrepSearch::RunSetStepSlow(std::int32_t id, TCharCode code) {
         if (FRunSets.size() >= 8192) {
             FRunSets.resize(1);
             FRunSetIndex.clear();
-            FRunSetIndex[0xcbf29ce484222325ULL].push_back(0);
+            FRunSetIndex[HashStateSet(FRunSets[0])].push_back(0);
             FRunSetNext.assign(FProgram.ClassCount(), kUnknown);
             FRunSetEnd.assign(1, -1);
             return InternRunSet(FScratch);
@@ -253,122 +299,152 @@ std::uint64_t TGrepSearch::SearchExactly(std::uint64_t p, std::uint64_t stop) {
     }
 }
 
-void TGrepSearch::SearchLines() {
-    TStreamWindow& w = *FWindow;
-    const TByteFinder bytes(FProgram.PrefilterBytes());
-    TCodeSetFinder codes(FProgram.PrefilterCodes());  // forgets what it compared when the window moves
-    const TLiteralFinder literal = FProgram.Literal().empty()
-                                       ? TLiteralFinder()
-                                       : TLiteralFinder(FProgram.Literal(), FProgram.LiteralFirst(), FProgram.LiteralSecond());
-    const TFoldedLiteralFinder folded =
-        FProgram.FoldedWord().empty()
-            ? TFoldedLiteralFinder()
-            : TFoldedLiteralFinder(FProgram.FoldedWord(), FProgram.FoldedWordFirst(), FProgram.FoldedWordSecond());
-    const bool everyLine = bytes.Empty() && literal.Empty() && codes.Empty() && folded.Empty();
-    // With a folded word the candidates of two finders are merged; the word's next hit is
-    // remembered, so that frequent code hits do not search the same stretch again.
-    const unsigned char* foldedFrom = nullptr;
-    const unsigned char* foldedHit = nullptr;
-    // The next position in [from, last) where a match may be, or last.
-    const auto findCandidate = [&](const unsigned char* from, const unsigned char* last) {
-        if (!literal.Empty()) return literal.Find(from, last);
-        if (folded.Empty()) return codes.Empty() ? bytes.Find(from, last) : codes.Find(from, last);
-        if (foldedHit == nullptr || from < foldedFrom || from > foldedHit || foldedHit > last) {
-            foldedFrom = from;
-            foldedHit = folded.Find(from, last);
-        }
-        const unsigned char* code = codes.Empty() ? last : codes.Find(from, foldedHit);
-        return std::min(code, foldedHit);
-    };
-    std::uint64_t r = 0;        // a line feed read as a code: the one before the next line
-    std::uint64_t scanned = 1;  // the prefilter found nothing in [r + 1, scanned)
-    const auto lineStartOf = [&](std::uint64_t lineFeed) {
-        return static_cast<std::uint64_t>(FindLastLineFeed(w.Ptr(r), w.Ptr(lineFeed)) - w.Ptr(r)) + r + 1;
-    };
-    const auto lineEndOf = [&](std::uint64_t pos, std::uint64_t last) {
-        const void* hit = std::memchr(w.Ptr(pos), '\n', static_cast<std::size_t>(last + 1 - pos));
-        return pos + static_cast<std::uint64_t>(static_cast<const unsigned char*>(hit) - w.Ptr(pos));
-    };
-    // The first line of the run of dirty lines that ends just before lineStart (or lineStart).
-    const auto firstOfDirtyRun = [&](std::uint64_t lineStart) {
-        while (lineStart - 1 > r) {
-            const std::uint64_t before = lineStartOf(lineStart - 1);
-            if (IsClean(before, lineStart - 1)) break;
-            lineStart = before;
-        }
-        return lineStart;
-    };
-    // Decides the line [ls, le) holding a candidate and moves r past it.
-    const auto decide = [&](std::uint64_t ls, std::uint64_t le) {
-        const std::uint64_t first = firstOfDirtyRun(ls);
-        if (first == ls && IsClean(ls, le)) {
-            if (LineMatches(ls, le)) Report(ls, le);
-            r = le;
-        } else {
-            r = SearchExactly(first - 1, le);
-            codes.Forget();  // the window may have moved
-            foldedHit = nullptr;
-        }
-        scanned = r + 1;
-    };
-    // The last line feed seen so far, and how far the window was looked at for one: a
-    // line longer than a block must not be searched again with every block read.
-    std::uint64_t lastLineFeed = 0;
-    std::uint64_t lookedTo = 1;
-    // Candidates turned down in one line: past a few, deciding the line is cheaper.
-    std::uint64_t lastTurnedDown = 0;
-    int turnedDownInLine = 0;
+TGrepSearch::TLineScan::TLineScan(TGrepSearch& search)
+    : FSearch(search),
+      FWindow(*search.FWindow),
+      FBytes(search.FProgram.PrefilterBytes()),
+      FCodes(search.FProgram.PrefilterCodes()),
+      FLiteral(search.FProgram.Literal().empty()
+                   ? TLiteralFinder()
+                   : TLiteralFinder(search.FProgram.Literal(), search.FProgram.LiteralFirst(), search.FProgram.LiteralSecond())),
+      FFolded(search.FProgram.FoldedWord().empty()
+                  ? TFoldedLiteralFinder()
+                  : TFoldedLiteralFinder(search.FProgram.FoldedWord(), search.FProgram.FoldedWordFirst(),
+                                         search.FProgram.FoldedWordSecond())),
+      FEveryLine(FBytes.Empty() && FLiteral.Empty() && FCodes.Empty() && FFolded.Empty()) {}
+
+void TGrepSearch::TLineScan::Run() {
     for (;;) {
-        w.Keep(r);
-        const std::uint64_t end = w.End();
-        const std::uint64_t lookFrom = std::max(r + 1, lookedTo);
-        if (lookFrom < end) {
-            if (const unsigned char* found = FindLastLineFeed(w.Ptr(lookFrom), w.Ptr(end)))
-                lastLineFeed = lookFrom + static_cast<std::uint64_t>(found - w.Ptr(lookFrom));
-            lookedTo = end;
-        }
-        if (lastLineFeed > r) {
-            const std::uint64_t last = lastLineFeed;
-            if (everyLine) {
-                decide(r + 1, lineEndOf(r + 1, last));  // every line is a candidate
-                if (r == kEndOfStream) return;
+        FWindow.Keep(FDecidedTo);
+        LookForLastLineFeed();
+        if (FLastLineFeed > FDecidedTo) {
+            if (TakeNextCandidate(FLastLineFeed)) {
+                if (FDecidedTo == kEndOfStream) return;
                 continue;
             }
-            const std::uint64_t from = std::max(r + 1, scanned);
-            const unsigned char* hit = from < last ? findCandidate(w.Ptr(from), w.Ptr(last)) : w.Ptr(last);
-            if (hit != w.Ptr(last)) {
-                const std::uint64_t h = from + static_cast<std::uint64_t>(hit - w.Ptr(from));
-                const bool sameLine = lastTurnedDown > r && lastTurnedDown < h &&
-                                      std::memchr(w.Ptr(lastTurnedDown), '\n', static_cast<std::size_t>(h - lastTurnedDown)) == nullptr;
-                turnedDownInLine = sameLine ? turnedDownInLine : 0;
-                if (!literal.Empty() || turnedDownInLine >= 32 || MayMatchFrom(h, !codes.Empty(), r + 1)) {
-                    decide(lineStartOf(h), lineEndOf(h, last));
-                } else {
-                    scanned = h + 1;  // nothing starts here; the line may hold other candidates
-                    lastTurnedDown = h;
-                    ++turnedDownInLine;
-                }
-                if (r == kEndOfStream) return;
-                continue;
-            }
-            // No candidate up to the last line feed: move on to it, unless the lines just
-            // before it are dirty (they bear on the line after them).
-            scanned = last;
-            const std::uint64_t ls = lineStartOf(last);
-            r = IsClean(ls, last) ? last : firstOfDirtyRun(ls) - 1;
+            PassOverTo(FLastLineFeed);
         }
-        if (r + 1 >= w.End() && w.AtEnd()) return;  // r is the last line feed
-        w.Keep(r);
-        if (!w.ReadMore()) {
-            // The rest holds no candidate. Lines left undecided are dirty: the last line's
-            // lead byte takes the final line feed, and a run may go on into what the
-            // look-ahead reads past the end, where no candidate can be seen.
-            if (r < lastLineFeed) SearchExactly(r, lastLineFeed);
-            return;
-        }
-        codes.Forget();
-        foldedHit = nullptr;
+        if (!ReadMore()) return;
     }
+}
+
+inline void TGrepSearch::TLineScan::LookForLastLineFeed() {
+    const std::uint64_t end = FWindow.End();
+    const std::uint64_t lookFrom = std::max(FDecidedTo + 1, FLookedTo);
+    if (lookFrom >= end) return;
+    if (const unsigned char* found = FindLastLineFeed(FWindow.Ptr(lookFrom), FWindow.Ptr(end)))
+        FLastLineFeed = lookFrom + static_cast<std::uint64_t>(found - FWindow.Ptr(lookFrom));
+    FLookedTo = end;
+}
+
+// Decides the line of the next candidate before Last, or turns the candidate down;
+// returns false when there is none.
+[[gnu::always_inline]] inline bool TGrepSearch::TLineScan::TakeNextCandidate(std::uint64_t last) {
+    if (FEveryLine) {
+        Decide(FDecidedTo + 1, LineEndOf(FDecidedTo + 1, last));
+        return true;
+    }
+    const std::uint64_t from = std::max(FDecidedTo + 1, FScannedTo);
+    if (from >= last) return false;
+    const unsigned char* hit = FindCandidate(FWindow.Ptr(from), FWindow.Ptr(last));
+    if (hit == FWindow.Ptr(last)) return false;
+    const std::uint64_t candidate = from + static_cast<std::uint64_t>(hit - FWindow.Ptr(from));
+    if (WorthDeciding(candidate))
+        Decide(LineStartOf(candidate), LineEndOf(candidate, last));
+    else
+        TurnDown(candidate);
+    return true;
+}
+
+// Whether a match may hold the candidate (a literal's hit always may), or the candidate's
+// line has turned down so many that deciding it is cheaper.
+inline bool TGrepSearch::TLineScan::WorthDeciding(std::uint64_t candidate) {
+    const bool sameLine = FLastTurnedDown > FDecidedTo && FLastTurnedDown < candidate &&
+                          std::memchr(FWindow.Ptr(FLastTurnedDown), '\n',
+                                      static_cast<std::size_t>(candidate - FLastTurnedDown)) == nullptr;
+    if (!sameLine) FTurnedDownInLine = 0;
+    return !FLiteral.Empty() || FTurnedDownInLine >= kMaxTurnedDownInLine ||
+           FSearch.MayMatchFrom(candidate, !FCodes.Empty(), FDecidedTo + 1);
+}
+
+inline void TGrepSearch::TLineScan::TurnDown(std::uint64_t candidate) {
+    FScannedTo = candidate + 1;  // nothing starts here; the line may hold other candidates
+    FLastTurnedDown = candidate;
+    ++FTurnedDownInLine;
+}
+
+// Decides the line [lineStart, lineEnd) holding a candidate and moves past it.
+inline void TGrepSearch::TLineScan::Decide(std::uint64_t lineStart, std::uint64_t lineEnd) {
+    const std::uint64_t first = FirstOfDirtyRun(lineStart);
+    if (first == lineStart && FSearch.IsClean(lineStart, lineEnd)) {
+        if (FSearch.LineMatches(lineStart, lineEnd)) FSearch.Report(lineStart, lineEnd);
+        FDecidedTo = lineEnd;
+    } else {
+        FDecidedTo = FSearch.SearchExactly(first - 1, lineEnd);
+        WindowMoved();
+    }
+    FScannedTo = FDecidedTo + 1;
+}
+
+// No candidate up to the last line feed: moves on to it, unless the lines just before it
+// are dirty (they bear on the line after them).
+inline void TGrepSearch::TLineScan::PassOverTo(std::uint64_t lastLineFeed) {
+    FScannedTo = lastLineFeed;
+    const std::uint64_t lineStart = LineStartOf(lastLineFeed);
+    FDecidedTo = FSearch.IsClean(lineStart, lastLineFeed) ? lastLineFeed : FirstOfDirtyRun(lineStart) - 1;
+}
+
+// Reads the next block; false at the end of the stream, once everything is decided.
+inline bool TGrepSearch::TLineScan::ReadMore() {
+    if (FDecidedTo + 1 >= FWindow.End() && FWindow.AtEnd()) return false;  // the last line feed
+    FWindow.Keep(FDecidedTo);
+    if (!FWindow.ReadMore()) {
+        // The rest holds no candidate. Lines left undecided are dirty: the last line's
+        // lead byte takes the final line feed, and a run may go on into what the
+        // look-ahead reads past the end, where no candidate can be seen.
+        if (FDecidedTo < FLastLineFeed) FSearch.SearchExactly(FDecidedTo, FLastLineFeed);
+        return false;
+    }
+    WindowMoved();
+    return true;
+}
+
+inline void TGrepSearch::TLineScan::WindowMoved() {
+    FCodes.Forget();
+    FFoldedHit = nullptr;
+}
+
+// The next position in [from, last) where a match may be, or last.
+inline const unsigned char* TGrepSearch::TLineScan::FindCandidate(const unsigned char* from, const unsigned char* last) {
+    if (!FLiteral.Empty()) return FLiteral.Find(from, last);
+    if (FFolded.Empty()) return FCodes.Empty() ? FBytes.Find(from, last) : FCodes.Find(from, last);
+    if (FFoldedHit == nullptr || from < FFoldedFrom || from > FFoldedHit || FFoldedHit > last) {
+        FFoldedFrom = from;
+        FFoldedHit = FFolded.Find(from, last);
+    }
+    const unsigned char* code = FCodes.Empty() ? last : FCodes.Find(from, FFoldedHit);
+    return std::min(code, FFoldedHit);
+}
+
+inline std::uint64_t TGrepSearch::TLineScan::LineStartOf(std::uint64_t lineFeed) const {
+    const unsigned char* const decided = FWindow.Ptr(FDecidedTo);
+    return static_cast<std::uint64_t>(FindLastLineFeed(decided, FWindow.Ptr(lineFeed)) - decided) + FDecidedTo + 1;
+}
+
+// The line feed that ends the line holding pos; there is one at or before last.
+inline std::uint64_t TGrepSearch::TLineScan::LineEndOf(std::uint64_t pos, std::uint64_t last) const {
+    const void* hit = std::memchr(FWindow.Ptr(pos), '\n', static_cast<std::size_t>(last + 1 - pos));
+    return pos + static_cast<std::uint64_t>(static_cast<const unsigned char*>(hit) - FWindow.Ptr(pos));
+}
+
+// The first line of the run of dirty lines that ends just before lineStart (or lineStart).
+inline std::uint64_t TGrepSearch::TLineScan::FirstOfDirtyRun(std::uint64_t lineStart) const {
+    while (lineStart - 1 > FDecidedTo) {
+        const std::uint64_t before = LineStartOf(lineStart - 1);
+        if (FSearch.IsClean(before, lineStart - 1)) break;
+        lineStart = before;
+    }
+    return lineStart;
 }
 
 }  // namespace xavo

@@ -29,12 +29,7 @@ public:
     void Run(TByteSource& source, const TLineSink& sink);
 
 private:
-    struct Code {
-        TCharCode Value;
-        std::uint64_t Next;  // position after the code (and after the CR of a CR LF)
-    };
-
-    void SearchLines();
+    class TLineScan;  // the search of a line-local pattern, line by candidate line
     std::uint64_t SearchExactly(std::uint64_t from, std::uint64_t stop);
     bool LineMatches(std::uint64_t lineStart, std::uint64_t lineEnd);
     bool MayMatchFrom(std::uint64_t candidate, bool atCodeStart, std::uint64_t lineStart) const;

@@ -78,14 +78,14 @@ void TRE_NFA::Run() {
 void TRE_NFA::GenerateStateList(const TRENode* root, std::uint32_t from, std::uint32_t to) {
     // A step either generates a node between two states or adds one empty transition
     // (the closure's transitions that the recursive form adds after its child).
-    struct Step {
+    struct TStep {
         const TRENode* node;  // nullptr: add an empty transition from -> to
         std::uint32_t from;
         std::uint32_t to;
     };
-    std::vector<Step> pending{{root, from, to}};
+    std::vector<TStep> pending{{root, from, to}};
     while (!pending.empty()) {
-        const Step step = pending.back();
+        const TStep step = pending.back();
         pending.pop_back();
         const TRENode* node = step.node;
         if (node == nullptr) {

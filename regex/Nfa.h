@@ -37,12 +37,12 @@ public:
     void AddTransition(std::uint32_t from, std::uint32_t to, TCharCode lo, TCharCode hi);
 
     // The transitions of a state, newest first (the order the DFA builder visits them).
-    struct Chain {
-        const std::vector<TRE_NFATransition>& list;
-        auto begin() const { return list.rbegin(); }
-        auto end() const { return list.rend(); }
+    struct TChain {
+        const std::vector<TRE_NFATransition>& List;
+        auto begin() const { return List.rbegin(); }
+        auto end() const { return List.rend(); }
     };
-    Chain Transitions(std::uint32_t state) const { return {FStateList[state]}; }
+    TChain Transitions(std::uint32_t state) const { return {FStateList[state]}; }
     std::size_t StateCount() const { return FStateList.size(); }
 
     std::uint32_t FEntryState = 0;

@@ -1,7 +1,7 @@
 // xavoline-grep as a user runs it: options, exit codes, messages, output bytes and order.
 #include "EncodingTestUtil.h"
 #include "SjisCodec.h"
-#include "TempFiles.h"
+#include "TempDir.h"
 #include "TerminalText.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -28,15 +29,10 @@ struct Result {
     std::string Err;
 };
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // Starts the program with Args in Dir, errors into Dir's ".err", standard output into the
 // file OutPath or, with OutPath empty, onto descriptor OutFd. Before the program, Shell
 // (when given) runs in /bin/sh, e.g. to set a limit.
-pid_t StartGrep(const std::vector<std::string>& args, const testing::TempDir& dir, const std::string& outPath,
+pid_t StartGrep(const std::vector<std::string>& args, const test::TTempDir& dir, const std::string& outPath,
                 int outFd = -1, const std::string& shell = {}) {
     const std::string err = dir.Path(".err");
     posix_spawn_file_actions_t actions;
@@ -68,11 +64,11 @@ int WaitFor(pid_t pid) {
 }
 
 // Runs the program with Args in Dir, output and errors captured in files.
-Result RunGrep(const std::vector<std::string>& args, const testing::TempDir& dir, const std::string& shell = {}) {
+Result RunGrep(const std::vector<std::string>& args, const test::TTempDir& dir, const std::string& shell = {}) {
     Result result;
     result.Status = WaitFor(StartGrep(args, dir, dir.Path(".out"), -1, shell));
-    result.Out = Slurp(dir.Path(".out"));
-    result.Err = Slurp(dir.Path(".err"));
+    result.Out = test::ReadWhole(dir.Path(".out"));
+    result.Err = test::ReadWhole(dir.Path(".err"));
     return result;
 }
 
@@ -93,10 +89,10 @@ protected:
     // Writes UTF-8 text as a Shift-JIS file.
     std::string WriteSjis(const std::string& name, const std::string& utf8) {
         std::filesystem::create_directories(std::filesystem::path(FDir.Path(name)).parent_path());
-        return FDir.Write(name, Utf8ToSjis(utf8));
+        return FDir.File(name, Utf8ToSjis(utf8));
     }
-    std::string Root() const { return FDir.Root().string(); }
-    testing::TempDir FDir;
+    std::string Root() const { return FDir.Root().substr(0, FDir.Root().size() - 1); }  // without the final "/"
+    test::TTempDir FDir;
 };
 
 TEST_F(GrepCli, ResultLinesAndExitStatus) {
@@ -125,7 +121,7 @@ TEST_F(GrepCli, EachFileIsSearchedAndPrintedInItsOwnEncoding) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(EncodingName(c.Encoding));
-        const std::string path = FDir.Write("f.txt", testing::In(c.Encoding, text));
+        const std::string path = FDir.File("f.txt", testing::In(c.Encoding, text));
         // 😀 is one character for ".", in every encoding that holds it.
         const bool emoji = c.Encoding.Kind != TEncoding::EucJp && c.Encoding.Kind != TEncoding::Jis;
         const std::string second = emoji ? "日本語の文 😀 です" : "日本語の文 ? です";
@@ -139,7 +135,7 @@ TEST_F(GrepCli, EachFileIsSearchedAndPrintedInItsOwnEncoding) {
         EXPECT_EQ(RunGrep({"--output=sjis", "三行目", "f.txt"}, FDir).Out, path + " 3:" + Utf8ToSjis("三行目 カナ") + "\n");
     }
     // A named encoding is used whatever the file looks like; a name we do not know is refused.
-    const std::string path = FDir.Write("f.txt", testing::In({TEncoding::Utf8, false}, text));
+    const std::string path = FDir.File("f.txt", testing::In({TEncoding::Utf8, false}, text));
     EXPECT_EQ(RunGrep({"--encoding=sjis", "日本", "f.txt"}, FDir).Status, 1);
     const Result bad = RunGrep({"--encoding=latin1", "日本", "f.txt"}, FDir);
     EXPECT_EQ(bad.Status, 2);
@@ -240,13 +236,13 @@ TEST_F(GrepCli, WriteErrorsAreReportedButAClosedPipeIsNot) {
     const std::string err = FDir.Path(".err");
     for (const char* option : {"-j2", "--reference-loops"}) {
         EXPECT_EQ(WaitFor(StartGrep({option, "hit", "a.txt"}, FDir, "/dev/full")), 2) << option;
-        EXPECT_EQ(Slurp(err), "xavoline-grep: write error: No space left on device\n") << option;
+        EXPECT_EQ(test::ReadWhole(err), "xavoline-grep: write error: No space left on device\n") << option;
         int ends[2];
         ASSERT_EQ(::pipe(ends), 0);
         ::close(ends[0]);  // the reader is gone before the first write
         EXPECT_EQ(WaitFor(StartGrep({option, "hit", "a.txt"}, FDir, "", ends[1])), 0) << option;
         ::close(ends[1]);
-        EXPECT_EQ(Slurp(err), "") << option;
+        EXPECT_EQ(test::ReadWhole(err), "") << option;
     }
 }
 
@@ -258,13 +254,13 @@ TEST_F(GrepCli, AnEmptyPathNamesNoFile) {
     EXPECT_EQ(r.Err, "xavoline-grep: : No such file or directory\n");
 }
 
-#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's shadow memory does not start under a limit
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // the sanitizers' shadow memory does not start under a limit
 TEST_F(GrepCli, OutOfMemoryInOneFileIsReportedAndTheRestSearched) {
     const std::string a = WriteSjis("a.txt", "hit a\n");
     const std::string c = WriteSjis("c.txt", "hit c\n");
     // One line of 3 GB (a sparse file: NUL bytes read as spaces) cannot be held in 250 MB.
     const std::string big = FDir.Path("b.txt");
-    std::filesystem::resize_file(FDir.Write("b.txt", "hit b "), std::uintmax_t{3} << 30);
+    std::filesystem::resize_file(FDir.File("b.txt", "hit b "), std::uintmax_t{3} << 30);
     for (const char* option : {"-j1", "-j2", "--reference-loops"}) {
         const Result r = RunGrep({option, "hit", "a.txt", "b.txt", "c.txt"}, FDir, "ulimit -v 250000");
         EXPECT_EQ(r.Status, 2) << option;
@@ -320,8 +316,8 @@ TEST_F(GrepCli, OutputWaitsForASlowReader) {
     std::string firstText, secondText;
     for (int i = 0; i < 10000; ++i) firstText += line;
     for (int i = 0; i < 40000; ++i) secondText += line;
-    const std::string first = FDir.Write("a.txt", firstText);
-    const std::string second = FDir.Write("b.txt", secondText);
+    const std::string first = FDir.File("a.txt", firstText);
+    const std::string second = FDir.File("b.txt", secondText);
     int ends[2];
     ASSERT_EQ(::pipe(ends), 0);
     const pid_t pid = StartGrep({"-j2", "--output=sjis", "hit", "a.txt", "b.txt"}, FDir, "", ends[1]);

@@ -1,7 +1,7 @@
 // xavoline-grep's grep options through the real program: selection, counts, listings,
 // context groups, letter case and colour marks.
 #include "SjisCodec.h"
-#include "TempFiles.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
+#include <filesystem>
 #include <random>
 
 extern char** environ;
@@ -25,14 +25,9 @@ struct Result {
     std::string Err;
 };
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // Runs the program in Dir with Env added to the environment; its output goes to a file,
 // or to a pseudo-terminal when OnTerminal is set (line ends then read "\r\n").
-Result RunGrep(const std::vector<std::string>& args, const testing::TempDir& dir, bool onTerminal = false,
+Result RunGrep(const std::vector<std::string>& args, const test::TTempDir& dir, bool onTerminal = false,
                const std::vector<std::string>& env = {}) {
     const std::string out = dir.Path(".out"), err = dir.Path(".err");
     int master = -1, slave = -1;
@@ -79,8 +74,8 @@ Result RunGrep(const std::vector<std::string>& args, const testing::TempDir& dir
         waitpid(pid, &status, 0);
         result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    if (!onTerminal) result.Out = Slurp(out);
-    result.Err = Slurp(err);
+    if (!onTerminal) result.Out = test::ReadWhole(out);
+    result.Err = test::ReadWhole(err);
     return result;
 }
 
@@ -89,9 +84,9 @@ std::string Marked(const std::string& text) { return "\033[01;31m\033[K" + text 
 
 class GrepOptions : public ::testing::Test {
 protected:
-    std::string WriteSjis(const std::string& name, const std::string& utf8) { return FDir.Write(name, Utf8ToSjis(utf8)); }
+    std::string WriteSjis(const std::string& name, const std::string& utf8) { return FDir.File(name, Utf8ToSjis(utf8)); }
     Result Run(const std::vector<std::string>& args) { return RunGrep(args, FDir); }
-    testing::TempDir FDir;
+    test::TTempDir FDir;
 };
 
 TEST_F(GrepOptions, MatchSpansAreMarkedOnCharacterBoundaries) {
@@ -236,7 +231,7 @@ TEST_F(GrepOptions, LinesReadAgainAreTheSearchsLines) {
             text += pieces[random() % 3];
         }
         if (lines == 3000) text += "last line without an end";
-        FDir.Write("r.txt", text);
+        FDir.File("r.txt", text);
         const Result all = Run({"^", "r.txt"});
         const Result inverted = Run({"-v", "\\xFFFF", "r.txt"});
         EXPECT_EQ(all.Status, 0);

@@ -4,12 +4,14 @@
 #include "QGrepHelper.h"
 #include "QGrepLaunch.h"
 #include "ResultLine.h"
-#include "TempFiles.h"
+#include "TempDir.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <filesystem>
 
 using namespace xavo;
 using namespace std::chrono_literals;
@@ -48,10 +50,10 @@ private slots:
     // The whole loop short of the clipboard: the helper's text over a directory, picked up
     // as the window does, is the grep's hit lines.
     void textPickedUp() {
-        testing::TempDir dir;
-        const std::string a = dir.Write("a.txt", "one\r\n\x8a\xbf\x8e\x9a two\r\n");  // 漢字
-        const std::string b = dir.Write("b.txt", "***\r\n=\x8a\xbf\x8e\x9a\r\n");
-        dir.Write("c.log", "\x8a\xbf\x8e\x9a\r\n");
+        test::TTempDir dir;
+        const std::string a = dir.File("a.txt", "one\r\n\x8a\xbf\x8e\x9a two\r\n");  // 漢字
+        const std::string b = dir.File("b.txt", "***\r\n=\x8a\xbf\x8e\x9a\r\n");
+        dir.File("c.log", "\x8a\xbf\x8e\x9a\r\n");
         const auto previous = std::filesystem::current_path();
         std::filesystem::current_path(dir.Root());
         int status = -1;

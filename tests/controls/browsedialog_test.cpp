@@ -1,7 +1,7 @@
 // The folder picker driven through its real dialog: preselection (the root "/" kept),
 // the chosen folder on OK, nothing changed on Cancel, the two reports, the root limit.
 #include "BrowseDialog.h"
-#include "TempTree.h"
+#include "TempDir.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -16,7 +16,7 @@
 #include <string>
 
 using xavo::TBrowseDialog;
-using xavo::test::TTempTree;
+using xavo::test::TTempDir;
 
 namespace {
 
@@ -55,7 +55,7 @@ class TBrowseDialogTest : public QObject {
 
 private slots:
     void init() {
-        tmp = std::make_unique<TTempTree>();
+        tmp = std::make_unique<TTempDir>();
         tmp->Dir("out");
         tmp->Dir("other");
     }
@@ -160,7 +160,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<TTempTree> tmp;
+    std::unique_ptr<TTempDir> tmp;
 };
 
 QTEST_MAIN(TBrowseDialogTest)

@@ -2,7 +2,7 @@
 // program, the 99-entry limit, the failure box, and the popup itself driven by the keyboard.
 #include "ContextMenuEx.h"
 #include "MessageBoxes.h"
-#include "TempTree.h"
+#include "TempDir.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -16,7 +16,7 @@
 
 using xavo::TContextMenuEx;
 using xavo::TSendToEntry;
-using xavo::test::TTempTree;
+using xavo::test::TTempDir;
 
 namespace {
 
@@ -50,7 +50,7 @@ class TContextMenuTest : public QObject {
 
 private slots:
     void init() {
-        tmp = std::make_unique<TTempTree>();
+        tmp = std::make_unique<TTempDir>();
         for (const char* d : {"data", "data/xavoline", "data/xavoline/SendTo", "data/xavoline/SendTo/Backup",
                               "data/xavoline/SendTo/.hidden", "other", "work", "work/folder"})
             tmp->Dir(d);
@@ -186,7 +186,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<TTempTree> tmp;
+    std::unique_ptr<TTempDir> tmp;
     QStringList boxes;
     xavo::TMessagePresenter previous;
 };

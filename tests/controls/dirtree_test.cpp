@@ -1,7 +1,7 @@
 // The directory tree on temporary directories: lazy reading, Directory get and set,
 // filters, link loops, Reload after a deletion, when OnChange is raised, drag tracking.
 #include "DirTree.h"
-#include "TempTree.h"
+#include "TempDir.h"
 
 #include <QDir>
 #include <QMimeData>
@@ -13,7 +13,7 @@
 #include <vector>
 
 using xavo::Tdirtree;
-using xavo::test::TTempTree;
+using xavo::test::TTempDir;
 using xavo::test::TUnprivileged;
 
 namespace {
@@ -48,7 +48,7 @@ class TDirTreeTest : public QObject {
 
 private slots:
     void init() {
-        tmp = std::make_unique<TTempTree>();
+        tmp = std::make_unique<TTempDir>();
         for (const char* d : {"a", "a/b", "a/b/c", "a/b/c/d", "Zeta", "beta", ".hidden", "recycled", "recycled/x"})
             tmp->Dir(d);
         tmp->File("file.txt");
@@ -301,7 +301,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<TTempTree> tmp;
+    std::unique_ptr<TTempDir> tmp;
 };
 
 QTEST_MAIN(TDirTreeTest)

@@ -1,7 +1,7 @@
 // The file list on temporary directories: what is listed and in which order, the Show
 // flags' texts, OnChange only for a user's selection, drag data, the model's contract.
 #include "ShellListBox.h"
-#include "TempTree.h"
+#include "TempDir.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -12,7 +12,7 @@
 #include <vector>
 
 using xavo::TShellListBox;
-using xavo::test::TTempTree;
+using xavo::test::TTempDir;
 using xavo::test::TUnprivileged;
 
 namespace {
@@ -36,7 +36,7 @@ class TShellListBoxTest : public QObject {
 
 private slots:
     void init() {
-        tree = std::make_unique<TTempTree>();
+        tree = std::make_unique<TTempDir>();
         for (const char* f : {"a.txt", "B.TXT", "c.log", "readme", "archive.tar.gz", ".profile"}) tree->File(f);
         tree->Dir("dir.txt");
         tree->Fifo("pipe.txt");
@@ -165,7 +165,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<TTempTree> tree;
+    std::unique_ptr<TTempDir> tree;
 };
 
 QTEST_MAIN(TShellListBoxTest)

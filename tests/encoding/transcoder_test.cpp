@@ -5,7 +5,7 @@
 #include "Grep.h"
 #include "SjisCodec.h"
 #include "SjisTranscoder.h"
-#include "TempFiles.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -136,8 +136,8 @@ TEST(SjisTranscoder, KeepsLineEndsAndIsTheSameInAnyBlockSizeForAnyBytes) {
 TEST(SjisTranscoder, ReservedCodeIsOneCharacterForDotAndNoneForLiterals) {
     // A UTF-8 file with characters Shift-JIS cannot hold, searched through its transcoded copy.
     const std::string utf8 = "a😀b\n©\nab\nx\xFFy\n";
-    testing::TempDir dir;
-    const std::string path = dir.Write("t.txt", Transcode({TEncoding::Utf8, false}, utf8, 0));
+    test::TTempDir dir;
+    const std::string path = dir.File("t.txt", Transcode({TEncoding::Utf8, false}, utf8, 0));
     struct Case {
         const char* Pattern;
         std::vector<std::int32_t> Lines;

@@ -1,13 +1,11 @@
 // Copies: contents, permissions and times kept, nothing replaced, special files refused,
 // trees with links, and a copy into the source itself refused.
 #include "FileCopy.h"
-#include "TempTree.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,17 +13,10 @@
 namespace xavo {
 namespace {
 
-using test::TTempTree;
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using test::TTempDir;
 
 TEST(CopyFile, KeepsContentPermissionsAndModificationTime) {
-    TTempTree tree;
+    TTempDir tree;
     std::string big(300000, '\0');
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 31);
     tree.File("src", big);
@@ -34,7 +25,7 @@ TEST(CopyFile, KeepsContentPermissionsAndModificationTime) {
     ::utimensat(AT_FDCWD, tree.Path("src").c_str(), times, 0);
 
     ASSERT_EQ(CopyFileNoReplace(tree.Path("src"), tree.Path("dst")), 0);
-    EXPECT_EQ(Read(tree.Path("dst")), big);
+    EXPECT_EQ(test::ReadWhole(tree.Path("dst")), big);
     struct stat st {};
     ASSERT_EQ(::stat(tree.Path("dst").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -42,13 +33,13 @@ TEST(CopyFile, KeepsContentPermissionsAndModificationTime) {
 }
 
 TEST(CopyFile, NeverReplacesAndRefusesWhatIsNotARegularFile) {
-    TTempTree tree;
+    TTempDir tree;
     tree.File("src", "new");
     tree.File("dst", "old");
     tree.Dir("dir");
     tree.Fifo("pipe");
     EXPECT_EQ(CopyFileNoReplace(tree.Path("src"), tree.Path("dst")), EEXIST);
-    EXPECT_EQ(Read(tree.Path("dst")), "old");
+    EXPECT_EQ(test::ReadWhole(tree.Path("dst")), "old");
     EXPECT_EQ(CopyFileNoReplace(tree.Path("dir"), tree.Path("d2")), EINVAL);
     EXPECT_EQ(CopyFileNoReplace(tree.Path("pipe"), tree.Path("p2")), EINVAL);  // must not block
     EXPECT_EQ(CopyFileNoReplace(tree.Path("none"), tree.Path("n2")), ENOENT);
@@ -57,7 +48,7 @@ TEST(CopyFile, NeverReplacesAndRefusesWhatIsNotARegularFile) {
 }
 
 TEST(CopyTree, CopiesDirectoriesFilesAndLinksButNoSpecialFiles) {
-    TTempTree tree;
+    TTempDir tree;
     tree.Dir("src");
     tree.File("src/a.txt", "A");
     tree.Dir("src/sub");
@@ -66,8 +57,8 @@ TEST(CopyTree, CopiesDirectoriesFilesAndLinksButNoSpecialFiles) {
     tree.Fifo("src/pipe");
     tree.Dir("out");
     ASSERT_EQ(CopyTreeNoReplace(tree.Path("src"), tree.Path("out/src")), 0);
-    EXPECT_EQ(Read(tree.Path("out/src/a.txt")), "A");
-    EXPECT_EQ(Read(tree.Path("out/src/sub/b.txt")), "B");
+    EXPECT_EQ(test::ReadWhole(tree.Path("out/src/a.txt")), "A");
+    EXPECT_EQ(test::ReadWhole(tree.Path("out/src/sub/b.txt")), "B");
     char target[16] = {};
     EXPECT_EQ(::readlink(tree.Path("out/src/sub/up").c_str(), target, sizeof target - 1), 2);
     EXPECT_STREQ(target, "..");
@@ -76,7 +67,7 @@ TEST(CopyTree, CopiesDirectoriesFilesAndLinksButNoSpecialFiles) {
 }
 
 TEST(CopyTree, RefusesACopyIntoTheSourceItself) {
-    TTempTree tree;
+    TTempDir tree;
     tree.Dir("src");
     tree.Dir("src/inner");
     EXPECT_EQ(CopyTreeNoReplace(tree.Path("src"), tree.Path("src/inner/src")), EINVAL);
@@ -85,10 +76,10 @@ TEST(CopyTree, RefusesACopyIntoTheSourceItself) {
 }
 
 TEST(CopyTree, CopiesASingleFileToo) {
-    TTempTree tree;
+    TTempDir tree;
     tree.File("one", "1");
     EXPECT_EQ(CopyTreeNoReplace(tree.Path("one"), tree.Path("two")), 0);
-    EXPECT_EQ(Read(tree.Path("two")), "1");
+    EXPECT_EQ(test::ReadWhole(tree.Path("two")), "1");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Directory reading on real temporary trees: which entries a listing returns, special files,
 // links, link loops, unreadable directories, cancelling, attributes.
 #include "Directory.h"
-#include "TempTree.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 namespace xavo {
 namespace {
 
-using test::TTempTree;
+using test::TTempDir;
 using test::TUnprivileged;
 
 // Fails the test program instead of letting it hang if a listing ever opens a FIFO.
@@ -33,7 +33,7 @@ std::vector<std::string> Names(const std::vector<std::string>& paths, const std:
     return names;
 }
 
-std::vector<std::string> List(const TTempTree& tree, const std::string& mask, int* error = nullptr) {
+std::vector<std::string> List(const TTempDir& tree, const std::string& mask, int* error = nullptr) {
     std::vector<std::string> paths;
     const int e = ListFiles(tree.Root(), TFileMask(mask), paths);
     if (error != nullptr) *error = e;
@@ -48,7 +48,7 @@ protected:
         tree.Dir("sub.txt");
         tree.File("sub.txt/inner.txt");
     }
-    TTempTree tree;
+    TTempDir tree;
 };
 
 TEST_F(ListFilesTest, MaskSelectsFilesAndSortsIgnoringCase) {
@@ -104,7 +104,7 @@ TEST_F(ListFilesTest, DirectoryWithoutTrailingSlashGivesTheSamePaths) {
 }
 
 TEST(ListFiles, MissingDirectoryOrAFileGivesAnErrorAndNoPaths) {
-    TTempTree tree;
+    TTempDir tree;
     tree.File("plain");
     std::vector<std::string> paths = {"stale"};
     EXPECT_EQ(ListFiles(tree.Path("nothing/"), TFileMask("*.*"), paths), ENOENT);
@@ -115,14 +115,14 @@ TEST(ListFiles, MissingDirectoryOrAFileGivesAnErrorAndNoPaths) {
 
 TEST(ListFiles, FifoGivenAsTheDirectoryDoesNotBlock) {
     TNoHangGuard guard;
-    TTempTree tree;
+    TTempDir tree;
     tree.Fifo("pipe");
     std::vector<std::string> paths;
     EXPECT_EQ(ListFiles(tree.Path("pipe"), TFileMask("*"), paths), ENOTDIR);
 }
 
 TEST(ListFiles, UnreadableDirectoryGivesAnEmptyList) {
-    TTempTree tree;
+    TTempDir tree;
     tree.Dir("closed");
     tree.File("closed/a.txt");
     ::chmod(tree.Path("closed").c_str(), 0);
@@ -134,7 +134,7 @@ TEST(ListFiles, UnreadableDirectoryGivesAnEmptyList) {
 }
 
 TEST(ForEachSubdirectory, ReportsDirectoriesAndLinksToThemWithAttributes) {
-    TTempTree tree;
+    TTempDir tree;
     tree.Dir("plain");
     tree.Dir(".hidden");
     tree.Dir("locked");
@@ -165,7 +165,7 @@ TEST(ForEachSubdirectory, ReportsDirectoriesAndLinksToThemWithAttributes) {
 }
 
 TEST(ForEachSubdirectory, StopsWhenTheVisitorSaysSo) {
-    TTempTree tree;
+    TTempDir tree;
     for (const char* d : {"a", "b", "c"}) tree.Dir(d);
     int calls = 0;
     EXPECT_EQ(ForEachSubdirectory(tree.Root(), [&](const TSubdirectory&) { return ++calls < 2; }), 0);
@@ -174,7 +174,7 @@ TEST(ForEachSubdirectory, StopsWhenTheVisitorSaysSo) {
 }
 
 TEST(Attributes, MapOntoNamesPermissionsAndFileKinds) {
-    TTempTree tree;
+    TTempDir tree;
     tree.File("plain");
     tree.File(".dot");
     tree.File("ro");
@@ -221,7 +221,7 @@ protected:
         EXPECT_TRUE(CollectMatchingFiles(tree.Root(), TFileMask(mask), options, paths));
         return Names(paths, tree.Root());
     }
-    TTempTree tree;
+    TTempDir tree;
 };
 
 TEST_F(CollectTest, FilesFirstThenSubdirectoriesDepthFirst) {
@@ -278,7 +278,7 @@ TEST_F(CollectTest, UnreadableDirectoriesAreReportedAndSkipped) {
 }
 
 TEST(Collect, MissingStartingDirectoryIsReported) {
-    TTempTree tree;
+    TTempDir tree;
     int error = 0;
     TCollectOptions options;
     options.OnUnreadable = [&](const std::string&, int e) { error = e; };

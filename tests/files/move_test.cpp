@@ -4,14 +4,12 @@
 // keeping the data also when it fails half-way.
 #include "FileMove.h"
 #include "FileSizeLimit.h"
-#include "TempTree.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <dirent.h>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,14 +18,7 @@
 namespace xavo {
 namespace {
 
-using test::TTempTree;
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using test::TTempDir;
 
 bool Exists(const std::string& path) {
     struct stat st {};
@@ -96,7 +87,7 @@ TEST(MoveToPath, WithinAFileSystem) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TTempTree tree;
+        TTempDir tree;
         tree.Dir("src");
         tree.Dir("dst");
         tree.Dir("dst/sub");
@@ -106,7 +97,7 @@ TEST(MoveToPath, WithinAFileSystem) {
         const bool moved = c.error == 0 && std::string(c.source) != c.destination;
         EXPECT_EQ(Exists(tree.Path("src/a.txt")), !moved);
         if (c.contentAfter != nullptr) {
-            EXPECT_EQ(Read(tree.Path(c.destination)), c.contentAfter);
+            EXPECT_EQ(test::ReadWhole(tree.Path(c.destination)), c.contentAfter);
         } else if (std::string(c.destination) != "dst/sub") {
             EXPECT_FALSE(Exists(tree.Path(c.destination)));
         }
@@ -114,7 +105,7 @@ TEST(MoveToPath, WithinAFileSystem) {
 }
 
 TEST(MoveToPath, DirectoriesMoveWholeButNeverIntoThemselves) {
-    TTempTree tree;
+    TTempDir tree;
     tree.Dir("a");
     tree.Dir("a/b");
     tree.File("a/b/f.txt", "F");
@@ -124,16 +115,16 @@ TEST(MoveToPath, DirectoriesMoveWholeButNeverIntoThemselves) {
     EXPECT_EQ(MoveToDir(tree.Path("a/b/"), tree.Path("x/"), true), EEXIST);
     EXPECT_EQ(MoveToDir(tree.Path("a"), tree.Path("a/b"), false), EINVAL);
     EXPECT_EQ(MoveToDir(tree.Path("a"), tree.Path("a"), false), EINVAL);
-    EXPECT_EQ(Read(tree.Path("a/b/f.txt")), "F");
+    EXPECT_EQ(test::ReadWhole(tree.Path("a/b/f.txt")), "F");
 
     ::rmdir(tree.Path("x/b").c_str());
     EXPECT_EQ(MoveToDir(tree.Path("a/b/"), tree.Path("x"), false), 0);
-    EXPECT_EQ(Read(tree.Path("x/b/f.txt")), "F");
+    EXPECT_EQ(test::ReadWhole(tree.Path("x/b/f.txt")), "F");
     EXPECT_FALSE(Exists(tree.Path("a/b")));
 }
 
 TEST(MoveToPath, LinksMoveAsLinks) {
-    TTempTree tree;
+    TTempDir tree;
     tree.Dir("src");
     tree.Dir("dst");
     tree.Dir("target");
@@ -147,13 +138,13 @@ TEST(MoveToPath, LinksMoveAsLinks) {
         EXPECT_FALSE(Exists(tree.Path("src/") + name));
     }
     EXPECT_EQ(LinkTarget(tree.Path("dst/dirlink")), "../target");
-    EXPECT_EQ(Read(tree.Path("target/t.txt")), "T");  // what the link named stays where it was
+    EXPECT_EQ(test::ReadWhole(tree.Path("target/t.txt")), "T");  // what the link named stays where it was
 }
 
 TEST(MoveToPath, FallsBackWhereTheFileSystemCannotRefuseToReplace) {
     for (const bool hardLinks : {true, false}) {
         SCOPED_TRACE(hardLinks ? "link and unlink" : "reserved name");
-        TTempTree tree;
+        TTempDir tree;
         tree.Dir("src");
         tree.Dir("src/d");
         tree.Dir("dst");
@@ -166,11 +157,11 @@ TEST(MoveToPath, FallsBackWhereTheFileSystemCannotRefuseToReplace) {
         if (!hardLinks) calls.Link = [](const std::string&, const std::string&) { return EPERM; };
 
         EXPECT_EQ(MoveToDir(tree.Path("src/a.txt"), tree.Path("dst"), false, calls), 0);
-        EXPECT_EQ(Read(tree.Path("dst/a.txt")), "A");
+        EXPECT_EQ(test::ReadWhole(tree.Path("dst/a.txt")), "A");
         EXPECT_FALSE(Exists(tree.Path("src/a.txt")));
         EXPECT_EQ(MoveToDir(tree.Path("src/b.txt"), tree.Path("dst"), false, calls), EEXIST);
-        EXPECT_EQ(Read(tree.Path("dst/b.txt")), "old");
-        EXPECT_EQ(Read(tree.Path("src/b.txt")), "B");
+        EXPECT_EQ(test::ReadWhole(tree.Path("dst/b.txt")), "old");
+        EXPECT_EQ(test::ReadWhole(tree.Path("src/b.txt")), "B");
         EXPECT_EQ(MoveToDir(tree.Path("src/d"), tree.Path("dst"), false, calls), EEXIST);
         EXPECT_TRUE(Exists(tree.Path("src/d")));
         ::rmdir(tree.Path("dst/d").c_str());
@@ -180,7 +171,7 @@ TEST(MoveToPath, FallsBackWhereTheFileSystemCannotRefuseToReplace) {
 }
 
 TEST(MoveToPath, AcrossFileSystemsCopiesFlushesThenRemovesTheSource) {
-    TTempTree tree;
+    TTempDir tree;
     tree.Dir("src");
     tree.Dir("dst");
     std::string big(300000, '\0');
@@ -196,7 +187,7 @@ TEST(MoveToPath, AcrossFileSystemsCopiesFlushesThenRemovesTheSource) {
     const TMoveCalls calls = AcrossFileSystems();
 
     EXPECT_EQ(MoveToDir(tree.Path("src/big.bin"), tree.Path("dst"), false, calls), 0);
-    EXPECT_EQ(Read(tree.Path("dst/big.bin")), big);
+    EXPECT_EQ(test::ReadWhole(tree.Path("dst/big.bin")), big);
     struct stat st {};
     ASSERT_EQ(::stat(tree.Path("dst/big.bin").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -207,9 +198,9 @@ TEST(MoveToPath, AcrossFileSystemsCopiesFlushesThenRemovesTheSource) {
     EXPECT_EQ(LinkTarget(tree.Path("dst/link")), "big.bin");
 
     EXPECT_EQ(MoveToDir(tree.Path("src/taken.txt"), tree.Path("dst"), false, calls), EEXIST);
-    EXPECT_EQ(Read(tree.Path("dst/taken.txt")), "old");
+    EXPECT_EQ(test::ReadWhole(tree.Path("dst/taken.txt")), "old");
     EXPECT_EQ(MoveToDir(tree.Path("src/taken.txt"), tree.Path("dst"), true, calls), 0);
-    EXPECT_EQ(Read(tree.Path("dst/taken.txt")), "new");
+    EXPECT_EQ(test::ReadWhole(tree.Path("dst/taken.txt")), "new");
 
     EXPECT_EQ(MoveToDir(tree.Path("src/dir"), tree.Path("dst"), false, calls), EXDEV);
     EXPECT_TRUE(Exists(tree.Path("src/dir")));
@@ -217,7 +208,7 @@ TEST(MoveToPath, AcrossFileSystemsCopiesFlushesThenRemovesTheSource) {
 }
 
 TEST(MoveToPath, AcrossFileSystemsAFailureKeepsTheSourceAndLeavesNoCopy) {
-    TTempTree tree;
+    TTempDir tree;
     tree.Dir("src");
     tree.Dir("dst");
     const std::string big(200000, 'b');
@@ -232,7 +223,7 @@ TEST(MoveToPath, AcrossFileSystemsAFailureKeepsTheSourceAndLeavesNoCopy) {
         }
         EXPECT_EQ(error, EFBIG);
     }
-    EXPECT_EQ(Read(tree.Path("src/big.bin")), big);
+    EXPECT_EQ(test::ReadWhole(tree.Path("src/big.bin")), big);
     EXPECT_TRUE(Names(tree.Path("dst")).empty());
 
     // The source cannot be removed after the copy is in place: the copy goes again.
@@ -240,12 +231,12 @@ TEST(MoveToPath, AcrossFileSystemsAFailureKeepsTheSourceAndLeavesNoCopy) {
     const auto unlink = calls.Unlink;
     calls.Unlink = [unlink](const std::string& path) { return path.find("/src/") != std::string::npos ? EBUSY : unlink(path); };
     EXPECT_EQ(MoveToDir(tree.Path("src/a.txt"), tree.Path("dst"), false, calls), EBUSY);
-    EXPECT_EQ(Read(tree.Path("src/a.txt")), "A");
+    EXPECT_EQ(test::ReadWhole(tree.Path("src/a.txt")), "A");
     EXPECT_TRUE(Names(tree.Path("dst")).empty());
 }
 
 TEST(MoveToPath, ReallyAcrossFileSystemsWhenThereAreTwo) {
-    TTempTree tree;
+    TTempDir tree;
     tree.File("a.txt", "A");
     std::string other = "/dev/shm/xavo-move-XXXXXX";
     if (::mkdtemp(other.data()) == nullptr) GTEST_SKIP() << "no second file system at /dev/shm";
@@ -257,7 +248,7 @@ TEST(MoveToPath, ReallyAcrossFileSystemsWhenThereAreTwo) {
         GTEST_SKIP() << "/dev/shm is on the same file system";
     }
     const int error = MoveToDir(tree.Path("a.txt"), other, false);
-    const std::string moved = Read(other + "/a.txt");
+    const std::string moved = test::ReadWhole(other + "/a.txt");
     const std::size_t there = Names(other).size();  // the file and no temporary copy
     ::unlink((other + "/a.txt").c_str());
     ::rmdir(other.c_str());

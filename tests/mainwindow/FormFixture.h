@@ -5,7 +5,7 @@
 
 #include "MainWindow.h"
 #include "MessageBoxes.h"
-#include "TempFiles.h"
+#include "TempDir.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -109,7 +109,7 @@ public:
     TFormFixture& operator=(const TFormFixture&) = delete;
 
     std::string IniPath() const { return Dir.Path("Xavoline.ini"); }
-    std::string Root() const { return Dir.Root().string() + "/"; }
+    std::string Root() const { return Dir.Root(); }
 
     // A new window on the scratch settings file (the old one is destroyed first, unsaved).
     TForm1& Open(std::optional<std::string> fileArgument = std::nullopt, std::string helpFile = {}) {
@@ -137,7 +137,7 @@ public:
 
     // Shows the window with the file Name (holding Bytes) open in it; returns its path.
     std::string ShownWithFile(const std::string& name, const std::string& bytes) {
-        const std::string path = Dir.Write(name, bytes);
+        const std::string path = Dir.File(name, bytes);
         Shown();
         if (!Form->OpenFile(path)) qWarning("the file was not opened");
         return path;
@@ -151,7 +151,7 @@ public:
 
     const TForm1Components& C() const { return Form->Components(); }
 
-    testing::TempDir Dir;
+    test::TTempDir Dir;
     TScript Script;
     TRecordedBoxes Boxes;
     std::unique_ptr<TForm1> Form;

@@ -3,7 +3,7 @@
 #include "BatchReplace.h"
 #include "Encoding.h"
 #include "SjisCodec.h"
-#include "TempTree.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 
 using namespace xavo;
-using xavo::test::TTempTree;
+using xavo::test::TTempDir;
 using xavo::test::TUnprivileged;
 
 namespace {
@@ -113,7 +113,7 @@ TEST(BatchOutput, MirrorsTheRelativePathUnderTheChosenDirectory) {
 }
 
 TEST(CollectBatchFiles, TakesTheMaskedFilesOfTheDirectoryAndWithRecursionBelowIt) {
-    TTempTree tree;
+    TTempDir tree;
     tree.File("b.txt");
     tree.File("A.TXT");
     tree.File(".hidden.txt");
@@ -132,7 +132,7 @@ TEST(CollectBatchFiles, TakesTheMaskedFilesOfTheDirectoryAndWithRecursionBelowIt
 }
 
 TEST(BatchOutputFiles, DirectoriesAreMadeFromTheTopDownAndFilesReplacedWhole) {
-    TTempTree tree;
+    TTempDir tree;
     const std::string out = tree.Path("out/x/y/b.txt");
     CreateParentDirectories(out);
     WriteOutputFile(out, "new");
@@ -154,7 +154,7 @@ TEST(BatchOutputFiles, DirectoriesAreMadeFromTheTopDownAndFilesReplacedWhole) {
 }
 
 TEST(BatchOutputFiles, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
-    TTempTree tree;
+    TTempDir tree;
     tree.Dir("locked");
     tree.File("locked/a.txt", "old");
     const TUnprivileged user;
@@ -172,7 +172,7 @@ TEST(BatchOutputFiles, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
 }
 
 TEST(BatchOutputFiles, TheSameDirectoryIsRecognisedThroughLinks) {
-    TTempTree tree;
+    TTempDir tree;
     tree.Dir("src");
     tree.Dir("other");
     tree.Link(tree.Path("src"), "link");

@@ -3,14 +3,14 @@
 #include "GrepFiles.h"
 #include "GrepHistory.h"
 #include "ResultLine.h"
-#include "TempTree.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
 using namespace xavo;
-using xavo::test::TTempTree;
+using xavo::test::TTempDir;
 
 namespace {
 
@@ -101,7 +101,7 @@ TEST(ParseResultLineTest, NoNumberIsTheConversionError) {
 }
 
 TEST(ParseResultLineTest, ChecksRealFilesWithAnyBytesInTheirNames) {
-    TTempTree tree;
+    TTempDir tree;
     tree.Dir("my dir");
     const std::string odd = "my dir/\xff\xfe 3:odd.txt";  // not UTF-8, holds " 3:"
     tree.File(odd, "text");
@@ -175,7 +175,7 @@ TEST(GrepTargetTest, NoTargetMeansNothingToSearch) {
 }
 
 TEST(CollectGrepFilesTest, EachScopeSortedIgnoringCase) {
-    TTempTree tree;
+    TTempDir tree;
     tree.File("a.txt");
     tree.File("z.txt");
     tree.File("B.TXT");
@@ -204,7 +204,7 @@ TEST(CollectGrepFilesTest, EachScopeSortedIgnoringCase) {
 }
 
 TEST(CollectGrepFilesTest, ALinkLoopIsEnteredOnceAndCancelStopsEarly) {
-    TTempTree tree;
+    TTempDir tree;
     tree.Dir("d");
     tree.File("d/a.txt");
     tree.Link(tree.Root(), "d/up");  // d/up/d/up/... leads back to the root

@@ -6,7 +6,7 @@
 #include "MessageBoxes.h"
 #include "PathText.h"
 #include "SjisQt.h"
-#include "TempFiles.h"
+#include "TempDir.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -237,7 +237,7 @@ private slots:
 
     void SaveNeedsTwoWords() {
         TFixture f;
-        testing::TempDir dir;
+        test::TTempDir dir;
         f.SavePath = PathToQString(dir.Path("one.txt"));
         f.Type("only");
         QTest::mouseClick(f.Dialog.BtSave, Qt::LeftButton);
@@ -250,7 +250,7 @@ private slots:
 
     void SaveAndOpenRoundTrip() {
         TFixture f;
-        testing::TempDir dir;
+        test::TTempDir dir;
         const std::string path = dir.Path("syn.txt");
         for (const QString& w : {QStringLiteral("猫"), QStringLiteral("ネコ"), QStringLiteral("cat")}) f.Type(w);
         f.SavePath = PathToQString(path);
@@ -285,8 +285,8 @@ private slots:
 
     void OpenKeepsBytesThatAreNotText() {
         TFixture f;
-        testing::TempDir dir;
-        const std::string path = dir.Write("odd.txt", std::string("b\xff\x80\r\n\x81\nA\rz", 10));
+        test::TTempDir dir;
+        const std::string path = dir.File("odd.txt", std::string("b\xff\x80\r\n\x81\nA\rz", 10));
         f.OpenPath = PathToQString(path);
         QTest::mouseClick(f.Dialog.BtOpen, Qt::LeftButton);
         QCOMPARE(f.Dialog.Words(),
@@ -298,7 +298,7 @@ private slots:
 
     void FileErrorsAreShownAndTheListStays() {
         TFixture f;
-        testing::TempDir dir;
+        test::TTempDir dir;
         f.Type("a");
         f.Type("b");
         f.OpenPath = PathToQString(dir.Path("missing.txt"));

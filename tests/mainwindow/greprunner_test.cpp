@@ -8,7 +8,7 @@
 #include "GrepText.h"
 #include "MessageBoxes.h"
 #include "TagJump.h"
-#include "TempTree.h"
+#include "TempDir.h"
 #include "TextListBox.h"
 #include "XavoMemo.h"
 
@@ -25,7 +25,7 @@
 #include <memory>
 
 using namespace xavo;
-using xavo::test::TTempTree;
+using xavo::test::TTempDir;
 using xavo::test::TUnprivileged;
 
 Q_DECLARE_METATYPE(xavo::TGrepRunEnd)
@@ -74,7 +74,7 @@ private:
         }
     };
 
-    static void ThreeFiles(const TTempTree& tree) {
+    static void ThreeFiles(const TTempDir& tree) {
         tree.File("z.txt", "zz\r\n" + kHit + " in z\r\n");
         tree.Dir("sub");
         tree.File("sub/m.txt", kHit + " in m\r\n");
@@ -86,7 +86,7 @@ private slots:
     void initTestCase() { qRegisterMetaType<TGrepRunEnd>(); }
 
     void ScopesSearchTheirFilesInSortedOrder() {
-        TTempTree tree;
+        TTempDir tree;
         ThreeFiles(tree);
         const std::string root = tree.Root();
         TFixture f;
@@ -109,7 +109,7 @@ private slots:
     }
 
     void CaptionCursorAndSelectionAroundARun() {
-        TTempTree tree;
+        TTempDir tree;
         ThreeFiles(tree);
         TFixture f;
         f.Run({TGrepScope::Directory, tree.Root(), "*.txt"}, kHit);
@@ -133,7 +133,7 @@ private slots:
     }
 
     void CancelKeepsTheLinesFoundSoFar() {
-        TTempTree tree;
+        TTempDir tree;
         const int total = 100000;
         tree.File("big.txt", ManyHits(total));
         tree.File("later.txt", kHit + "\r\n");
@@ -155,7 +155,7 @@ private slots:
     }
 
     void CancelEndsARunWhoseWorkerIsStuckAndANewRunMayStart() {
-        TTempTree tree;
+        TTempDir tree;
         tree.File("a.txt", kHit + " a\r\n");
         tree.File("stuck.txt", kHit + " never read\r\n");
         // The worker hangs on stuck.txt as in a read from a dead mount, until released.
@@ -190,7 +190,7 @@ private slots:
     }
 
     void FilesWhoseReadWouldWaitAreSkippedAndNamed() {
-        TTempTree tree;
+        TTempDir tree;
         tree.File("a.txt", kHit + " a\r\n");
         tree.File("kmsg.txt", kHit + "\r\n");
         tree.File("z.txt", kHit + " z\r\n");
@@ -209,7 +209,7 @@ private slots:
     }
 
     void ASecondRunIsRefused() {
-        TTempTree tree;
+        TTempDir tree;
         tree.File("big.txt", ManyHits(50000));
         tree.File("small.txt", "x\r\n");
         TFixture f;
@@ -226,7 +226,7 @@ private slots:
     }
 
     void ABadPatternChangesNothing() {
-        TTempTree tree;
+        TTempDir tree;
         ThreeFiles(tree);
         TFixture f;
         f.Run({TGrepScope::Recursive, tree.Root(), "*.txt"}, kHit);
@@ -243,7 +243,7 @@ private slots:
     }
 
     void AnUnreadableFileEndsTheRunWithItsName() {
-        TTempTree tree;
+        TTempDir tree;
         tree.File("a.txt", kHit + " a\r\n");
         tree.File("b.txt", kHit + " b\r\n");
         tree.File("c.txt", kHit + " c\r\n");
@@ -259,7 +259,7 @@ private slots:
     }
 
     void RunningOutOfMemoryEndsTheRunWithASentence() {
-        TTempTree tree;
+        TTempDir tree;
         tree.File("a.txt", kHit + " a\r\n");
         tree.File("b.txt", kHit + " b ");
         // One line of 3 GB (sparse: NUL bytes read as spaces), searched under a limit of
@@ -286,7 +286,7 @@ private slots:
     }
 
     void ResultLinesKeepTheBytesOfFileNamesAndText() {
-        TTempTree tree;
+        TTempDir tree;
         const std::string odd = "\xff\xfe name 3:x.txt";  // not UTF-8, holds " 3:"
         tree.File(odd, std::string("\x82\xa0\0\xff", 4) + kHit + "\r\n");
         TFixture f;
@@ -338,7 +338,7 @@ private slots:
 
     // A file shown by the byte view: the jump goes through it.
     void TagJumpReachesALineOfALargeFile() {
-        TTempTree tree;
+        TTempDir tree;
         std::string text;
         for (int i = 1; text.size() < static_cast<std::size_t>(TXavoMemo::kByteViewBytes); ++i) text += "row " + std::to_string(i) + "\n";
         tree.File("big.txt", text);

@@ -1,10 +1,11 @@
 // The main window's settings rows through the INI store: designed values when the file
 // is missing, the order and encodings written, the "GrepMode" rule, damaged values.
 #include "MainSettings.h"
-#include "TempFiles.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -41,7 +42,7 @@ protected:
         return keys;
     }
 
-    testing::TempDir Dir;
+    test::TTempDir Dir;
 };
 
 TMainSettings Changed() {

@@ -59,8 +59,8 @@ class TMainWindowFilesTest : public QObject {
 private slots:
     void openingTheSameFileTwiceLoadsItOnce() {
         TFormFixture f;
-        const std::string lower = f.Dir.Write("a.txt", "lower\r\n");
-        const std::string upper = f.Dir.Write("A.txt", "UPPER\r\n");
+        const std::string lower = f.Dir.File("a.txt", "lower\r\n");
+        const std::string upper = f.Dir.File("A.txt", "UPPER\r\n");
         TForm1& form = f.Shown();
         QSignalSpy loads(&form, &TForm1::fileOpened);
         QVERIFY(form.OpenFile(lower));
@@ -82,8 +82,8 @@ private slots:
     void openingMovesTheDirectoryTreeAndTheList() {
         TFormFixture f;
         std::filesystem::create_directory(f.Dir.Path("sub"));
-        const std::string file = f.Dir.Write("sub/b.txt", "b");
-        f.Dir.Write("sub/c.txt", "c");
+        const std::string file = f.Dir.File("sub/b.txt", "b");
+        f.Dir.File("sub/c.txt", "c");
         TForm1& form = f.Shown();
         QVERIFY(form.OpenFile(file));
         QCOMPARE(test::ReadBytes("/proc/self/cwd/b.txt"), std::string("b"));
@@ -94,7 +94,7 @@ private slots:
 
     void aClickOnTheListLoadsOnceAndAPressThatMovesKeepsThePressedItem() {
         TFormFixture f;
-        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.Write(name, name);
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.File(name, name);
         TForm1& form = f.Shown();
         TShellListBox* list = f.C().SLBox;
         QCOMPARE(list->Count(), 3);
@@ -119,7 +119,7 @@ private slots:
 
     void nextAndPreviousFileStopAtTheEnds() {
         TFormFixture f;
-        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.Write(name, name);
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.File(name, name);
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         QSignalSpy loads(&form, &TForm1::fileOpened);
@@ -152,8 +152,8 @@ private slots:
     void aFileDroppedOnTheTextViewSetsTheMaskAndIsShown() {
         TFormFixture f;
         std::filesystem::create_directory(f.Dir.Path("doc"));
-        const std::string html = f.Dir.Write("doc/a.html", "<p>x</p>");
-        const std::string readme = f.Dir.Write("doc/README", "read me");
+        const std::string html = f.Dir.File("doc/a.html", "<p>x</p>");
+        const std::string readme = f.Dir.File("doc/README", "read me");
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         DropFiles(c.Memo->viewport(), {QString::fromStdString(html), QString::fromStdString(readme)});
@@ -259,7 +259,7 @@ private slots:
 
     void savingARichTextFileWritesPlainTextAndKeepsTheReadingMode() {
         TFormFixture f;
-        const std::string file = f.Dir.Write("r.rtf", "{\\rtf1\\ansi {\\b bold} text\\par}");
+        const std::string file = f.Dir.File("r.rtf", "{\\rtf1\\ansi {\\b bold} text\\par}");
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         c.MmPlainText->trigger();  // off: rich text
@@ -400,8 +400,8 @@ private slots:
 
     void openingAnotherFileWithUnsavedEditsAsks() {
         TFormFixture f;
-        const std::string a = f.Dir.Write("a.txt", "abc\r\n");
-        const std::string b = f.Dir.Write("b.txt", "other\r\n");
+        const std::string a = f.Dir.File("a.txt", "abc\r\n");
+        const std::string b = f.Dir.File("b.txt", "other\r\n");
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         QVERIFY(form.OpenFile(a));
@@ -424,7 +424,7 @@ private slots:
 
     void cancellingTheQuestionPutsTheListBackOnTheShownFile() {
         TFormFixture f;
-        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.Write(name, name);
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.File(name, name);
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         TShellListBox* list = c.SLBox;
@@ -448,8 +448,8 @@ private slots:
 
     void aTextStillLoadingIsNotAnEdit() {
         TFormFixture f;
-        const std::string big = f.Dir.Write("big.txt", NumberedLines(100000));
-        const std::string small = f.Dir.Write("small.txt", "x\r\n");
+        const std::string big = f.Dir.File("big.txt", NumberedLines(100000));
+        const std::string small = f.Dir.File("small.txt", "x\r\n");
         TForm1& form = f.Shown();
         QVERIFY(form.OpenFile(big));
         QVERIFY(f.C().Memo->IsLoading());  // the rest arrives while the event loop runs
@@ -490,7 +490,7 @@ private slots:
         TFormFixture f;
         const std::string kanji = "\xE6\xBC\xA2\xE5\xAD\x97\r\n";  // 漢字 in UTF-8
         const std::string file = f.ShownWithFile("u.txt", kanji);
-        const std::string other = f.Dir.Write("s.txt", "abc\r\n");
+        const std::string other = f.Dir.File("s.txt", "abc\r\n");
         TForm1& form = *f.Form;
         const TForm1Components& c = f.C();
         const auto shown = [&] { return c.Memo->document()->firstBlock().text(); };

@@ -144,11 +144,11 @@ private slots:
 
     void findAcrossFilesWalksTheListUntilTheTextTurnsUp() {
         TFormFixture f;
-        f.Dir.Write("a.txt", "nothing here\r\n");
-        f.Dir.Write("b.txt", "x" + kAcross + "\r\n");
-        f.Dir.Write("c.txt", "12 " + kHyoji + " 3 " + kHyoji + "\r\n");
-        f.Dir.Write("d.txt", kHyoji);
-        f.Dir.Write("e.txt", "none\r\n");
+        f.Dir.File("a.txt", "nothing here\r\n");
+        f.Dir.File("b.txt", "x" + kAcross + "\r\n");
+        f.Dir.File("c.txt", "12 " + kHyoji + " 3 " + kHyoji + "\r\n");
+        f.Dir.File("d.txt", kHyoji);
+        f.Dir.File("e.txt", "none\r\n");
         TForm1& form = f.Shown();
         int beeps = 0;
         form.Dialogs().Beep = [&] { ++beeps; };
@@ -181,8 +181,8 @@ private slots:
     void findAcrossBackwardsSelectsTheLastOccurrenceOfThePreviousFile() {
         for (const std::string& end : {std::string(), std::string("\r\n")}) {
             TFormFixture f;
-            f.Dir.Write("a.txt", kHyoji + " 1\r\n" + kHyoji + " 2" + end);
-            f.Dir.Write("b.txt", "zzz\r\n");
+            f.Dir.File("a.txt", kHyoji + " 1\r\n" + kHyoji + " 2" + end);
+            f.Dir.File("b.txt", "zzz\r\n");
             TForm1& form = f.Shown();
             const TForm1Components& c = f.C();
             c.SLBox->SetItemIndex(1);
@@ -271,11 +271,11 @@ private slots:
             {"no final break " + kHyoji, kHyoji},
             {"", "foo"},
         };
-        testing::TempDir dir;
+        test::TTempDir dir;
         for (const auto& c : cases) {
             TXavoMemo memo;
             memo.SetPlainText(true);
-            memo.LoadFromFile(dir.Write("in.txt", c.Text));
+            memo.LoadFromFile(dir.File("in.txt", c.Text));
             ReplaceAllInView(memo, c.Find, "\x8e\xa6!", 0);
             memo.SaveToFile(dir.Path("out.txt"));
             QCOMPARE(ReadBytes(dir.Path("out.txt")), ReplaceAllBytes(c.Text, c.Find, "\x8e\xa6!", 0).Text);
@@ -288,10 +288,10 @@ private slots:
             fs::create_directories(f.Dir.Path("src/x"));
             fs::create_directories(f.Dir.Path("out"));
             const std::string unchanged = "none\r\n\xff\x81\n";
-            f.Dir.Write("src/a.txt", "foo\r\nFoo");
-            f.Dir.Write("src/b.txt", unchanged);
-            f.Dir.Write("src/x/c.txt", "a foo");
-            f.Dir.Write("src/x/skip.log", "foo");
+            f.Dir.File("src/a.txt", "foo\r\nFoo");
+            f.Dir.File("src/b.txt", unchanged);
+            f.Dir.File("src/x/c.txt", "a foo");
+            f.Dir.File("src/x/skip.log", "foo");
             TForm1& form = f.Shown();
             const TForm1Components& c = f.C();
             c.DTView->SetDirectory(f.Dir.Path("src/"));
@@ -321,7 +321,7 @@ private slots:
         TFormFixture f;
         fs::create_directories(f.Dir.Path("out"));
         f.ShownWithFile("a.txt", "1 foo\r\n");
-        f.Dir.Write("b.txt", "foo");
+        f.Dir.File("b.txt", "foo");
         TForm1& form = *f.Form;
         const TForm1Components& c = f.C();
         c.MmEditMode->trigger();
@@ -339,7 +339,7 @@ private slots:
     void writingOverTheSourcesIsAskedFirst() {
         for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
             TFormFixture f;
-            f.Dir.Write("a.txt", "foo\n");
+            f.Dir.File("a.txt", "foo\n");
             TForm1& form = f.Shown();
             f.Script.Answers.push_back(answer);
             ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Root()});
@@ -353,7 +353,7 @@ private slots:
     void anEmptyTextToFindIsRefused() {
         TFormFixture f;
         fs::create_directories(f.Dir.Path("out"));
-        f.Dir.Write("a.txt", "abc");
+        f.Dir.File("a.txt", "abc");
         TForm1& form = f.Shown();
         int pickerShown = 0;
         ScriptBatch(form, {QString(), QStringLiteral("bar"), false, false, f.Dir.Path("out")}, &pickerShown);
@@ -366,8 +366,8 @@ private slots:
     void eachOutputKeepsTheFormItsSourceWasReadIn() {
         TFormFixture f;
         fs::create_directories(f.Dir.Path("out"));
-        f.Dir.Write("a.txt", "foo\r\n");
-        f.Dir.Write("r.txt", "{\\rtf1\\ansi\\ansicpg932 one foo\\par two}");
+        f.Dir.File("a.txt", "foo\r\n");
+        f.Dir.File("r.txt", "{\\rtf1\\ansi\\ansicpg932 one foo\\par two}");
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         if (c.MmPlainText->isChecked()) c.MmPlainText->trigger();
@@ -386,7 +386,7 @@ private slots:
         TFormFixture f;
         fs::create_directories(f.Dir.Path("src"));
         fs::create_directories(f.Dir.Path("out"));
-        for (int i = 0; i < 8; ++i) f.Dir.Write("src/" + std::to_string(i) + ".txt", "foo " + std::to_string(i));
+        for (int i = 0; i < 8; ++i) f.Dir.File("src/" + std::to_string(i) + ".txt", "foo " + std::to_string(i));
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         c.DTView->SetDirectory(f.Dir.Path("src/"));
@@ -417,9 +417,9 @@ private slots:
         TFormFixture f;
         fs::create_directories(f.Dir.Path("src"));
         fs::create_directories(f.Dir.Path("out/b.txt"));  // a directory where an output goes
-        f.Dir.Write("src/a.txt", "foo");
-        f.Dir.Write("src/b.txt", "foo");
-        f.Dir.Write("src/c.txt", "foo");
+        f.Dir.File("src/a.txt", "foo");
+        f.Dir.File("src/b.txt", "foo");
+        f.Dir.File("src/c.txt", "foo");
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         c.DTView->SetDirectory(f.Dir.Path("src/"));

@@ -49,7 +49,7 @@ class TMainWindowKeysTest : public QObject {
 private slots:
     void spacePagesTheTextWithoutMovingTheCaret() {
         TFormFixture f;
-        const std::string file = f.Dir.Write("long.txt", NumberedLines(100));
+        const std::string file = f.Dir.File("long.txt", NumberedLines(100));
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         c.MmWordWrap->trigger();  // off: one line per row
@@ -74,7 +74,7 @@ private slots:
         TFormFixture f;
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
-        const std::string file = f.Dir.Write("short.txt", NumberedLines(form.VisibleLineCount() - 1));
+        const std::string file = f.Dir.File("short.txt", NumberedLines(form.VisibleLineCount() - 1));
         QVERIFY(form.OpenFile(file));
         Focus(c.Memo);
         Press(Qt::Key_Space);
@@ -131,7 +131,7 @@ private slots:
 
     void viewModeKeysScrollBothWaysAndCtrlHomeEndGoToTheEnds() {
         TFormFixture f;
-        const std::string file = f.Dir.Write("long.txt", NumberedLines(100));
+        const std::string file = f.Dir.File("long.txt", NumberedLines(100));
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         c.MmWordWrap->trigger();  // off: one line per row

@@ -192,7 +192,7 @@ private slots:
     void choosingMovesTheTreeAndAppliesTheMask() {
         TFormFixture f;
         for (const char* d : {"a", "b", "gone"}) std::filesystem::create_directory(f.Dir.Path(d));
-        f.Dir.Write("a/x.md", "x");
+        f.Dir.File("a/x.md", "x");
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         const std::string root = f.Root();
@@ -229,9 +229,9 @@ private slots:
         TFormFixture f;
         for (const char* d : {"src", "dst"}) std::filesystem::create_directory(f.Dir.Path(d));
         const std::string root = f.Root();
-        for (const char* name : {"a.txt", "memo.txt", "b.txt", "c.txt"}) f.Dir.Write(std::string("src/") + name, name);
-        f.Dir.Write("dst/memo.txt", "old memo");
-        f.Dir.Write("dst/taken.txt", "taken");
+        for (const char* name : {"a.txt", "memo.txt", "b.txt", "c.txt"}) f.Dir.File(std::string("src/") + name, name);
+        f.Dir.File("dst/memo.txt", "old memo");
+        f.Dir.File("dst/taken.txt", "taken");
         f.Shown();
         const TForm1Components& c = f.C();
         c.DTView->SetDirectory(root + "src/");
@@ -256,18 +256,18 @@ private slots:
         QVERIFY(!Exists(root + "src/memo.txt"));
 
         // No: renamed, the old extension added when none is typed; a taken name fails.
-        f.Dir.Write("src/memo.txt", "second");
-        f.Dir.Write("src/d.txt", "d");
+        f.Dir.File("src/memo.txt", "second");
+        f.Dir.File("src/d.txt", "d");
         c.SLBox->Update();
         f.Script.Answers = {QMessageBox::No, QMessageBox::No, QMessageBox::No};
         DropOnNode(c.DTView, ListDrag(c.SLBox, root + "src/memo.txt").get(), root + "dst/");
         QCOMPARE(asked[0].Caption, QStringLiteral("新しいファイル名を入力"));
         QCOMPARE(asked[0].Initial, QStringLiteral("memo.txt"));
         QCOMPARE(ReadBytes(root + "dst/old.txt"), std::string("second"));
-        f.Dir.Write("dst/d.txt", "other d");
+        f.Dir.File("dst/d.txt", "other d");
         DropOnNode(c.DTView, ListDrag(c.SLBox, root + "src/d.txt").get(), root + "dst/");
         QCOMPARE(ReadBytes(root + "dst/old.bak"), std::string("d"));
-        f.Dir.Write("src/d.txt", "d again");
+        f.Dir.File("src/d.txt", "d again");
         c.SLBox->Update();
         DropOnNode(c.DTView, ListDrag(c.SLBox, root + "src/d.txt").get(), root + "dst/");
         QCOMPARE(f.Boxes.Informations, QStringList{QStringLiteral("失敗しました")});
@@ -288,7 +288,7 @@ private slots:
     void anEmptyListOrNoHighlightedNodeMovesNothing() {
         TFormFixture f;
         for (const char* d : {"src", "dst"}) std::filesystem::create_directory(f.Dir.Path(d));
-        f.Dir.Write("src/a.txt", "a");
+        f.Dir.File("src/a.txt", "a");
         f.Shown();
         const TForm1Components& c = f.C();
         const std::string root = f.Root();
@@ -308,7 +308,7 @@ private slots:
     void aDirectoryDraggedInTheTreeMovesIntoTheOneDroppedOn() {
         TFormFixture f;
         for (const char* d : {"a", "a/b", "x"}) std::filesystem::create_directory(f.Dir.Path(d));
-        f.Dir.Write("a/b/in.txt", "in");
+        f.Dir.File("a/b/in.txt", "in");
         f.Shown();
         const TForm1Components& c = f.C();
         const std::string root = f.Root();

@@ -24,7 +24,7 @@ namespace {
 
 // An executable script that writes its working directory and arguments, a line each, to Out.
 std::string WriteRecorder(TFormFixture& f, const std::string& name, const std::string& out) {
-    const std::string path = f.Dir.Write(name, "#!/bin/sh\npwd > '" + out + ".tmp'\nfor a in \"$@\"; do echo \"$a\"; done >> '" +
+    const std::string path = f.Dir.File(name, "#!/bin/sh\npwd > '" + out + ".tmp'\nfor a in \"$@\"; do echo \"$a\"; done >> '" +
                                                    out + ".tmp'\nmv '" + out + ".tmp' '" + out + "'\n");
     ::chmod(path.c_str(), 0755);
     return path;
@@ -71,7 +71,7 @@ private slots:
         TFormFixture f;
         std::string out;
         TForm1& form = WithRecorder(f, out);
-        const std::string text = f.Dir.Write("a.txt", "one\r\ntwo\r\nabc\r\n");
+        const std::string text = f.Dir.File("a.txt", "one\r\ntwo\r\nabc\r\n");
         const TForm1Components& c = f.C();
         QVERIFY(c.MmShowQGC->isChecked());
         QCOMPARE(c.MmQGrepDir->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -103,7 +103,7 @@ private slots:
     void selectedFileWithoutBox() {
         TFormFixture f;
         std::string out;
-        f.Dir.Write("b.txt", "x\r\n");
+        f.Dir.File("b.txt", "x\r\n");
         TForm1& form = WithRecorder(f, out);
         const TForm1Components& c = f.C();
         c.MmShowQGC->trigger();
@@ -156,7 +156,7 @@ private slots:
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
         c.MmShowQGC->trigger();
-        for (const std::string& program : {f.Dir.Write("plain", "not a program"), std::string()}) {
+        for (const std::string& program : {f.Dir.File("plain", "not a program"), std::string()}) {
             form.GrepExe() = program;
             f.Boxes.Errors.clear();
             f.Script.Inputs.push_back(QStringLiteral("x"));

@@ -238,7 +238,7 @@ private slots:
     void theFileArgumentIsShownAndSetsTheMask() {
         TFormFixture f;
         std::filesystem::create_directory(f.Dir.Path("sub"));
-        const std::string file = f.Dir.Write("memo.txt", "hello\r\n");
+        const std::string file = f.Dir.File("memo.txt", "hello\r\n");
         TForm1& form = f.Open(std::string("sub/../memo.txt"));
         QCOMPARE(form.CurrentFile(), file);
         QCOMPARE(form.windowTitle(), QStringLiteral("Xavoline ") + QString::fromStdString(file));
@@ -254,7 +254,7 @@ private slots:
 
     void aFileArgumentWithoutExtensionSetsTheMaskStar() {
         TFormFixture f;
-        const std::string file = f.Dir.Write("README", "x");
+        const std::string file = f.Dir.File("README", "x");
         TForm1& form = f.Open(file);
         QCOMPARE(form.CurrentFile(), file);
         QCOMPARE(f.C().SLBox->Mask(), std::string("*"));
@@ -267,7 +267,7 @@ private slots:
 
     void theTreeIsFilledAfterTheWindowAppears() {
         TFormFixture f;
-        f.Dir.Write("a.txt", "a");
+        f.Dir.File("a.txt", "a");
         TForm1& form = f.Open();
         QCOMPARE(f.C().DTView->Directory(), std::string("?"));
         QCOMPARE(f.C().DTView->topLevelItemCount(), 0);

@@ -2,11 +2,13 @@
 // the program as words, where a program is found (or why not), a real detached start, and
 // the items taken from Q-GREP's clipboard text.
 #include "QGrepLaunch.h"
-#include "TempFiles.h"
+#include "TempDir.h"
 
 #include <QDir>
 #include <QFile>
 #include <QtTest>
+
+#include <filesystem>
 
 #include <sys/stat.h>
 
@@ -106,11 +108,11 @@ private slots:
     }
 
     void findProgram() {
-        testing::TempDir dir;
+        test::TTempDir dir;
         WriteRecorder(dir.Path("run"), dir.Path("out"));
-        dir.Write("plain", "text");
+        dir.File("plain", "text");
         std::filesystem::create_directory(dir.Path("sub"));
-        const QString root = QString::fromStdString(dir.Root().string());
+        const QString root = QString::fromStdString(dir.Root()).chopped(1);
         QString reason;
         QCOMPARE(FindProgram(root + "/run", &reason), root + "/run");
         const QString previous = QDir::currentPath();
@@ -134,7 +136,7 @@ private slots:
     }
 
     void execProcessStartsInDirectory() {
-        testing::TempDir dir;
+        test::TTempDir dir;
         const std::string program = dir.Path("my tools/qgrep");
         std::filesystem::create_directories(dir.Path("my tools"));
         std::filesystem::create_directories(dir.Path("texts"));
@@ -147,7 +149,7 @@ private slots:
     }
 
     void execProcessReportsWhyNot() {
-        testing::TempDir dir;
+        test::TTempDir dir;
         const QString missing = QString::fromStdString(dir.Path("qgrep"));
         TStartResult start = ExecProcess(missing + " -E x", {});
         QVERIFY(!start.Started);

@@ -1,7 +1,7 @@
 // The string helpers on Shift-JIS bytes: double-byte characters are never split, so a
 // second byte that looks like a space, a delimiter or a separator is left alone.
 #include "StringUtils.h"
-#include "TempFiles.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -84,11 +84,11 @@ TEST(SplitFirst, SplitsAtTheFirstSeparatorOnACharacterBoundary) {
 }
 
 TEST(ExpandLongPath, MakesAbsoluteAndNormalisedWithoutResolvingLinks) {
-    testing::TempDir dir;
-    const std::string root = dir.Root().string();
-    std::filesystem::create_directories(dir.Root() / "real");
-    dir.Write("real/memo.txt", "x");
-    std::filesystem::create_directory_symlink(dir.Root() / "real", dir.Root() / "link");
+    test::TTempDir dir;
+    const std::string root = dir.Root().substr(0, dir.Root().size() - 1);
+    std::filesystem::create_directories(dir.Path("real"));
+    dir.File("real/memo.txt", "x");
+    std::filesystem::create_directory_symlink(dir.Path("real"), dir.Path("link"));
 
     const std::string old = std::filesystem::current_path().string();
     ASSERT_EQ(::chdir(root.c_str()), 0);

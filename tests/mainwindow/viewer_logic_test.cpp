@@ -1,6 +1,6 @@
 // The viewer's screen-free decisions and the window program's command line.
 #include "StartArguments.h"
-#include "TempFiles.h"
+#include "TempDir.h"
 #include "ViewerLogic.h"
 
 #include <gtest/gtest.h>
@@ -91,8 +91,8 @@ TEST(Paging, AScreenfulOrHalfOneUnlessTheTextFits) {
 }
 
 TEST(ShowableFiles, OnlyRegularFilesAreShown) {
-    testing::TempDir dir;
-    const std::string file = dir.Write("a.txt", "x");
+    test::TTempDir dir;
+    const std::string file = dir.File("a.txt", "x");
     std::filesystem::create_directory(dir.Path("sub.txt"));
     ASSERT_EQ(::mkfifo(dir.Path("pipe.txt").c_str(), 0600), 0);
     std::filesystem::create_symlink(file, dir.Path("link.txt"));

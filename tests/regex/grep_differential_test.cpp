@@ -5,7 +5,7 @@
 // With XAVOLINE_FUZZ_SECONDS=N the comparison goes on with fresh seeds for N seconds (the
 // seed of a failure is printed; XAVOLINE_FUZZ_SEED=S repeats one).
 #include "Grep.h"
-#include "TempFiles.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -105,12 +105,12 @@ struct TRoundCount {
 
 // Compares both paths on Texts generated texts, Patterns patterns each.
 void CompareRounds(unsigned seed, int texts, int patterns, TRoundCount& count) {
-    testing::TempDir dir;
+    test::TTempDir dir;
     Generator gen(seed);
     const std::size_t blocks[] = {1, 2, 3, 7, 16, 64, 102400};
     for (int t = 0; t < texts; ++t) {
         const std::string text = gen.Text();
-        const std::string path = dir.Write("t" + std::to_string(t) + ".txt", text);
+        const std::string path = dir.File("t" + std::to_string(t) + ".txt", text);
         for (int k = 0; k < patterns; ++k) {
             TGrep grep;
             const std::string pattern = gen.Pattern();

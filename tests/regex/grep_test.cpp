@@ -1,7 +1,7 @@
 // The line reader and the GREP component: line ends, blocks, NUL, cancel, anchors, and
 // the same results from the plain loops and the fast search.
 #include "Grep.h"
-#include "TempFiles.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -16,16 +16,16 @@ namespace xavo {
 namespace {
 
 using namespace std::string_literals;
-using testing::TempDir;
+using test::TTempDir;
 using Lines = std::vector<std::pair<int, std::string>>;
 
 // Files of more than 2^31 lines exist (a log of empty lines is 2 GB); their numbers must not wrap.
 static_assert(sizeof(RE_LineInfo_t::LineNo) == 8 && std::is_signed_v<decltype(RE_LineInfo_t::LineNo)>);
 
 TEST(TxtFile, StreamOfAFileWithoutFinalLineEnd) {
-    TempDir dir;
+    TTempDir dir;
     std::atomic<bool> cancel{false};
-    TTxtFile file(dir.Write("a.txt", "abc"), cancel);
+    TTxtFile file(dir.File("a.txt", "abc"), cancel);
     EXPECT_EQ(file.ReadChar(), '\n');
     EXPECT_EQ(file.ReadChar(), 'a');
     EXPECT_EQ(file.ReadChar(), 'b');
@@ -38,10 +38,10 @@ TEST(TxtFile, StreamOfAFileWithoutFinalLineEnd) {
 }
 
 TEST(TxtFile, LineEndsNulAndDoubleByteAcrossBlocks) {
-    TempDir dir;
+    TTempDir dir;
     std::atomic<bool> cancel{false};
     // Block size 3: the bytes of あ (82 A0) straddle the boundary after "ab".
-    TTxtFile file(dir.Write("a.txt", "ab\x82\xa0\r\nx\0y\rz"s), cancel, {}, 3);
+    TTxtFile file(dir.File("a.txt", "ab\x82\xa0\r\nx\0y\rz"s), cancel, {}, 3);
     const TCharCode expected[] = {'\n', 'a', 'b', 0x82A0, '\n', 'x', ' ', 'y', '\n', 'z'};
     for (const TCharCode c : expected) EXPECT_EQ(file.ReadChar(), c);
     RE_LineInfo_t info;
@@ -52,7 +52,7 @@ TEST(TxtFile, LineEndsNulAndDoubleByteAcrossBlocks) {
 }
 
 TEST(TxtFile, OpenErrors) {
-    TempDir dir;
+    TTempDir dir;
     std::atomic<bool> cancel{false};
     try {
         TTxtFile file(dir.Path("missing.txt"), cancel);
@@ -60,8 +60,8 @@ TEST(TxtFile, OpenErrors) {
     } catch (const EFileNotFound& e) {
         EXPECT_EQ(e.what(), dir.Path("missing.txt"));
     }
-    EXPECT_THROW(TTxtFile(dir.Write("empty.txt", ""), cancel), EEndOfFile);
-    EXPECT_THROW(TTxtFile(dir.Root().string(), cancel), EInOutError);  // a directory cannot be read
+    EXPECT_THROW(TTxtFile(dir.File("empty.txt", ""), cancel), EEndOfFile);
+    EXPECT_THROW(TTxtFile(dir.Root(), cancel), EInOutError);  // a directory cannot be read
 }
 
 // Both search paths of TGrep, so that every test checks both.
@@ -75,10 +75,10 @@ protected:
         grep.SetRegExp(pattern);
         Lines lines;
         grep.OnMatch = [&](TGrep&, const RE_LineInfo_t& info) { lines.emplace_back(info.LineNo, info.Line); };
-        grep.GrepProc(FDir.Write("t.txt", text));
+        grep.GrepProc(FDir.File("t.txt", text));
         return lines;
     }
-    TempDir FDir;
+    TTempDir FDir;
 };
 
 TEST_P(GrepBoth, LineEndConventions) {
@@ -181,7 +181,7 @@ TEST_P(GrepBoth, CancelFromOnMatchAndFromTheIdleHook) {
     grep.SetRegExp("x");
     std::string text;
     for (int i = 0; i < 1000; ++i) text += "line x\n";
-    const std::string path = FDir.Write("c.txt", text);
+    const std::string path = FDir.File("c.txt", text);
 
     int reported = 0;
     grep.OnMatch = [&](TGrep& sender, const RE_LineInfo_t&) {
@@ -207,7 +207,7 @@ TEST_P(GrepBoth, FuzzyOnAfterThePatternWasSet) {
     grep.SetUseFuzzyCharDic(true);
     Lines lines;
     grep.OnMatch = [&](TGrep&, const RE_LineInfo_t& info) { lines.emplace_back(info.LineNo, info.Line); };
-    grep.GrepProc(FDir.Write("f.txt", "abc\n"));
+    grep.GrepProc(FDir.File("f.txt", "abc\n"));
     EXPECT_EQ(lines, (Lines{{1, "abc"}}));
 }
 

@@ -3,7 +3,7 @@
 #include "Grep.h"
 #include "Migemo.h"
 #include "SjisCodec.h"
-#include "TempFiles.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -55,10 +55,10 @@ TEST(Migemo, PatternsSearchedAsWritten) {
 
 // Lines of a Shift-JIS file that the engine finds for Pattern.
 std::vector<int> MatchingLines(const std::string& pattern, const std::vector<std::string>& utf8Lines) {
-    testing::TempDir dir;
+    test::TTempDir dir;
     std::string text;
     for (const std::string& line : utf8Lines) text += Sjis(line) + "\r\n";
-    const std::string path = dir.Write("t.txt", text);
+    const std::string path = dir.File("t.txt", text);
     TGrep grep;
     grep.SetRegExp(pattern);
     std::vector<int> lines;
@@ -134,8 +134,8 @@ TEST(Migemo, MissingDictionaryIsReportedWithItsPackage) {
         EXPECT_NE(message.find(kMigemoPackage), std::string::npos) << message;
     }
     // A file that is no dictionary at all reads as an empty one: nothing is expanded.
-    testing::TempDir dir;
-    TMigemo garbage(dir.Write("migemo-dict", std::string("\xFF\x00\x81garbage\n", 11)));
+    test::TTempDir dir;
+    TMigemo garbage(dir.File("migemo-dict", std::string("\xFF\x00\x81garbage\n", 11)));
     if (garbage.Load()) {
         EXPECT_NO_THROW(garbage.Expand("kensaku"));
     }

@@ -4,7 +4,7 @@
 #include "FileSearch.h"
 #include "Grep.h"
 #include "SjisCodec.h"
-#include "TempFiles.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -44,8 +44,8 @@ TEST(SearchDriver, EveryEncodingFindsTheLinesOfItsShiftJisCopy) {
     }
     const std::string sjis = Utf8ToSjis(utf8);
     const std::u16string text = DecodeSjis(sjis);
-    testing::TempDir dir;
-    const std::string sjisPath = dir.Write("sjis.txt", sjis);
+    test::TTempDir dir;
+    const std::string sjisPath = dir.File("sjis.txt", sjis);
     const std::vector<TFileEncoding> encodings = {
         {TEncoding::EucJp, false}, {TEncoding::Jis, false},      {TEncoding::Utf8, false},
         {TEncoding::Utf8, true},   {TEncoding::Utf16Le, true},   {TEncoding::Utf16Be, true}};
@@ -62,7 +62,7 @@ TEST(SearchDriver, EveryEncodingFindsTheLinesOfItsShiftJisCopy) {
         const Found expected = Search(grep, sjisPath);
         ASSERT_FALSE(expected.empty()) << c.Pattern;
         for (const TFileEncoding& encoding : encodings) {
-            const std::string path = dir.Write("copy.txt", EncodeText(text, encoding));
+            const std::string path = dir.File("copy.txt", EncodeText(text, encoding));
             TFileEncoding detected;
             EXPECT_EQ(Search(grep, path, {}, &detected), expected) << c.Pattern << " in " << EncodingName(encoding);
             EXPECT_EQ(detected, encoding);
@@ -71,8 +71,8 @@ TEST(SearchDriver, EveryEncodingFindsTheLinesOfItsShiftJisCopy) {
 }
 
 TEST(SearchDriver, ACharacterShiftJisCannotHoldIsOneCharacterNoPatternCanName) {
-    testing::TempDir dir;
-    const std::string path = dir.Write("u.txt", "a\xF0\x9F\x98\x80" "b\nx\xC2\xA9y\na?b\n\xE3\x83\xBB\n");  // a😀b x©y a?b ・
+    test::TTempDir dir;
+    const std::string path = dir.File("u.txt", "a\xF0\x9F\x98\x80" "b\nx\xC2\xA9y\na?b\n\xE3\x83\xBB\n");  // a😀b x©y a?b ・
     const struct {
         const char* Pattern;
         std::vector<std::int64_t> Lines;

@@ -43,7 +43,7 @@ protected:
         keep->SetParentMenu(&Menu);
         return keep;
     }
-    std::string Path() const { return Dir("a.ini"); }
+    std::string Path() const { return Dir.Path("a.ini"); }
 
     TTempDir Dir;
     TFakeMenu Menu;
@@ -133,16 +133,16 @@ TEST_F(FileNameKeepTest, SavedListLoadsBackInOrder) {
 }
 
 TEST_F(FileNameKeepTest, SaveErrorIsRaisedBySaveAndSwallowedByTheDestructor) {
-    WriteWhole(Dir("plain"), "");
+    WriteWhole(Dir.Path("plain"), "");
     auto keep = std::make_unique<TFileNameKeep>();
-    keep->SetIniFileName(Dir("plain/a.ini"));
+    keep->SetIniFileName(Dir.Path("plain/a.ini"));
     keep->SetParentMenu(&Menu);
     keep->Add("*.txt");
     try {
         keep->Save();
         ADD_FAILURE() << "no error";
     } catch (const EIniFileError& e) {
-        EXPECT_EQ(std::string(e.what()), Dir("plain/a.ini") + " に書き込めません");
+        EXPECT_EQ(std::string(e.what()), Dir.Path("plain/a.ini") + " に書き込めません");
     }
     EXPECT_NO_THROW(keep.reset());
 }
@@ -156,7 +156,7 @@ TEST_F(FileNameKeepTest, DestructorSavesOnlyWhatSaveHasNotSaved) {
     EXPECT_EQ(ReadWhole(Path()), "changed by hand\n");
     {
         TFileNameKeep unloaded;  // never given a menu: it has nothing of its own to store
-        unloaded.SetIniFileName(Dir("never.ini"));
+        unloaded.SetIniFileName(Dir.Path("never.ini"));
     }
     EXPECT_EQ(Dir.Entries(), std::vector<std::string>{"a.ini"});
 }

@@ -2,14 +2,12 @@
 // refused writes, atomic replacement, the cache and batches.
 #include "IniFile.h"
 
-#include "AtomicFile.h"
 #include "FileSizeLimit.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <system_error>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,8 +46,8 @@ const std::string kClassic =
 
 TEST(IniFileRead, ClassicLayoutIsReadByTheRules) {
     TTempDir dir;
-    WriteWhole(dir("a.ini"), kClassic);
-    const TIniFile ini(dir("a.ini"));
+    WriteWhole(dir.Path("a.ini"), kClassic);
+    const TIniFile ini(dir.Path("a.ini"));
     const struct {
         const char* section;
         const char* key;
@@ -78,8 +76,8 @@ TEST(IniFileRead, ClassicLayoutIsReadByTheRules) {
 
 TEST(IniFileRead, MissingOrUnusableFilesGiveTheDefaultUnchanged) {
     TTempDir dir;
-    mkfifo(dir("fifo").c_str(), 0600);  // opening it for reading must not hang
-    for (const std::string& path : {dir("none.ini"), dir(), dir("fifo"), dir("none/x.ini"), std::string{}}) {
+    mkfifo(dir.Path("fifo").c_str(), 0600);  // opening it for reading must not hang
+    for (const std::string& path : {dir.Path("none.ini"), dir.Root(), dir.Path("fifo"), dir.Path("none/x.ini"), std::string{}}) {
         EXPECT_EQ(TIniFile(path).ReadString("s", "k", "  de fault  "), "  de fault  ") << path;
     }
 }
@@ -88,8 +86,8 @@ TEST(IniFileRead, LongValuesAreCutWithoutSplittingACharacter) {
     TTempDir dir;
     const std::string ascii(2000, 'a');
     const std::string kana = std::string(1022, 'a') + "\x82\xA0" + "tail";  // あ straddles byte 1023
-    WriteWhole(dir("a.ini"), "[s]\nascii=" + ascii + "\nkana=" + kana + "\nexact=" + std::string(1023, 'b') + "\n");
-    const TIniFile ini(dir("a.ini"));
+    WriteWhole(dir.Path("a.ini"), "[s]\nascii=" + ascii + "\nkana=" + kana + "\nexact=" + std::string(1023, 'b') + "\n");
+    const TIniFile ini(dir.Path("a.ini"));
     EXPECT_EQ(ini.ReadString("s", "ascii", ""), std::string(1023, 'a'));
     EXPECT_EQ(ini.ReadString("s", "kana", ""), std::string(1022, 'a'));
     EXPECT_EQ(ini.ReadString("s", "exact", ""), std::string(1023, 'b'));
@@ -98,34 +96,34 @@ TEST(IniFileRead, LongValuesAreCutWithoutSplittingACharacter) {
 TEST(IniFileRead, BinaryJunkDoesNotStopLookUpOrSurviveAsDamage) {
     TTempDir dir;
     const std::string junk = std::string("\0\xFF\x81\n[s]\r\n", 9) + "k=v\n" + std::string("\x00\x01[\x83", 4);
-    WriteWhole(dir("a.ini"), junk);
-    TIniFile ini(dir("a.ini"));
+    WriteWhole(dir.Path("a.ini"), junk);
+    TIniFile ini(dir.Path("a.ini"));
     EXPECT_EQ(ini.ReadString("S", "K", ""), "v");
     ini.WriteString("s", "k", "w");
-    EXPECT_EQ(ReadWhole(dir("a.ini")), std::string("\0\xFF\x81\n[s]\r\n", 9) + "k=w\n" + std::string("\x00\x01[\x83", 4));
+    EXPECT_EQ(ReadWhole(dir.Path("a.ini")), std::string("\0\xFF\x81\n[s]\r\n", 9) + "k=w\n" + std::string("\x00\x01[\x83", 4));
 }
 
 TEST(IniFileRead, ByteOrderMarkDoesNotHideTheFirstSection) {
     TTempDir dir;
-    WriteWhole(dir("a.ini"), "\xEF\xBB\xBF[s]\r\nk=v\r\n");
-    EXPECT_EQ(TIniFile(dir("a.ini")).ReadString("s", "k", ""), "v");
+    WriteWhole(dir.Path("a.ini"), "\xEF\xBB\xBF[s]\r\nk=v\r\n");
+    EXPECT_EQ(TIniFile(dir.Path("a.ini")).ReadString("s", "k", ""), "v");
 }
 
 TEST(IniFileWrite, OneKeyChangesOnlyItsOwnLine) {
     TTempDir dir;
-    WriteWhole(dir("a.ini"), kClassic);
-    TIniFile ini(dir("a.ini"));
+    WriteWhole(dir.Path("a.ini"), kClassic);
+    TIniFile ini(dir.Path("a.ini"));
     ini.WriteString("OPTION", "vbar", "301");
     std::string expected = kClassic;
     expected.replace(expected.find("Vbar = 300 "), 11, "Vbar = 301");
-    EXPECT_EQ(ReadWhole(dir("a.ini")), expected);
+    EXPECT_EQ(ReadWhole(dir.Path("a.ini")), expected);
     EXPECT_EQ(ini.ReadString("option", "vbar", ""), "301");
 }
 
 TEST(IniFileWrite, NewKeysAndSectionsAreAppendedInPlace) {
     TTempDir dir;
-    WriteWhole(dir("a.ini"), kClassic);
-    TIniFile ini(dir("a.ini"));
+    WriteWhole(dir.Path("a.ini"), kClassic);
+    TIniFile ini(dir.Path("a.ini"));
     ini.WriteString("windowpos", "Main.Y", "20");  // section in the middle of the file
     ini.WriteString("option", "New", "n");         // first of two equal sections, before its blank line
     ini.WriteString("Font", "EditFont.Size", "9");  // a new section at the end
@@ -133,7 +131,7 @@ TEST(IniFileWrite, NewKeysAndSectionsAreAppendedInPlace) {
     expected.insert(expected.find("[option]"), "Main.Y=20\r\n");
     expected.insert(expected.find("\r\n[ WindowPos ]"), "New=n\r\n");
     expected += "[Font]\r\nEditFont.Size=9\r\n";
-    EXPECT_EQ(ReadWhole(dir("a.ini")), expected);
+    EXPECT_EQ(ReadWhole(dir.Path("a.ini")), expected);
 }
 
 TEST(IniFileWrite, LineEndsFollowTheFile) {
@@ -150,7 +148,7 @@ TEST(IniFileWrite, LineEndsFollowTheFile) {
         {"mixed", "[s]\r\na=1\n\n[t]\n", "[s]\r\na=1\nk=v\r\n\n[t]\n"},
     };
     for (const auto& c : cases) {
-        const std::string path = dir(c.name);
+        const std::string path = dir.Path(c.name);
         if (!c.before.empty()) WriteWhole(path, c.before);
         TIniFile(path).WriteString("s", "k", "v");
         EXPECT_EQ(ReadWhole(path), c.after) << c.name;
@@ -159,7 +157,7 @@ TEST(IniFileWrite, LineEndsFollowTheFile) {
 
 TEST(IniFileWrite, ValuesCannotBreakTheLayout) {
     TTempDir dir;
-    TIniFile ini(dir("a.ini"));
+    TIniFile ini(dir.Path("a.ini"));
     ini.WriteString("s", "k", "a\r\n[evil]\r\nx=1");
     EXPECT_EQ(ini.ReadString("evil", "x", "none"), "none");
     EXPECT_EQ(ini.ReadString("s", "k", ""), "a  [evil]  x=1");
@@ -172,24 +170,24 @@ TEST(IniFileWrite, ValuesCannotBreakTheLayout) {
 
 TEST(IniFileWrite, EraseSectionRemovesEveryCopyAndNothingElse) {
     TTempDir dir;
-    WriteWhole(dir("a.ini"), "; head\n[Keep]\nk=1\n[Gone]\na=1\n; note\n\n[keep2]\n[GONE]\nb=2\n");
-    TIniFile ini(dir("a.ini"));
+    WriteWhole(dir.Path("a.ini"), "; head\n[Keep]\nk=1\n[Gone]\na=1\n; note\n\n[keep2]\n[GONE]\nb=2\n");
+    TIniFile ini(dir.Path("a.ini"));
     ini.EraseSection("gone");
-    EXPECT_EQ(ReadWhole(dir("a.ini")), "; head\n[Keep]\nk=1\n[keep2]\n");
+    EXPECT_EQ(ReadWhole(dir.Path("a.ini")), "; head\n[Keep]\nk=1\n[keep2]\n");
     EXPECT_EQ(ini.ReadString("Gone", "b", "none"), "none");
 }
 
 TEST(IniFileWrite, WritesThatChangeNothingLeaveTheFileAlone) {
     TTempDir dir;
-    TIniFile ini(dir("a.ini"));
+    TIniFile ini(dir.Path("a.ini"));
     ini.EraseSection("s");  // missing file, missing section
     EXPECT_TRUE(dir.Entries().empty());
     ini.WriteString("s", "k", "v");
     struct stat before {};
-    stat(dir("a.ini").c_str(), &before);
+    stat(dir.Path("a.ini").c_str(), &before);
     ini.WriteString("S", "K", "v");
     struct stat after {};
-    stat(dir("a.ini").c_str(), &after);
+    stat(dir.Path("a.ini").c_str(), &after);
     EXPECT_EQ(before.st_ino, after.st_ino);  // not replaced
 }
 
@@ -210,11 +208,11 @@ void ExpectRefusedWrite(TIniFile& ini, const std::string& path, const std::strin
 TEST(IniFileWriteError, FullDiskLeavesTheOldFileAndNoTemporary) {
     TTempDir dir;
     const std::string old = "[s]\r\nk=old\r\n";
-    WriteWhole(dir("a.ini"), old);
-    TIniFile ini(dir("a.ini"));
+    WriteWhole(dir.Path("a.ini"), old);
+    TIniFile ini(dir.Path("a.ini"));
     {
         TFileSizeLimit limit(64);
-        ExpectRefusedWrite(ini, dir("a.ini"), old);
+        ExpectRefusedWrite(ini, dir.Path("a.ini"), old);
     }
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"a.ini"});
     EXPECT_EQ(ini.ReadString("s", "k", ""), "old");  // the failed change is not kept in memory
@@ -222,123 +220,91 @@ TEST(IniFileWriteError, FullDiskLeavesTheOldFileAndNoTemporary) {
 
 TEST(IniFileWriteError, BadPathsAreRefused) {
     TTempDir dir;
-    WriteWhole(dir("plain"), "not a directory");
-    mkdir(dir("sub.ini").c_str(), 0700);
-    mkfifo(dir("fifo").c_str(), 0600);
-    for (const std::string& path : {dir("plain/a.ini"), dir("missing/a.ini"), dir("sub.ini"), dir("fifo")}) {
+    WriteWhole(dir.Path("plain"), "not a directory");
+    mkdir(dir.Path("sub.ini").c_str(), 0700);
+    mkfifo(dir.Path("fifo").c_str(), 0600);
+    for (const std::string& path : {dir.Path("plain/a.ini"), dir.Path("missing/a.ini"), dir.Path("sub.ini"), dir.Path("fifo")}) {
         TIniFile ini(path);
         EXPECT_THROW(ini.WriteString("s", "k", "v"), EIniFileError) << path;
     }
-    TIniFile ini(dir("plain/a.ini"));
-    ExpectRefusedWrite(ini, dir("plain/a.ini"), "");
-    EXPECT_EQ(ReadWhole(dir("plain")), "not a directory");
+    TIniFile ini(dir.Path("plain/a.ini"));
+    ExpectRefusedWrite(ini, dir.Path("plain/a.ini"), "");
+    EXPECT_EQ(ReadWhole(dir.Path("plain")), "not a directory");
 }
 
 TEST(IniFileWriteError, ReadOnlyDirectoryOrFileIsRefused) {
     if (!test::PermissionsBindUs()) GTEST_SKIP() << "permission bits do not bind root";
     TTempDir dir;
     const std::string old = "[s]\nk=old\n";
-    mkdir(dir("ro").c_str(), 0700);
-    WriteWhole(dir("ro/a.ini"), old);
-    chmod(dir("ro").c_str(), 0500);
-    TIniFile inDir(dir("ro/a.ini"));
-    ExpectRefusedWrite(inDir, dir("ro/a.ini"), old);
-    chmod(dir("ro").c_str(), 0700);
+    mkdir(dir.Path("ro").c_str(), 0700);
+    WriteWhole(dir.Path("ro/a.ini"), old);
+    chmod(dir.Path("ro").c_str(), 0500);
+    TIniFile inDir(dir.Path("ro/a.ini"));
+    ExpectRefusedWrite(inDir, dir.Path("ro/a.ini"), old);
+    chmod(dir.Path("ro").c_str(), 0700);
 
-    WriteWhole(dir("file.ini"), old);
-    chmod(dir("file.ini").c_str(), 0444);
-    TIniFile readOnly(dir("file.ini"));
-    ExpectRefusedWrite(readOnly, dir("file.ini"), old);
+    WriteWhole(dir.Path("file.ini"), old);
+    chmod(dir.Path("file.ini").c_str(), 0444);
+    TIniFile readOnly(dir.Path("file.ini"));
+    ExpectRefusedWrite(readOnly, dir.Path("file.ini"), old);
 }
 
 TEST(IniFileWriteError, UnreadableFileIsNotRewrittenFromScratch) {
     if (!test::PermissionsBindUs()) GTEST_SKIP() << "permission bits do not bind root";
     TTempDir dir;
-    WriteWhole(dir("a.ini"), "[s]\nk=old\nother=kept\n");
-    chmod(dir("a.ini").c_str(), 0200);
-    TIniFile ini(dir("a.ini"));
+    WriteWhole(dir.Path("a.ini"), "[s]\nk=old\nother=kept\n");
+    chmod(dir.Path("a.ini").c_str(), 0200);
+    TIniFile ini(dir.Path("a.ini"));
     EXPECT_EQ(ini.ReadString("s", "k", "def"), "def");
     EXPECT_THROW(ini.WriteString("s", "k", "new"), EIniFileError);
-    chmod(dir("a.ini").c_str(), 0600);
-    EXPECT_EQ(ReadWhole(dir("a.ini")), "[s]\nk=old\nother=kept\n");
-}
-
-TEST(AtomicFile, KeepsPermissionsAndFollowsLinks) {
-    TTempDir dir;
-    WriteWhole(dir("a.ini"), "old");
-    chmod(dir("a.ini").c_str(), 0640);
-    symlink(dir("a.ini").c_str(), dir("link.ini").c_str());
-    ReplaceFileAtomically(dir("link.ini"), "new");
-    struct stat st {};
-    lstat(dir("link.ini").c_str(), &st);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    stat(dir("a.ini").c_str(), &st);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(ReadWhole(dir("a.ini")), "new");
-    auto entries = dir.Entries();
-    std::sort(entries.begin(), entries.end());
-    EXPECT_EQ(entries, (std::vector<std::string>{"a.ini", "link.ini"}));
-}
-
-TEST(AtomicFile, NewFileFollowsTheUmaskAndMayCreateItsDirectory) {
-    TTempDir dir;
-    const mode_t old = umask(027);
-    ReplaceFileAtomically(dir("new.ini"), "x");
-    EXPECT_THROW(ReplaceFileAtomically(dir("cfg/xavoline/a.ini"), "x"), std::system_error);
-    ReplaceFileAtomically(dir("cfg/xavoline/a.ini"), "x", true);
-    umask(old);
-    struct stat st {};
-    stat(dir("new.ini").c_str(), &st);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-    stat(dir("cfg/xavoline").c_str(), &st);
-    EXPECT_EQ(st.st_mode & 0777, 0700u & ~027u);
-    EXPECT_EQ(ReadWhole(dir("cfg/xavoline/a.ini")), "x");
+    chmod(dir.Path("a.ini").c_str(), 0600);
+    EXPECT_EQ(ReadWhole(dir.Path("a.ini")), "[s]\nk=old\nother=kept\n");
 }
 
 TEST(IniFileCache, ChangesByOthersAreSeenAtTheNextCall) {
     TTempDir dir;
-    WriteWhole(dir("a.ini"), "[s]\nk=1\n");
-    TIniFile ini(dir("a.ini"));
-    TIniFile other(dir("a.ini"));
+    WriteWhole(dir.Path("a.ini"), "[s]\nk=1\n");
+    TIniFile ini(dir.Path("a.ini"));
+    TIniFile other(dir.Path("a.ini"));
     EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
-    WriteWhole(dir("a.ini"), "[s]\nk=2\n");  // in place, same size, same clock tick
+    WriteWhole(dir.Path("a.ini"), "[s]\nk=2\n");  // in place, same size, same clock tick
     EXPECT_EQ(ini.ReadString("s", "k", ""), "2");
     other.WriteString("s", "k", "3");
     EXPECT_EQ(ini.ReadString("s", "k", ""), "3");
     ini.WriteString("s", "j", "4");
-    EXPECT_EQ(ReadWhole(dir("a.ini")), "[s]\nk=3\nj=4\n");
-    unlink(dir("a.ini").c_str());
+    EXPECT_EQ(ReadWhole(dir.Path("a.ini")), "[s]\nk=3\nj=4\n");
+    unlink(dir.Path("a.ini").c_str());
     EXPECT_EQ(ini.ReadString("s", "k", "gone"), "gone");
 }
 
 TEST(IniFileBatch, WritesOnceAtTheEndAndReadsItsOwnWrites) {
     TTempDir dir;
-    WriteWhole(dir("a.ini"), "[s]\nk=1\n");
-    TIniFile ini(dir("a.ini"));
+    WriteWhole(dir.Path("a.ini"), "[s]\nk=1\n");
+    TIniFile ini(dir.Path("a.ini"));
     TIniUpdate batch(ini);
     ini.WriteString("s", "k", "2");
     ini.WriteString("t", "x", "y");
     EXPECT_EQ(ini.ReadString("s", "k", ""), "2");
-    EXPECT_EQ(ReadWhole(dir("a.ini")), "[s]\nk=1\n");
+    EXPECT_EQ(ReadWhole(dir.Path("a.ini")), "[s]\nk=1\n");
     batch.Commit();
-    EXPECT_EQ(ReadWhole(dir("a.ini")), "[s]\nk=2\n[t]\nx=y\n");
+    EXPECT_EQ(ReadWhole(dir.Path("a.ini")), "[s]\nk=2\n[t]\nx=y\n");
 }
 
 TEST(IniFileBatch, ChangesByOthersDuringTheBatchAreKept) {
     TTempDir dir;
-    WriteWhole(dir("a.ini"), "[s]\nk=1\n");
-    TIniFile ini(dir("a.ini"));
+    WriteWhole(dir.Path("a.ini"), "[s]\nk=1\n");
+    TIniFile ini(dir.Path("a.ini"));
     ini.BeginUpdate();
     ini.WriteString("s", "k", "2");
-    TIniFile(dir("a.ini")).WriteString("s", "theirs", "t");
+    TIniFile(dir.Path("a.ini")).WriteString("s", "theirs", "t");
     ini.EndUpdate();
-    EXPECT_EQ(ReadWhole(dir("a.ini")), "[s]\nk=2\ntheirs=t\n");
+    EXPECT_EQ(ReadWhole(dir.Path("a.ini")), "[s]\nk=2\ntheirs=t\n");
 }
 
 TEST(IniFileBatch, FailureAtTheEndThrowsAndDropsTheChanges) {
     TTempDir dir;
-    WriteWhole(dir("plain"), "");
-    TIniFile ini(dir("plain/a.ini"));
+    WriteWhole(dir.Path("plain"), "");
+    TIniFile ini(dir.Path("plain/a.ini"));
     {
         TIniUpdate batch(ini);
         ini.WriteString("s", "k", "v");
@@ -353,14 +319,14 @@ TEST(IniFileBatch, FailureAtTheEndThrowsAndDropsTheChanges) {
 
 TEST(IniFileBatch, AbandonedBatchIsStillWritten) {
     TTempDir dir;
-    TIniFile ini(dir("a.ini"));
+    TIniFile ini(dir.Path("a.ini"));
     try {
         TIniUpdate batch(ini);
         ini.WriteString("s", "k", "v");
         throw std::runtime_error("caller failed");
     } catch (const std::runtime_error&) {
     }
-    EXPECT_EQ(ReadWhole(dir("a.ini")), "[s]\r\nk=v\r\n");
+    EXPECT_EQ(ReadWhole(dir.Path("a.ini")), "[s]\r\nk=v\r\n");
 }
 
 }  // namespace

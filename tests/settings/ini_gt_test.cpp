@@ -23,11 +23,11 @@ class StoreTest : public ::testing::Test {
 protected:
     ZEziDE Store(const std::string& content = {}) {
         if (!content.empty()) WriteWhole(Path(), content);
-        ZEziDE store(TProgramPlaces{Dir("bin/xavoline"), Dir("config/xavoline/")});
+        ZEziDE store(TProgramPlaces{Dir.Path("bin/xavoline"), Dir.Path("config/xavoline/")});
         store.SetFileName(Path());
         return store;
     }
-    std::string Path() const { return Dir("a.ini"); }
+    std::string Path() const { return Dir.Path("a.ini"); }
     std::string File() const { return ReadWhole(Path()); }
 
     TTempDir Dir;
@@ -47,9 +47,9 @@ TEST(IniPlaces, DefaultFileNameFollowsTheProgram) {
 
 TEST(IniPlaces, ResolutionByDefaultDir) {
     TTempDir dir;
-    const TProgramPlaces writable{dir("xavoline"), "/cfg/xavoline/"};
-    const TProgramPlaces nowhere{dir("missing/xavoline"), "/cfg/xavoline/"};  // access fails even for root
-    const TProgramPlaces installed{dir("xavoline"), "/cfg/xavoline/", true};
+    const TProgramPlaces writable{dir.Path("xavoline"), "/cfg/xavoline/"};
+    const TProgramPlaces nowhere{dir.Path("missing/xavoline"), "/cfg/xavoline/"};  // access fails even for root
+    const TProgramPlaces installed{dir.Path("xavoline"), "/cfg/xavoline/", true};
     const struct {
         std::string name;
         ZEziDEDefaultDir dd;
@@ -57,7 +57,7 @@ TEST(IniPlaces, ResolutionByDefaultDir) {
         std::string path;
         bool create;
     } cases[] = {
-        {"X.ini", ddApplication, writable, dir("X.ini"), false},
+        {"X.ini", ddApplication, writable, dir.Path("X.ini"), false},
         {"X.ini", ddApplication, nowhere, "/cfg/xavoline/X.ini", true},
         {"X.ini", ddApplication, installed, "/cfg/xavoline/X.ini", true},
         {"X.ini", ddWindows, writable, "/cfg/xavoline/X.ini", true},
@@ -97,7 +97,7 @@ TEST(IniPlaces, RunningProgramAndConfigurationDirectory) {
 
 TEST(IniPlaces, StoreSetUp) {
     TTempDir dir;
-    ZEziDE store(TProgramPlaces{dir("bin/xavoline"), dir("cfg/xavoline/")});
+    ZEziDE store(TProgramPlaces{dir.Path("bin/xavoline"), dir.Path("cfg/xavoline/")});
     EXPECT_EQ(store.DefaultDir(), ddApplication);
     EXPECT_EQ(store.Fence(), fnNone);
     EXPECT_EQ(store.FileName(), "");
@@ -106,15 +106,15 @@ TEST(IniPlaces, StoreSetUp) {
     // directory is used, and made on the first write.
     store.Loaded();
     EXPECT_EQ(store.FileName(), "Xavoline.ini");
-    EXPECT_EQ(store.IniPath(), dir("cfg/xavoline/Xavoline.ini"));
+    EXPECT_EQ(store.IniPath(), dir.Path("cfg/xavoline/Xavoline.ini"));
     store.WriteInteger("option", "Vbar", 269);
-    EXPECT_EQ(ReadWhole(dir("cfg/xavoline/Xavoline.ini")), "[option]\r\nVbar=269\r\n");
+    EXPECT_EQ(ReadWhole(dir.Path("cfg/xavoline/Xavoline.ini")), "[option]\r\nVbar=269\r\n");
 
     store.SetDefaultDir(ddNone);
     EXPECT_EQ(store.IniPath(), "Xavoline.ini");
-    store.SetFileName(dir("given.ini"));
+    store.SetFileName(dir.Path("given.ini"));
     store.Loaded();  // a name is set: Loaded keeps it
-    EXPECT_EQ(store.IniPath(), dir("given.ini"));
+    EXPECT_EQ(store.IniPath(), dir.Path("given.ini"));
 }
 
 TEST_F(StoreTest, FencesWriteAndStrip) {
@@ -384,14 +384,14 @@ TEST_F(StoreTest, WindowPlacementKeysAndRules) {
 }
 
 TEST_F(StoreTest, CompositeWriteRaisesTheWriteError) {
-    WriteWhole(Dir("plain"), "");
-    ZEziDE store(TProgramPlaces{Dir("xavoline"), Dir("cfg/")});
-    store.SetFileName(Dir("plain/a.ini"));
+    WriteWhole(Dir.Path("plain"), "");
+    ZEziDE store(TProgramPlaces{Dir.Path("xavoline"), Dir.Path("cfg/")});
+    store.SetFileName(Dir.Path("plain/a.ini"));
     try {
         store.WriteFont("Font", "EditFont", TFontSpec{});
         ADD_FAILURE() << "no error";
     } catch (const EIniFileError& e) {
-        EXPECT_EQ(std::string(e.what()), Dir("plain/a.ini") + " に書き込めません");
+        EXPECT_EQ(std::string(e.what()), Dir.Path("plain/a.ini") + " に書き込めません");
     }
 }
 

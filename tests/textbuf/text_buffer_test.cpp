@@ -2,7 +2,7 @@
 // the model; lines, positions, extraction, edits and undo must agree with it.
 #include "TextBuffer.h"
 
-#include "../regex/TempFiles.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -246,11 +246,11 @@ TEST(TextBufferEdits, RandomEditsAndUndoAgreeWithAString) {
 }
 
 TEST(FileBytes, ReadMappedAndChanged) {
-    testing::TempDir dir;
+    test::TTempDir dir;
     std::string big(TFileBytes::kReadLimit + 100, 'x');
     big[12345] = '\n';
     for (const std::string& bytes : {std::string("a\r\nb"), big}) {
-        const std::string path = dir.Write("f.txt", bytes);
+        const std::string path = dir.File("f.txt", bytes);
         const TFileBytes file = TFileBytes::Open(path);
         EXPECT_EQ(file.Mapped(), bytes.size() > TFileBytes::kReadLimit);
         EXPECT_EQ(file.View(), bytes);
@@ -258,15 +258,15 @@ TEST(FileBytes, ReadMappedAndChanged) {
         TFileBytes moved = TFileBytes::Open(path);
         const TTextBuffer buffer{std::move(moved)};
         EXPECT_EQ(buffer.RawText(), bytes);
-        dir.Write("f.txt", bytes + "more");
+        dir.File("f.txt", bytes + "more");
         EXPECT_TRUE(file.ChangedOnDisk());
     }
     EXPECT_THROW(TFileBytes::Open(dir.Path("missing.txt")), std::system_error);
 }
 
 TEST(FileBytes, ATruncatedMappedFileReadsAsZerosInsteadOfFaulting) {
-    testing::TempDir dir;
-    const std::string path = dir.Write("f.txt", std::string(TFileBytes::kReadLimit * 2, 'x'));
+    test::TTempDir dir;
+    const std::string path = dir.File("f.txt", std::string(TFileBytes::kReadLimit * 2, 'x'));
     const TFileBytes file = TFileBytes::Open(path);
     ASSERT_TRUE(file.Mapped());
     ASSERT_EQ(::truncate(path.c_str(), 100), 0);

@@ -1,21 +1,27 @@
-// A scratch directory tree for file-system tests: created under $TMPDIR (or /tmp), filled
-// through small helpers, removed with everything in it (permissions restored first) when
-// the object goes away. Also a guard that drops root's privileges for permission tests.
+// A scratch directory for tests: created under $TMPDIR (or /tmp), filled through small
+// helpers, removed with everything in it (permissions restored first) when the object
+// goes away. Also a guard that drops root's privileges for permission tests, and
+// whole-file helpers.
 #pragma once
 
 #include <cstdlib>
-#include <fcntl.h>
-#include <ftw.h>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace xavo::test {
 
-class TTempTree {
+class TTempDir {
 public:
-    TTempTree() {
+    TTempDir() {
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/xavo-test-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -23,7 +29,7 @@ public:
         ::chmod(FRoot.c_str(), 0755);  // reachable after privileges are dropped
         Own(FRoot);
     }
-    ~TTempTree() {
+    ~TTempDir() {
         // Pre-order pass first: a directory made unreadable by a test is opened up before
         // nftw reads it; then everything is removed bottom-up.
         ::nftw(FRoot.c_str(), [](const char* p, const struct stat*, int type, FTW*) {
@@ -35,20 +41,22 @@ public:
             return 0;
         }, 16, FTW_PHYS | FTW_DEPTH);
     }
-    TTempTree(const TTempTree&) = delete;
-    TTempTree& operator=(const TTempTree&) = delete;
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
 
-    // The tree's root, ending in "/".
+    // The directory, ending in "/".
     const std::string& Root() const { return FRoot; }
     std::string Path(const std::string& relative) const { return FRoot + relative; }
 
-    void File(const std::string& relative, const std::string& content = "x") const {
+    // Creates (or truncates) a file with Content and returns its path.
+    std::string File(const std::string& relative, const std::string& content = "x") const {
         const int fd = ::open(Path(relative).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (fd < 0) throw std::runtime_error("cannot create " + relative);
         const bool ok = ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
         ::close(fd);
         if (!ok) throw std::runtime_error("cannot write " + relative);
         Own(Path(relative));
+        return Path(relative);
     }
     void Dir(const std::string& relative) const {
         if (::mkdir(Path(relative).c_str(), 0755) != 0) throw std::runtime_error("cannot mkdir " + relative);
@@ -64,12 +72,26 @@ public:
         Own(Path(relative));
     }
 
+    // Names of the entries of the directory or of a folder in it, in no order (to see
+    // that no temporary file was left).
+    std::vector<std::string> Entries(const std::string& relative = {}) const {
+        std::vector<std::string> names;
+        if (DIR* dir = ::opendir(Path(relative).c_str())) {
+            while (const dirent* entry = ::readdir(dir)) {
+                const std::string name = entry->d_name;
+                if (name != "." && name != "..") names.push_back(name);
+            }
+            ::closedir(dir);
+        }
+        return names;
+    }
+
     // The user that TUnprivileged switches to when the tests run as root.
     static constexpr uid_t kUnprivilegedId = 65534;
 
 private:
     // Under root, entries belong to the unprivileged user, so that after TUnprivileged the
-    // tree behaves like a user's own files.
+    // directory behaves like a user's own files.
     static void Own(const std::string& path) {
         if (::geteuid() == 0) (void)::lchown(path.c_str(), kUnprivilegedId, kUnprivilegedId);
     }
@@ -83,7 +105,7 @@ class TUnprivileged {
 public:
     TUnprivileged() {
         if (::geteuid() != 0) return;
-        FSwitched = ::setegid(TTempTree::kUnprivilegedId) == 0 && ::seteuid(TTempTree::kUnprivilegedId) == 0;
+        FSwitched = ::setegid(TTempDir::kUnprivilegedId) == 0 && ::seteuid(TTempDir::kUnprivilegedId) == 0;
         if (!FSwitched) (void)::setegid(0);
     }
     ~TUnprivileged() {
@@ -99,5 +121,18 @@ public:
 private:
     bool FSwitched = false;
 };
+
+// Permission bits do not stop root; tests of refused writes that rely on them skip then.
+inline bool PermissionsBindUs() { return ::geteuid() != 0; }
+
+inline std::string ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteWhole(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
 
 }  // namespace xavo::test
