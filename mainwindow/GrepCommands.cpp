@@ -102,9 +102,8 @@ std::optional<TGrepTarget> TForm1::GrepTarget(TGrepScope scope) const {
     return MakeGrepTarget(scope, SLBox->SelectedFileName(), SLBox->Directory(), DTView->Directory(), SLBox->Mask());
 }
 
-bool TForm1::RunGrep(const TGrepTarget& target, const QString& pattern, bool fuzzy, bool romaji,
+bool TForm1::RunGrep(const TGrepTarget& target, const TPatternText& pattern, bool fuzzy, bool romaji,
                      std::optional<TBarWord> barWord) {
-    if (RefuseWhileGrepRuns()) return false;
     PmGFuzzy->setChecked(fuzzy);
     FGrepF->CbFuzzy->setChecked(fuzzy);
     PmGMigemo->setChecked(romaji);
@@ -149,15 +148,17 @@ void TForm1::MmOneFileClick(const QAction* sender) {
     const std::optional<TGrepScope> scope = GrepScopeOf(sender->data().toInt());
     const std::optional<TGrepTarget> target = scope ? GrepTarget(*scope) : std::nullopt;
     if (!target || RefuseWhileGrepRuns()) return;
+    // The dialog is modal: no other run can start before it closes.
     if (FGrepF->exec() != QDialog::Accepted) return;  // OK has switched the synonym dictionary
-    RunGrep(*target, FGrepF->EdRx->text(), FGrepF->CbFuzzy->isChecked(), FGrepF->CbMigemo->isChecked(), std::nullopt);
+    RunGrep(*target, TPatternText(FGrepF->EdRx->text()), FGrepF->CbFuzzy->isChecked(), FGrepF->CbMigemo->isChecked(),
+            std::nullopt);
 }
 
 bool TForm1::EdGrepKeyPress(const QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (!enter || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) != 0) return false;
-    const QString text = EdGrep->currentText();
-    if (TrimSpaces(QStringToSjis(text)).empty()) return false;  // the bar gets the key
+    const TPatternText text(EdGrep->currentText());
+    if (TrimSpaces(text.Sjis).empty()) return false;  // the bar gets the key
     RunCommand([&] { BarGrep(text, false); });
     return true;
 }
@@ -165,26 +166,34 @@ bool TForm1::EdGrepKeyPress(const QKeyEvent* event) {
 void TForm1::EdGrepClick() {
     RunCommand([this] {
         if (RefuseWhileGrepRuns()) return;
-        const QString text = EdGrep->currentText();
+        const TPatternText text(EdGrep->currentText());
+        const std::optional<TGrepTarget> target = TrimSpaces(text.Sjis).empty() ? std::nullopt : BarTarget();
         // A run chooses the first entry once its word has joined the history; an error
         // leaves the bar alone.
-        if (TrimSpaces(QStringToSjis(text)).empty() || !BarGrep(text, true)) EdGrep->setCurrentIndex(0);
+        if (!target || !StartBarGrep(*target, text, true)) EdGrep->setCurrentIndex(0);
     });
 }
 
-bool TForm1::BarGrep(const QString& text, bool picked) {
+std::optional<TGrepTarget> TForm1::BarTarget() const {
     const std::optional<TGrepScope> scope = CheckedBarScope(*this);
-    if (!scope) return false;
-    const std::optional<TGrepTarget> target = GrepTarget(*scope);
+    return scope ? GrepTarget(*scope) : std::nullopt;
+}
+
+bool TForm1::BarGrep(const TPatternText& text, bool picked) {
+    const std::optional<TGrepTarget> target = BarTarget();
     if (!target || RefuseWhileGrepRuns()) return false;
-    SetSynonymsBeforeNewPattern(*FGrep, false);  // the dictionary serves the dialog's GREPs only
-    return RunGrep(*target, text, PmGFuzzy->isChecked(), PmGMigemo->isChecked(), TBarWord{QStringToSjis(text), picked});
+    return StartBarGrep(*target, text, picked);
+}
+
+bool TForm1::StartBarGrep(const TGrepTarget& target, const TPatternText& text, bool picked) {
+    FGrep->SwitchSynonymDic(false);  // the dictionary serves the dialog's GREPs only
+    return RunGrep(target, text, PmGFuzzy->isChecked(), PmGMigemo->isChecked(), TBarWord{text.Sjis, picked});
 }
 
 void TForm1::PmGrepOneClick() {
     // The radio group has checked the chosen scope; a word in the bar is searched at once.
-    const QString text = EdGrep->currentText();
-    if (!TrimSpaces(QStringToSjis(text)).empty()) BarGrep(text, false);
+    const TPatternText text(EdGrep->currentText());
+    if (!TrimSpaces(text.Sjis).empty()) BarGrep(text, false);
 }
 
 void TForm1::PmGFuzzyClick() { FGrepF->CbFuzzy->setChecked(PmGFuzzy->isChecked()); }

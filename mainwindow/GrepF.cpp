@@ -2,7 +2,6 @@
 #include "GrepF.h"
 
 #include "Grep.h"
-#include "GrepRunner.h"
 #include "GrepText.h"
 #include "MessageBoxes.h"
 #include "PathText.h"
@@ -199,7 +198,7 @@ void TGrepF::BtOkClick() {
     }
     const bool useSynonyms = !FWords.empty();
     if (useSynonyms) FSynGroups.front() = FWords;
-    SetSynonymsBeforeNewPattern(FGrep, useSynonyms);  // the run compiles its pattern with them
+    FGrep.SwitchSynonymDic(useSynonyms);  // the run compiles its pattern with them
     accept();
 }
 

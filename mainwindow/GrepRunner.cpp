@@ -35,20 +35,6 @@ qint64 DrainSliceMillis(int listCount) { return std::clamp<qint64>(listCount / 1
 
 }  // namespace
 
-void SetFuzzyBeforeNewPattern(TGrep& grep, bool use) {
-    try {
-        grep.SetUseFuzzyCharDic(use);
-    } catch (const ERegExpParser&) {
-    }
-}
-
-void SetSynonymsBeforeNewPattern(TGrep& grep, bool use) {
-    try {
-        grep.SetUseSynonymDic(use);
-    } catch (const ERegExpParser&) {
-    }
-}
-
 struct TGrepRunner::TRun {
     std::atomic<bool> Cancel{false};
     std::function<void(const std::string&)> BeforeFile;
@@ -133,7 +119,7 @@ TGrepRunner::~TGrepRunner() {
 
 bool TGrepRunner::Start(const TGrepRequest& request) {
     if (FRunning) return false;
-    SetFuzzyBeforeNewPattern(FGrep, request.Fuzzy);
+    FGrep.SwitchFuzzyCharDic(request.Fuzzy);
     FGrep.SetRegExp(request.Pattern);
 
     FList.Clear();

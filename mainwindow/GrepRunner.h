@@ -40,13 +40,6 @@ struct RE_LineInfo_t;
 // How a run ended. Cancelled keeps the lines found so far, as Failed does.
 enum class TGrepRunEnd { Completed, Cancelled, Failed };
 
-// Switch the engine's widening before a new pattern is set. Switching compiles the last
-// pattern again, whose errors are not the next run's concern: they are ignored (the switch
-// is set all the same), and setting the next pattern reports its own. Never throw for the
-// pattern.
-void SetFuzzyBeforeNewPattern(TGrep& grep, bool use);
-void SetSynonymsBeforeNewPattern(TGrep& grep, bool use);
-
 // What one run searches for and where: built once by the window, handed to the runner.
 struct TGrepRequest {
     TGrepTarget Target;

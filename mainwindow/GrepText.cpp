@@ -11,15 +11,19 @@
 
 namespace xavo {
 
-std::string PatternToSjis(const QString& text) {
-    const std::u16string_view units = View(text);
+std::string PatternToSjis(const QString& text) { return PatternToSjis(TPatternText(text)); }
+
+TPatternText::TPatternText(const QString& text) : Text(text), Sjis(QStringToSjis(text)) {}
+
+std::string PatternToSjis(const TPatternText& pattern) {
+    const std::u16string_view units = View(pattern.Text);
     const std::size_t bad = FindUnencodable(units);
     if (bad != std::u16string_view::npos) {
         const std::size_t before = EncodeSjis(units.substr(0, bad)).size();
         const std::size_t position = std::min<std::size_t>(before + 1, std::numeric_limits<std::uint16_t>::max());
         throw ERegExpParser("Shift-JIS で表せない文字は検索できません", static_cast<std::uint16_t>(position));
     }
-    return QStringToSjis(text);
+    return pattern.Sjis;
 }
 
 QString ResultLineDisplayText(std::string_view line) {

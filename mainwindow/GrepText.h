@@ -14,6 +14,16 @@ namespace xavo {
 // it would silently change the pattern's meaning.
 std::string PatternToSjis(const QString& text);
 
+// A pattern typed in a field with its Shift-JIS bytes, converted once per run: the blank
+// check, the history's word and the pattern read Sjis. Characters Shift-JIS cannot store
+// stand as "?" there; PatternToSjis refuses them.
+struct TPatternText {
+    explicit TPatternText(const QString& text);
+    QString Text;
+    std::string Sjis;
+};
+std::string PatternToSjis(const TPatternText& pattern);
+
 // A result line for display: the path decoded as file names are (the locale's encoding),
 // the line number and text as Shift-JIS. The path ends at the line's first " <digits>:"
 // (display only: a path holding " 12:" itself shows its tail as Shift-JIS); a line

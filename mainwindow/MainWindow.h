@@ -51,6 +51,7 @@ class TFmRepl;
 class TGrep;
 class TGrepF;
 class TGrepRunner;
+struct TPatternText;
 class TReplaceDialog;
 class TMigemo;
 enum class TGrepRunEnd;
@@ -356,10 +357,10 @@ private:
     // What Scope searches now; nothing for the selected file's scope without a selection.
     std::optional<TGrepTarget> GrepTarget(TGrepScope scope) const;
     // Mirrors Fuzzy and Romaji to the bar's and the dialog's checks and starts a run with
-    // Pattern, expanded through the romaji dictionary when Romaji is on. Raises
-    // ERegExpParser (nothing else changed) for a bad pattern, EMigemoUnavailable when the
-    // dictionary cannot be read; false when refused.
-    bool RunGrep(const TGrepTarget& target, const QString& pattern, bool fuzzy, bool romaji,
+    // Pattern, expanded through the romaji dictionary when Romaji is on. The caller has
+    // refused while a run is under way. Raises ERegExpParser (nothing else changed) for a
+    // bad pattern, EMigemoUnavailable when the dictionary cannot be read.
+    bool RunGrep(const TGrepTarget& target, const TPatternText& pattern, bool fuzzy, bool romaji,
                  std::optional<TBarWord> barWord);
     void GrepDone(TGrepRunEnd end);
     void AddGrepHistory(const TBarWord& word);
@@ -367,8 +368,12 @@ private:
     // Enter in the GREP bar; false when the key goes on to the bar.
     bool EdGrepKeyPress(const QKeyEvent* event);
     void EdGrepClick();
+    // What the bar's checked scope searches now.
+    std::optional<TGrepTarget> BarTarget() const;
     // The bar's GREP of Text in the checked scope; true when a run started.
-    bool BarGrep(const QString& text, bool picked);
+    bool BarGrep(const TPatternText& text, bool picked);
+    // The same once the target is known and no run is under way.
+    bool StartBarGrep(const TGrepTarget& target, const TPatternText& text, bool picked);
     void PmGrepOneClick();
     void PmGFuzzyClick();
     void PmGMigemoClick();

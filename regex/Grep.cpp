@@ -7,13 +7,19 @@ namespace xavo {
 
 TGrep::TGrep() : TRegularExpression(0x0A, 0x0A) {
     FuzzyCharDics().push_back(&FuzzyCharTable());
-    FProgram = std::make_shared<TGrepProgram>(GetCurrentDFA());
+    UseCurrentProgram();
 }
 
 void TGrep::StorePattern(const std::string& value) {
     TRegularExpression::StorePattern(value);
     FReferenceLoop = IsSimple() ? &TGrep::GrepByStr : &TGrep::GrepByDFA;
-    FProgram = std::make_shared<TGrepProgram>(GetCurrentDFA());
+    UseCurrentProgram();
+}
+
+void TGrep::UseCurrentProgram() {
+    std::shared_ptr<const TGrepProgram>& program = CurrentProgram();
+    if (!program) program = std::make_shared<TGrepProgram>(GetCurrentDFA());
+    FProgram = program;
 }
 
 void TGrep::GrepProc(const std::string& fileName) {

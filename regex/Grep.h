@@ -46,6 +46,10 @@ protected:
     void StorePattern(const std::string& value) override;
 
 private:
+    // Builds the current entry's program on its first use; a pattern found in the cache
+    // reuses its program.
+    void UseCurrentProgram();
+
     std::shared_ptr<const TGrepProgram> FProgram;
     void (TGrep::*FReferenceLoop)(const std::string&) = &TGrep::GrepByStr;
 };

@@ -5,7 +5,7 @@ namespace xavo {
 
 TRegularExpression::TRegularExpression(TCharCode lineHeadCode, TCharCode lineTailCode)
     : FLineHeadCode(lineHeadCode), FLineTailCode(lineTailCode) {
-    FCompiledRegExpList.emplace_back(std::string(), nullptr);
+    FCompiledRegExpList.push_back(TCompiled{});
     FCurrentIndex = 0;
     Compile(std::string());
 }
@@ -28,13 +28,13 @@ void TRegularExpression::StorePattern(const std::string& value) {
     try {
         FCurrentIndex = -1;
         for (std::size_t i = 0; i < FCompiledRegExpList.size(); ++i)
-            if (FCompiledRegExpList[i].first == pattern) {
+            if (FCompiledRegExpList[i].Pattern == pattern) {
                 FCurrentIndex = static_cast<int>(i);
                 break;
             }
         if (FCurrentIndex == -1) {
             if (FCompiledRegExpList.size() >= kCompiledRegExpListMax) FCompiledRegExpList.pop_back();
-            FCompiledRegExpList.emplace(FCompiledRegExpList.begin() + 1, pattern, nullptr);
+            FCompiledRegExpList.insert(FCompiledRegExpList.begin() + 1, TCompiled{pattern, nullptr, nullptr});
             FCurrentIndex = 1;
             Compile(pattern);
         }
@@ -54,7 +54,7 @@ void TRegularExpression::Compile(const std::string& pattern) {
         nfa.Run();
         auto dfa = std::make_unique<TRE_DFA>(nfa);
         dfa->Run();
-        FCompiledRegExpList[static_cast<std::size_t>(FCurrentIndex)].second = std::move(dfa);
+        FCompiledRegExpList[static_cast<std::size_t>(FCurrentIndex)].Dfa = std::move(dfa);
         ++FCompileCount;
     } catch (...) {
         FCompiledRegExpList.erase(FCompiledRegExpList.begin() + FCurrentIndex);

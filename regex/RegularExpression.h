@@ -16,6 +16,8 @@
 
 namespace xavo {
 
+class TGrepProgram;
+
 class TRegularExpression {
 public:
     static constexpr int kCompiledRegExpListMax = 30;
@@ -32,7 +34,7 @@ public:
     // Widens and compiles Value. Raises ERegExpParser (message and byte position).
     void SetRegExp(const std::string& value) { StorePattern(value); }
 
-    const TRE_DFA& GetCurrentDFA() const { return *FCompiledRegExpList[FCurrentIndex].second; }
+    const TRE_DFA& GetCurrentDFA() const { return *FCompiledRegExpList[FCurrentIndex].Dfa; }
     bool IsSimple() const { return GetCurrentDFA().FRegExpIsSimple; }
     const std::string& GetSimpleRegExpStr() const { return GetCurrentDFA().FSimpleRegExpStr; }
     static const TRE_DFAState* NextState(const TRE_DFAState* state, TCharCode code) {
@@ -44,6 +46,10 @@ public:
     void SetUseFuzzyCharDic(bool value);
     bool UseSynonymDic() const { return FPreProcessor.FUseSynonymDic; }
     void SetUseSynonymDic(bool value);
+    // The same switches without compiling again: the next pattern set is widened with them
+    // (the current one keeps its widening until then).
+    void SwitchFuzzyCharDic(bool value) { FPreProcessor.FUseFuzzyCharDic = value; }
+    void SwitchSynonymDic(bool value) { FPreProcessor.FUseSynonymDic = value; }
 
     TCharCode GetLineHeadCode() const { return FLineHeadCode; }
     TCharCode GetLineTailCode() const { return FLineTailCode; }
@@ -54,7 +60,7 @@ public:
     TREDictionaryList& SynonymDics() { return FPreProcessor.FSynonymDics; }
 
     // The widened pattern of the current entry and the cache's size, for tests and tools.
-    const std::string& CurrentPattern() const { return FCompiledRegExpList[FCurrentIndex].first; }
+    const std::string& CurrentPattern() const { return FCompiledRegExpList[FCurrentIndex].Pattern; }
     int CurrentIndex() const { return FCurrentIndex; }
     int CacheSize() const { return static_cast<int>(FCompiledRegExpList.size()); }
     int CompileCount() const { return FCompileCount; }
@@ -63,11 +69,20 @@ protected:
     virtual void StorePattern(const std::string& value);
     virtual void Compile(const std::string& pattern);
 
+    // The search program built from the current entry's DFA, kept with it (empty until a
+    // subclass builds one; evicted with the entry).
+    std::shared_ptr<const TGrepProgram>& CurrentProgram() { return FCompiledRegExpList[FCurrentIndex].Program; }
+
     TREPreProcessor FPreProcessor;
 
 private:
+    struct TCompiled {
+        std::string Pattern;  // widened
+        std::unique_ptr<TRE_DFA> Dfa;
+        std::shared_ptr<const TGrepProgram> Program;
+    };
     std::string FPatternText;
-    std::vector<std::pair<std::string, std::unique_ptr<TRE_DFA>>> FCompiledRegExpList;
+    std::vector<TCompiled> FCompiledRegExpList;
     int FCurrentIndex = 0;
     int FCompileCount = 0;
     TCharCode FLineHeadCode;

@@ -232,5 +232,27 @@ TEST_P(GrepBoth, PatternsOfNothingOnFilesOfWholeBlocks) {
 INSTANTIATE_TEST_SUITE_P(PlainAndFast, GrepBoth, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "PlainLoops" : "FastSearch"; });
 
+TEST(Grep, SearchProgramsAreKeptWithTheirPatterns) {
+    TGrep grep;
+    grep.SetRegExp("abc");
+    const std::shared_ptr<const TGrepProgram> abc = grep.Program();
+    const int compiled = grep.CompileCount();
+    // A switch alone compiles nothing; the next pattern is widened with it.
+    grep.SwitchFuzzyCharDic(true);
+    EXPECT_EQ(grep.CompileCount(), compiled);
+    EXPECT_EQ(grep.Program(), abc);
+    grep.SetRegExp("abc");
+    EXPECT_NE(grep.Program(), abc);
+    grep.SwitchFuzzyCharDic(false);
+    grep.SetRegExp("abc");
+    EXPECT_EQ(grep.Program(), abc);  // found in the cache with its program
+    EXPECT_EQ(grep.CompileCount(), compiled + 1);
+    // Evicted, the pattern is compiled again and gets a program of its own.
+    for (int i = 0; i < TRegularExpression::kCompiledRegExpListMax; ++i) grep.SetRegExp("p" + std::to_string(i));
+    grep.SetRegExp("abc");
+    EXPECT_NE(grep.Program(), abc);
+    EXPECT_FALSE(grep.Program()->MatchesNothing());
+}
+
 }  // namespace
 }  // namespace xavo
