@@ -392,8 +392,21 @@ void TForm1::CreateNonVisualParts() {
     CreateFindParts();
 }
 
+void TForm1::WatchEvents() {
+    // Keys: each control of the window as it takes the focus, and the window itself for
+    // keys with no control focused.
+    installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now != nullptr && now->window() == this) now->installEventFilter(this);
+    });
+    // Mouse moves, clicks, drags and sizes of the panes.
+    for (QObject* pane : std::initializer_list<QObject*>{Memo->viewport(), LbGrep->viewport(), SLBox->viewport(),
+                                                         DTView->viewport(), CbSetting, TbJump, SB, PnLeft, PnSetting})
+        pane->installEventFilter(this);
+}
+
 void TForm1::ConnectEvents() {
-    qApp->installEventFilter(this);  // key preview, pane mouse moves, status bar clicks
+    WatchEvents();
     for (QWidget* viewport : {LbGrep->viewport(), SLBox->viewport(), DTView->viewport()}) viewport->setMouseTracking(true);
 
     DTView->SetOnChange([this](Tdirtree*) { SLBox->SetDirectory(DTView->Directory()); });
@@ -627,6 +640,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
             FormKeyUp(key);
             if (watched == Memo) MemoKeyUp(key);
         }
+        break;
+    case QEvent::ChildPolished:
+        // The byte view comes and goes with large files.
+        if (watched == Memo->viewport() && Memo->ByteView() != nullptr)
+            Memo->ByteView()->viewport()->installEventFilter(this);
         break;
     case QEvent::MouseMove:
         if (watched == Memo->viewport() || watched == LbGrep->viewport() ||

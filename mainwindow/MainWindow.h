@@ -259,6 +259,8 @@ private:
     void CreateMainMenu();
     void CreatePopupMenus();
     void CreateNonVisualParts();
+    // Filters the events of the controls and panes that eventFilter handles.
+    void WatchEvents();
     void ConnectEvents();
     void DisableCommandsNotYetBuilt();
     void OpenSettingsFile(const std::string& iniPath);
