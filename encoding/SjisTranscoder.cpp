@@ -5,14 +5,20 @@
 // runs the held bytes of the previous block first, completed from the new block, so a
 // sequence split across any number of blocks is converted as if it were whole.
 // The output is written through a raw pointer into room reserved beforehand: no input
-// byte becomes more than two output bytes.
+// byte becomes more than two output bytes. The loops step a local copy of that pointer
+// (a byte store may alias one held by reference, which would be reloaded every step).
 #include "SjisTranscoder.h"
 
 #include "JisTables.h"
 #include "SjisCodec.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace xavo {
 
@@ -33,6 +39,36 @@ inline void PutCode(std::uint16_t code, char*& w) {
 }
 
 inline bool InRange(unsigned b, unsigned lo, unsigned hi) { return b >= lo && b <= hi; }
+
+// Copies the run of ASCII bytes at P (before Stop) to O and returns its length. With SSE2
+// it stores 16 bytes at a time, up to 15 of them past the run: every input byte has room
+// for two output bytes, and 16 input bytes are still to come, so that lies in the room and
+// is overwritten by what follows.
+inline std::size_t CopyAscii(const unsigned char* p, const unsigned char* stop, char* o) {
+    std::size_t n = 0;
+#if defined(__SSE2__)
+    while (stop - p - static_cast<std::ptrdiff_t>(n) >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + n), v);
+        const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
+        if (high != 0) return n + static_cast<std::size_t>(std::countr_zero(high));
+        n += 16;
+    }
+#else
+    while (stop - p - static_cast<std::ptrdiff_t>(n) >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + n, 8);
+        if ((word & 0x8080808080808080ULL) != 0) break;
+        std::memcpy(o + n, p + n, 8);
+        n += 8;
+    }
+#endif
+    while (p + n < stop && p[n] < 0x80) {
+        o[n] = static_cast<char>(p[n]);
+        ++n;
+    }
+    return n;
+}
 
 // Whether S is the start of a designation the decoder knows (so more bytes may complete it).
 bool IsDesignationPrefix(const unsigned char* s, std::size_t n) {
@@ -107,7 +143,13 @@ void TSjisTranscoder::Transcode(std::string_view block, bool last, std::string& 
 }
 
 const unsigned char* TSjisTranscoder::Run(const unsigned char* p, const unsigned char* end,
-                                          const unsigned char* stop, bool last, char*& w) {
+                                          const unsigned char* stop, bool last, char*& out) {
+    char* w = out;
+    struct TWriteBack {
+        char*& To;
+        char*& From;
+        ~TWriteBack() { To = From; }
+    } writeBack{out, w};
     const TJisTables& t = JisTables();
     const auto unmappable = [&] {
         *w++ = kUnmappableLead;
@@ -126,24 +168,16 @@ const unsigned char* TSjisTranscoder::Run(const unsigned char* p, const unsigned
         return stop;
 
     case TEncoding::Utf8:
-        // 1. ASCII runs are copied eight bytes at a time while no byte has its top bit.
+        // 1. ASCII runs are copied a vector at a time (line ends are ASCII and stay as they are).
         // 2. A sequence is checked byte by byte against the ranges of its lead byte; an
         //    ill-formed one is its maximal subpart (it never swallows a line end).
         // 3. A code point above U+FFFF is one character Shift-JIS cannot hold.
         while (p < stop) {
-            while (stop - p >= 8) {
-                std::uint64_t word;
-                std::memcpy(&word, p, 8);
-                if ((word & 0x8080808080808080ULL) != 0) break;
-                std::memcpy(w, p, 8);
-                w += 8;
-                p += 8;
-            }
-            if (p >= stop) break;
             const unsigned b0 = *p;
             if (b0 < 0x80) {
-                *w++ = static_cast<char>(b0);
-                ++p;
+                const std::size_t n = CopyAscii(p, stop, w);
+                p += n;
+                w += n;
                 continue;
             }
             // Most Japanese text: a three-byte sequence whose lead byte has no special range.
@@ -227,8 +261,15 @@ const unsigned char* TSjisTranscoder::Run(const unsigned char* p, const unsigned
         while (p < stop) {
             const unsigned b = *p;
             if (b < 0x80) {
-                *w++ = static_cast<char>(b);
-                ++p;
+                const std::size_t n = CopyAscii(p, stop, w);
+                p += n;
+                w += n;
+                continue;
+            }
+            // Most Japanese text: a JIS X 0208 pair (the general path below gives the same).
+            if (b >= 0xA1 && b <= 0xFE && end - p >= 2 && p[1] >= 0xA1 && p[1] <= 0xFE) {
+                putCode(t.X0208Sjis[(b - 0xA1) * kJisCells + (p[1] - 0xA1)]);
+                p += 2;
                 continue;
             }
             // Needed bytes after the first, and whether each present one is in range.
@@ -304,6 +345,44 @@ const unsigned char* TSjisTranscoder::Run(const unsigned char* p, const unsigned
 
 // --- TSourceLineFinder ---
 
+namespace {
+
+// The first CR or LF in [P, End), or End.
+const char* FindLineByte(const char* p, const char* end) {
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+    for (; end - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr))));
+        if (hits != 0) return p + std::countr_zero(hits);
+    }
+#endif
+    while (p < end && *p != '\n' && *p != '\r') ++p;
+    return p;
+}
+
+// Passes up to Count line ends (LF, CR LF, lone CR) of single-byte units in [P, End) and
+// returns the start of the line after the last one passed; Count keeps those not passed.
+// A CR in the last byte waits for the next bytes (it may be half of a CR LF).
+const char* PassLineEnds(const char* p, const char* end, std::int64_t& count) {
+    const char* lineStart = p;
+    while (count > 0) {
+        const char* const q = FindLineByte(p, end);
+        if (q == end) return lineStart;
+        if (*q == '\r') {
+            if (q + 1 == end) return lineStart;
+            p = q + (q[1] == '\n' ? 2 : 1);
+        } else {
+            p = q + 1;
+        }
+        lineStart = p;
+        --count;
+    }
+    return lineStart;
+}
+
+}  // namespace
+
 TSourceLineFinder::TSourceLineFinder(TFileEncoding encoding, TReader read, std::size_t blockSize)
     : FEncoding(encoding), FRead(std::move(read)), FBlockSize(std::max<std::size_t>(blockSize, 4)) {}
 
@@ -370,6 +449,18 @@ bool TSourceLineFinder::Find(std::int64_t lineNo, std::string& bytes, std::u16st
     }
     const std::size_t unit = UnitSize();
     for (;;) {
+        // Lines before the one asked for are passed in bulk (results may lie far apart).
+        while (unit == 1 && FLineNo < lineNo) {
+            std::int64_t left = lineNo - FLineNo;
+            const char* const from = FBuffer.data();
+            const char* const to = PassLineEnds(from + FPos, from + FBuffer.size(), left);
+            if (left < lineNo - FLineNo) {
+                FLineNo = lineNo - left;
+                Advance(static_cast<std::size_t>(to - from));
+            } else if (FBuffer.size() - FPos > FBlockSize || !Fill()) {
+                break;  // a long line, or the end of the file: scanned below
+            }
+        }
         // Scan the line at FPos for its end.
         std::size_t q = FPos;
         std::size_t length = 0;
