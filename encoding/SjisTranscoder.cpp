@@ -365,20 +365,18 @@ const char* FindLineByte(const char* p, const char* end) {
 // returns the start of the line after the last one passed; Count keeps those not passed.
 // A CR in the last byte waits for the next bytes (it may be half of a CR LF).
 const char* PassLineEnds(const char* p, const char* end, std::int64_t& count) {
-    const char* lineStart = p;
     while (count > 0) {
         const char* const q = FindLineByte(p, end);
-        if (q == end) return lineStart;
+        if (q == end) return p;
         if (*q == '\r') {
-            if (q + 1 == end) return lineStart;
+            if (q + 1 == end) return p;
             p = q + (q[1] == '\n' ? 2 : 1);
         } else {
             p = q + 1;
         }
-        lineStart = p;
         --count;
     }
-    return lineStart;
+    return p;
 }
 
 }  // namespace

@@ -133,6 +133,51 @@ TEST(SjisTranscoder, KeepsLineEndsAndIsTheSameInAnyBlockSizeForAnyBytes) {
     }
 }
 
+// A long text of ASCII runs of every length (line ends among them) between Japanese
+// characters: the vector and short paths, whole or cut anywhere, give the Shift-JIS copy,
+// and the line finder gives any ascending choice of its lines, passed over in bulk.
+TEST(SjisTranscoder, LongTextsGiveTheShiftJisCopyAndTheirLinesInEveryEncoding) {
+    std::mt19937 rng(1818);
+    const char* const pieces[] = {"漢", "字", "か", "ナ", "ｶ", "ﾟ", "①", "≒", "～", "ー", "　"};
+    const std::string ascii = "abcdefghijklmnopqrstuvwxyz0123456789 \r\n\r\n\n\r";
+    std::string text;
+    while (text.size() < 20000) {
+        for (std::size_t n = rng() % 40; n > 0; --n) text += ascii[rng() % ascii.size()];
+        for (std::size_t n = rng() % 8; n > 0; --n) text += pieces[rng() % std::size(pieces)];
+    }
+    text += "末";
+    std::vector<std::u16string> lines(1);
+    const std::u16string units = U16(text);
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        if (units[i] != u'\r' && units[i] != u'\n') {
+            lines.back() += units[i];
+            continue;
+        }
+        if (units[i] == u'\r' && i + 1 < units.size() && units[i + 1] == u'\n') ++i;
+        lines.emplace_back();
+    }
+    const std::string sjis = EncodeSjis(U16(text));
+    for (const TFileEncoding e : AllEncodings()) {
+        const std::string bytes = In(e, text);
+        for (const std::size_t block : {0, 1, 7, 100}) ASSERT_EQ(Transcode(e, bytes, block), sjis) << EncodingName(e) << " block " << block;
+        for (const std::size_t block : {5, 4096}) {
+            std::size_t pos = 0;
+            TSourceLineFinder finder(e, [&](char* buffer, std::size_t size) {
+                const std::size_t n = std::min(size, bytes.size() - pos);
+                std::copy_n(bytes.data() + pos, n, buffer);
+                pos += n;
+                return n;
+            }, block);
+            std::string lineBytes;
+            std::u16string lineText;
+            for (std::size_t lineNo = 1 + rng() % 5; lineNo <= lines.size(); lineNo += 1 + rng() % 60) {
+                ASSERT_TRUE(finder.Find(static_cast<std::int64_t>(lineNo), lineBytes, lineText)) << EncodingName(e) << " line " << lineNo;
+                ASSERT_EQ(lineText, lines[lineNo - 1]) << EncodingName(e) << " block " << block << " line " << lineNo;
+            }
+        }
+    }
+}
+
 TEST(SjisTranscoder, ReservedCodeIsOneCharacterForDotAndNoneForLiterals) {
     // A UTF-8 file with characters Shift-JIS cannot hold, searched through its transcoded copy.
     const std::string utf8 = "a😀b\n©\nab\nx\xFFy\n";
