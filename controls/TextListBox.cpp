@@ -93,7 +93,8 @@ public:
     void ShiftShown(int from, int by) {
         if (ShownAs.lower_bound(from) == ShownAs.end()) return;
         std::map<int, QString> shifted;
-        for (auto& [row, text] : ShownAs) shifted.emplace_hint(shifted.end(), row >= from ? row + by : row, std::move(text));
+        for (auto& [row, text] : ShownAs)
+            shifted.emplace_hint(shifted.end(), row >= from ? row + by : row, std::move(text));
         ShownAs = std::move(shifted);
     }
 

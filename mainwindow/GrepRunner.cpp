@@ -73,7 +73,8 @@ public:
     void Add(const RE_LineInfo_t& info, const TFileEncoding& encoding) {
         const std::size_t start = FBatch.Bytes.size();
         AppendResultLine(FBatch.Bytes, *FPath, info.LineNo, info.Line);
-        if (!ShowsOwnText(info.Line, encoding.Kind)) AddOwnText(info.LineNo, encoding, FBatch.Bytes.size() - start - info.Line.size());
+        if (!ShowsOwnText(info.Line, encoding.Kind))
+            AddOwnText(info.LineNo, encoding, FBatch.Bytes.size() - start - info.Line.size());
         FBatch.Ends.push_back(FBatch.Bytes.size());
         if (FBatch.Ends.size() >= kBatchLines || FBatch.Bytes.size() >= kBatchBytes) Flush();
     }
@@ -233,7 +234,8 @@ void TGrepRunner::Work(std::shared_ptr<TRun> run, TGrepTarget target, std::share
             current = path;
             try {
                 if (run->BeforeFile) run->BeforeFile(path);
-                search.Run(path, [&writer, &search](const RE_LineInfo_t& info) { writer.Add(info, search.Encoding()); });
+                search.Run(path,
+                           [&writer, &search](const RE_LineInfo_t& info) { writer.Add(info, search.Encoding()); });
             } catch (const EWouldBlock&) {
                 // A file that would make the search wait (a kernel log under /proc) is
                 // skipped and named at the end; the run goes on.
