@@ -17,7 +17,6 @@ TPlainText SplitEncodedText(std::string_view bytes, TFileEncoding encoding) {
     TPlainText result;
     result.Text.reserve(decoded.size());
     const TFileEncoding bare{encoding.Kind, false};
-    bool sawBreak = false;
     std::size_t start = 0;
     for (;;) {
         const std::size_t lineFrom = result.Text.size();
@@ -33,18 +32,8 @@ TPlainText SplitEncodedText(std::string_view bytes, TFileEncoding encoding) {
         }
         result.LineBytes.push_back(static_cast<int>(SjisLength(std::u16string_view(result.Text).substr(lineFrom))));
         if (end == decoded.size()) break;
-        TLineEnd kind = decoded[end] == u'\n' ? TLineEnd::Lf : TLineEnd::Cr;
-        std::size_t next = end + 1;
-        if (kind == TLineEnd::Cr && next < decoded.size() && decoded[next] == u'\n') {
-            kind = TLineEnd::CrLf;
-            ++next;
-        }
-        if (!sawBreak) {
-            result.LineEnd = kind;
-            sawBreak = true;
-        } else if (kind != result.LineEnd) {
-            result.OtherEnds.emplace_back(static_cast<int>(result.LineBytes.size()) - 1, kind);
-        }
+        const auto [kind, next] = LineEndAt(std::u16string_view(decoded), end);
+        result.NoteLineEnd(kind);
         result.Text.push_back(u'\n');
         start = next;
     }

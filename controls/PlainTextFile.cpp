@@ -10,7 +10,6 @@ TPlainText SplitPlainText(std::string_view bytes) {
     result.Text.resize(bytes.size());
     char16_t* out = result.Text.data();
     std::size_t written = 0;
-    bool sawBreak = false;
     std::size_t start = 0;
     // CR and LF are never trail bytes, so cutting the bytes at them never splits a
     // character and each line can be decoded on its own.
@@ -20,18 +19,8 @@ TPlainText SplitPlainText(std::string_view bytes) {
         written += DecodeSjis(bytes.substr(start, end - start), out + written);
         result.LineBytes.push_back(static_cast<int>(end - start));
         if (end == bytes.size()) break;
-        TLineEnd kind = bytes[end] == '\n' ? TLineEnd::Lf : TLineEnd::Cr;
-        std::size_t next = end + 1;
-        if (kind == TLineEnd::Cr && next < bytes.size() && bytes[next] == '\n') {
-            kind = TLineEnd::CrLf;
-            ++next;
-        }
-        if (!sawBreak) {
-            result.LineEnd = kind;
-            sawBreak = true;
-        } else if (kind != result.LineEnd) {
-            result.OtherEnds.emplace_back(static_cast<int>(result.LineBytes.size()) - 1, kind);
-        }
+        const auto [kind, next] = LineEndAt(bytes, end);
+        result.NoteLineEnd(kind);
         out[written++] = u'\n';
         start = next;
     }

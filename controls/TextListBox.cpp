@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <stdexcept>
 
 namespace xavo {
@@ -21,19 +22,23 @@ namespace {
 constexpr int kTextIndent = 2;        // pixels between the list's edge and the text
 constexpr int kFlushMillis = 50;      // pending rows reach the view at most this late
 
+// Text cut to the units shown (CutBytes: the last unit may be a split character's).
+QString CutText(QString text, bool cutBytes) {
+    const int limit = TTextListBox::kMaxShownUnits;
+    if (!cutBytes && text.size() <= limit) return text;
+    text.truncate(std::min<qsizetype>(limit, text.size() - (cutBytes ? 1 : 0)));
+    if (!text.isEmpty() && text.back().isHighSurrogate()) text.chop(1);
+    return text + QChar(0x2026);
+}
+
 // Text for the screen from an item's bytes. A very long item (a file of one huge line)
 // shows its start and "…": drawing and measuring megabytes of text per row would take
 // gigabytes and overflow the painter's coordinates. Only a prefix is decoded; every
 // decoder takes at least one byte per unit, and the unit the cut may have split is dropped.
 QString ShownText(const TTextListBox::TDisplayDecoder& decoder, std::string_view bytes) {
-    const int limit = TTextListBox::kMaxShownUnits;
-    const std::size_t decoded = 4 * static_cast<std::size_t>(limit);
+    const std::size_t decoded = 4 * static_cast<std::size_t>(TTextListBox::kMaxShownUnits);
     const bool cutBytes = bytes.size() > decoded;
-    QString text = decoder(cutBytes ? bytes.substr(0, decoded) : bytes);
-    if (!cutBytes && text.size() <= limit) return text;
-    text.truncate(std::min<qsizetype>(limit, text.size() - (cutBytes ? 1 : 0)));
-    if (!text.isEmpty() && text.back().isHighSurrogate()) text.chop(1);
-    return text + QChar(0x2026);
+    return CutText(decoder(cutBytes ? bytes.substr(0, decoded) : bytes), cutBytes);
 }
 
 }  // namespace
@@ -42,14 +47,21 @@ QString ShownText(const TTextListBox::TDisplayDecoder& decoder, std::string_view
 class TTextListModel : public QAbstractListModel {
 public:
     std::vector<std::string> Items;
+    std::map<int, QString> ShownAs;  // the items shown otherwise than decoded, already cut
     int Shown = 0;
     TTextListBox::TDisplayDecoder Decoder = [](std::string_view bytes) { return SjisToQString(bytes); };
+
+    QString Text(int row) const {
+        if (!ShownAs.empty())
+            if (const auto shown = ShownAs.find(row); shown != ShownAs.end()) return shown->second;
+        return ShownText(Decoder, Items[static_cast<std::size_t>(row)]);
+    }
 
     int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : Shown; }
 
     QVariant data(const QModelIndex& index, int role) const override {
         if (role != Qt::DisplayRole || !index.isValid() || index.row() >= Shown) return {};
-        return ShownText(Decoder, Items[static_cast<std::size_t>(index.row())]);
+        return Text(index.row());
     }
 
     void Flush() {
@@ -63,6 +75,7 @@ public:
     void InsertRow(int row, std::string item) {
         beginInsertRows(QModelIndex(), row, row);
         Items.insert(Items.begin() + row, std::move(item));
+        ShiftShown(row, 1);
         ++Shown;
         endInsertRows();
     }
@@ -70,13 +83,25 @@ public:
     void RemoveRow(int row) {
         beginRemoveRows(QModelIndex(), row, row);
         Items.erase(Items.begin() + row);
+        ShownAs.erase(row);
+        ShiftShown(row + 1, -1);
         --Shown;
         endRemoveRows();
+    }
+
+    // The items from row From on moved by By.
+    void ShiftShown(int from, int by) {
+        if (ShownAs.lower_bound(from) == ShownAs.end()) return;
+        std::map<int, QString> shifted;
+        for (auto& [row, text] : ShownAs)
+            shifted.emplace_hint(shifted.end(), row >= from ? row + by : row, std::move(text));
+        ShownAs = std::move(shifted);
     }
 
     void Clear() {
         beginResetModel();
         Items.clear();
+        ShownAs.clear();
         Shown = 0;
         endResetModel();
     }
@@ -152,7 +177,10 @@ const std::string& TTextListBox::Item(int index) const {
     return FModel->Items[static_cast<std::size_t>(index)];
 }
 
-QString TTextListBox::ItemText(int index) const { return ShownText(FModel->Decoder, Item(index)); }
+QString TTextListBox::ItemText(int index) const {
+    CheckIndex(index);
+    return FModel->Text(index);
+}
 
 void TTextListBox::SetDisplayDecoder(TDisplayDecoder decoder) {
     FModel->Decoder = std::move(decoder);
@@ -171,6 +199,16 @@ int TTextListBox::Add(std::string_view sjis) {
 }
 
 int TTextListBox::Add(const QString& text) { return Add(QStringToSjis(text)); }
+
+int TTextListBox::Add(std::string_view sjis, const QString& shown) {
+    FModel->ShownAs.insert_or_assign(Count(), CutText(shown, false));
+    try {
+        return Add(sjis);
+    } catch (...) {
+        FModel->ShownAs.erase(Count());
+        throw;
+    }
+}
 
 void TTextListBox::Insert(int index, std::string_view sjis) {
     FlushPending();

@@ -41,6 +41,10 @@ public:
     void SetDisplayDecoder(TDisplayDecoder decoder);
     int Add(std::string_view sjis);              // returns the new item's index
     int Add(const QString& text);                // encoded to Shift-JIS first
+    // An item shown as Shown instead of its decoded bytes (a result line whose file holds
+    // characters Shift-JIS cannot); the bytes stay what the tag jump reads. Few items have
+    // one; Clear drops them, Insert and Delete keep them with their items.
+    int Add(std::string_view sjis, const QString& shown);
     void Insert(int index, std::string_view sjis);
     void Delete(int index);
     void Clear();

@@ -2,6 +2,7 @@
 #include "GrepRunner.h"
 
 #include "Grep.h"
+#include "GrepText.h"
 #include "FileSearch.h"
 #include "MessageBoxes.h"
 #include "PathText.h"
@@ -65,10 +66,15 @@ public:
     void BeginFile(const std::string& path) {
         if (!FBatch.Ends.empty()) Flush();
         FPath = &path;
+        FSource.reset();
+        FSourceFailed = false;
     }
 
-    void Add(const RE_LineInfo_t& info) {
+    void Add(const RE_LineInfo_t& info, const TFileEncoding& encoding) {
+        const std::size_t start = FBatch.Bytes.size();
         AppendResultLine(FBatch.Bytes, *FPath, info.LineNo, info.Line);
+        if (!ShowsOwnText(info.Line, encoding.Kind))
+            AddOwnText(info.LineNo, encoding, FBatch.Bytes.size() - start - info.Line.size());
         FBatch.Ends.push_back(FBatch.Bytes.size());
         if (FBatch.Ends.size() >= kBatchLines || FBatch.Bytes.size() >= kBatchBytes) Flush();
     }
@@ -90,8 +96,32 @@ public:
     }
 
 private:
+    // The file's own text of the line, read again from the file (forward only, for the few
+    // lines that need it); without it the line shows as converted.
+    void AddOwnText(std::int64_t lineNo, const TFileEncoding& encoding, std::size_t prefix) {
+        if (FSourceFailed) return;
+        std::string utf8;
+        try {
+            if (!FSource) FSource = std::make_unique<TSourceText>(*FPath, encoding);
+            if (!FSource->Utf8Line(lineNo, utf8)) return;
+        } catch (const EInOutError&) {  // gone or unreadable since the search
+            FSourceFailed = true;
+            return;
+        }
+        // The list shows the start of a long line only.
+        constexpr std::size_t kMaxBytes = 4 * static_cast<std::size_t>(TTextListBox::kMaxShownUnits);
+        if (utf8.size() > kMaxBytes) {
+            std::size_t cut = kMaxBytes;
+            while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80) --cut;
+            utf8.resize(cut);
+        }
+        FBatch.Own.push_back({FBatch.Ends.size(), prefix, std::move(utf8)});
+    }
+
     TRun& FRun;
     const std::string* FPath = nullptr;
+    std::unique_ptr<TSourceText> FSource;  // the file's own text, once a line needs it
+    bool FSourceFailed = false;
     TLineBatch FBatch;
     std::chrono::steady_clock::time_point FSince;
     unsigned FCalls = 0;
@@ -204,7 +234,8 @@ void TGrepRunner::Work(std::shared_ptr<TRun> run, TGrepTarget target, std::share
             current = path;
             try {
                 if (run->BeforeFile) run->BeforeFile(path);
-                search.Run(path, [&writer](const RE_LineInfo_t& info) { writer.Add(info); });
+                search.Run(path,
+                           [&writer, &search](const RE_LineInfo_t& info) { writer.Add(info, search.Encoding()); });
             } catch (const EWouldBlock&) {
                 // A file that would make the search wait (a kernel log under /proc) is
                 // skipped and named at the end; the run goes on.
@@ -289,11 +320,17 @@ void TGrepRunner::Drain() {
 
 void TGrepRunner::AppendBatch(const TLineBatch& batch) {
     std::size_t begin = 0;
-    for (const std::size_t end : batch.Ends) {
-        const std::string_view line(batch.Bytes.data() + begin, end - begin);
-        begin = end;
+    auto own = batch.Own.begin();
+    for (std::size_t i = 0; i < batch.Ends.size(); ++i) {
+        const std::string_view line(batch.Bytes.data() + begin, batch.Ends[i] - begin);
+        begin = batch.Ends[i];
         try {
-            FList.Add(line);
+            if (own != batch.Own.end() && own->Line == i) {
+                const TOwnText& text = *own++;
+                FList.Add(line, ResultLineDisplayText(line.substr(0, text.Prefix)) + QString::fromUtf8(text.Utf8));
+            } else {
+                FList.Add(line);
+            }
         } catch (const std::exception&) {
             // The list holds lines until memory runs out; say so once a run, not once per
             // line, and go on (the search may still end, and the user may cancel).

@@ -120,9 +120,17 @@ signals:
 
 private:
     // Result lines as the worker hands them over: one buffer, the end of each line in it.
+    // A line whose converted text lost characters (the file is not in Shift-JIS) carries
+    // its own text as well.
+    struct TOwnText {
+        std::size_t Line;    // in the batch
+        std::size_t Prefix;  // bytes of "path lineno:"
+        std::string Utf8;
+    };
     struct TLineBatch {
         std::string Bytes;
         std::vector<std::size_t> Ends;
+        std::vector<TOwnText> Own;
     };
     // What one run's worker shares with the window. The worker holds it, never the runner:
     // a worker left behind ends on its own without touching a runner that may be gone.

@@ -128,6 +128,28 @@ private slots:
         QCOMPARE(list.Item(2), std::string("\x83\x5C"));
     }
 
+    // Items shown otherwise than decoded keep that text as items are inserted before them
+    // and deleted, until the list is cleared.
+    void AnItemShownOtherwiseKeepsItsText() {
+        TTextListBox list;
+        list.Add(std::string("a"));
+        list.Add(std::string("b\x81\x7F"), QStringLiteral("b\U0001F600 wide"));
+        list.Add(std::string("c"), QStringLiteral("C"));
+        QCOMPARE(list.Item(1), std::string("b\x81\x7F"));
+        QCOMPARE(list.MaxWidth(), list.GetItemWidth(1));
+        list.Insert(0, "z");
+        list.Delete(1);
+        QCOMPARE(list.ItemText(0), QStringLiteral("z"));
+        QCOMPARE(list.ItemText(1), QStringLiteral("b\U0001F600 wide"));
+        QCOMPARE(list.ItemText(2), QStringLiteral("C"));
+        list.Delete(1);
+        QCOMPARE(list.ItemText(1), QStringLiteral("C"));
+        list.Clear();
+        list.Add(std::string("d"));
+        list.Add(std::string("e"));
+        QCOMPARE(list.ItemText(1), QStringLiteral("e"));
+    }
+
     void ADisplayDecoderChangesTheTextNotTheBytes() {
         TTextListBox list;
         const std::string line = "/tmp/\xc3\xa9t\xc3\xa9.txt 3:\x83\x5c";  // a UTF-8 path, a Shift-JIS text

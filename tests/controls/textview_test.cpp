@@ -5,6 +5,7 @@
 #include "EncodedText.h"
 #include "Encoding.h"
 #include "SjisCodec.h"
+#include "TempDir.h"
 #include "TextSearch.h"
 #include "TextView.h"
 #include "XavoMemo.h"
@@ -19,20 +20,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <unistd.h>
 
 using namespace xavo;
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string Sjis(const char16_t* text) { return EncodeSjis(text); }
 
@@ -276,7 +269,7 @@ private slots:
         for (int i = 0; bytes.size() < static_cast<std::size_t>(TXavoMemo::kByteViewBytes) + 100; ++i)
             bytes += "\x93\xfa\x96\x7b line " + std::to_string(i) + (i % 7 == 3 ? "\r\n" : "\n");
         bytes += "tail";
-        WriteAll(Path("big.txt"), bytes);
+        test::WriteWhole(Path("big.txt"), bytes);
         TXavoMemo memo;
         memo.SetPlainText(true);
         memo.resize(500, 400);
@@ -298,7 +291,7 @@ private slots:
         QCOMPARE(memo.SelText(), std::string("line 99999"));
         QVERIFY(memo.FirstVisibleLine() > 0);
         memo.SaveToFile(Path("same.txt"));
-        QCOMPARE(ReadAll(Path("same.txt")), bytes);
+        QCOMPARE(test::ReadWhole(Path("same.txt")), bytes);
         QVERIFY(!memo.document()->isModified());
         memo.SetReadOnly(false);
         memo.setFocus();
@@ -307,7 +300,7 @@ private slots:
         QTest::keyClick(&memo, Qt::Key_Return);
         QVERIFY(memo.document()->isModified());
         memo.SaveToFile(Path("edited.txt"));
-        QCOMPARE(ReadAll(Path("edited.txt")), bytes + "!\n");
+        QCOMPARE(test::ReadWhole(Path("edited.txt")), bytes + "!\n");
         QVERIFY(!memo.IsModified());
         // Files dropped on the byte view reach the drop target of the view.
         TDropDst drop;
@@ -340,7 +333,7 @@ private slots:
         while (lines.size() < static_cast<std::size_t>(TXavoMemo::kByteViewBytes)) lines += u"日本語の行 line\n";
         const TFileEncoding utf8{TEncoding::Utf8, false};
         const std::string bytes = EncodeText(lines, utf8);
-        WriteAll(Path("utf8.txt"), bytes);
+        test::WriteWhole(Path("utf8.txt"), bytes);
         TXavoMemo memo;
         memo.SetPlainText(true);
         memo.LoadFromFile(Path("utf8.txt"));
@@ -348,21 +341,21 @@ private slots:
         QVERIFY(memo.Encoding() == utf8);
         QCOMPARE(memo.Lines()[0], Sjis(u"日本語の行 line"));
         memo.SaveToFile(Path("utf8-same.txt"));
-        QCOMPARE(ReadAll(Path("utf8-same.txt")), bytes);
+        QCOMPARE(test::ReadWhole(Path("utf8-same.txt")), bytes);
         memo.SetSelStart(memo.GetTextLen());
         memo.SetSelText(Sjis(u"追加"));
         memo.SaveToFile(Path("utf8-edited.txt"));
-        QCOMPARE(ReadAll(Path("utf8-edited.txt")), bytes + EncodeText(u"追加", utf8));
+        QCOMPARE(test::ReadWhole(Path("utf8-edited.txt")), bytes + EncodeText(u"追加", utf8));
         QCOMPARE(memo.FindUnencodable(), -1);
         // A character Shift-JIS cannot hold: the whole file is decoded as before.
-        WriteAll(Path("euro.txt"), bytes + EncodeText(u"\u20AC", utf8));
+        test::WriteWhole(Path("euro.txt"), bytes + EncodeText(u"\u20AC", utf8));
         memo.LoadFromFile(Path("euro.txt"));
         QVERIFY(!memo.ShowsBytes());
         memo.SaveToFile(Path("euro-same.txt"));
-        QCOMPARE(ReadAll(Path("euro-same.txt")), bytes + EncodeText(u"\u20AC", utf8));
+        QCOMPARE(test::ReadWhole(Path("euro-same.txt")), bytes + EncodeText(u"\u20AC", utf8));
         // EUC-JP lacks some Shift-JIS characters: they are reported before saving.
         const TFileEncoding euc{TEncoding::EucJp, false};
-        WriteAll(Path("euc.txt"), EncodeText(lines, euc));
+        test::WriteWhole(Path("euc.txt"), EncodeText(lines, euc));
         memo.LoadFromFile(Path("euc.txt"), TEncoding::EucJp);
         QVERIFY(memo.ShowsBytes());
         // A user-defined character (F040) has no EUC-JP code.

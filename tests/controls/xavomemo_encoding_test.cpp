@@ -2,14 +2,13 @@
 // (detected or chosen), the text shown decoded, and edits saved in the file's encoding.
 #include "Encoding.h"
 #include "SjisCodec.h"
+#include "TempDir.h"
 #include "XavoMemo.h"
 
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QtTest>
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 using namespace xavo;
@@ -18,16 +17,6 @@ Q_DECLARE_METATYPE(std::optional<xavo::TEncoding>)
 Q_DECLARE_METATYPE(xavo::TFileEncoding)
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
 
 // Three lines with all three line ends; ① and ～ differ in other tables.
 const std::u16string kLines = u"日本語のテキスト①～\r\nASCII とかな\n漢字\r";
@@ -84,7 +73,7 @@ private slots:
         QFETCH(TFileEncoding, expected);
         QFETCH(QString, firstLine);
         const std::string in = Path("in.txt"), out = Path("out.txt");
-        WriteAll(in, bytes.toStdString());
+        test::WriteWhole(in, bytes.toStdString());
         TXavoMemo memo;
         memo.SetPlainText(true);
         memo.LoadFromFile(in, chosen);
@@ -96,19 +85,19 @@ private slots:
         }
         QCOMPARE(memo.FindUnencodable(), -1);
         memo.SaveToFile(out);
-        QCOMPARE(ReadAll(out), bytes.toStdString());
+        QCOMPARE(test::ReadWhole(out), bytes.toStdString());
         // An edit undone keeps every byte too.
         memo.SetSelStart(3);
         memo.SetSelText("zz");
         memo.Undo();
         memo.SaveToFile(out);
-        QCOMPARE(ReadAll(out), bytes.toStdString());
+        QCOMPARE(test::ReadWhole(out), bytes.toStdString());
     }
 
     void EditsAreSavedInTheFilesEncoding() {
         // UTF-8: characters Shift-JIS lacks are kept, and nothing warns about them.
         const std::string in = Path("edit.txt");
-        WriteAll(in, EncodeText(u"😀 ¥\r\n二行目?\r\n", {TEncoding::Utf8}));
+        test::WriteWhole(in, EncodeText(u"😀 ¥\r\n二行目?\r\n", {TEncoding::Utf8}));
         TXavoMemo memo;
         memo.SetPlainText(true);
         memo.LoadFromFile(in);
@@ -120,14 +109,14 @@ private slots:
         memo.SetSelText(EncodeSjis(u"追加"));
         QCOMPARE(memo.FindUnencodable(), -1);
         memo.SaveToFile(in);
-        QCOMPARE(ReadAll(in), EncodeText(u"😀 ¥\r\n追加二行目?\r\n", {TEncoding::Utf8}));
+        QCOMPARE(test::ReadWhole(in), EncodeText(u"😀 ¥\r\n追加二行目?\r\n", {TEncoding::Utf8}));
         memo.SetSelStart(memo.GetTextLen());
         QVERIFY(memo.FindText(std::string_view("?"), TFindOptions{}));
         QCOMPARE(memo.SelStart(), memo.LineIndex(1) + 10);
         QVERIFY(!memo.FindText(std::string_view("?"), TFindOptions{}));
 
         // EUC-JP lacks the IBM extension kanji that Shift-JIS has: that one is found.
-        WriteAll(in, EncodeText(u"あい\nう\n", {TEncoding::EucJp}));
+        test::WriteWhole(in, EncodeText(u"あい\nう\n", {TEncoding::EucJp}));
         memo.LoadFromFile(in);
         QVERIFY(memo.Encoding() == TFileEncoding{TEncoding::EucJp});
         memo.SetSelStart(memo.LineIndex(1) + 2);

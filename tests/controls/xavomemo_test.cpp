@@ -2,6 +2,7 @@
 // byte-exact load and save (plain and RTF), find with its boundary rule, and margin line
 // selection driven by mouse events.
 #include "SjisCodec.h"
+#include "TempDir.h"
 #include "XavoMemo.h"
 
 #include <QSignalSpy>
@@ -9,23 +10,11 @@
 #include <QTextBlock>
 #include <QtTest>
 
-#include <fstream>
 #include <sys/stat.h>
-#include <iterator>
 
 using namespace xavo;
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
 
 // The start of the character that holds byte Pos of Text (CR LF counts as the end of its
 // line), walking from the start.
@@ -224,18 +213,18 @@ private slots:
     void PlainFilesSaveByteForByte() {
         QFETCH(QByteArray, bytes);
         const std::string in = Path("in.txt"), out = Path("out.txt");
-        WriteAll(in, bytes.toStdString());
+        test::WriteWhole(in, bytes.toStdString());
         TXavoMemo memo;
         memo.SetPlainText(true);
         memo.LoadFromFile(in);
         memo.SaveToFile(out);
-        QCOMPARE(ReadAll(out), bytes.toStdString());
+        QCOMPARE(test::ReadWhole(out), bytes.toStdString());
         // An edit undone inside lines keeps every line end.
         memo.SetSelStart(0);
         memo.SetSelText("zz");
         memo.Undo();
         memo.Lines().SaveToFile(out);
-        QCOMPARE(ReadAll(out), bytes.toStdString());
+        QCOMPARE(test::ReadWhole(out), bytes.toStdString());
     }
 
     void NewTextUsesCrLf() {
@@ -247,13 +236,13 @@ private slots:
         QTest::keyClick(&memo, Qt::Key_Return);
         QTest::keyClicks(&memo, "b");
         memo.SaveToFile(Path("new.txt"));
-        QCOMPARE(ReadAll(Path("new.txt")), std::string("a\r\nb"));
+        QCOMPARE(test::ReadWhole(Path("new.txt")), std::string("a\r\nb"));
     }
 
     void LargeFilesLoadInTheBackground() {
         std::string bytes;
         for (int i = 0; i < 20000; ++i) bytes += "\x93\xfa\x96\x7b\x8c\xea line " + std::to_string(i) + "\n";
-        WriteAll(Path("big.txt"), bytes);
+        test::WriteWhole(Path("big.txt"), bytes);
         TXavoMemo memo;
         memo.SetPlainText(true);
         QSignalSpy finished(&memo, &TXavoMemo::loadFinished);
@@ -267,7 +256,7 @@ private slots:
         QCOMPARE(memo.LineIndex(20000), static_cast<int>(bytes.size()) + 20000);  // LF counts two
         QVERIFY(!memo.IsLoading());  // the query completed the load
         memo.SaveToFile(Path("big-out.txt"));
-        QCOMPARE(ReadAll(Path("big-out.txt")), bytes);
+        QCOMPARE(test::ReadWhole(Path("big-out.txt")), bytes);
     }
 
     void UnreadableFilesRaiseAndLeaveTheView() {
@@ -292,7 +281,7 @@ private slots:
         const std::string rtf =
             "{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0\\fnil\\fcharset128 \\'82\\'6c\\'82\\'72 \\'96\\'be\\'92\\'a9;}}"
             "{\\colortbl ;\\red0\\green128\\blue0;}\\pard\\fs24 plain \\b bold\\b0\\par\\cf1\\i\\'93\\'fa\\'96\\'7b\\par}";
-        WriteAll(Path("doc.rtf"), rtf);
+        test::WriteWhole(Path("doc.rtf"), rtf);
         TXavoMemo memo;
         memo.SetPlainText(false);
         memo.LoadFromFile(Path("doc.rtf"));
@@ -305,18 +294,18 @@ private slots:
         QCOMPARE(at.charFormat().foreground().color(), QColor(0, 128, 0));
         // What the view writes it reads back the same: saving again gives the same bytes.
         memo.SaveToFile(Path("saved.rtf"));
-        const std::string saved = ReadAll(Path("saved.rtf"));
+        const std::string saved = test::ReadWhole(Path("saved.rtf"));
         QVERIFY(saved.starts_with("{\\rtf1\\ansi\\ansicpg932"));
         memo.LoadFromFile(Path("saved.rtf"));
         QCOMPARE(memo.Text(), std::string("plain bold\r\n\x93\xfa\x96\x7b"));
         memo.SaveToFile(Path("saved2.rtf"));
-        QCOMPARE(ReadAll(Path("saved2.rtf")), saved);
+        QCOMPARE(test::ReadWhole(Path("saved2.rtf")), saved);
         // Plain-text mode shows the markup; rich mode reads other files as plain text.
         memo.SetPlainText(true);
         memo.LoadFromFile(Path("doc.rtf"));
         QCOMPARE(memo.Text(), rtf);
         memo.SetPlainText(false);
-        WriteAll(Path("plain.txt"), "not {\\rtf\r\n");
+        test::WriteWhole(Path("plain.txt"), "not {\\rtf\r\n");
         memo.LoadFromFile(Path("plain.txt"));
         QCOMPARE(memo.Text(), std::string("not {\\rtf\r\n"));
     }
@@ -326,7 +315,7 @@ private slots:
     void RichTextOfManyRunsIsBuiltInOneEdit() {
         std::string rtf = "{\\rtf1\\ansi ";
         for (int i = 0; i < 500; ++i) rtf += "{\\b ab}{\\i cd}";
-        WriteAll(Path("runs.rtf"), rtf + "\\par next}");
+        test::WriteWhole(Path("runs.rtf"), rtf + "\\par next}");
         TXavoMemo memo;
         memo.SetPlainText(false);
         memo.resize(400, 300);

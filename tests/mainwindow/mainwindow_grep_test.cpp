@@ -27,6 +27,8 @@
 #include <QSignalSpy>
 #include <QToolButton>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 using namespace xavo;
@@ -498,17 +500,19 @@ private slots:
 
     void filesInOtherEncodingsAreListedReadablyAndJumpedTo() {
         TFormFixture f;
-        // UTF-8 and EUC-JP copies of Rows with the hit on line 30; the UTF-8 line holds a
-        // character Shift-JIS cannot hold.
+        // UTF-8 and EUC-JP copies of Rows with the hit on line 30, each line holding a
+        // character its file's encoding holds and Shift-JIS does not (© from JIS X 0212).
         const std::string u = f.Dir.File("u.txt", Rows(40, 30, " \xF0\x9F\x98\x80 \xE6\xA4\x9C\xE7\xB4\xA2"));  // 😀 検索
-        const std::string e = f.Dir.File("e.txt", EncodeText(DecodeSjis(Rows(40, 30, " " + kHit + kNekoKana)),
-                                                             {TEncoding::EucJp, false}));
+        std::u16string eucText = DecodeSjis(Rows(40, 30, " " + kHit + kNekoKana + "#"));
+        std::replace(eucText.begin(), eucText.end(), u'#', u'\u00A9');
+        const std::string e = f.Dir.File("e.txt", EncodeText(eucText, {TEncoding::EucJp, false}));
         TForm1& form = Shown(f);
         const TForm1Components& c = f.C();
         BarGrep(f, kHitText);
         QCOMPARE(c.LbGrep->Count(), 2);
-        QCOMPARE(c.LbGrep->ItemText(0), PathToQString(e) + QStringLiteral(" 30:row 30 検索ネコ"));
-        QCOMPARE(c.LbGrep->ItemText(1), PathToQString(u) + QStringLiteral(" 30:row 30 \uFFFD 検索"));
+        QCOMPARE(c.LbGrep->ItemText(0), PathToQString(e) + QStringLiteral(" 30:row 30 検索ネコ\u00A9"));
+        QCOMPARE(c.LbGrep->ItemText(1), PathToQString(u) + QStringLiteral(" 30:row 30 \U0001F600 検索"));
+        QVERIFY(c.LbGrep->Item(1).ends_with(" 30:row 30 \x81\x7F " + kHit));  // the tag jump reads Shift-JIS
         for (const std::string& path : {e, u}) {
             QTest::keyClick(&form, Qt::Key_F8);
             QCOMPARE(form.CurrentFile(), path);
