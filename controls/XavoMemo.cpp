@@ -878,6 +878,21 @@ TRtfDocument TXavoMemo::DocumentToRtf() {
     return rtf;
 }
 
+void TXavoMemo::ShowSavedBytes(const std::string& path, std::string bytes) {
+    const std::int64_t anchor = FView->Anchor();
+    const std::int64_t caret = FView->Caret();
+    const std::int64_t top = FView->FirstVisibleLine();
+    TFileBytes saved;
+    try {
+        saved = TFileBytes::Open(path);
+    } catch (const std::exception&) {
+        saved = TFileBytes(std::move(bytes));  // the text just written, kept in memory
+    }
+    ShowBytes(TTextBuffer(std::move(saved)));
+    FView->ScrollToLine(top);
+    FView->Select(anchor, caret);
+}
+
 void TXavoMemo::SaveToFile(const std::string& path) {
     if (FView != nullptr) {
         const TTextBuffer& buffer = FView->Buffer();
@@ -901,8 +916,15 @@ void TXavoMemo::SaveToFile(const std::string& path) {
         // they are not the text, and writing them would lose it.
         if (buffer.Original().LostBytes() || (FOriginalFile != nullptr && FOriginalFile->LostBytes()))
             throw EXavoMemoError(path + " に書き込めません: 表示中のファイルが他のプログラムによって短くされました。読み込み直してください");
+        // A save in place (hard links, another owner, a read-only directory) rewrites the
+        // mapped file under the pieces, which would then read the new bytes at old offsets:
+        // the saved file is shown afresh.
+        const bool inPlace = buffer.Original().Mapped() && buffer.Original().IsFile(path);
+        const bool originalInPlace = FOriginalFile != nullptr && FOriginalFile->Mapped() && FOriginalFile->IsFile(path);
         if (const int error = WriteFileBytes(path, bytes); error != 0)
             throw EXavoMemoError(path + " に書き込めません: " + ErrorReason(error));
+        if (originalInPlace) FOriginalFile.reset();  // its bytes are no longer the file as read
+        if (inPlace) ShowSavedBytes(path, std::move(bytes));
         document()->setModified(false);
         FView->SetModified(false);
         return;

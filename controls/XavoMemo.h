@@ -237,6 +237,7 @@ private:
 
     // The byte view.
     void ShowBytes(TTextBuffer buffer);
+    void ShowSavedBytes(const std::string& path, std::string bytes);
     void DropByteView();
     int FindUnencodableInBytes();
     TTextView* FView = nullptr;

@@ -189,4 +189,9 @@ bool TFileBytes::ChangedOnDisk() const {
     return st.st_dev != FDevice || st.st_ino != FInode || st.st_size != FStatSize || MtimeNs(st) != FMtimeNs;
 }
 
+bool TFileBytes::IsFile(const std::string& path) const {
+    struct stat st {};
+    return !FPath.empty() && ::stat(path.c_str(), &st) == 0 && st.st_dev == FDevice && st.st_ino == FInode;
+}
+
 }  // namespace xavo

@@ -40,6 +40,8 @@ public:
     // Whether the file now differs in identity, size or modification time from when it
     // was opened (also when it is gone). Always false without a file.
     bool ChangedOnDisk() const;
+    // Path names the file read (the same inode): writing to it in place writes under a mapping.
+    bool IsFile(const std::string& path) const;
     // Whether pages of the mapping were found gone (the file was truncated) and now read as zeros.
     bool LostBytes() const;
 

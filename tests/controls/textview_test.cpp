@@ -320,6 +320,20 @@ private slots:
         QCOMPARE(::truncate(Path("big.txt").c_str(), 100), 0);
         QVERIFY_THROWS_EXCEPTION(EXavoMemoError, memo.SaveToFile(Path("big.txt")));
         QCOMPARE(std::filesystem::file_size(Path("big.txt")), std::uintmax_t(100));
+        // A hard-linked file is saved in place, under the mapping the pieces read: what the
+        // view shows and saves next must still be the text, not new bytes at old offsets.
+        test::WriteWhole(Path("linked.txt"), bytes);
+        QCOMPARE(::link(Path("linked.txt").c_str(), Path("link2.txt").c_str()), 0);
+        memo.LoadFromFile(Path("linked.txt"));
+        memo.SetSelStart(0);
+        memo.SetSelText("<<");
+        memo.SetSelStart(memo.LineIndex(5));
+        memo.SaveToFile(Path("linked.txt"));
+        QCOMPARE(test::ReadWhole(Path("link2.txt")), "<<" + bytes);
+        QCOMPARE(memo.Lines()[3], std::string("\x93\xfa\x96\x7b line 3"));
+        QCOMPARE(memo.SelStart(), memo.LineIndex(5));
+        memo.SaveToFile(Path("again.txt"));
+        QCOMPARE(test::ReadWhole(Path("again.txt")), "<<" + bytes);
         memo.SetText("small");
         QVERIFY(!memo.ShowsBytes());
         QCOMPARE(memo.Text(), std::string("small"));
@@ -346,6 +360,19 @@ private slots:
         memo.SetSelText(Sjis(u"追加"));
         memo.SaveToFile(Path("utf8-edited.txt"));
         QCOMPARE(test::ReadWhole(Path("utf8-edited.txt")), bytes + EncodeText(u"追加", utf8));
+        // Saved in place over a hard link, then every edit undone: the text is saved, not
+        // what the mapping of the file as read shows after the first save.
+        test::WriteWhole(Path("utf8-linked.txt"), bytes);
+        QCOMPARE(::link(Path("utf8-linked.txt").c_str(), Path("utf8-link2.txt").c_str()), 0);
+        memo.LoadFromFile(Path("utf8-linked.txt"));
+        memo.SetSelStart(0);
+        memo.SetSelText(Sjis(u"先頭"));
+        memo.SaveToFile(Path("utf8-linked.txt"));
+        QCOMPARE(test::ReadWhole(Path("utf8-link2.txt")), EncodeText(u"先頭", utf8) + bytes);
+        memo.Undo();
+        QVERIFY(!memo.CanUndo());
+        memo.SaveToFile(Path("utf8-linked.txt"));
+        QCOMPARE(test::ReadWhole(Path("utf8-link2.txt")), bytes);
         QCOMPARE(memo.FindUnencodable(), -1);
         // A character Shift-JIS cannot hold: the whole file is decoded as before.
         test::WriteWhole(Path("euro.txt"), bytes + EncodeText(u"\u20AC", utf8));
