@@ -16,6 +16,16 @@
 namespace xavo {
 namespace {
 
+// Reads Bytes from the start, as a file would hand them over.
+auto ReaderOf(const std::string& bytes) {
+    return [&bytes, pos = std::size_t(0)](char* buffer, std::size_t size) mutable {
+        const std::size_t n = std::min(size, bytes.size() - pos);
+        std::copy_n(bytes.data() + pos, n, buffer);
+        pos += n;
+        return n;
+    };
+}
+
 using testing::AllEncodings;
 using testing::In;
 using testing::U16;
@@ -161,13 +171,7 @@ TEST(SjisTranscoder, LongTextsGiveTheShiftJisCopyAndTheirLinesInEveryEncoding) {
         const std::string bytes = In(e, text);
         for (const std::size_t block : {0, 1, 7, 100}) ASSERT_EQ(Transcode(e, bytes, block), sjis) << EncodingName(e) << " block " << block;
         for (const std::size_t block : {5, 4096}) {
-            std::size_t pos = 0;
-            TSourceLineFinder finder(e, [&](char* buffer, std::size_t size) {
-                const std::size_t n = std::min(size, bytes.size() - pos);
-                std::copy_n(bytes.data() + pos, n, buffer);
-                pos += n;
-                return n;
-            }, block);
+            TSourceLineFinder finder(e, ReaderOf(bytes), block);
             std::string lineBytes;
             std::u16string lineText;
             for (std::size_t lineNo = 1 + rng() % 5; lineNo <= lines.size(); lineNo += 1 + rng() % 60) {
@@ -210,13 +214,7 @@ TEST(SourceLineFinder, FindsLinesInTheFilesOwnBytes) {
         std::u16string expected[4];
         for (int i = 0; i < 4; ++i) expected[i] = DecodeText(In({e.Kind, false}, lines[i]), {e.Kind, false});
         for (const std::size_t block : {1, 3, 4096}) {
-            std::size_t pos = 0;
-            TSourceLineFinder finder(e, [&](char* buffer, std::size_t size) {
-                const std::size_t n = std::min(size, bytes.size() - pos);
-                std::copy_n(bytes.data() + pos, n, buffer);
-                pos += n;
-                return n;
-            }, block);
+            TSourceLineFinder finder(e, ReaderOf(bytes), block);
             std::string lineBytes;
             std::u16string lineText;
             for (const std::int32_t lineNo : {1, 2, 4}) {
