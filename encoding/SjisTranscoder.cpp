@@ -1,20 +1,24 @@
 // The transcoding loops, one per encoding, and the line finder.
 //
 // Each loop converts the sequences that start before Stop and returns where it stopped:
-// at Stop, or earlier at a sequence that needs bytes beyond End (unless Last). Transcode
-// runs the held bytes of the previous block first, completed from the new block, so a
-// sequence split across any number of blocks is converted as if it were whole.
-// The output is written through a raw pointer into room reserved beforehand: no input
-// byte becomes more than two output bytes. The loops step a local copy of that pointer
-// (a byte store may alias one held by reference, which would be reloaded every step).
+// at Stop, earlier at a sequence that needs bytes beyond End (unless Last), or where the
+// room ends. Transcode runs the held bytes of the previous block first, completed from the
+// new block, so a sequence split across any number of blocks is converted as if it were
+// whole. The output is written through a raw pointer; a sequence is begun only with room
+// for the most it writes. The loops step a pointer whose address is never taken (a byte
+// store may alias one held by reference, which would then be reloaded every step).
 #include "SjisTranscoder.h"
 
 #include "JisTables.h"
 #include "SjisCodec.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -32,6 +36,8 @@ namespace {
 // Longest sequence the loops wait for: ESC $ ( D, a UTF-8 four-byte sequence, a UTF-16
 // surrogate pair.
 constexpr std::size_t kLongestSequence = 4;
+// The most a sequence other than an ASCII run writes.
+constexpr std::ptrdiff_t kMostPerSequence = 2;
 
 inline void PutCode(std::uint16_t code, char*& w) {
     if (code > 0xFF) *w++ = static_cast<char>(code >> 8);
@@ -78,10 +84,61 @@ bool IsDesignationPrefix(const unsigned char* s, std::size_t n) {
     return false;
 }
 
+// The transcoder's tables: the Shift-JIS code of each character of a file, as an entry the
+// loops test once. A two-byte code that reads back as the same character is itself (the
+// least is 0x8140); 0 is no code; a single byte is below 0x100; any other code is
+// kFoldedBase + its index in Folded, so that counting the inexact ones costs the common
+// path nothing.
+constexpr std::uint16_t kFirstDoubleCode = 0x8140;
+constexpr std::uint16_t kFoldedBase = 0x100;
+
+struct TTranscodeTables {
+    std::array<std::uint16_t, 65536> Unicode{};
+    std::array<std::uint16_t, encoding_detail::kJisPositions> X0208{}, X0212{};
+    std::vector<std::uint16_t> Folded;
+};
+
+// The one unit Shift-JIS Code decodes to, or 0.
+char16_t DecodedUnit(std::uint16_t code) {
+    const char bytes[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+    const std::string_view s = code > 0xFF ? std::string_view(bytes, 2) : std::string_view(bytes + 1, 1);
+    char16_t units[2];
+    return DecodeSjis(s, units) == 1 ? units[0] : char16_t{0};
+}
+
+std::unique_ptr<TTranscodeTables> BuildTranscodeTables() {
+    const TJisTables& jis = JisTables();
+    auto t = std::make_unique<TTranscodeTables>();
+    std::array<std::uint16_t, 65536> foldedIndex{};  // 1 + index in Folded
+    // Own: the character the file holds there (0 when it is none the codec can show).
+    const auto entry = [&](std::uint16_t code, char16_t own) -> std::uint16_t {
+        if (code == 0) return 0;
+        if (own != 0 && DecodedUnit(code) == own) return code;
+        if (foldedIndex[code] == 0) {
+            t->Folded.push_back(code);
+            foldedIndex[code] = static_cast<std::uint16_t>(t->Folded.size());
+        }
+        return static_cast<std::uint16_t>(kFoldedBase + foldedIndex[code] - 1);
+    };
+    for (unsigned u = 0; u < 0x10000; ++u)
+        t->Unicode[u] = entry(jis.UnicodeSjis[u], static_cast<char16_t>(u));
+    for (std::size_t pos = 0; pos < t->X0208.size(); ++pos) {
+        t->X0208[pos] = entry(jis.X0208Sjis[pos], jis.X0208Unit[pos]);
+        t->X0212[pos] = entry(jis.X0212Sjis[pos], jis.X0212Unit[pos]);
+    }
+    if (kFoldedBase + t->Folded.size() > kFirstDoubleCode) throw std::logic_error("transcoder tables overflow");
+    return t;
+}
+
+const TTranscodeTables& TranscodeTables() {
+    static const std::unique_ptr<TTranscodeTables> tables = BuildTranscodeTables();
+    return *tables;
+}
+
 }  // namespace
 
 TSjisTranscoder::TSjisTranscoder(TFileEncoding encoding) : FEncoding(encoding) {
-    if (encoding.Kind != TEncoding::Sjis) JisTables();  // built before the first block
+    if (encoding.Kind != TEncoding::Sjis) TranscodeTables();  // built before the first block
 }
 
 void TSjisTranscoder::Reset() {
@@ -89,101 +146,140 @@ void TSjisTranscoder::Reset() {
     FAtStart = true;
     FJisSet = 0;
     FUnmappable = 0;
+    FFolded = 0;
+}
+
+std::size_t TSjisTranscoder::Room(std::size_t blockSize) const {
+    return 2 * (FCarry.size() + blockSize) + 2 * kLongestSequence + kMinTranscodeRoom;
 }
 
 void TSjisTranscoder::Transcode(std::string_view block, bool last, std::string& out) {
+    const std::size_t base = out.size();
+    out.resize(base + Room(block.size()));
+    char* w = out.data() + base;
+    Transcode(block, last, w, out.data() + out.size());
+    out.resize(static_cast<std::size_t>(w - out.data()));
+}
+
+std::size_t TSjisTranscoder::Transcode(std::string_view block, bool last, char*& out, char* outEnd) {
+    std::size_t taken = 0;
     if (FAtStart) {
+        // The byte-order mark may itself be split over blocks: its length is gathered first.
         const std::string_view mark = FEncoding.Bom ? ByteOrderMark(FEncoding.Kind) : std::string_view{};
-        if (!mark.empty()) {
-            // The mark may itself be split over blocks: gather its length first.
+        if (FCarry.size() + block.size() < mark.size() && !last) {
             FCarry.append(block);
-            if (FCarry.size() < mark.size() && !last) return;
-            FAtStart = false;
-            std::string whole;
-            whole.swap(FCarry);
-            const std::string_view rest =
-                std::string_view(whole).substr(std::string_view(whole).substr(0, mark.size()) == mark ? mark.size() : 0);
-            Transcode(rest, last, out);
-            return;
+            return block.size();
         }
         FAtStart = false;
+        if (!mark.empty()) {
+            const std::size_t need = std::min(mark.size() - FCarry.size(), block.size());
+            if (FCarry + std::string(block.substr(0, need)) == mark) {
+                FCarry.clear();
+                taken = need;
+            }  // else the held bytes are text, and go first below
+        }
     }
+    const auto* const begin = reinterpret_cast<const unsigned char*>(block.data());
+    const unsigned char* p = begin + taken;
+    const unsigned char* const end = begin + block.size();
     if (FEncoding.Kind == TEncoding::Sjis) {
-        out.append(block);
-        return;
+        const auto n = std::min(static_cast<std::size_t>(end - p), static_cast<std::size_t>(outEnd - out));
+        std::memcpy(out, p, n);
+        out += n;
+        return taken + n;
     }
-
-    const std::size_t base = out.size();
-    out.resize(base + 2 * (FCarry.size() + block.size()) + 2 * kLongestSequence);
-    char* w = out.data() + base;
-    const auto* p = reinterpret_cast<const unsigned char*>(block.data());
-    const unsigned char* const end = p + block.size();
-
     if (!FCarry.empty()) {
-        // The held bytes with enough of the new block to finish their sequence.
-        const std::size_t borrowed = std::min(block.size(), 2 * kLongestSequence);
+        // The held bytes with enough of the new block to finish their sequence (the least
+        // room is enough for them).
+        const std::size_t borrowed = std::min(static_cast<std::size_t>(end - p), 2 * kLongestSequence);
         std::string joined = FCarry;
-        joined.append(block.substr(0, borrowed));
-        const bool joinedIsLast = last && borrowed == block.size();
+        joined.append(reinterpret_cast<const char*>(p), borrowed);
+        const bool joinedIsLast = last && borrowed == static_cast<std::size_t>(end - p);
         const auto* j = reinterpret_cast<const unsigned char*>(joined.data());
-        const unsigned char* stopped = Run(j, j + joined.size(), j + FCarry.size(), joinedIsLast, w);
-        const auto consumed = static_cast<std::size_t>(stopped - j);
+        const TRunEnd ran = Run(j, j + joined.size(), j + FCarry.size(), joinedIsLast, out, outEnd);
+        out = ran.Out;
+        const auto consumed = static_cast<std::size_t>(ran.In - j);
         if (consumed < FCarry.size()) {
+            if (borrowed < static_cast<std::size_t>(end - p)) {  // out of room (never cut then)
+                FCarry.erase(0, consumed);
+                return taken;
+            }
             // Still cut: the whole block was borrowed and is held with the rest.
             FCarry.assign(joined, consumed);
-            out.resize(static_cast<std::size_t>(w - out.data()));
-            return;
+            return block.size();
         }
         p += consumed - FCarry.size();
         FCarry.clear();
     }
-    const unsigned char* stopped = Run(p, end, end, last, w);
+    const TRunEnd ran = Run(p, end, end, last, out, outEnd);
+    out = ran.Out;
+    const unsigned char* const stopped = ran.In;
+    if (stopped < end && outEnd - out < kMostPerSequence)
+        return static_cast<std::size_t>(stopped - begin);  // out of room: the rest comes again
     FCarry.assign(reinterpret_cast<const char*>(stopped), static_cast<std::size_t>(end - stopped));
-    out.resize(static_cast<std::size_t>(w - out.data()));
+    return block.size();
 }
 
-const unsigned char* TSjisTranscoder::Run(const unsigned char* p, const unsigned char* end,
-                                          const unsigned char* stop, bool last, char*& out) {
-    char* w = out;
-    struct TWriteBack {
-        char*& To;
-        char*& From;
-        ~TWriteBack() { To = From; }
-    } writeBack{out, w};
-    const TJisTables& t = JisTables();
+char* TSjisTranscoder::PutRare(std::uint16_t entry, char* w) {
+    if (entry == 0) {
+        *w++ = kUnmappableLead;
+        *w++ = kUnmappableTrail;
+        ++FUnmappable;
+    } else if (entry < kFoldedBase) {
+        *w++ = static_cast<char>(entry);
+    } else {
+        ++FFolded;
+        PutCode(TranscodeTables().Folded[entry - kFoldedBase], w);
+    }
+    return w;
+}
+
+TSjisTranscoder::TRunEnd TSjisTranscoder::Run(const unsigned char* p, const unsigned char* end,
+                                              const unsigned char* stop, bool last, char* w, char* outEnd) {
+    const TTranscodeTables& t = TranscodeTables();
+    // A sequence is begun only with room for the most it writes (ASCII runs are cut to the room).
+    char* const full = outEnd - kMostPerSequence;
     const auto unmappable = [&] {
         *w++ = kUnmappableLead;
         *w++ = kUnmappableTrail;
         ++FUnmappable;
     };
-    const auto putCode = [&](std::uint16_t code) {
-        if (code == 0) unmappable();
-        else PutCode(code, w);
+    const auto put = [&](std::uint16_t entry) {
+        if (entry >= kFirstDoubleCode) [[likely]] {
+            w[0] = static_cast<char>(entry >> 8);
+            w[1] = static_cast<char>(entry & 0xFF);
+            w += 2;
+        } else {
+            w = PutRare(entry, w);  // by value: W's address must not escape the loop
+        }
+    };
+    // ASCII bytes up to Stop, as many as the room takes.
+    const auto ascii = [&] {
+        const auto room = static_cast<std::size_t>(outEnd - w);
+        const std::size_t n = CopyAscii(p, stop - p > static_cast<std::ptrdiff_t>(room) ? p + room : stop, w);
+        p += n;
+        w += n;
     };
 
     switch (FEncoding.Kind) {
     case TEncoding::Sjis:
-        std::memcpy(w, p, static_cast<std::size_t>(stop - p));
-        w += stop - p;
-        return stop;
+        break;  // copied by the caller
 
     case TEncoding::Utf8:
         // 1. ASCII runs are copied a vector at a time (line ends are ASCII and stay as they are).
         // 2. A sequence is checked byte by byte against the ranges of its lead byte; an
         //    ill-formed one is its maximal subpart (it never swallows a line end).
         // 3. A code point above U+FFFF is one character Shift-JIS cannot hold.
-        while (p < stop) {
+        while (p < stop && w <= full) {
             const unsigned b0 = *p;
             if (b0 < 0x80) {
-                const std::size_t n = CopyAscii(p, stop, w);
-                p += n;
-                w += n;
+                ascii();
                 continue;
             }
             // Most Japanese text: a three-byte sequence whose lead byte has no special range.
             if (b0 >= 0xE1 && b0 <= 0xEF && b0 != 0xED && end - p >= 3 && (p[1] & 0xC0) == 0x80 &&
                 (p[2] & 0xC0) == 0x80) {
-                putCode(t.UnicodeSjis[(b0 & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F)]);
+                put(t.Unicode[(b0 & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F)]);
                 p += 3;
                 continue;
             }
@@ -217,12 +313,12 @@ const unsigned char* TSjisTranscoder::Run(const unsigned char* p, const unsigned
                 hi = 0xBF;
                 cp = cp << 6 | (b & 0x3F);
             }
-            if (k <= extra && p + k >= end && !last) return p;  // cut by the block's end
+            if (k <= extra && p + k >= end && !last) return {p, w};  // cut by the block's end
             if (k <= extra || cp > 0xFFFF) unmappable();
-            else putCode(t.UnicodeSjis[cp]);
+            else put(t.Unicode[cp]);
             p += k <= extra ? k : extra + 1;
         }
-        return p;
+        return {p, w};
 
     case TEncoding::Utf16Le:
     case TEncoding::Utf16Be: {
@@ -230,9 +326,9 @@ const unsigned char* TSjisTranscoder::Run(const unsigned char* p, const unsigned
         const auto unitAt = [big](const unsigned char* q) {
             return big ? static_cast<char16_t>(q[0] << 8 | q[1]) : static_cast<char16_t>(q[1] << 8 | q[0]);
         };
-        while (p < stop) {
+        while (p < stop && w <= full) {
             if (end - p < 2) {
-                if (!last) return p;
+                if (!last) return {p, w};
                 unmappable();  // an odd byte at the end
                 ++p;
                 continue;
@@ -242,7 +338,7 @@ const unsigned char* TSjisTranscoder::Run(const unsigned char* p, const unsigned
                 *w++ = static_cast<char>(u);
                 p += 2;
             } else if (u >= 0xD800 && u <= 0xDBFF) {
-                if (end - p < 4 && !last) return p;
+                if (end - p < 4 && !last) return {p, w};
                 const bool pair = end - p >= 4 && unitAt(p + 2) >= 0xDC00 && unitAt(p + 2) <= 0xDFFF;
                 unmappable();
                 p += pair ? 4 : 2;
@@ -250,25 +346,23 @@ const unsigned char* TSjisTranscoder::Run(const unsigned char* p, const unsigned
                 unmappable();
                 p += 2;
             } else {
-                putCode(t.UnicodeSjis[u]);
+                put(t.Unicode[u]);
                 p += 2;
             }
         }
-        return p;
+        return {p, w};
     }
 
     case TEncoding::EucJp:
-        while (p < stop) {
+        while (p < stop && w <= full) {
             const unsigned b = *p;
             if (b < 0x80) {
-                const std::size_t n = CopyAscii(p, stop, w);
-                p += n;
-                w += n;
+                ascii();
                 continue;
             }
             // Most Japanese text: a JIS X 0208 pair (the general path below gives the same).
             if (b >= 0xA1 && b <= 0xFE && end - p >= 2 && p[1] >= 0xA1 && p[1] <= 0xFE) {
-                putCode(t.X0208Sjis[(b - 0xA1) * kJisCells + (p[1] - 0xA1)]);
+                put(t.X0208[(b - 0xA1) * kJisCells + (p[1] - 0xA1)]);
                 p += 2;
                 continue;
             }
@@ -283,21 +377,21 @@ const unsigned char* TSjisTranscoder::Run(const unsigned char* p, const unsigned
             int k = 1;
             while (k <= need && p + k < end && InRange(p[k], lo, hi)) ++k;
             if (k <= need) {
-                if (p + k >= end && !last) return p;
+                if (p + k >= end && !last) return {p, w};
                 unmappable();  // a lead byte without its trail bytes: one byte
                 ++p;
                 continue;
             }
             if (b == 0x8E) PutCode(p[1], w);  // half-width kana: the same byte in Shift-JIS
-            else if (b == 0x8F) putCode(t.X0212Sjis[(p[1] - 0xA1) * kJisCells + (p[2] - 0xA1)]);
-            else putCode(t.X0208Sjis[(b - 0xA1) * kJisCells + (p[1] - 0xA1)]);
+            else if (b == 0x8F) put(t.X0212[(p[1] - 0xA1) * kJisCells + (p[2] - 0xA1)]);
+            else put(t.X0208[(b - 0xA1) * kJisCells + (p[1] - 0xA1)]);
             p += need + 1;
         }
-        return p;
+        return {p, w};
 
     case TEncoding::Jis: {
         auto set = static_cast<TJisSet>(FJisSet);
-        while (p < stop) {
+        while (p < stop && w <= full) {
             const unsigned b = *p;
             if (b == 0x1B) {
                 const auto n = static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - p, kLongestSequence));
@@ -328,7 +422,7 @@ const unsigned char* TSjisTranscoder::Run(const unsigned char* p, const unsigned
                 if (p + 1 >= end && !last) break;
                 if (p + 1 < end && InRange(p[1], 0x21, 0x7E)) {
                     const std::size_t pos = (b - 0x21) * kJisCells + (p[1] - 0x21);
-                    putCode(set == TJisSet::X0208 ? t.X0208Sjis[pos] : t.X0212Sjis[pos]);
+                    put(set == TJisSet::X0208 ? t.X0208[pos] : t.X0212[pos]);
                     p += 2;
                 } else {
                     unmappable();
@@ -337,10 +431,10 @@ const unsigned char* TSjisTranscoder::Run(const unsigned char* p, const unsigned
             }
         }
         FJisSet = static_cast<std::uint8_t>(set);
-        return p;
+        return {p, w};
     }
     }
-    return p;
+    return {p, w};
 }
 
 // --- TSourceLineFinder ---

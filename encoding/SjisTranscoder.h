@@ -23,6 +23,9 @@ inline constexpr std::uint16_t kUnmappableCode = 0x817F;
 inline constexpr char kUnmappableLead = '\x81';
 inline constexpr char kUnmappableTrail = '\x7F';
 
+// The least room Transcode needs into a caller's buffer.
+inline constexpr std::size_t kMinTranscodeRoom = 16;
+
 class TSjisTranscoder {
 public:
     explicit TSjisTranscoder(TFileEncoding encoding);
@@ -33,21 +36,41 @@ public:
     // start of the file is dropped when the encoding has Bom. Shift-JIS passes unchanged.
     void Transcode(std::string_view block, bool last, std::string& out);
 
+    // As above, written at Out (which is advanced) and stopping before OutEnd: returns how
+    // many bytes of Block were taken (a sequence cut by its end is taken and held). What
+    // was not taken must come first in the next call. Needs kMinTranscodeRoom.
+    std::size_t Transcode(std::string_view block, bool last, char*& out, char* outEnd);
+
+    // The room the string form reserves for a block: it never stops for want of room.
+    std::size_t Room(std::size_t blockSize) const;
+
     // Characters (and ill-formed sequences) written as the reserved code so far.
     std::uint64_t Unmappable() const { return FUnmappable; }
+
+    // Characters written so far that read back otherwise when the output is decoded as
+    // Shift-JIS: the reserved code, and a code several characters share (U+301C and U+FF5E
+    // both become the wave dash 0x8160, which reads as U+FF5E). While there are none, the
+    // decoded output is the file's own text.
+    std::uint64_t Inexact() const { return FUnmappable + FFolded; }
 
     // Back to the start of a file in the same encoding.
     void Reset();
 
 private:
-    const unsigned char* Run(const unsigned char* p, const unsigned char* end, const unsigned char* stop, bool last,
-                             char*& w);
+    struct TRunEnd {
+        const unsigned char* In;  // where the loop stopped
+        char* Out;                // the end of what it wrote
+    };
+    TRunEnd Run(const unsigned char* p, const unsigned char* end, const unsigned char* stop, bool last, char* w,
+                char* outEnd);
+    [[gnu::cold]] char* PutRare(std::uint16_t entry, char* w);
 
     TFileEncoding FEncoding;
     std::string FCarry;       // bytes of a sequence cut by the end of the last block
     bool FAtStart = true;     // the byte-order mark is still to be looked for
     std::uint8_t FJisSet = 0; // ISO-2022-JP: the set in force
     std::uint64_t FUnmappable = 0;
+    std::uint64_t FFolded = 0;
 };
 
 // The lines of a file in its own encoding, found by number, so that a result line found in

@@ -210,7 +210,7 @@ TSearchSource::TSearchSource(const std::string& path, TEncodingChoice choice, co
 std::size_t TSearchSource::Read(char* buffer, std::size_t size) {
     switch (FState) {
     case TState::Plain: return ReadFully(FFile.Get(), buffer, size);
-    case TState::Convert:
+    case TState::Convert: return Convert(buffer, size);
     case TState::Filter: return Serve(buffer, size);
     case TState::Start: break;
     }
@@ -247,8 +247,44 @@ std::size_t TSearchSource::Begin(char* buffer, std::size_t size) {
     }
     FState = TState::Convert;
     FTranscoder.emplace(FEncoding);
-    FTranscoder->Transcode(std::string_view(into, n), FRawEnd, FOut);
-    return Serve(buffer, size);
+    if (direct) FRaw.assign(into, n);
+    else FRaw.resize(n);
+    return Convert(buffer, size);
+}
+
+std::size_t TSearchSource::Convert(char* buffer, std::size_t size) {
+    // Straight into the caller's buffer; only its last few bytes go through FOut, whose
+    // rest comes first in the next call.
+    char* w = buffer;
+    char* const end = buffer + size;
+    const std::size_t spilled = std::min(size, FOut.size() - FOutPos);
+    std::memcpy(w, FOut.data() + FOutPos, spilled);
+    FOutPos += spilled;
+    w += spilled;
+    while (w < end && !FConverted) {
+        if (FRawPos == FRaw.size() && !FRawEnd) {
+            if (FCancel != nullptr && FCancel->load(std::memory_order_relaxed)) throw EGrepCancel();
+            FRaw.resize(kRawBlock);
+            const std::size_t n = ReadFully(FFile.Get(), FRaw.data(), kRawBlock);
+            FRaw.resize(n);
+            FRawPos = 0;
+            FRawEnd = n < kRawBlock;
+        }
+        const std::string_view raw = std::string_view(FRaw).substr(FRawPos);
+        if (end - w >= static_cast<std::ptrdiff_t>(kMinTranscodeRoom)) {
+            FRawPos += FTranscoder->Transcode(raw, FRawEnd, w, end);
+        } else {
+            FOut.resize(4 * kMinTranscodeRoom);
+            char* s = FOut.data();
+            FRawPos += FTranscoder->Transcode(raw, FRawEnd, s, FOut.data() + FOut.size());
+            FOut.resize(static_cast<std::size_t>(s - FOut.data()));
+            FOutPos = std::min(FOut.size(), static_cast<std::size_t>(end - w));
+            std::memcpy(w, FOut.data(), FOutPos);
+            w += FOutPos;
+        }
+        FConverted = FRawEnd && FRawPos == FRaw.size();
+    }
+    return static_cast<std::size_t>(w - buffer);
 }
 
 void TSearchSource::ReadRaw() {
@@ -332,15 +368,6 @@ std::size_t TSearchSource::Serve(char* buffer, std::size_t size) {
         FOut.erase(0, FOutPos);
         FOutPos = 0;
         FilterStep();
-    }
-    while (FState == TState::Convert && FOut.size() - FOutPos < size && !FRawEnd) {
-        if (FCancel != nullptr && FCancel->load(std::memory_order_relaxed)) throw EGrepCancel();
-        FOut.erase(0, FOutPos);
-        FOutPos = 0;
-        FRaw.resize(std::max(size, kDetectionBytes));
-        const std::size_t n = ReadFully(FFile.Get(), FRaw.data(), FRaw.size());
-        FRawEnd = n < FRaw.size();
-        FTranscoder->Transcode(std::string_view(FRaw.data(), n), FRawEnd, FOut);
     }
     const std::size_t given = std::min(size, FOut.size() - FOutPos);
     std::memcpy(buffer, FOut.data() + FOutPos, given);

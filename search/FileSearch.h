@@ -85,6 +85,7 @@ private:
     enum class TState : std::uint8_t { Start, Plain, Convert, Filter };
     std::size_t Begin(char* buffer, std::size_t size);
     std::size_t Serve(char* buffer, std::size_t size);
+    std::size_t Convert(char* buffer, std::size_t size);
     void ReadRaw();
     void FilterStep();
     void EmptyLines(const unsigned char* from, const unsigned char* to);
@@ -94,14 +95,15 @@ private:
     const std::atomic<bool>* FCancel;
     TNativeFilter* FFilter;
     const TNativeFinder* FNative = nullptr;  // Filter: what a line must hold, in the file's bytes
-    std::size_t FRawPos = 0;   // Filter: FRaw's bytes from here on are still to be handled
+    std::size_t FRawPos = 0;   // FRaw's bytes from here on are still to be handled
     TState FState = TState::Start;
     TFileEncoding FEncoding;
     std::optional<TSjisTranscoder> FTranscoder;
     std::string FRaw;         // a block of the file's bytes
     std::string FOut;         // converted bytes not yet handed out, from FOutPos
     std::size_t FOutPos = 0;
-    bool FRawEnd = false;     // the file's last block has been converted
+    bool FRawEnd = false;     // the file's last block is in FRaw
+    bool FConverted = false;  // Convert: the transcoder has had the last byte
 };
 
 // The search of one file after another on one thread (the program may be shared).
