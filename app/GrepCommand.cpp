@@ -417,7 +417,7 @@ private:
                 try {
                     search->Run(path, [&](const RE_LineInfo_t& info) {
                         report->SetEncoding(search->Encoding());
-                        if (!report->Match(info)) throw TStopFile();
+                        if (!report->Match(info, search->ShowsOwnText(info))) throw TStopFile();
                     });
                 } catch (const TStopFile&) {
                 }

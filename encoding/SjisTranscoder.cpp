@@ -162,6 +162,7 @@ void TSjisTranscoder::Transcode(std::string_view block, bool last, std::string& 
 }
 
 std::size_t TSjisTranscoder::Transcode(std::string_view block, bool last, char*& out, char* outEnd) {
+    FCallStart = out;
     std::size_t taken = 0;
     if (FAtStart) {
         // The byte-order mark may itself be split over blocks: its length is gathered first.
@@ -220,17 +221,23 @@ std::size_t TSjisTranscoder::Transcode(std::string_view block, bool last, char*&
     return block.size();
 }
 
+char* TSjisTranscoder::PutUnmappable(char* w) {
+    if (FInexactLog != nullptr) FInexactLog->push_back(static_cast<std::size_t>(w - FCallStart));
+    *w++ = kUnmappableLead;
+    *w++ = kUnmappableTrail;
+    ++FUnmappable;
+    return w;
+}
+
 char* TSjisTranscoder::PutRare(std::uint16_t entry, char* w) {
-    if (entry == 0) {
-        *w++ = kUnmappableLead;
-        *w++ = kUnmappableTrail;
-        ++FUnmappable;
-    } else if (entry < kFoldedBase) {
+    if (entry == 0) return PutUnmappable(w);
+    if (entry < kFoldedBase) {
         *w++ = static_cast<char>(entry);
-    } else {
-        ++FFolded;
-        PutCode(TranscodeTables().Folded[entry - kFoldedBase], w);
+        return w;
     }
+    if (FInexactLog != nullptr) FInexactLog->push_back(static_cast<std::size_t>(w - FCallStart));
+    ++FFolded;
+    PutCode(TranscodeTables().Folded[entry - kFoldedBase], w);
     return w;
 }
 
@@ -239,11 +246,7 @@ TSjisTranscoder::TRunEnd TSjisTranscoder::Run(const unsigned char* p, const unsi
     const TTranscodeTables& t = TranscodeTables();
     // A sequence is begun only with room for the most it writes (ASCII runs are cut to the room).
     char* const full = outEnd - kMostPerSequence;
-    const auto unmappable = [&] {
-        *w++ = kUnmappableLead;
-        *w++ = kUnmappableTrail;
-        ++FUnmappable;
-    };
+    const auto unmappable = [&] { w = PutUnmappable(w); };
     const auto put = [&](std::uint16_t entry) {
         if (entry >= kFirstDoubleCode) [[likely]] {
             w[0] = static_cast<char>(entry >> 8);

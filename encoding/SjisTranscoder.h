@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace xavo {
 
@@ -52,6 +53,9 @@ public:
     // both become the wave dash 0x8160, which reads as U+FF5E). While there are none, the
     // decoded output is the file's own text.
     std::uint64_t Inexact() const { return FUnmappable + FFolded; }
+    // Where each of them is written from now on: its offset from the start of the output of
+    // its call is appended to Log (null: not noted).
+    void NoteInexactIn(std::vector<std::size_t>* log) { FInexactLog = log; }
 
     // Back to the start of a file in the same encoding.
     void Reset();
@@ -64,6 +68,7 @@ private:
     TRunEnd Run(const unsigned char* p, const unsigned char* end, const unsigned char* stop, bool last, char* w,
                 char* outEnd);
     [[gnu::cold]] char* PutRare(std::uint16_t entry, char* w);
+    [[gnu::cold]] char* PutUnmappable(char* w);
 
     TFileEncoding FEncoding;
     std::string FCarry;       // bytes of a sequence cut by the end of the last block
@@ -71,6 +76,8 @@ private:
     std::uint8_t FJisSet = 0; // ISO-2022-JP: the set in force
     std::uint64_t FUnmappable = 0;
     std::uint64_t FFolded = 0;
+    std::vector<std::size_t>* FInexactLog = nullptr;
+    char* FCallStart = nullptr;  // the output's start in this call, for the log
 };
 
 // The lines of a file in its own encoding, found by number, so that a result line found in

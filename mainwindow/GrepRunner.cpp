@@ -70,10 +70,11 @@ public:
         FSourceFailed = false;
     }
 
-    void Add(const RE_LineInfo_t& info, const TFileEncoding& encoding) {
+    // OwnText: the line's Shift-JIS text is the file's own (TFileSearcher::ShowsOwnText).
+    void Add(const RE_LineInfo_t& info, const TFileEncoding& encoding, bool ownText) {
         const std::size_t start = FBatch.Bytes.size();
         AppendResultLine(FBatch.Bytes, *FPath, info.LineNo, info.Line);
-        if (!ShowsOwnText(info.Line, encoding.Kind))
+        if (!ownText)
             AddOwnText(info.LineNo, encoding, FBatch.Bytes.size() - start - info.Line.size());
         FBatch.Ends.push_back(FBatch.Bytes.size());
         if (FBatch.Ends.size() >= kBatchLines || FBatch.Bytes.size() >= kBatchBytes) Flush();
@@ -235,7 +236,9 @@ void TGrepRunner::Work(std::shared_ptr<TRun> run, TGrepTarget target, std::share
             try {
                 if (run->BeforeFile) run->BeforeFile(path);
                 search.Run(path,
-                           [&writer, &search](const RE_LineInfo_t& info) { writer.Add(info, search.Encoding()); });
+                           [&writer, &search](const RE_LineInfo_t& info) {
+                               writer.Add(info, search.Encoding(), search.ShowsOwnText(info));
+                           });
             } catch (const EWouldBlock&) {
                 // A file that would make the search wait (a kernel log under /proc) is
                 // skipped and named at the end; the run goes on.

@@ -24,6 +24,7 @@ namespace xavo {
 struct RE_LineInfo_t {
     std::string Line;
     std::int64_t LineNo = 0;
+    std::uint64_t Offset = 0;  // of the line's first byte in what the source gave (TGrepSearch)
 };
 
 // An input/output failure of the platform; the message is the system's reason.

@@ -89,8 +89,9 @@ bool TFileReport::NeedsReader() const {
     return FOptions.Invert || FOptions.Context();
 }
 
-bool TFileReport::Match(const RE_LineInfo_t& info) {
+bool TFileReport::Match(const RE_LineInfo_t& info, bool ownText) {
     const auto lineNo = static_cast<std::uint64_t>(info.LineNo);
+    FMatchOwnText = ownText;
     if (FReader) {
         ReadUpTo(lineNo);
         if (FReaderNext == lineNo) {  // the reader's copy of the line is the reported one
@@ -268,7 +269,9 @@ bool TFileReport::AppendOwnLine(std::uint64_t lineNo, const std::string& text, T
 }
 
 void TFileReport::AppendText(std::uint64_t lineNo, const std::string& text, TMatchKnown matches) {
-    if (FOptions.Utf8 && !ShowsOwnText(text, FEncoding.Kind) && AppendOwnLine(lineNo, text, matches)) return;
+    // Without a reader every line printed is the one Match reports, which the search judged.
+    const bool own = FReader == nullptr ? FMatchOwnText : ShowsOwnText(text, FEncoding.Kind);
+    if (FOptions.Utf8 && !own && AppendOwnLine(lineNo, text, matches)) return;
     const auto add = [&](std::string_view bytes) {
         if (FOptions.Terminal)
             AppendForTerminal(FText, bytes);

@@ -77,10 +77,11 @@ public:
     // is used for match colours only. The options, the program and the hook must outlive it.
     TFileReport(const TReportOptions& options, const TGrepProgram& program, std::string path, TFlush flush);
 
-    // A matching line of the file, lines in increasing order. Returns false once the file
-    // needs no more reports (the search may stop). Raises what the flush hook raises, and
-    // EFileNotFound / EInOutError from reading the file again.
-    bool Match(const RE_LineInfo_t& info);
+    // A matching line of the file, lines in increasing order; OwnText: its text decoded
+    // as Shift-JIS is the file's own (TFileSearcher::ShowsOwnText). Returns false once the
+    // file needs no more reports (the search may stop). Raises what the flush hook raises,
+    // and EFileNotFound / EInOutError from reading the file again.
+    bool Match(const RE_LineInfo_t& info, bool ownText = true);
     // The end of the file: the lines after the last report, the count or the file name.
     void Finish();
 
@@ -124,6 +125,7 @@ private:
     bool FDone = false;              // the file needs no more selected lines
     std::string FScratch;
     TFileEncoding FEncoding;
+    bool FMatchOwnText = true;  // of the line Match reports
     std::unique_ptr<TSourceText> FSourceText;
     bool FSourceTextFailed = false;
     std::string FOwnLine;

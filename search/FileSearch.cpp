@@ -243,10 +243,12 @@ std::size_t TSearchSource::Begin(char* buffer, std::size_t size) {
         const std::string_view mark = ByteOrderMark(FEncoding.Kind);
         if (FEncoding.Bom && std::string_view(FRaw).substr(0, mark.size()) == mark) FRawPos = mark.size();
         FTranscoder.emplace(TFileEncoding{FEncoding.Kind, false});
+        FTranscoder->NoteInexactIn(&FInexactLog);
         return Serve(buffer, size);
     }
     FState = TState::Convert;
     FTranscoder.emplace(FEncoding);
+    FTranscoder->NoteInexactIn(&FInexactLog);
     if (direct) FRaw.assign(into, n);
     else FRaw.resize(n);
     return Convert(buffer, size);
@@ -271,6 +273,7 @@ std::size_t TSearchSource::Convert(char* buffer, std::size_t size) {
             FRawEnd = n < kRawBlock;
         }
         const std::string_view raw = std::string_view(FRaw).substr(FRawPos);
+        const std::uint64_t at = FHanded + static_cast<std::size_t>(w - buffer);
         if (end - w >= static_cast<std::ptrdiff_t>(kMinTranscodeRoom)) {
             FRawPos += FTranscoder->Transcode(raw, FRawEnd, w, end);
         } else {
@@ -282,9 +285,30 @@ std::size_t TSearchSource::Convert(char* buffer, std::size_t size) {
             std::memcpy(w, FOut.data(), FOutPos);
             w += FOutPos;
         }
+        if (!FInexactLog.empty()) NoteInexact(at);
         FConverted = FRawEnd && FRawPos == FRaw.size();
     }
+    FHanded += static_cast<std::size_t>(w - buffer);
     return static_cast<std::size_t>(w - buffer);
+}
+
+void TSearchSource::NoteInexact(std::uint64_t at) {
+    constexpr std::size_t kMaxNotedInexact = 4096;
+    for (const std::size_t offset : FInexactLog) {
+        FInexactAt.push_back(at + offset);
+        if (FInexactAt.size() > kMaxNotedInexact) {
+            FInexactFloor = FInexactAt.front();
+            FInexactAt.pop_front();
+        }
+    }
+    FInexactLog.clear();
+}
+
+bool TSearchSource::Exact(std::uint64_t offset, std::size_t length) {
+    if (!FTranscoder) return true;
+    while (!FInexactAt.empty() && FInexactAt.front() < offset) FInexactAt.pop_front();
+    if (FInexactFloor && offset <= *FInexactFloor) return false;
+    return FInexactAt.empty() || FInexactAt.front() >= offset + length;
 }
 
 void TSearchSource::ReadRaw() {
@@ -354,7 +378,9 @@ void TSearchSource::FilterStep() {
     EmptyLines(p, lineStart);
     // The last line's end becomes a LF: a lone CR before the empty line after it would read as CR LF.
     const std::string_view lines(reinterpret_cast<const char*>(lineStart), static_cast<std::size_t>(lineEnd - lineStart));
+    const std::uint64_t at = FHanded + FOut.size() - FOutPos;
     FTranscoder->Transcode(lines, true, FOut);  // no character runs on over a line end in these encodings
+    if (!FInexactLog.empty()) NoteInexact(at);
     if (lineEnd < end) {
         FOut += '\n';
         lineEnd = after(lineEnd);
@@ -372,6 +398,7 @@ std::size_t TSearchSource::Serve(char* buffer, std::size_t size) {
     const std::size_t given = std::min(size, FOut.size() - FOutPos);
     std::memcpy(buffer, FOut.data() + FOutPos, given);
     FOutPos += given;
+    FHanded += given;
     return given;
 }
 
@@ -391,6 +418,11 @@ void TFileSearcher::Run(const std::string& path, const TGrepSearch::TLineSink& s
         }
     } note{*this};
     FSearch.Run(source, sink);
+}
+
+bool TFileSearcher::ShowsOwnText(const RE_LineInfo_t& info) {
+    return (FCurrent != nullptr && FCurrent->Exact(info.Offset, info.Line.size())) ||
+           xavo::ShowsOwnText(info.Line, Encoding().Kind);
 }
 
 bool TSourceText::Utf8Line(std::int64_t lineNo, std::string& utf8) {

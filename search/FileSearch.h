@@ -16,6 +16,7 @@
 #include "SjisTranscoder.h"
 
 #include <atomic>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -81,6 +82,11 @@ public:
     // Whether the engine sees other bytes than the file's own.
     bool Converted() const { return FState == TState::Convert; }
 
+    // Whether the line handed out at Offset (Length bytes, the line end not counted) is the
+    // file's own text when decoded as Shift-JIS: false when one of its characters may read
+    // back otherwise (TSjisTranscoder::Inexact). Lines are asked for in ascending order.
+    bool Exact(std::uint64_t offset, std::size_t length);
+
 private:
     enum class TState : std::uint8_t { Start, Plain, Convert, Filter };
     std::size_t Begin(char* buffer, std::size_t size);
@@ -89,6 +95,7 @@ private:
     void ReadRaw();
     void FilterStep();
     void EmptyLines(const unsigned char* from, const unsigned char* to);
+    void NoteInexact(std::uint64_t at);
 
     TFileHandle FFile;
     TEncodingChoice FChoice;
@@ -104,6 +111,13 @@ private:
     std::size_t FOutPos = 0;
     bool FRawEnd = false;     // the file's last block is in FRaw
     bool FConverted = false;  // Convert: the transcoder has had the last byte
+    std::uint64_t FHanded = 0; // Convert, Filter: the offset of the next byte handed out
+    // Offsets of the characters that read back otherwise, ascending, from the first line
+    // not yet asked for; only the last kMaxNotedInexact are kept, those up to the floor
+    // having been dropped.
+    std::vector<std::size_t> FInexactLog;
+    std::deque<std::uint64_t> FInexactAt;
+    std::optional<std::uint64_t> FInexactFloor;
 };
 
 // The search of one file after another on one thread (the program may be shared).
@@ -122,13 +136,17 @@ public:
     TFileEncoding Encoding() const { return FCurrent != nullptr ? FCurrent->Encoding() : FEncoding; }
     const TEncodingChoice& Choice() const { return FChoice; }
 
+    // Whether a line reported for the file being searched, decoded as Shift-JIS, shows the
+    // file's own text (else TSourceText has it).
+    bool ShowsOwnText(const RE_LineInfo_t& info);
+
 private:
     TGrepSearch FSearch;
     TNativeFilter FFilter;
     const std::atomic<bool>& FCancelFlag;
     TEncodingChoice FChoice;
     TFileEncoding FEncoding;
-    const TSearchSource* FCurrent = nullptr;
+    TSearchSource* FCurrent = nullptr;
 };
 
 // Whether a line the engine read from a file in Kind shows the file's own characters when
