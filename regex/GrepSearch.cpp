@@ -140,7 +140,7 @@ void TGrepSearch::Report(std::uint64_t lineStart, std::uint64_t lineEnd) {
     const std::uint64_t end = ContentEnd(lineStart, lineEnd);
     FInfo.Line.assign(reinterpret_cast<const char*>(FWindow->Ptr(lineStart)), static_cast<std::size_t>(end - lineStart));
     FInfo.LineNo = FWindow->LineFeedsBefore(lineStart);
-    FInfo.Offset = lineStart;
+    FInfo.Offset = TStreamWindow::SourceOffset(lineStart);
     (*FSink)(FInfo);
 }
 

@@ -37,6 +37,9 @@ public:
     unsigned char At(std::uint64_t pos) const { return FData[static_cast<std::size_t>(pos - FBase)]; }
     const unsigned char* Ptr(std::uint64_t pos) const { return FData + (pos - FBase); }
     std::uint64_t Base() const { return FBase; }
+    // Where the byte at Pos lies in what the source gave (the stream starts with a line
+    // feed of its own).
+    static std::uint64_t SourceOffset(std::uint64_t pos) { return pos - 1; }
     // End of the bytes that are final (a trailing CR waits for its next byte).
     std::uint64_t End() const { return FBase + FFinal; }
     bool AtEnd() const { return FAtEnd; }

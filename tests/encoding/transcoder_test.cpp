@@ -32,17 +32,28 @@ using testing::U16;
 
 const std::string kReserved = {kUnmappableLead, kUnmappableTrail};
 
-// Transcodes Bytes handed over in blocks of BlockSize (the whole at once for 0).
-std::string Transcode(TFileEncoding e, const std::string& bytes, std::size_t blockSize, std::uint64_t* unmappable = nullptr) {
+// Transcodes Bytes handed over in blocks of BlockSize (the whole at once for 0), each
+// written into rooms of Room bytes (0: as much room as it needs).
+std::string Transcode(TFileEncoding e, const std::string& bytes, std::size_t blockSize, std::uint64_t* unmappable = nullptr,
+                      std::size_t room = 0) {
     TSjisTranscoder t(e);
     std::string out;
+    const auto convert = [&](std::string_view block, bool last) {
+        if (room == 0) return t.Transcode(block, last, out);
+        do {
+            std::string part(room, '\0');
+            char* w = part.data();
+            block.remove_prefix(t.Transcode(block, last, w, part.data() + room));
+            out.append(part.data(), w);
+        } while (!block.empty());
+    };
     if (blockSize == 0) {
-        t.Transcode(bytes, true, out);
+        convert(bytes, true);
     } else {
         std::size_t pos = 0;
         do {
             const std::size_t n = std::min(blockSize, bytes.size() - pos);
-            t.Transcode(std::string_view(bytes).substr(pos, n), pos + n == bytes.size(), out);
+            convert(std::string_view(bytes).substr(pos, n), pos + n == bytes.size());
             pos += n;
         } while (pos < bytes.size());
     }
@@ -121,6 +132,7 @@ TEST(SjisTranscoder, KeepsLineEndsAndIsTheSameInAnyBlockSizeForAnyBytes) {
             for (char& c : bytes) c = alphabet[rng() % std::size(alphabet)];
             const std::string whole = Transcode(e, bytes, 0);
             for (const std::size_t block : {1, 2, 3, 4, 5}) ASSERT_EQ(Transcode(e, bytes, block), whole) << EncodingName(e);
+            ASSERT_EQ(Transcode(e, bytes, 7, nullptr, kMinTranscodeRoom), whole) << EncodingName(e);
             if (e.Kind == TEncoding::Sjis) continue;  // passed through: the engine's own reading
             // Reading the output as the engine does: the same line ends as the source.
             const std::string body = e.Bom && bytes.starts_with(ByteOrderMark(e.Kind)) ? bytes.substr(ByteOrderMark(e.Kind).size()) : bytes;
@@ -170,6 +182,8 @@ TEST(SjisTranscoder, LongTextsGiveTheShiftJisCopyAndTheirLinesInEveryEncoding) {
     for (const TFileEncoding e : AllEncodings()) {
         const std::string bytes = In(e, text);
         for (const std::size_t block : {0, 1, 7, 100}) ASSERT_EQ(Transcode(e, bytes, block), sjis) << EncodingName(e) << " block " << block;
+        for (const std::size_t room : {kMinTranscodeRoom, kMinTranscodeRoom + 1, std::size_t{100}})
+            ASSERT_EQ(Transcode(e, bytes, 4096, nullptr, room), sjis) << EncodingName(e) << " room " << room;
         for (const std::size_t block : {5, 4096}) {
             TSourceLineFinder finder(e, ReaderOf(bytes), block);
             std::string lineBytes;

@@ -92,5 +92,34 @@ TEST(SearchDriver, ACharacterShiftJisCannotHoldIsOneCharacterNoPatternCanName) {
     EXPECT_EQ(encoding, (TFileEncoding{TEncoding::Sjis, false}));
 }
 
+TEST(SearchDriver, JudgesPerLineWhetherTheConvertedTextIsTheFilesOwn) {
+    // Only a line holding a character that reads back otherwise needs the file's own text.
+    // 5,000 emoji on a line are more than are noted one by one.
+    const std::string emoji = "\xF0\x9F\x98\x80";
+    std::string many;
+    for (int i = 0; i < 5000; ++i) many += emoji;
+    const struct {
+        TFileEncoding Encoding;
+        std::string Bytes;
+        std::vector<bool> Own;  // of each line, all found by "."
+    } cases[] = {
+        {{TEncoding::Utf8, false}, "～ full-width tilde\n〜 wave dash\nx" + emoji + "\n￢～\n", {true, false, false, true}},
+        {{TEncoding::Utf8, false}, many + "\nplain\n" + many + "a\nb\n", {false, true, false, true}},
+        // ≒ of JIS X 0208 and NEC's (0xADF0), which reads back as the former.
+        {{TEncoding::EucJp, false}, "\xA2\xE2\n\xAD\xF0\n\xA2\xE2\n", {true, false, true}},
+        {{TEncoding::Sjis, false}, "\x87\x90\n", {true}},
+    };
+    test::TTempDir dir;
+    const Program program = Compiled(".", false);
+    for (const auto& c : cases) {
+        const std::string path = dir.File("t.txt", c.Bytes);
+        std::atomic<bool> cancel{false};
+        TFileSearcher searcher(*program, cancel, {}, {c.Encoding});
+        std::vector<bool> own;
+        searcher.Run(path, [&](const RE_LineInfo_t& info) { own.push_back(searcher.ShowsOwnText(info)); });
+        EXPECT_EQ(own, c.Own) << EncodingName(c.Encoding) << " " << c.Bytes.substr(0, 40);
+    }
+}
+
 }  // namespace
 }  // namespace xavo
