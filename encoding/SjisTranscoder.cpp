@@ -39,6 +39,11 @@ constexpr std::size_t kLongestSequence = 4;
 // The most a sequence other than an ASCII run writes.
 constexpr std::ptrdiff_t kMostPerSequence = 2;
 
+inline void PutDouble(std::uint16_t code, char* w) {
+    const std::uint16_t bytes = std::endian::native == std::endian::little ? __builtin_bswap16(code) : code;
+    std::memcpy(w, &bytes, 2);
+}
+
 inline void PutCode(std::uint16_t code, char*& w) {
     if (code > 0xFF) *w++ = static_cast<char>(code >> 8);
     *w++ = static_cast<char>(code & 0xFF);
@@ -249,8 +254,7 @@ TSjisTranscoder::TRunEnd TSjisTranscoder::Run(const unsigned char* p, const unsi
     const auto unmappable = [&] { w = PutUnmappable(w); };
     const auto put = [&](std::uint16_t entry) {
         if (entry >= kFirstDoubleCode) [[likely]] {
-            w[0] = static_cast<char>(entry >> 8);
-            w[1] = static_cast<char>(entry & 0xFF);
+            PutDouble(entry, w);
             w += 2;
         } else {
             w = PutRare(entry, w);  // by value: W's address must not escape the loop
@@ -279,7 +283,26 @@ TSjisTranscoder::TRunEnd TSjisTranscoder::Run(const unsigned char* p, const unsi
                 ascii();
                 continue;
             }
-            // Most Japanese text: a three-byte sequence whose lead byte has no special range.
+            // Most Japanese text: a run of three-byte sequences whose lead byte has no
+            // special range (E1-EF but ED), each tested as one word, up to a limit worked
+            // out once (the sequence's end, the block's, the room's).
+            if constexpr (std::endian::native == std::endian::little) {
+                const unsigned char* const limit = std::min({stop, end - std::min<std::ptrdiff_t>(end - p, 3),
+                                                             p + 3 * ((full - w) / 2 + 1)});
+                const unsigned char* const from = p;
+                while (p < limit) {
+                    std::uint32_t x;
+                    std::memcpy(&x, p, 4);  // the limit leaves a byte after the sequence
+                    const unsigned lead = x & 0x0F;
+                    if ((x & 0x00C0C0F0) != 0x008080E0 || (0xDFFEu >> lead & 1) == 0) break;
+                    const std::uint16_t entry = t.Unicode[lead << 12 | (x & 0x3F00) >> 2 | (x >> 16 & 0x3F)];
+                    if (entry < kFirstDoubleCode) break;
+                    PutDouble(entry, w);
+                    w += 2;
+                    p += 3;
+                }
+                if (p != from) continue;
+            }
             if (b0 >= 0xE1 && b0 <= 0xEF && b0 != 0xED && end - p >= 3 && (p[1] & 0xC0) == 0x80 &&
                 (p[2] & 0xC0) == 0x80) {
                 put(t.Unicode[(b0 & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F)]);

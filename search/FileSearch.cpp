@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -15,6 +18,8 @@ namespace xavo {
 namespace {
 
 constexpr std::size_t kRawBlock = 128 * 1024;
+// Mapped a window at a time, so that memory still follows the block, not the file.
+constexpr std::size_t kMapWindow = 4u << 20;
 
 // How many characters of Kind (UTF-8 standing for Unicode, EUC-JP for the JIS sets)
 // convert to each Shift-JIS code, 2 standing for "more than one".
@@ -249,9 +254,47 @@ std::size_t TSearchSource::Begin(char* buffer, std::size_t size) {
     FState = TState::Convert;
     FTranscoder.emplace(FEncoding);
     FTranscoder->NoteInexactIn(&FInexactLog);
-    if (direct) FRaw.assign(into, n);
-    else FRaw.resize(n);
+    // A regular file whose size says there is more (a file under /proc says 0) is mapped.
+    struct stat st {};
+    if (!FRawEnd && ::fstat(FFile.Get(), &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > n) {
+        FMapNext = 0;  // from the start again: the block read served detection only
+        NextStretch();
+    } else {
+        if (direct) FRaw.assign(into, n);
+        else FRaw.resize(n);
+        FStretch = FRaw;
+    }
     return Convert(buffer, size);
+}
+
+void TSearchSource::NextStretch() {
+    FRawPos = 0;
+    if (FMapNext) {
+        struct stat st {};
+        const std::uint64_t size = ::fstat(FFile.Get(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+        if (*FMapNext >= size) {  // the end (sooner when the file shrank)
+            FMapped.Unmap();
+            FStretch = {};
+            FRawEnd = true;
+            return;
+        }
+        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kMapWindow, size - *FMapNext));
+        if (FMapped.Map(FFile.Get(), *FMapNext, length, true)) {
+            FStretch = std::string_view(reinterpret_cast<const char*>(FMapped.Data()), length);
+            *FMapNext += length;
+            FRawEnd = *FMapNext >= size;
+            return;
+        }
+        // Refused (no room for the mapping): read on from there.
+        if (::lseek(FFile.Get(), static_cast<off_t>(*FMapNext), SEEK_SET) < 0) throw EInOutError(std::strerror(errno));
+        FMapped.Unmap();
+        FMapNext.reset();
+    }
+    FRaw.resize(kRawBlock);
+    const std::size_t n = ReadFully(FFile.Get(), FRaw.data(), kRawBlock);
+    FRaw.resize(n);
+    FStretch = FRaw;
+    FRawEnd = n < kRawBlock;
 }
 
 std::size_t TSearchSource::Convert(char* buffer, std::size_t size) {
@@ -264,15 +307,11 @@ std::size_t TSearchSource::Convert(char* buffer, std::size_t size) {
     FOutPos += spilled;
     w += spilled;
     while (w < end && !FConverted) {
-        if (FRawPos == FRaw.size() && !FRawEnd) {
+        if (FRawPos == FStretch.size() && !FRawEnd) {
             if (FCancel != nullptr && FCancel->load(std::memory_order_relaxed)) throw EGrepCancel();
-            FRaw.resize(kRawBlock);
-            const std::size_t n = ReadFully(FFile.Get(), FRaw.data(), kRawBlock);
-            FRaw.resize(n);
-            FRawPos = 0;
-            FRawEnd = n < kRawBlock;
+            NextStretch();
         }
-        const std::string_view raw = std::string_view(FRaw).substr(FRawPos);
+        const std::string_view raw = FStretch.substr(FRawPos);
         const std::uint64_t at = FHanded + static_cast<std::size_t>(w - buffer);
         if (end - w >= static_cast<std::ptrdiff_t>(kMinTranscodeRoom)) {
             FRawPos += FTranscoder->Transcode(raw, FRawEnd, w, end);
@@ -286,7 +325,7 @@ std::size_t TSearchSource::Convert(char* buffer, std::size_t size) {
             w += FOutPos;
         }
         if (!FInexactLog.empty()) NoteInexact(at);
-        FConverted = FRawEnd && FRawPos == FRaw.size();
+        FConverted = FRawEnd && FRawPos == FStretch.size();
     }
     FHanded += static_cast<std::size_t>(w - buffer);
     return static_cast<std::size_t>(w - buffer);

@@ -13,6 +13,7 @@
 #include "ByteScan.h"
 #include "Detect.h"
 #include "GrepSearch.h"
+#include "MappedRange.h"
 #include "SjisTranscoder.h"
 
 #include <atomic>
@@ -67,7 +68,8 @@ private:
 //
 // With a filter, a UTF-8 or EUC-JP file is filtered before it is converted: a line
 // without what every match holds cannot match, and reaches the engine as an empty line (so
-// line numbers stay the file's own); only the other lines are converted.
+// line numbers stay the file's own); only the other lines are converted. A larger regular
+// file is converted from mapped windows, which spares copying it out of the page cache.
 class TSearchSource : public TByteSource {
 public:
     // Cancel (when given) is honoured between the blocks of a conversion, whose output may
@@ -92,6 +94,7 @@ private:
     std::size_t Begin(char* buffer, std::size_t size);
     std::size_t Serve(char* buffer, std::size_t size);
     std::size_t Convert(char* buffer, std::size_t size);
+    void NextStretch();
     void ReadRaw();
     void FilterStep();
     void EmptyLines(const unsigned char* from, const unsigned char* to);
@@ -111,6 +114,10 @@ private:
     std::size_t FOutPos = 0;
     bool FRawEnd = false;     // the file's last block is in FRaw
     bool FConverted = false;  // Convert: the transcoder has had the last byte
+    // Convert: the file's bytes being converted, from FRawPos on (in FRaw or FMapped).
+    std::string_view FStretch;
+    TMappedRange FMapped;
+    std::optional<std::uint64_t> FMapNext;  // the file offset of the next window to map
     std::uint64_t FHanded = 0; // Convert, Filter: the offset of the next byte handed out
     // Offsets of the characters that read back otherwise, ascending, from the first line
     // not yet asked for; only the last kMaxNotedInexact are kept, those up to the floor

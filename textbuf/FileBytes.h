@@ -3,11 +3,13 @@
 // page cache holds them and a file larger than memory is paged in and out as it is shown.
 //
 // A mapped file that another program truncates while it is shown loses pages: reading them
-// would kill the process (SIGBUS), so such a fault inside one of our mappings is answered
-// with a page of zeros and remembered (LostBytes). A file rewritten in place shows the new
+// would kill the process (SIGBUS), so they read as zeros and are remembered (LostBytes,
+// see TMappedRange). A file rewritten in place shows the new
 // bytes under the old line counts. ChangedOnDisk() tells the owner to reload before it
 // trusts the text again (and before saving over it).
 #pragma once
+
+#include "MappedRange.h"
 
 #include <cstdint>
 #include <string>
@@ -52,7 +54,7 @@ private:
     const unsigned char* FData = nullptr;
     std::uint64_t FSize = 0;
     bool FMapped = false;
-    int FGuardSlot = -1;  // the mapping's entry among the guarded ranges, or -1
+    TMappedRange FMap;
     std::string FPath;
     dev_t FDevice = 0;
     ino_t FInode = 0;

@@ -70,6 +70,20 @@ TEST(SearchDriver, EveryEncodingFindsTheLinesOfItsShiftJisCopy) {
     }
 }
 
+TEST(SearchDriver, ALargeFileIsSearchedAcrossTheWindowsItIsReadIn) {
+    // Over 8 MB of UTF-8 in lines of odd lengths, so that characters straddle the 4 MiB
+    // windows; every line numbered, the hits checked against the Shift-JIS copy.
+    std::string utf8;
+    for (int i = 0; utf8.size() < (9u << 20); ++i) utf8 += "行" + std::to_string(i) + " 日本語のテキスト～です\n";
+    test::TTempDir dir;
+    const std::string sjisPath = dir.File("sjis.txt", Utf8ToSjis(utf8));
+    const std::string path = dir.File("utf8.txt", utf8);
+    for (const char* pattern : {"行1[0-9]*0 日", "す$", "行[0-9]*9999 "}) {
+        const Program grep = Compiled(pattern, false);
+        EXPECT_EQ(Search(grep, path), Search(grep, sjisPath)) << pattern;
+    }
+}
+
 TEST(SearchDriver, ACharacterShiftJisCannotHoldIsOneCharacterNoPatternCanName) {
     test::TTempDir dir;
     const std::string path = dir.File("u.txt", "a\xF0\x9F\x98\x80" "b\nx\xC2\xA9y\na?b\n\xE3\x83\xBB\n");  // a😀b x©y a?b ・
