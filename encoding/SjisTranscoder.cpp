@@ -293,8 +293,10 @@ TSjisTranscoder::TRunEnd TSjisTranscoder::Run(const unsigned char* p, const unsi
                 while (p < limit) {
                     std::uint32_t x;
                     std::memcpy(&x, p, 4);  // the limit leaves a byte after the sequence
+                    // E0 (overlong forms) is left to the checks below; ED's surrogates and
+                    // every other code point Shift-JIS lacks have no plain entry.
                     const unsigned lead = x & 0x0F;
-                    if ((x & 0x00C0C0F0) != 0x008080E0 || (0xDFFEu >> lead & 1) == 0) break;
+                    if ((x & 0x00C0C0F0) != 0x008080E0 || lead == 0) break;
                     const std::uint16_t entry = t.Unicode[lead << 12 | (x & 0x3F00) >> 2 | (x >> 16 & 0x3F)];
                     if (entry < kFirstDoubleCode) break;
                     PutDouble(entry, w);
@@ -386,7 +388,23 @@ TSjisTranscoder::TRunEnd TSjisTranscoder::Run(const unsigned char* p, const unsi
                 ascii();
                 continue;
             }
-            // Most Japanese text: a JIS X 0208 pair (the general path below gives the same).
+            // Most Japanese text: a run of JIS X 0208 pairs, up to a limit worked out once
+            // (the general path below gives the same).
+            {
+                const unsigned char* const limit =
+                    std::min({stop, end - std::min<std::ptrdiff_t>(end - p, 1), p + 2 * ((full - w) / 2 + 1)});
+                const unsigned char* const from = p;
+                while (p < limit) {
+                    const unsigned row = p[0] - 0xA1u, cell = p[1] - 0xA1u;
+                    if (row >= kJisCells || cell >= kJisCells) break;
+                    const std::uint16_t entry = t.X0208[row * kJisCells + cell];
+                    if (entry < kFirstDoubleCode) break;
+                    PutDouble(entry, w);
+                    w += 2;
+                    p += 2;
+                }
+                if (p != from) continue;
+            }
             if (b >= 0xA1 && b <= 0xFE && end - p >= 2 && p[1] >= 0xA1 && p[1] <= 0xFE) {
                 put(t.X0208[(b - 0xA1) * kJisCells + (p[1] - 0xA1)]);
                 p += 2;
