@@ -105,24 +105,25 @@ private:
     const std::atomic<bool>* FCancel;
     TNativeFilter* FFilter;
     const TNativeFinder* FNative = nullptr;  // Filter: what a line must hold, in the file's bytes
-    std::size_t FRawPos = 0;   // FRaw's bytes from here on are still to be handled
+    // FRaw's (Filter) or FStretch's (Convert) bytes from here on are still to be handled.
+    std::size_t FRawPos = 0;
     TState FState = TState::Start;
     TFileEncoding FEncoding;
     std::optional<TSjisTranscoder> FTranscoder;
     std::string FRaw;         // a block of the file's bytes
     std::string FOut;         // converted bytes not yet handed out, from FOutPos
     std::size_t FOutPos = 0;
-    bool FRawEnd = false;     // the file's last block is in FRaw
+    bool FRawEnd = false;     // the file's last bytes are in FRaw (or FStretch)
     bool FConverted = false;  // Convert: the transcoder has had the last byte
     // Convert: the file's bytes being converted, from FRawPos on (in FRaw or FMapped).
     std::string_view FStretch;
     TMappedRange FMapped;
     std::optional<std::uint64_t> FMapNext;  // the file offset of the next window to map
     std::uint64_t FHanded = 0; // Convert, Filter: the offset of the next byte handed out
+    std::vector<std::size_t> FInexactLog;  // the transcoder's notes from its last call
     // Offsets of the characters that read back otherwise, ascending, from the first line
     // not yet asked for; only the last kMaxNotedInexact are kept, those up to the floor
     // having been dropped.
-    std::vector<std::size_t> FInexactLog;
     std::deque<std::uint64_t> FInexactAt;
     std::optional<std::uint64_t> FInexactFloor;
 };
