@@ -4,8 +4,10 @@
 //
 // The searching itself is the text view's FindText; replacing goes through ViewReplace and
 // BatchReplace. A batch never leaves half a file: every output is written beside its place
-// and renamed into it. It reports its progress in status panel 1, keeps the window painted
-// and stops between files on Escape or Ctrl+E, keeping the outputs already written.
+// and renamed into it, and never with a '?' for a character of the replacement that the
+// file's encoding lacks: such a file is written as it is and named after the batch. It
+// reports its progress in status panel 1, keeps the window painted and stops between files
+// on Escape or Ctrl+E, keeping the outputs already written.
 #include "MainWindow.h"
 
 #include "BatchReplace.h"
@@ -269,17 +271,17 @@ void TForm1::ReplaceDialogReplace() {
     }
     std::size_t unencodable = 0;
     const std::string find = QStringToSjis(ReplaceDialog->FindText(), unencodable);
-    const std::string replacement = QStringToSjis(ReplaceDialog->ReplaceText());
+    const QString replacement = ReplaceDialog->ReplaceText();
     if (unencodable > 0) {
         if (options & frReplace) Beep();
         return;
     }
     if (options & frReplaceAll) {
-        ReplaceAllInView(*Memo, find, ReplaceDialog->ReplaceText(), options);
+        ReplaceAllInView(*Memo, find, replacement, options);
         TmRefresh->start();
         return;
     }
-    if (SelectionMatches(*Memo, ReplaceDialog->FindText())) Memo->SetSelText(replacement);
+    if (SelectionMatches(*Memo, ReplaceDialog->FindText())) ReplaceSelectionInView(*Memo, replacement);
     const bool found = Memo->FindText(find, options);
     if (!found && (options & frReplace)) Beep();
 }

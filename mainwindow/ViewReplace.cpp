@@ -102,6 +102,14 @@ int ReplaceAllInView(TXavoMemo& memo, std::string_view find, const QString& repl
     return static_cast<int>(hits.size());
 }
 
+void ReplaceSelectionInView(TXavoMemo& memo, const QString& text) {
+    if (memo.ShowsBytes()) return memo.SetSelText(QStringToSjis(text));
+    memo.FinishLoading();
+    QTextCursor cursor = memo.textCursor();
+    cursor.insertText(text);
+    memo.setTextCursor(cursor);
+}
+
 bool OccursInView(TXavoMemo& memo, std::string_view find, TFindOptions options) {
     if (find.empty()) return false;
     if (TTextView* view = memo.ShowsBytes() ? memo.ByteView() : nullptr)

@@ -2,7 +2,7 @@
 // undo step.
 //
 // Positions are the view's byte positions. Entry points: SelectionMatches, ReplaceAllInView,
-// OccursInView.
+// ReplaceSelectionInView, OccursInView.
 #pragma once
 
 #include "FindOptions.h"
@@ -27,6 +27,10 @@ bool SelectionMatches(TXavoMemo& memo, const QString& find);
 // character Shift-JIS lacks included (saving decides what becomes of it); the byte view of
 // a large Shift-JIS file takes its Shift-JIS bytes ('?' for such a character).
 int ReplaceAllInView(TXavoMemo& memo, std::string_view find, const QString& replacement, TFindOptions options);
+
+// Replaces the view's selection by Text, taken as ReplaceAllInView takes its replacement
+// (undoable).
+void ReplaceSelectionInView(TXavoMemo& memo, const QString& text);
 
 // Whether ReplaceAllInView would replace anything; the view is left as it is.
 bool OccursInView(TXavoMemo& memo, std::string_view find, TFindOptions options);
