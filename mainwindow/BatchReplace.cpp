@@ -3,6 +3,7 @@
 
 #include "Detect.h"
 #include "Directory.h"
+#include "EncodedText.h"
 #include "Encoding.h"
 #include "FileMask.h"
 #include "Paths.h"
@@ -118,8 +119,22 @@ TByteReplacement ReplaceAllInFile(std::string_view bytes, std::string_view find,
                                   TFindOptions options) {
     const TFileEncoding encoding =
         DetectEncoding(bytes.substr(0, kDetectionBytes), bytes.size() <= kDetectionBytes);
-    if (encoding.Kind == TEncoding::Sjis) return ReplaceAllBytes(bytes, find, EncodeSjis(replacement), options);
+    const bool storable = FindUnencodableIn(replacement, encoding) == std::u16string_view::npos;
+    // A file the replacement cannot go into keeps its bytes; it is only told apart from a
+    // file without an occurrence.
+    const auto leftAsItIs = [&](bool occurs) {
+        TByteReplacement kept;
+        kept.Text.assign(bytes);
+        kept.Encoding = encoding;
+        kept.Unencodable = occurs;
+        return kept;
+    };
+    if (encoding.Kind == TEncoding::Sjis) {
+        if (!storable) return leftAsItIs(ReplaceAllBytes(bytes, find, {}, options).Count > 0);
+        return ReplaceAllBytes(bytes, find, EncodeSjis(replacement), options);
+    }
     TByteReplacement result;
+    result.Encoding = encoding;
     const std::u16string text = DecodeText(bytes, encoding);
     // The text's Shift-JIS bytes: each unit is SjisLength(unit) of them, so an occurrence's
     // units are found by walking along with the search.
@@ -143,6 +158,7 @@ TByteReplacement ReplaceAllInFile(std::string_view bytes, std::string_view find,
                 at = start + 1;
                 continue;
             }
+            if (!storable) return leftAsItIs(true);
             replaced.append(text, copied, unit - copied);
             replaced.append(replacement);
             ++result.Count;
@@ -150,10 +166,7 @@ TByteReplacement ReplaceAllInFile(std::string_view bytes, std::string_view find,
             position = at = endPosition;
         }
     }
-    if (result.Count == 0) {
-        result.Text.assign(bytes);
-        return result;
-    }
+    if (result.Count == 0) return leftAsItIs(false);
     replaced.append(text, copied);
     result.Text = EncodeText(replaced, encoding);
     return result;

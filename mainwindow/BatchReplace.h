@@ -3,11 +3,13 @@
 // output goes, and writing an output so that a failure or a cancel never leaves half a file.
 //
 // Plain C++ (no Qt); texts are Shift-JIS bytes, paths file-system bytes, positions bytes.
-// A plain file in another encoding is replaced in its own encoding (ReplaceAllInFile).
+// A plain file in another encoding is replaced in its own encoding (ReplaceAllInFile), and
+// left as it is when the replacement holds a character that encoding cannot store.
 // Entry points: ReplaceAllBytes, ReplaceAllInFile, CollectBatchFiles, BatchOutputPath,
 // WriteOutputFile.
 #pragma once
 
+#include "Encoding.h"
 #include "FindOptions.h"
 
 #include <cstddef>
@@ -27,6 +29,10 @@ public:
 struct TByteReplacement {
     std::string Text;
     int Count = 0;  // occurrences replaced
+    // ReplaceAllInFile only: the encoding the file was read in, and whether its occurrences
+    // were left in place because the replacement cannot be stored in that encoding.
+    TFileEncoding Encoding;
+    bool Unencodable = false;
 };
 
 // Text with every occurrence of Find from position From on replaced by Replacement. The
@@ -43,7 +49,9 @@ TByteReplacement ReplaceAllBytes(std::string_view text, std::string_view find, s
 // the text is decoded, searched as the view searches its Shift-JIS byte text (a '?' never
 // matches a character Shift-JIS lacks), given Replacement at each occurrence and encoded
 // again. A file with no occurrence keeps its bytes as they are; the others keep every byte
-// outside the occurrences (a replacement character the encoding lacks becomes '?').
+// outside the occurrences. When the replacement holds a character the file's encoding
+// cannot store (FindUnencodableIn), a file with an occurrence is not replaced either: Text
+// is its bytes as they are, Count 0 and Unencodable true, so no '?' is ever written.
 TByteReplacement ReplaceAllInFile(std::string_view bytes, std::string_view find, std::u16string_view replacement,
                                   TFindOptions options);
 

@@ -4,14 +4,17 @@
 //
 // The searching itself is the text view's FindText; replacing goes through ViewReplace and
 // BatchReplace. A batch never leaves half a file: every output is written beside its place
-// and renamed into it. It reports its progress in status panel 1, keeps the window painted
-// and stops between files on Escape or Ctrl+E, keeping the outputs already written.
+// and renamed into it, and never with a '?' for a character of the replacement that the
+// file's encoding lacks: such a file is written as it is and named after the batch. It
+// reports its progress in status panel 1, keeps the window painted and stops between files
+// on Escape or Ctrl+E, keeping the outputs already written.
 #include "MainWindow.h"
 
 #include "BatchReplace.h"
 #include "BrowseDialog.h"
 #include "CommandGuard.h"
 #include "DirTree.h"
+#include "EncodedText.h"
 #include "FindDialogs.h"
 #include "FmRepl.h"
 #include "MessageBoxes.h"
@@ -41,6 +44,24 @@ namespace xavo {
 namespace {
 
 constexpr qint64 kProgressIntervalMs = 50;  // how often the status panel is redrawn
+
+// A batch source whose encoding cannot store the replacement text.
+struct TUnreplacedFile {
+    std::string Path;
+    TFileEncoding Encoding;
+};
+
+// Names, after a batch, the sources it wrote out unchanged because of their encoding.
+void ReportUnreplaced(const std::vector<TUnreplacedFile>& files) {
+    if (files.empty()) return;
+    constexpr std::size_t kNamed = 20;
+    QString text = QStringLiteral("置換後の文字列に、ファイルの文字コードで表せない文字があるため、"
+                                  "次のファイルは置換せずにそのまま書き出しました。\n");
+    for (std::size_t i = 0; i < std::min(files.size(), kNamed); ++i)
+        text += QStringLiteral("\n%1（%2）").arg(PathToQString(files[i].Path), QString::fromStdString(EncodingName(files[i].Encoding)));
+    if (files.size() > kNamed) text += QStringLiteral("\nほか %1 件").arg(files.size() - kNamed);
+    ShowInformationBox(kApplicationTitle, text);
+}
 
 // Calls Handler with the button released over Target (a tool button's mouse-up).
 class TMouseUpFilter : public QObject {
@@ -250,7 +271,7 @@ void TForm1::ReplaceDialogReplace() {
     }
     std::size_t unencodable = 0;
     const std::string find = QStringToSjis(ReplaceDialog->FindText(), unencodable);
-    const std::string replacement = QStringToSjis(ReplaceDialog->ReplaceText());
+    const QString replacement = ReplaceDialog->ReplaceText();
     if (unencodable > 0) {
         if (options & frReplace) Beep();
         return;
@@ -260,7 +281,7 @@ void TForm1::ReplaceDialogReplace() {
         TmRefresh->start();
         return;
     }
-    if (SelectionMatches(*Memo, ReplaceDialog->FindText())) Memo->SetSelText(replacement);
+    if (SelectionMatches(*Memo, ReplaceDialog->FindText())) ReplaceSelectionInView(*Memo, replacement);
     const bool found = Memo->FindText(find, options);
     if (!found && (options & frReplace)) Beep();
 }
@@ -313,11 +334,11 @@ void TForm1::ReplAll() {
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
 
-    const std::string replacement = QStringToSjis(FmRepl->EdRepl->text());
+    const QString replacement = FmRepl->EdRepl->text();
     TFindOptions options = frDown | frReplaceAll;
     if (FmRepl->CbMatchCase->isChecked()) options |= frMatchCase;
     ReplaceDialog->SetFindText(findText);
-    ReplaceDialog->SetReplaceText(FmRepl->EdRepl->text());
+    ReplaceDialog->SetReplaceText(replacement);
     ReplaceDialog->SetOptions(options);
 
     // Loads Path from its file even when it is the file shown (whose text may be edited).
@@ -337,7 +358,18 @@ void TForm1::ReplAll() {
     std::string viewHolds;  // the source whose replaced text the view shows
     std::size_t done = 0;
     bool cancelled = false;
-    {
+    // Sources the replacement cannot go into are written as they are, never with a '?'.
+    std::vector<TUnreplacedFile> unreplaced;
+    const auto isUnreplaced = [&](const std::string& path) { return !unreplaced.empty() && unreplaced.back().Path == path; };
+    // Replaces in the shown text unless its output (plain text in the text's encoding; RTF
+    // holds any character) could not store the replacement.
+    const auto replaceInView = [&](const std::string& path, bool richText) {
+        if (richText || FindUnencodableIn(View(replacement), Memo->Encoding()) == std::u16string_view::npos)
+            ReplaceAllInView(*Memo, find, replacement, options);
+        else if (OccursInView(*Memo, find, options))
+            unreplaced.push_back({path, Memo->Encoding()});
+    };
+    try {
         TBusyCaption busy(this, QStringLiteral("一括置換中..."));
         const TBatchGuard guard(this);
         QElapsedTimer sinceShown;
@@ -356,8 +388,9 @@ void TForm1::ReplAll() {
             if (i == 0 && firstIsShown) {
                 std::string head;
                 ReadFileBytes(path, head);
-                ReplaceAllInView(*Memo, find, replacement, options);
-                WriteViewOutput(out, ReadsAsRichText(head, Memo->PlainText()));
+                const bool richText = ReadsAsRichText(head, Memo->PlainText());
+                replaceInView(path, richText);
+                WriteViewOutput(out, richText);
                 viewHolds = path;
             } else {
                 std::string bytes;
@@ -365,25 +398,28 @@ void TForm1::ReplAll() {
                 if (ReadsAsRichText(bytes, Memo->PlainText())) {
                     // Rich text goes through the view, which knows its formatting.
                     ShowFreshly(path);
-                    ReplaceAllInView(*Memo, find, replacement, options);
+                    replaceInView(path, true);
                     WriteViewOutput(out, true);
                     viewHolds = path;
                     busy.SetFinalCaption(windowTitle());
                 } else {
-                    const TByteReplacement replaced =
-                        ReplaceAllInFile(bytes, find, View(FmRepl->EdRepl->text()), options);
+                    const TByteReplacement replaced = ReplaceAllInFile(bytes, find, View(replacement), options);
+                    if (replaced.Unencodable) unreplaced.push_back({path, replaced.Encoding});
                     CreateParentDirectories(out);
                     WriteOutputFile(out, replaced.Text);
                 }
             }
             ++done;
         }
+    } catch (...) {
+        ReportUnreplaced(unreplaced);
+        throw;
     }
 
     // The last file done stays shown with its replaced text (written to the output).
     if (done > 0 && viewHolds != files[done - 1]) {
         ShowFreshly(files[done - 1]);
-        ReplaceAllInView(*Memo, find, replacement, options);
+        if (!isUnreplaced(files[done - 1])) ReplaceAllInView(*Memo, find, replacement, options);
         Memo->document()->setModified(false);
     } else if (done > 0 && keepEdits && viewHolds == FCurrentFile) {
         Memo->document()->setModified(true);  // the edits are still not in the source file
@@ -391,6 +427,7 @@ void TForm1::ReplAll() {
     DTView->SetDirectory(sourceDirectory);
     ShowAppHint(cancelled ? QStringLiteral("一括置換を中止しました (%1/%2)").arg(done).arg(files.size())
                           : QStringLiteral("一括置換しました (%1 ファイル)").arg(done));
+    ReportUnreplaced(unreplaced);
 }
 
 }  // namespace xavo

@@ -1,7 +1,8 @@
 // Replacing in the text view: the replace dialog's selection test and "replace all" as one
 // undo step.
 //
-// Positions are the view's byte positions. Entry points: SelectionMatches, ReplaceAllInView.
+// Positions are the view's byte positions. Entry points: SelectionMatches, ReplaceAllInView,
+// ReplaceSelectionInView, OccursInView.
 #pragma once
 
 #include "FindOptions.h"
@@ -22,7 +23,16 @@ bool SelectionMatches(TXavoMemo& memo, const QString& find);
 // bytes), then every occurrence after it that the view's forward search finds, as one undo
 // step. Each search resumes after the previous occurrence, so the replacement is never
 // searched again. The caret ends after the last replacement; with none, nothing changes.
-// Returns the number of replacements.
-int ReplaceAllInView(TXavoMemo& memo, std::string_view find, std::string_view replacement, TFindOptions options);
+// Returns the number of replacements. Replacement goes into the text as it stands, a
+// character Shift-JIS lacks included (saving decides what becomes of it); the byte view of
+// a large Shift-JIS file takes its Shift-JIS bytes ('?' for such a character).
+int ReplaceAllInView(TXavoMemo& memo, std::string_view find, const QString& replacement, TFindOptions options);
+
+// Replaces the view's selection by Text, taken as ReplaceAllInView takes its replacement
+// (undoable).
+void ReplaceSelectionInView(TXavoMemo& memo, const QString& text);
+
+// Whether ReplaceAllInView would replace anything; the view is left as it is.
+bool OccursInView(TXavoMemo& memo, std::string_view find, TFindOptions options);
 
 }  // namespace xavo

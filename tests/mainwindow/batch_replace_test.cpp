@@ -76,6 +76,7 @@ TEST(ReplaceAllInFile, ReplacesInEachFilesOwnEncoding) {
         std::u16string Text, Find, Replacement, Expected;
         int Count;
         std::string Tail = {};  // raw bytes after the text, past what the detection reads
+        bool Unencodable = false;  // left as it is: the encoding cannot store the replacement
     };
     const TFileEncoding utf8{TEncoding::Utf8}, eucJp{TEncoding::EucJp};
     const std::string late = std::string(70000, 'x') + "\xFF\xC3(";
@@ -88,12 +89,20 @@ TEST(ReplaceAllInFile, ReplacesInEachFilesOwnEncoding) {
         {"a '?' is not a character Shift-JIS lacks", utf8, u"😀¥?日本語の文章です", u"?", u"！", u"😀¥！日本語の文章です", 1},
         {"Shift-JIS as before", {}, u"漢字とかな\r\n", u"かな", u"カナ", u"漢字とカナ\r\n", 1},
         {"no occurrence: the same bytes", utf8, u"日本語のテキスト\n", u"英語", u"x", u"日本語のテキスト\n", 0, late},
+        {"EUC-JP lacks an IBM kanji", eucJp, u"高橋さん\n", u"高", u"髙", u"高橋さん\n", 0, {}, true},
+        {"EUC-JP lacks an emoji, however long the file", eucJp, u"手順1と手順2\n", u"1", u"🔟", u"手順1と手順2\n", 0, late, true},
+        {"JIS lacks a character beyond the BMP", {TEncoding::Jis}, u"件名：吉野\r\n", u"吉", u"𠮷", u"件名：吉野\r\n", 0, {}, true},
+        {"Shift-JIS lacks an emoji", {}, u"晴れのち曇り\r\n", u"晴れ", u"☀️", u"晴れのち曇り\r\n", 0, {}, true},
+        {"Shift-JIS lacks the copyright sign", {}, u"(c) 2024", u"(c)", u"©", u"(c) 2024", 0, {}, true},
+        {"no occurrence: nothing to tell", {}, u"晴れのち曇り\r\n", u"雨", u"☔", u"晴れのち曇り\r\n", 0},
     };
     for (const Case& c : cases) {
         const TByteReplacement result =
             ReplaceAllInFile(EncodeText(c.Text, c.Encoding) + c.Tail, EncodeSjis(c.Find), c.Replacement, frDown);
         EXPECT_EQ(result.Text, EncodeText(c.Expected, c.Encoding) + c.Tail) << c.Name;
         EXPECT_EQ(result.Count, c.Count) << c.Name;
+        EXPECT_EQ(result.Unencodable, c.Unencodable) << c.Name;
+        EXPECT_EQ(result.Encoding, c.Encoding) << c.Name;
     }
 }
 

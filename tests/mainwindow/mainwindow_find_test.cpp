@@ -276,7 +276,7 @@ private slots:
             TXavoMemo memo;
             memo.SetPlainText(true);
             memo.LoadFromFile(dir.File("in.txt", c.Text));
-            ReplaceAllInView(memo, c.Find, "\x8e\xa6!", 0);
+            ReplaceAllInView(memo, c.Find, SjisToQString("\x8e\xa6!"), 0);
             memo.SaveToFile(dir.Path("out.txt"));
             QCOMPARE(ReadBytes(dir.Path("out.txt")), ReplaceAllBytes(c.Text, c.Find, "\x8e\xa6!", 0).Text);
         }
@@ -380,6 +380,29 @@ private slots:
         QVERIFY(LooksLikeRtf(rich));
         QVERIFY(rich.find("one bar") != std::string::npos);
         QCOMPARE(c.Memo->Text(), std::string("one bar\r\ntwo"));
+    }
+
+    void aFileWhoseEncodingCannotHoldTheReplacementIsWrittenAsItIsAndNamed() {
+        TFormFixture f;
+        fs::create_directories(f.Dir.Path("out"));
+        f.ShownWithFile("a.txt", "foo\r\n");  // Shift-JIS, through the view
+        f.Dir.File("b.txt", "{\\rtf1\\ansi\\ansicpg932 foo}");
+        f.Dir.File("c.txt", "foo \xe6\x97\xa5\xe6\x9c\xac\n");  // UTF-8
+        f.Dir.File("d.txt", "foo");
+        TForm1& form = *f.Form;
+        const TForm1Components& c = f.C();
+        if (c.MmPlainText->isChecked()) c.MmPlainText->trigger();
+        ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("😀"), false, false, f.Dir.Path("out")});
+        c.ReplaceEx1->trigger();
+        QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), std::string("foo\r\n"));
+        QVERIFY(ReadBytes(f.Dir.Path("out/b.txt")).find("\\u-10179?\\u-8704?") != std::string::npos);
+        QCOMPARE(ReadBytes(f.Dir.Path("out/c.txt")), std::string("\xf0\x9f\x98\x80 \xe6\x97\xa5\xe6\x9c\xac\n"));
+        QCOMPARE(ReadBytes(f.Dir.Path("out/d.txt")), std::string("foo"));
+        QCOMPARE(f.Boxes.Informations.size(), 1);
+        const QString named = f.Boxes.Informations.front();
+        QVERIFY(named.contains(QStringLiteral("a.txt")) && named.contains(QStringLiteral("d.txt")));
+        QVERIFY(!named.contains(QStringLiteral("b.txt")) && !named.contains(QStringLiteral("c.txt")));
+        QCOMPARE(c.Memo->Text(), std::string("foo"));  // the last file, as it was written
     }
 
     void escapeStopsBetweenFilesAndKeepsWhatWasWritten() {
