@@ -596,15 +596,19 @@ void TTextView::Paste() {
     EnsureCaretVisible();
 }
 
-bool TTextView::InsertTyped(const QString& text) {
+bool TTextView::Holds(const QString& text) {
     std::size_t unencodable = 0;
-    const std::string sjis = QStringToSjis(NormalizeBreaks(text), unencodable);
-    if (unencodable != 0) {
-        QApplication::beep();
-        emit refused(QStringLiteral("Shift-JIS (CP932) で表せない文字は入力できません"));
-        return false;
-    }
-    ReplaceSelection(sjis);
+    (void)QStringToSjis(text, unencodable);
+    if (unencodable == 0) return true;
+    QApplication::beep();
+    emit refused(QStringLiteral("Shift-JIS (CP932) で表せない文字は入力できません"));
+    return false;
+}
+
+bool TTextView::InsertTyped(const QString& text) {
+    const QString normalized = NormalizeBreaks(text);
+    if (!Holds(normalized)) return false;
+    ReplaceSelection(QStringToSjis(normalized));
     return true;
 }
 

@@ -66,6 +66,9 @@ public:
     // caret ends after them.
     void ReplaceSelection(std::string_view sjis);
     void ReplaceRange(std::int64_t from, std::int64_t to, std::string_view sjis);
+    // Whether Text can be stored here (CP932 holds all of it); if not, beeps and reports it
+    // refused, as for typed text. For callers that insert text on the user's behalf.
+    bool Holds(const QString& text);
     bool CanUndo() const { return FBuffer.CanUndo(); }
     void Undo();
     bool Modified() const { return FBuffer.Modified(); }

@@ -172,6 +172,7 @@ void TXavoMemo::ShowBytes(TTextBuffer buffer) {
         });
         connect(FView, &TTextView::textEdited, this, [this] { emit textChanged(); });
         connect(FView, &TTextView::selectionMoved, this, [this] { emit cursorPositionChanged(); });
+        connect(FView, &TTextView::refused, this, &TXavoMemo::refused);
     }
     // The document view's text goes: the byte view is the whole text now.
     FUpdatingIndex = false;

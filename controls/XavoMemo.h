@@ -181,6 +181,8 @@ public:
 signals:
     // A load that ran on in the background has appended its last line.
     void loadFinished();
+    // Input the view cannot store was dropped (the byte view holds Shift-JIS only).
+    void refused(const QString& message);
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;

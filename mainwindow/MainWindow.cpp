@@ -233,6 +233,7 @@ void TForm1::CreateRightPane() {
     Memo->SetScrollBars(ssVertical);
     Memo->SetWordWrap(false);
     Memo->SetHideSelection(false);  // a jumped-to line stays marked while the results list has the focus
+    connect(Memo, &TXavoMemo::refused, this, &TForm1::ShowAppHint);
     Memo->setStatusTip(QStringLiteral(
         "表示・編集領域 : フォーカス移動は Ctrl キーを押しながら、W (GREP結果表示)、L (お気に入りリスト)、G (GREPバー) です。"));
     LbGrep = new TTextListBox;

@@ -74,6 +74,7 @@ bool SelectionMatches(TXavoMemo& memo, const QString& find) {
 int ReplaceAllInView(TXavoMemo& memo, std::string_view find, const QString& replacement, TFindOptions options) {
     if (find.empty()) return 0;
     if (TTextView* view = memo.ShowsBytes() ? memo.ByteView() : nullptr) {
+        if (!view->Holds(replacement)) return 0;
         const std::int64_t count = view->ReplaceAll(find, QStringToSjis(replacement), options);
         return static_cast<int>(std::min<std::int64_t>(count, INT_MAX));
     }
@@ -103,7 +104,10 @@ int ReplaceAllInView(TXavoMemo& memo, std::string_view find, const QString& repl
 }
 
 void ReplaceSelectionInView(TXavoMemo& memo, const QString& text) {
-    if (memo.ShowsBytes()) return memo.SetSelText(QStringToSjis(text));
+    if (memo.ShowsBytes()) {
+        if (memo.ByteView()->Holds(text)) memo.SetSelText(QStringToSjis(text));
+        return;
+    }
     memo.FinishLoading();
     QTextCursor cursor = memo.textCursor();
     cursor.insertText(text);

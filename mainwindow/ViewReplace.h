@@ -25,7 +25,7 @@ bool SelectionMatches(TXavoMemo& memo, const QString& find);
 // searched again. The caret ends after the last replacement; with none, nothing changes.
 // Returns the number of replacements. Replacement goes into the text as it stands, a
 // character Shift-JIS lacks included (saving decides what becomes of it); the byte view of
-// a large Shift-JIS file takes its Shift-JIS bytes ('?' for such a character).
+// a large file, which holds Shift-JIS, refuses such a replacement as it refuses typing.
 int ReplaceAllInView(TXavoMemo& memo, std::string_view find, const QString& replacement, TFindOptions options);
 
 // Replaces the view's selection by Text, taken as ReplaceAllInView takes its replacement

@@ -259,6 +259,31 @@ private slots:
         QCOMPARE(c.Memo->Text(), std::string("foo a\r\nFOO b\r\nfoo c"));
     }
 
+    void theByteViewRefusesAReplacementShiftJisCannotHold() {
+        // A large file is held as Shift-JIS: a character it lacks is refused as typing is,
+        // never written as '?', and the window says why.
+        TFormFixture f;
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        TXavoMemo::SetByteViewThreshold(8);
+        const bool opened = form.OpenFile(f.Dir.File("large.txt", "foo a\r\nfoo b\r\n"));
+        TXavoMemo::SetByteViewThreshold(TXavoMemo::kByteViewBytes);
+        QVERIFY(opened && c.Memo->ShowsBytes());
+        c.MmEditMode->trigger();
+        c.MmReplace->trigger();
+        c.ReplaceDialog->EdFind->setText(QStringLiteral("foo"));
+        c.ReplaceDialog->EdReplace->setText(QString::fromUtf8("\U0001F600"));
+        c.ReplaceDialog->BtReplaceAll->click();
+        QCOMPARE(c.Memo->Text(), std::string("foo a\r\nfoo b\r\n"));
+        QVERIFY(c.SBPanel1->text().contains(QStringLiteral("CP932")));
+        c.Memo->SetSelStart(0);
+        c.Memo->SetSelLength(3);
+        ReplaceSelectionInView(*c.Memo, QString::fromUtf8("\u00A9"));
+        QCOMPARE(c.Memo->Text(), std::string("foo a\r\nfoo b\r\n"));
+        QCOMPARE(ReplaceAllInView(*c.Memo, "foo", QStringLiteral("表"), 0), 2);
+        QCOMPARE(c.Memo->Text(), std::string("\x95\x5c a\r\n\x95\x5c b\r\n"));
+    }
+
     void theViewAndTheBytesReplaceAlike() {
         // The batch writes plain files without the view; the view's "replace all" and save
         // must give the same bytes.
