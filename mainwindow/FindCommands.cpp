@@ -276,6 +276,12 @@ void TForm1::ReplaceDialogReplace() {
         if (options & frReplace) Beep();
         return;
     }
+    // The byte view of a large file holds Shift-JIS: said once here rather than a beep per
+    // occurrence, which a status hint under the mouse would hide.
+    if (Memo->ShowsBytes() && FindUnencodable(View(replacement)) != std::u16string_view::npos) {
+        ShowInformationBox(kApplicationTitle, QStringLiteral("置換後の文字列に Shift-JIS で表せない文字があります。"));
+        return;
+    }
     if (options & frReplaceAll) {
         ReplaceAllInView(*Memo, find, replacement, options);
         TmRefresh->start();

@@ -260,8 +260,8 @@ private slots:
     }
 
     void theByteViewRefusesAReplacementShiftJisCannotHold() {
-        // A large file is held as Shift-JIS: a character it lacks is refused as typing is,
-        // never written as '?', and the window says why.
+        // A large file is held as Shift-JIS: a character it lacks is refused, never written
+        // as '?', and the window says why.
         TFormFixture f;
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
@@ -275,11 +275,12 @@ private slots:
         c.ReplaceDialog->EdReplace->setText(QString::fromUtf8("\U0001F600"));
         c.ReplaceDialog->BtReplaceAll->click();
         QCOMPARE(c.Memo->Text(), std::string("foo a\r\nfoo b\r\n"));
-        QVERIFY(c.SBPanel1->text().contains(QStringLiteral("CP932")));
+        QCOMPARE(f.Boxes.Informations.size(), 1u);
         c.Memo->SetSelStart(0);
         c.Memo->SetSelLength(3);
-        ReplaceSelectionInView(*c.Memo, QString::fromUtf8("\u00A9"));
+        ReplaceSelectionInView(*c.Memo, QString::fromUtf8("\u00A9"));  // as typing: refused with a hint
         QCOMPARE(c.Memo->Text(), std::string("foo a\r\nfoo b\r\n"));
+        QVERIFY(c.SBPanel1->text().contains(QStringLiteral("CP932")));
         QCOMPARE(ReplaceAllInView(*c.Memo, "foo", QStringLiteral("表"), 0), 2);
         QCOMPARE(c.Memo->Text(), std::string("\x95\x5c a\r\n\x95\x5c b\r\n"));
     }
