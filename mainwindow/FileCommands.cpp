@@ -224,6 +224,17 @@ void TForm1::MmSaveAsClick() {
     if (MmEditMode->isChecked()) MmEditMode->trigger();
 }
 
+void TForm1::FollowMove(const std::string& from, const std::string& to) {
+    const auto follow = [&](std::string& path) {
+        if (path == from) path = to;
+        else if (from.ends_with('/') && path.starts_with(from)) path = to + path.substr(from.size());
+        else return false;
+        return true;
+    };
+    follow(FEncodingChoiceFile);
+    if (follow(FCurrentFile)) setWindowTitle(CaptionFor(FCurrentFile));
+}
+
 void TForm1::MmEditModeClick() {
     // The check mark has already switched (menu, Ctrl+N or the button, which triggers it).
     const bool edit = MmEditMode->isChecked();

@@ -425,6 +425,9 @@ private:
     void DTViewDragDrop(TPaneDrag origin);
     void DropDirectory(const std::string& treeDirectory, const std::string& dropTarget);
     void DropFile(const std::string& file, const std::string& dropTarget);
+    // The shown file was moved (as From, or inside the directory From/) to To: Ctrl+S
+    // writes to where it is now.
+    void FollowMove(const std::string& from, const std::string& to);
     void DTViewMouseDown(const QPoint& position);
 
     ZEziDE FIniGT;

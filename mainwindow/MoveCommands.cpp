@@ -127,6 +127,7 @@ void TForm1::DropDirectory(const std::string& treeDirectory, const std::string& 
         ShowInformationBox(kApplicationTitle, kMoveFailed);
         return;
     }
+    FollowMove(WithTrailingSlash(drop.Source), drop.NewPath);
     DTView->Reload();
     DTView->SetDirectory(drop.NewPath);
 }
@@ -134,7 +135,8 @@ void TForm1::DropDirectory(const std::string& treeDirectory, const std::string& 
 void TForm1::DropFile(const std::string& file, const std::string& dropTarget) {
     struct stat st {};
     int error = 0;
-    if (::lstat(FileDropTarget(file, dropTarget).c_str(), &st) != 0) {
+    std::string moved = FileDropTarget(file, dropTarget);
+    if (::lstat(moved.c_str(), &st) != 0) {
         error = MoveToDir(file, dropTarget, false);
     } else {
         const QMessageBox::StandardButton answer = FDialogs.Ask(
@@ -150,7 +152,8 @@ void TForm1::DropFile(const std::string& file, const std::string& dropTarget) {
                                    QStringLiteral("拡張子を省略すると変更前の拡張子になります"),
                                    PathToQString(FileNameOf(file)));
             if (!name) return;
-            error = MoveToPath(file, dropTarget + RenameTargetName(PathFromQString(*name), file), false);
+            moved = dropTarget + RenameTargetName(PathFromQString(*name), file);
+            error = MoveToPath(file, moved, false);
         } else {
             return;
         }
@@ -159,6 +162,7 @@ void TForm1::DropFile(const std::string& file, const std::string& dropTarget) {
         ShowInformationBox(kApplicationTitle, kMoveFailed);
         return;
     }
+    FollowMove(file, moved);
     SLBox->SetDirectory(ProcessDirectory());
 }
 

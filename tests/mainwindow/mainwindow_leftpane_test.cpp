@@ -240,11 +240,15 @@ private slots:
                                                       QStringLiteral("taken"), QStringLiteral("renamed")};
         RecordInputBoxes(f, asked, answers);
 
-        // No clash: moved without a question; the list is read again.
+        // No clash: moved without a question; the list is read again. The shown file is
+        // then saved where it went.
+        QVERIFY(f.Form->OpenFile(root + "src/a.txt"));
         QVERIFY(DropOnNode(c.DTView, ListDrag(c.SLBox, root + "src/a.txt").get(), root + "dst/"));
         QCOMPARE(ReadBytes(root + "dst/a.txt"), std::string("a.txt"));
         QVERIFY(f.Script.Asked.isEmpty());
         QCOMPARE(c.SLBox->Count(), 3);
+        QCOMPARE(f.Form->CurrentFile(), root + "dst/a.txt");
+        QVERIFY(f.Form->windowTitle().endsWith(QStringLiteral("dst/a.txt")));
 
         // A clash: Cancel, then Yes (overwrite), each with the three-way question.
         f.Script.Answers = {QMessageBox::Cancel, QMessageBox::Yes};
@@ -332,8 +336,10 @@ private slots:
         QVERIFY(Exists(root + "a/b/in.txt"));
         QCOMPARE(f.Script.Asked.last(), QStringLiteral("移動してよろしいですか？"));
 
+        QVERIFY(f.Form->OpenFile(root + "a/b/in.txt"));
         dragDirectory(root + "a/b/", root + "x/");
         QCOMPARE(ReadBytes(root + "x/b/in.txt"), std::string("in"));
+        QCOMPARE(f.Form->CurrentFile(), root + "x/b/in.txt");  // the shown file went with it
         QVERIFY(!Exists(root + "a/b"));
         QCOMPARE(c.DTView->Directory(), root + "x/b/");
         QCOMPARE(c.SLBox->Items(), std::vector<std::string>{root + "x/b/in.txt"});
