@@ -285,14 +285,14 @@ TSjisTranscoder::TRunEnd TSjisTranscoder::Run(const unsigned char* p, const unsi
             }
             // Most Japanese text: a run of three-byte sequences whose lead byte has no
             // special range (E1-EF but ED), each tested as one word, up to a limit worked
-            // out once (the sequence's end, the block's, the room's).
+            // out once: as many as start before Stop, have a fourth byte to read, find room.
             if constexpr (std::endian::native == std::endian::little) {
-                const unsigned char* const limit = std::min({stop, end - std::min<std::ptrdiff_t>(end - p, 3),
-                                                             p + 3 * ((full - w) / 2 + 1)});
+                const unsigned char* const limit =
+                    p + 3 * std::min({(stop - p + 2) / 3, (end - p - 1) / 3, (full - w) / 2 + 1});
                 const unsigned char* const from = p;
                 while (p < limit) {
                     std::uint32_t x;
-                    std::memcpy(&x, p, 4);  // the limit leaves a byte after the sequence
+                    std::memcpy(&x, p, 4);
                     // E0 (overlong forms) is left to the checks below; ED's surrogates and
                     // every other code point Shift-JIS lacks have no plain entry.
                     const unsigned lead = x & 0x0F;
@@ -388,11 +388,11 @@ TSjisTranscoder::TRunEnd TSjisTranscoder::Run(const unsigned char* p, const unsi
                 ascii();
                 continue;
             }
-            // Most Japanese text: a run of JIS X 0208 pairs, up to a limit worked out once
-            // (the general path below gives the same).
+            // Most Japanese text: a run of JIS X 0208 pairs, up to a limit worked out once as
+            // above (the general path below gives the same).
             {
                 const unsigned char* const limit =
-                    std::min({stop, end - std::min<std::ptrdiff_t>(end - p, 1), p + 2 * ((full - w) / 2 + 1)});
+                    p + 2 * std::min({(stop - p + 1) / 2, (end - p) / 2, (full - w) / 2 + 1});
                 const unsigned char* const from = p;
                 while (p < limit) {
                     const unsigned row = p[0] - 0xA1u, cell = p[1] - 0xA1u;
