@@ -417,7 +417,9 @@ private:
                 try {
                     search->Run(path, [&](const RE_LineInfo_t& info) {
                         report->SetEncoding(search->Encoding());
-                        if (!report->Match(info, search->ShowsOwnText(info))) throw TStopFile();
+                        std::optional<std::uint64_t> near;
+                        const bool own = search->ShowsOwnText(info, &near);
+                        if (!report->Match(info, own, near)) throw TStopFile();
                     });
                 } catch (const TStopFile&) {
                 }

@@ -168,6 +168,7 @@ void TSjisTranscoder::Transcode(std::string_view block, bool last, std::string& 
 
 std::size_t TSjisTranscoder::Transcode(std::string_view block, bool last, char*& out, char* outEnd) {
     FCallStart = out;
+    FCallBlock = nullptr;
     std::size_t taken = 0;
     if (FAtStart) {
         // The byte-order mark may itself be split over blocks: its length is gathered first.
@@ -202,7 +203,7 @@ std::size_t TSjisTranscoder::Transcode(std::string_view block, bool last, char*&
         joined.append(reinterpret_cast<const char*>(p), borrowed);
         const bool joinedIsLast = last && borrowed == static_cast<std::size_t>(end - p);
         const auto* j = reinterpret_cast<const unsigned char*>(joined.data());
-        const TRunEnd ran = Run(j, j + joined.size(), j + FCarry.size(), joinedIsLast, out, outEnd);
+        const TRunEnd ran = Run(j, j + joined.size(), j + FCarry.size(), joinedIsLast, out, outEnd);  // noted at 0
         out = ran.Out;
         const auto consumed = static_cast<std::size_t>(ran.In - j);
         if (consumed < FCarry.size()) {
@@ -217,6 +218,7 @@ std::size_t TSjisTranscoder::Transcode(std::string_view block, bool last, char*&
         p += consumed - FCarry.size();
         FCarry.clear();
     }
+    FCallBlock = begin;
     const TRunEnd ran = Run(p, end, end, last, out, outEnd);
     out = ran.Out;
     const unsigned char* const stopped = ran.In;
@@ -226,21 +228,27 @@ std::size_t TSjisTranscoder::Transcode(std::string_view block, bool last, char*&
     return block.size();
 }
 
-char* TSjisTranscoder::PutUnmappable(char* w) {
-    if (FInexactLog != nullptr) FInexactLog->push_back(static_cast<std::size_t>(w - FCallStart));
+void TSjisTranscoder::Note(const char* w, const unsigned char* at) {
+    if (FInexactLog == nullptr) return;
+    const std::size_t in = FCallBlock != nullptr ? static_cast<std::size_t>(at - FCallBlock) : 0;
+    FInexactLog->push_back({static_cast<std::size_t>(w - FCallStart), in});
+}
+
+char* TSjisTranscoder::PutUnmappable(char* w, const unsigned char* at) {
+    Note(w, at);
     *w++ = kUnmappableLead;
     *w++ = kUnmappableTrail;
     ++FUnmappable;
     return w;
 }
 
-char* TSjisTranscoder::PutRare(std::uint16_t entry, char* w) {
-    if (entry == 0) return PutUnmappable(w);
+char* TSjisTranscoder::PutRare(std::uint16_t entry, char* w, const unsigned char* at) {
+    if (entry == 0) return PutUnmappable(w, at);
     if (entry < kFoldedBase) {
         *w++ = static_cast<char>(entry);
         return w;
     }
-    if (FInexactLog != nullptr) FInexactLog->push_back(static_cast<std::size_t>(w - FCallStart));
+    Note(w, at);
     ++FFolded;
     PutCode(TranscodeTables().Folded[entry - kFoldedBase], w);
     return w;
@@ -251,13 +259,14 @@ TSjisTranscoder::TRunEnd TSjisTranscoder::Run(const unsigned char* p, const unsi
     const TTranscodeTables& t = TranscodeTables();
     // A sequence is begun only with room for the most it writes (ASCII runs are cut to the room).
     char* const full = outEnd - kMostPerSequence;
-    const auto unmappable = [&] { w = PutUnmappable(w); };
+    // P is where the character begins whenever these are called.
+    const auto unmappable = [&] { w = PutUnmappable(w, p); };
     const auto put = [&](std::uint16_t entry) {
         if (entry >= kFirstDoubleCode) [[likely]] {
             PutDouble(entry, w);
             w += 2;
         } else {
-            w = PutRare(entry, w);  // by value: W's address must not escape the loop
+            w = PutRare(entry, w, p);  // by value: W's address must not escape the loop
         }
     };
     // ASCII bytes up to Stop, as many as the room takes.

@@ -53,9 +53,14 @@ public:
     // both become the wave dash 0x8160, which reads as U+FF5E). While there are none, the
     // decoded output is the file's own text.
     std::uint64_t Inexact() const { return FUnmappable + FFolded; }
-    // Where each of them is written from now on: its offset from the start of the output of
-    // its call is appended to Log (null: not noted).
-    void NoteInexactIn(std::vector<std::size_t>* log) { FInexactLog = log; }
+    // Where each of them is written from now on is appended to Log (null: not noted): its
+    // offset from the start of its call's output, and from the start of the call's block
+    // (0 for a character begun in an earlier block).
+    struct TInexactNote {
+        std::size_t Out;
+        std::size_t In;
+    };
+    void NoteInexactIn(std::vector<TInexactNote>* log) { FInexactLog = log; }
 
     // Back to the start of a file in the same encoding.
     void Reset();
@@ -67,8 +72,10 @@ private:
     };
     TRunEnd Run(const unsigned char* p, const unsigned char* end, const unsigned char* stop, bool last, char* w,
                 char* outEnd);
-    [[gnu::cold]] char* PutRare(std::uint16_t entry, char* w);
-    [[gnu::cold]] char* PutUnmappable(char* w);
+    // At: where the character begins in the input.
+    [[gnu::cold]] char* PutRare(std::uint16_t entry, char* w, const unsigned char* at);
+    [[gnu::cold]] char* PutUnmappable(char* w, const unsigned char* at);
+    void Note(const char* w, const unsigned char* at);
 
     TFileEncoding FEncoding;
     std::string FCarry;       // bytes of a sequence cut by the end of the last block
@@ -76,8 +83,11 @@ private:
     std::uint8_t FJisSet = 0; // ISO-2022-JP: the set in force
     std::uint64_t FUnmappable = 0;
     std::uint64_t FFolded = 0;
-    std::vector<std::size_t>* FInexactLog = nullptr;
-    char* FCallStart = nullptr;  // the output's start in this call, for the log
+    std::vector<TInexactNote>* FInexactLog = nullptr;
+    // For the log: the output's start in this call, and the block's (null while the held
+    // bytes of an earlier block are converted).
+    char* FCallStart = nullptr;
+    const unsigned char* FCallBlock = nullptr;
 };
 
 // The lines of a file in its own encoding, found by number, so that a result line found in

@@ -71,11 +71,12 @@ public:
     }
 
     // OwnText: the line's Shift-JIS text is the file's own (TFileSearcher::ShowsOwnText).
-    void Add(const RE_LineInfo_t& info, const TFileEncoding& encoding, bool ownText) {
+    // Near: where in the file one of its characters lies, if known.
+    void Add(const RE_LineInfo_t& info, const TFileEncoding& encoding, bool ownText, std::optional<std::uint64_t> near) {
         const std::size_t start = FBatch.Bytes.size();
         AppendResultLine(FBatch.Bytes, *FPath, info.LineNo, info.Line);
         if (!ownText)
-            AddOwnText(info.LineNo, encoding, FBatch.Bytes.size() - start - info.Line.size());
+            AddOwnText(info.LineNo, encoding, FBatch.Bytes.size() - start - info.Line.size(), near);
         FBatch.Ends.push_back(FBatch.Bytes.size());
         if (FBatch.Ends.size() >= kBatchLines || FBatch.Bytes.size() >= kBatchBytes) Flush();
     }
@@ -99,12 +100,13 @@ public:
 private:
     // The file's own text of the line, read again from the file (forward only, for the few
     // lines that need it); without it the line shows as converted.
-    void AddOwnText(std::int64_t lineNo, const TFileEncoding& encoding, std::size_t prefix) {
+    void AddOwnText(std::int64_t lineNo, const TFileEncoding& encoding, std::size_t prefix,
+                    std::optional<std::uint64_t> near) {
         if (FSourceFailed) return;
         std::string utf8;
         try {
             if (!FSource) FSource = std::make_unique<TSourceText>(*FPath, encoding);
-            if (!FSource->Utf8Line(lineNo, utf8)) return;
+            if (!FSource->Utf8Line(lineNo, utf8, near)) return;
         } catch (const EInOutError&) {  // gone or unreadable since the search
             FSourceFailed = true;
             return;
@@ -237,7 +239,9 @@ void TGrepRunner::Work(std::shared_ptr<TRun> run, TGrepTarget target, std::share
                 if (run->BeforeFile) run->BeforeFile(path);
                 search.Run(path,
                            [&writer, &search](const RE_LineInfo_t& info) {
-                               writer.Add(info, search.Encoding(), search.ShowsOwnText(info));
+                               std::optional<std::uint64_t> near;
+                               const bool own = search.ShowsOwnText(info, &near);
+                               writer.Add(info, search.Encoding(), own, near);
                            });
             } catch (const EWouldBlock&) {
                 // A file that would make the search wait (a kernel log under /proc) is

@@ -89,9 +89,10 @@ bool TFileReport::NeedsReader() const {
     return FOptions.Invert || FOptions.Context();
 }
 
-bool TFileReport::Match(const RE_LineInfo_t& info, bool ownText) {
+bool TFileReport::Match(const RE_LineInfo_t& info, bool ownText, std::optional<std::uint64_t> near) {
     const auto lineNo = static_cast<std::uint64_t>(info.LineNo);
     FMatchOwnText = ownText;
+    FMatchNear = near;
     if (FReader) {
         ReadUpTo(lineNo);
         if (FReaderNext == lineNo) {  // the reader's copy of the line is the reported one
@@ -225,7 +226,8 @@ bool TFileReport::AppendOwnLine(std::uint64_t lineNo, const std::string& text, T
     if (FSourceTextFailed) return false;
     try {
         if (!FSourceText) FSourceText = std::make_unique<TSourceText>(FPath, FEncoding);
-        if (!FSourceText->Utf8Line(static_cast<std::int64_t>(lineNo), FOwnLine)) return false;
+        const std::optional<std::uint64_t> near = FReader == nullptr ? FMatchNear : std::nullopt;
+        if (!FSourceText->Utf8Line(static_cast<std::int64_t>(lineNo), FOwnLine, near)) return false;
     } catch (const EInOutError&) {  // gone or unreadable since the search: print the conversion
         FSourceTextFailed = true;
         return false;

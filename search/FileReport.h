@@ -16,6 +16,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace xavo {
@@ -81,7 +82,7 @@ public:
     // as Shift-JIS is the file's own (TFileSearcher::ShowsOwnText). Returns false once the
     // file needs no more reports (the search may stop). Raises what the flush hook raises,
     // and EFileNotFound / EInOutError from reading the file again.
-    bool Match(const RE_LineInfo_t& info, bool ownText = true);
+    bool Match(const RE_LineInfo_t& info, bool ownText = true, std::optional<std::uint64_t> near = {});
     // The end of the file: the lines after the last report, the count or the file name.
     void Finish();
 
@@ -125,7 +126,8 @@ private:
     bool FDone = false;              // the file needs no more selected lines
     std::string FScratch;
     TFileEncoding FEncoding;
-    bool FMatchOwnText = true;  // of the line Match reports
+    bool FMatchOwnText = true;                // of the line Match reports
+    std::optional<std::uint64_t> FMatchNear;  // where in the file one of its characters lies
     std::unique_ptr<TSourceText> FSourceText;
     bool FSourceTextFailed = false;
     std::string FOwnLine;

@@ -263,6 +263,7 @@ std::size_t TSearchSource::Begin(char* buffer, std::size_t size) {
         if (direct) FRaw.assign(into, n);
         else FRaw.resize(n);
         FStretch = FRaw;
+        FReadAt = n;
     }
     return Convert(buffer, size);
 }
@@ -281,12 +282,14 @@ void TSearchSource::NextStretch() {
         const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kMapWindow, size - *FMapNext));
         if (FMapped.Map(FFile.Get(), *FMapNext, length, true)) {
             FStretch = std::string_view(reinterpret_cast<const char*>(FMapped.Data()), length);
+            FStretchAt = *FMapNext;
             *FMapNext += length;
             FRawEnd = *FMapNext >= size;
             return;
         }
         // Refused (no room for the mapping): read on from there.
         if (::lseek(FFile.Get(), static_cast<off_t>(*FMapNext), SEEK_SET) < 0) throw EInOutError(std::strerror(errno));
+        FReadAt = *FMapNext;
         FMapped.Unmap();
         FMapNext.reset();
     }
@@ -294,6 +297,8 @@ void TSearchSource::NextStretch() {
     const std::size_t n = ReadFully(FFile.Get(), FRaw.data(), kRawBlock);
     FRaw.resize(n);
     FStretch = FRaw;
+    FStretchAt = FReadAt;
+    FReadAt += n;
     FRawEnd = n < kRawBlock;
 }
 
@@ -313,6 +318,7 @@ std::size_t TSearchSource::Convert(char* buffer, std::size_t size) {
         }
         const std::string_view raw = FStretch.substr(FRawPos);
         const std::uint64_t at = FHanded + static_cast<std::size_t>(w - buffer);
+        const std::uint64_t from = FStretchAt + FRawPos;
         if (end - w >= static_cast<std::ptrdiff_t>(kMinTranscodeRoom)) {
             FRawPos += FTranscoder->Transcode(raw, FRawEnd, w, end);
         } else {
@@ -324,33 +330,36 @@ std::size_t TSearchSource::Convert(char* buffer, std::size_t size) {
             std::memcpy(w, FOut.data(), FOutPos);
             w += FOutPos;
         }
-        if (!FInexactLog.empty()) NoteInexact(at);
+        if (!FInexactLog.empty()) NoteInexact(at, from);
         FConverted = FRawEnd && FRawPos == FStretch.size();
     }
     FHanded += static_cast<std::size_t>(w - buffer);
     return static_cast<std::size_t>(w - buffer);
 }
 
-void TSearchSource::NoteInexact(std::uint64_t at) {
+void TSearchSource::NoteInexact(std::uint64_t out, std::uint64_t in) {
     constexpr std::size_t kMaxNotedInexact = 4096;
-    for (const std::size_t offset : FInexactLog) {
-        FInexactAt.push_back(at + offset);
+    for (const TSjisTranscoder::TInexactNote& note : FInexactLog) {
+        FInexactAt.push_back({out + note.Out, in + note.In});
         if (FInexactAt.size() > kMaxNotedInexact) {
-            FInexactFloor = FInexactAt.front();
+            FInexactFloor = FInexactAt.front().Out;
             FInexactAt.pop_front();
         }
     }
     FInexactLog.clear();
 }
 
-bool TSearchSource::Exact(std::uint64_t offset, std::size_t length) {
+bool TSearchSource::Exact(std::uint64_t offset, std::size_t length, std::optional<std::uint64_t>* near) {
     if (!FTranscoder) return true;
-    while (!FInexactAt.empty() && FInexactAt.front() < offset) FInexactAt.pop_front();
+    while (!FInexactAt.empty() && FInexactAt.front().Out < offset) FInexactAt.pop_front();
     if (FInexactFloor && offset <= *FInexactFloor) return false;
-    return FInexactAt.empty() || FInexactAt.front() >= offset + length;
+    if (FInexactAt.empty() || FInexactAt.front().Out >= offset + length) return true;
+    if (near != nullptr) *near = FInexactAt.front().File;
+    return false;
 }
 
 void TSearchSource::ReadRaw() {
+    FRawAt += FRawPos;
     FRaw.erase(0, FRawPos);
     FRawPos = 0;
     const std::size_t old = FRaw.size();
@@ -419,7 +428,7 @@ void TSearchSource::FilterStep() {
     const std::string_view lines(reinterpret_cast<const char*>(lineStart), static_cast<std::size_t>(lineEnd - lineStart));
     const std::uint64_t at = FHanded + FOut.size() - FOutPos;
     FTranscoder->Transcode(lines, true, FOut);  // no character runs on over a line end in these encodings
-    if (!FInexactLog.empty()) NoteInexact(at);
+    if (!FInexactLog.empty()) NoteInexact(at, FRawAt + static_cast<std::size_t>(lineStart - base));
     if (lineEnd < end) {
         FOut += '\n';
         lineEnd = after(lineEnd);
@@ -459,12 +468,58 @@ void TFileSearcher::Run(const std::string& path, const TGrepSearch::TLineSink& s
     FSearch.Run(source, sink);
 }
 
-bool TFileSearcher::ShowsOwnText(const RE_LineInfo_t& info) {
-    return (FCurrent != nullptr && FCurrent->Exact(info.Offset, info.Line.size())) ||
+bool TFileSearcher::ShowsOwnText(const RE_LineInfo_t& info, std::optional<std::uint64_t>* near) {
+    return (FCurrent != nullptr && FCurrent->Exact(info.Offset, info.Line.size(), near)) ||
            xavo::ShowsOwnText(info.Line, Encoding().Kind);
 }
 
-bool TSourceText::Utf8Line(std::int64_t lineNo, std::string& utf8) {
+bool TSourceText::LineAround(std::uint64_t near, std::string& bytes) {
+    // Back from Near to the line end before it, on to the one after it, a block at a time.
+    const std::size_t unit = FEncoding.Kind == TEncoding::Utf16Le || FEncoding.Kind == TEncoding::Utf16Be ? 2 : 1;
+    if (near % unit != 0) return false;
+    if (!FRandom) FRandom.emplace(OpenForReading(FPath));
+    const int fd = FRandom->Get();
+    constexpr std::size_t kBlock = 4096;
+    char block[kBlock];
+    const auto lineEndAt = [&](const char* q) {
+        const auto b0 = static_cast<unsigned char>(q[0]);
+        if (unit == 1) return b0 == '\n' || b0 == '\r';
+        const auto b1 = static_cast<unsigned char>(q[1]);
+        const unsigned u = FEncoding.Kind == TEncoding::Utf16Be ? (b0 << 8 | b1) : (b1 << 8 | b0);
+        return u == '\n' || u == '\r';
+    };
+    std::uint64_t start = 0;
+    for (std::uint64_t to = near; to > 0 && start == 0;) {
+        const std::uint64_t from = to > kBlock ? to - kBlock : 0;
+        const auto n = static_cast<std::size_t>(to - from);
+        if (::pread(fd, block, n, static_cast<off_t>(from)) != static_cast<ssize_t>(n)) return false;
+        for (std::size_t i = n; i >= unit && start == 0; i -= unit)
+            if (lineEndAt(block + i - unit)) start = from + i;
+        to = from;
+    }
+    bytes.clear();
+    for (std::uint64_t at = start;;) {
+        const ssize_t n = ::pread(fd, block, kBlock, static_cast<off_t>(at));
+        if (n < 0) return false;
+        const auto got = static_cast<std::size_t>(n);
+        std::size_t i = 0;
+        while (i + unit <= got && !lineEndAt(block + i)) i += unit;
+        if (i + unit > got && got < kBlock) i = got;  // the last line, an odd byte included
+        bytes.append(block, i);
+        if (i < got || got < kBlock) break;
+        at += got;
+    }
+    const std::string_view mark = ByteOrderMark(FEncoding.Kind);
+    if (start == 0 && FEncoding.Bom && std::string_view(bytes).starts_with(mark)) bytes.erase(0, mark.size());
+    return true;
+}
+
+bool TSourceText::Utf8Line(std::int64_t lineNo, std::string& utf8, std::optional<std::uint64_t> near) {
+    // A JIS line is read in the set the escapes before it left in force: only from the start.
+    if (near && FEncoding.Kind != TEncoding::Jis && LineAround(*near, FBytes)) {
+        utf8 = ToDisplayUtf8(DecodeText(FBytes, {FEncoding.Kind, false}), FEncoding);
+        return true;
+    }
     if (!FFinder) {
         FFile = std::make_unique<TFileSource>(FPath);
         FFinder = std::make_unique<TSourceLineFinder>(

@@ -86,8 +86,9 @@ public:
 
     // Whether the line handed out at Offset (Length bytes, the line end not counted) is the
     // file's own text when decoded as Shift-JIS: false when one of its characters may read
-    // back otherwise (TSjisTranscoder::Inexact). Lines are asked for in ascending order.
-    bool Exact(std::uint64_t offset, std::size_t length);
+    // back otherwise (TSjisTranscoder::Inexact); Near (when given) then receives where in the
+    // file such a character lies, when that is known. Lines are asked for in ascending order.
+    bool Exact(std::uint64_t offset, std::size_t length, std::optional<std::uint64_t>* near = nullptr);
 
 private:
     enum class TState : std::uint8_t { Start, Plain, Convert, Filter };
@@ -98,7 +99,7 @@ private:
     void ReadRaw();
     void FilterStep();
     void EmptyLines(const unsigned char* from, const unsigned char* to);
-    void NoteInexact(std::uint64_t at);
+    void NoteInexact(std::uint64_t out, std::uint64_t in);
 
     TFileHandle FFile;
     TEncodingChoice FChoice;
@@ -119,12 +120,19 @@ private:
     std::string_view FStretch;
     TMappedRange FMapped;
     std::optional<std::uint64_t> FMapNext;  // the file offset of the next window to map
+    std::uint64_t FStretchAt = 0;  // Convert: the file offset of FStretch's first byte
+    std::uint64_t FReadAt = 0;     // Convert: the file offset the next read starts at
+    std::uint64_t FRawAt = 0;      // Filter: the file offset of FRaw's first byte
     std::uint64_t FHanded = 0; // Convert, Filter: the offset of the next byte handed out
-    std::vector<std::size_t> FInexactLog;  // the transcoder's notes from its last call
-    // Offsets of the characters that read back otherwise, ascending, from the first line
-    // not yet asked for; only the last kMaxNotedInexact are kept, those up to the floor
-    // having been dropped.
-    std::deque<std::uint64_t> FInexactAt;
+    std::vector<TSjisTranscoder::TInexactNote> FInexactLog;  // the transcoder's notes from its last call
+    // The characters that read back otherwise, ascending, from the first line not yet asked
+    // for: where they were handed out, and where they lie in the file. Only the last
+    // kMaxNotedInexact are kept, those up to the floor having been dropped.
+    struct TInexactAt {
+        std::uint64_t Out;
+        std::uint64_t File;
+    };
+    std::deque<TInexactAt> FInexactAt;
     std::optional<std::uint64_t> FInexactFloor;
 };
 
@@ -145,8 +153,8 @@ public:
     const TEncodingChoice& Choice() const { return FChoice; }
 
     // Whether a line reported for the file being searched, decoded as Shift-JIS, shows the
-    // file's own text (else TSourceText has it).
-    bool ShowsOwnText(const RE_LineInfo_t& info);
+    // file's own text (else TSourceText has it); Near as for TSearchSource::Exact.
+    bool ShowsOwnText(const RE_LineInfo_t& info, std::optional<std::uint64_t>* near = nullptr);
 
 private:
     TGrepSearch FSearch;
@@ -170,14 +178,18 @@ bool ShowsOwnText(std::string_view sjisLine, TEncoding kind);
 class TSourceText {
 public:
     TSourceText(std::string path, TFileEncoding encoding) : FPath(std::move(path)), FEncoding(encoding) {}
-    // Line LineNo (from 1) as UTF-8; false when the file no longer holds it.
-    bool Utf8Line(std::int64_t lineNo, std::string& utf8);
+    // Line LineNo (from 1) as UTF-8; false when the file no longer holds it. Near: where in
+    // the file one of its characters lies, if known (the line is then read from there).
+    bool Utf8Line(std::int64_t lineNo, std::string& utf8, std::optional<std::uint64_t> near = {});
 
 private:
+    bool LineAround(std::uint64_t near, std::string& bytes);
+
     std::string FPath;
     TFileEncoding FEncoding;
     std::unique_ptr<TFileSource> FFile;
     std::unique_ptr<TSourceLineFinder> FFinder;
+    std::optional<TFileHandle> FRandom;  // for lines read from where they lie
     std::string FBytes;
     std::u16string FText;
 };

@@ -84,6 +84,37 @@ TEST(SearchDriver, ALargeFileIsSearchedAcrossTheWindowsItIsReadIn) {
     }
 }
 
+TEST(SourceText, ALineReadFromWhereOneOfItsCharactersLiesIsTheLineFoundByNumber) {
+    // Every kind of line end, a first and a last line, lines longer than the blocks read.
+    const std::u16string longLine = testing::U16(std::string(3000, 'x') + "長い行" + std::string(3000, 'y'));
+    const std::vector<std::u16string> lines = {u"〜先頭", u"", u"a😀b", longLine, u"ｶﾅ ≒", u"末尾"};
+    const char16_t* const ends[] = {u"\r\n", u"\n", u"\r", u"\n", u"\r\n", u""};
+    test::TTempDir dir;
+    for (const TFileEncoding e : {TFileEncoding{TEncoding::Utf8, false}, TFileEncoding{TEncoding::Utf8, true},
+                                  TFileEncoding{TEncoding::EucJp, false}, TFileEncoding{TEncoding::Utf16Le, true},
+                                  TFileEncoding{TEncoding::Utf16Be, false}}) {
+        std::u16string text;
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> chars;  // each line's first and last character
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const auto at = [&](std::size_t units) { return EncodeText(text + lines[i].substr(0, units), e).size(); };
+            chars.emplace_back(at(0), at(lines[i].empty() ? 0 : lines[i].size() - 1));
+            text += lines[i] + ends[i];
+        }
+        const std::string path = dir.File("t.txt", EncodeText(text, e));
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const auto lineNo = static_cast<std::int64_t>(i + 1);
+            std::string expected, fromFirst, fromLast;
+            ASSERT_TRUE(TSourceText(path, e).Utf8Line(lineNo, expected)) << EncodingName(e);
+            if (lines[i].empty()) continue;
+            TSourceText source(path, e);
+            ASSERT_TRUE(source.Utf8Line(lineNo, fromFirst, chars[i].first));
+            ASSERT_TRUE(source.Utf8Line(lineNo, fromLast, chars[i].second));
+            EXPECT_EQ(fromFirst, expected) << EncodingName(e) << " line " << lineNo;
+            EXPECT_EQ(fromLast, expected) << EncodingName(e) << " line " << lineNo;
+        }
+    }
+}
+
 TEST(SearchDriver, ACharacterShiftJisCannotHoldIsOneCharacterNoPatternCanName) {
     test::TTempDir dir;
     const std::string path = dir.File("u.txt", "a\xF0\x9F\x98\x80" "b\nx\xC2\xA9y\na?b\n\xE3\x83\xBB\n");  // a😀b x©y a?b ・
@@ -130,8 +161,19 @@ TEST(SearchDriver, JudgesPerLineWhetherTheConvertedTextIsTheFilesOwn) {
         std::atomic<bool> cancel{false};
         TFileSearcher searcher(*program, cancel, {}, {c.Encoding});
         std::vector<bool> own;
-        searcher.Run(path, [&](const RE_LineInfo_t& info) { own.push_back(searcher.ShowsOwnText(info)); });
+        std::vector<std::pair<std::int64_t, std::uint64_t>> near;  // where a line's own text is read from
+        searcher.Run(path, [&](const RE_LineInfo_t& info) {
+            std::optional<std::uint64_t> at;
+            own.push_back(searcher.ShowsOwnText(info, &at));
+            if (at) near.emplace_back(info.LineNo, *at);
+        });
         EXPECT_EQ(own, c.Own) << EncodingName(c.Encoding) << " " << c.Bytes.substr(0, 40);
+        for (const auto& [lineNo, at] : near) {
+            std::string fromThere, byNumber;
+            ASSERT_TRUE(TSourceText(path, c.Encoding).Utf8Line(lineNo, fromThere, at));
+            ASSERT_TRUE(TSourceText(path, c.Encoding).Utf8Line(lineNo, byNumber));
+            EXPECT_EQ(fromThere, byNumber) << EncodingName(c.Encoding) << " line " << lineNo;
+        }
     }
 }
 
