@@ -4,6 +4,7 @@
 // Files: $XAVOLINE_BIG_FILE (the 1 GB file) and $XAVOLINE_50MB_FILE, made by
 // bench/textview_big.sh; the 5 MB line is written to /tmp here. Resident memory after
 // opening is reported as rss_MiB (the process, the file's mapped pages included).
+#include "ProcStatus.h"
 #include "TextView.h"
 #include "XavoMemo.h"
 
@@ -23,19 +24,7 @@ std::string FileFrom(const char* variable) {
     return path != nullptr && std::filesystem::exists(path) ? path : std::string();
 }
 
-double ResidentMib() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    double kib = 0;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            status >> kib;
-            break;
-        }
-        status.ignore(256, '\n');
-    }
-    return kib / 1024;
-}
+double ResidentMib() { return static_cast<double>(xavo::test::ProcStatusKib("VmRSS")) / 1024; }
 
 struct TShownMemo {
     xavo::TXavoMemo Memo;

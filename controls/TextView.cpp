@@ -465,7 +465,10 @@ std::int64_t TTextView::PositionAt(QPoint point) {
     const std::int64_t rowIndex = y < 0 ? -1 - (-y - 1) / rowHeight : y / rowHeight;
     TRowPos row = FTop;
     MoveRows(row, rowIndex);
-    const double x = point.x() - kMargin + FHScroll;
+    return PositionOnRow(row, point.x() - kMargin + FHScroll);
+}
+
+std::int64_t TTextView::PositionOnRow(const TRowPos& row, double x) {
     int piece = row.Piece;
     if (!FWrap) {
         // Pieces of a long line sit side by side.
@@ -864,17 +867,7 @@ void TTextView::MoveVertically(std::int64_t rows, bool extend) {
     const double goal = FGoalX;
     TRowPos row{place.Line, place.Piece, place.Row};
     MoveRows(row, rows);
-    int piece = row.Piece;
-    if (!FWrap) {
-        const int count = PieceCount(row.Line);
-        while (piece + 1 < count && Piece(row.Line, piece + 1).X <= goal) ++piece;
-    }
-    TPieceLayout& p = Piece(row.Line, piece);
-    const QTextLine textRow = p.Layout->lineAt(std::min(row.Row, p.Layout->lineCount() - 1));
-    int unit = textRow.isValid() ? textRow.xToCursor(goal - p.X) : 0;
-    if (FWrap && textRow.isValid() && row.Row + 1 < p.Layout->lineCount())
-        unit = std::min(unit, textRow.textStart() + textRow.textLength() - 1);
-    MoveCaret(PositionOf(row.Line, piece, unit), extend);
+    MoveCaret(PositionOnRow(row, goal), extend);
     FGoalX = goal;
 }
 

@@ -179,6 +179,8 @@ private:
     bool NextRow(TRowPos& row);
     bool PrevRow(TRowPos& row);
     std::int64_t MoveRows(TRowPos& row, std::int64_t rows);  // how far it moved
+    // The character boundary nearest to X (from the text's left edge) on Row.
+    std::int64_t PositionOnRow(const TRowPos& row, double x);
     int VisibleRows() const;
     void SetTop(TRowPos top);
     void ClampTop();

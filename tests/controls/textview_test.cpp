@@ -3,6 +3,7 @@
 // rules, a line of megabytes, and large files shown by TXavoMemo through it.
 #include "DropDst.h"
 #include "EncodedText.h"
+#include "ProcStatus.h"
 #include "Encoding.h"
 #include "SjisCodec.h"
 #include "TempDir.h"
@@ -30,19 +31,7 @@ namespace {
 std::string Sjis(const char16_t* text) { return EncodeSjis(text); }
 
 // Anonymous memory of this process (copies, as opposed to mapped file pages), in KiB.
-long AnonymousKib() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    long value = 0;
-    while (status >> key) {
-        if (key == "RssAnon:") {
-            status >> value;
-            return value;
-        }
-        status.ignore(256, '\n');
-    }
-    return -1;
-}
+long AnonymousKib() { return test::ProcStatusKib("RssAnon"); }
 
 void ShowView(TTextView& view, std::string text, bool wrap = false) {
     view.SetBuffer(TTextBuffer(TFileBytes(std::move(text))));
