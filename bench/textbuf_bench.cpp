@@ -128,7 +128,8 @@ void BM_ReplaceAllAndUndo(benchmark::State& state) {
     const std::string path = CorpusPath(false);
     if (!Readable(path)) return state.SkipWithError("file missing");
     xavo::TTextBuffer document(xavo::TFileBytes::Open(path));
-    const std::string_view raw = document.Original().View();
+    const xavo::TFileBytes file = xavo::TFileBytes::Open(path);
+    const std::string_view raw = file.View();
     const std::string word = "Debian";
     std::vector<std::int64_t> hits;  // view positions, found on the unedited view text
     for (std::size_t at = raw.find(word); at != std::string_view::npos && hits.size() < 20000; at = raw.find(word, at + 1))

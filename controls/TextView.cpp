@@ -1,11 +1,9 @@
 // The text view over a piece table (see TextView.h): pieces of lines laid out on demand,
-// row-wise scrolling, painting, keys, mouse, input methods and windowed search.
+// row-wise scrolling, painting, keys, mouse, input methods and editing.
 #include "TextView.h"
 
-#include "FindOptions.h"
-#include "LineIndex.h"
+#include "LineMap.h"
 #include "SjisQt.h"
-#include "TextSearch.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -26,23 +24,10 @@ namespace xavo {
 namespace {
 
 constexpr std::size_t kLayoutsKept = 400;      // pieces kept laid out (a few screens)
-constexpr std::int64_t kSearchWindow = 16 << 20;
 constexpr std::int64_t kClipboardLimit = 256 << 20;
-constexpr std::int64_t kBoundaryLookBack = 1024;
 
-// Bytes a Shift-JIS text takes as view positions (every break two).
-std::int64_t ViewLength(std::string_view sjis) {
-    std::int64_t length = 0;
-    for (std::size_t i = 0; i < sjis.size(); ++i) {
-        if (sjis[i] == '\r' && i + 1 < sjis.size() && sjis[i + 1] == '\n') {
-            length += 2;
-            ++i;
-        } else {
-            length += sjis[i] == '\r' || sjis[i] == '\n' ? 2 : 1;
-        }
-    }
-    return length;
-}
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 // Clipboard and input-method text with every kind of break as LF.
 QString NormalizeBreaks(QString text) {
@@ -53,25 +38,12 @@ QString NormalizeBreaks(QString text) {
     return text;
 }
 
-// The character boundary at or before Position (see TTextView::CharStart).
-std::int64_t CharStartIn(const TTextBuffer& buffer, std::int64_t position) {
-    position = std::clamp<std::int64_t>(position, 0, buffer.Length());
-    const std::int64_t start = buffer.LineIndex(buffer.LineFromChar(position));
-    const std::int64_t end = start + buffer.LineLength(start);
-    if (position > end) return end;  // inside the break
-    if (position == start || position == end) return position;
-    // A run of lead-range bytes longer than the look-back (never in real text) is paired
-    // from where the look-back starts.
-    const std::int64_t from = std::max(start, position - kBoundaryLookBack);
-    const std::string text = buffer.Text(from, position - from + 1);
-    return IsCharBoundary(text, static_cast<std::size_t>(position - from)) ? position : position - 1;
-}
-
 int ClampInt(std::int64_t value) { return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX)); }
 
 }  // namespace
 
 TTextView::TTextView(QWidget* parent) : QAbstractScrollArea(parent) {
+    setFrameShape(QFrame::StyledPanel);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setAttribute(Qt::WA_InputMethodEnabled);
@@ -86,6 +58,8 @@ TTextView::~TTextView() = default;
 
 void TTextView::SetBuffer(TTextBuffer buffer) {
     FTyping = false;
+    FEditDepth = 0;
+    const bool wasModified = FBuffer.Modified();
     FBuffer = std::move(buffer);
     FBuffer.SetModified(false);
     FAnchor = FCaret = 0;
@@ -99,6 +73,17 @@ void TTextView::SetBuffer(TTextBuffer buffer) {
     viewport()->update();
     emit textEdited();
     emit selectionMoved();
+    if (wasModified) emit modificationChanged(false);
+}
+
+void TTextView::BufferChanged() {
+    FAnchor = std::min(FAnchor, FBuffer.Length());
+    FCaret = std::min(FCaret, FBuffer.Length());
+    DropLayouts();
+    ClampTop();
+    SyncScrollBars();
+    viewport()->update();
+    emit textEdited();
 }
 
 void TTextView::SetReadOnly(bool readOnly) {
@@ -129,9 +114,9 @@ void TTextView::SetLineSelectPointer(bool lineSelect) {
 }
 
 void TTextView::SetModified(bool modified) {
-    if (modified == FBuffer.Modified()) return;
+    const bool was = FBuffer.Modified();
     FBuffer.SetModified(modified);
-    emit modificationChanged(modified);
+    if (was != modified) emit modificationChanged(modified);
 }
 
 int TTextView::RowHeight() const { return std::max(1, fontMetrics().lineSpacing()); }
@@ -139,7 +124,13 @@ int TTextView::RowHeight() const { return std::max(1, fontMetrics().lineSpacing(
 // ---------------------------------------------------------------------------------------
 // Characters
 
-std::int64_t TTextView::CharStart(std::int64_t position) const { return CharStartIn(FBuffer, position); }
+std::int64_t TTextView::CharStart(std::int64_t position) const {
+    position = CharStartIn(FBuffer, position);
+    // The two halves of a character beyond the BMP are one character.
+    if (position > 0 && IsLowSurrogate(FBuffer.ForeignUnit(position)) && IsHighSurrogate(FBuffer.ForeignUnit(position - 1)))
+        --position;
+    return position;
+}
 
 std::int64_t TTextView::NextCharPosition(std::int64_t position) const {
     const std::int64_t length = FBuffer.Length();
@@ -147,7 +138,9 @@ std::int64_t TTextView::NextCharPosition(std::int64_t position) const {
     const std::int64_t start = FBuffer.LineIndex(FBuffer.LineFromChar(position));
     const std::int64_t end = start + FBuffer.LineLength(start);
     if (position >= end) return std::min(length, end + 2);
-    return position + SjisCharLength(FBuffer.Text(position, 2), 0);
+    std::int64_t next = position + SjisCharLength(FBuffer.Text(position, 2), 0);
+    if (next < end && IsLowSurrogate(FBuffer.ForeignUnit(next)) && IsHighSurrogate(FBuffer.ForeignUnit(position))) ++next;
+    return next;
 }
 
 std::int64_t TTextView::PrevCharPosition(std::int64_t position) const {
@@ -218,7 +211,7 @@ TTextView::TPieceLayout& TTextView::Piece(std::int64_t line, int piece) {
     p.Bytes = static_cast<int>(to - from);
     p.LastPiece = to >= length;
     p.X = FWrap ? 0 : static_cast<double>(from) * fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    p.Map = std::make_unique<TLineMap>(DecodeSjis(FBuffer.Text(p.Start, p.Bytes)));
+    p.Map = std::make_unique<TLineMap>(FBuffer.Decode(p.Start, p.Bytes));
     p.Layout = std::make_unique<QTextLayout>(ToQString(p.Map->Text()), font());
     QTextOption option;
     option.setWrapMode(FWrap ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
@@ -396,8 +389,10 @@ void TTextView::LineScroll(int columns, std::int64_t rows) {
     SetTop(top);
 }
 
-void TTextView::ScrollToLine(std::int64_t line) {
-    SetTop({std::clamp<std::int64_t>(line, 0, FBuffer.LineCount() - 1), 0, 0});
+void TTextView::ScrollToLine(std::int64_t line, int rowsAbove) {
+    TRowPos top{std::clamp<std::int64_t>(line, 0, FBuffer.LineCount() - 1), 0, 0};
+    MoveRows(top, -std::max(rowsAbove, 0));
+    SetTop(top);
 }
 
 int TTextView::RowOffset(const TRowPos& target, int limit) {
@@ -493,10 +488,21 @@ void TTextView::Select(std::int64_t anchor, std::int64_t caret) {
     SelectionChanged();
 }
 
+void TTextView::BeginEdit() {
+    if (FEditDepth++ > 0) return;
+    EditStarting();
+    FBuffer.BeginUndoGroup();
+}
+
+void TTextView::EndEdit() {
+    if (FEditDepth == 0) return;
+    if (--FEditDepth == 0) FBuffer.EndUndoGroup();
+}
+
 void TTextView::EndTyping() {
     if (!FTyping) return;
     FTyping = false;
-    FBuffer.EndUndoGroup();
+    EndEdit();
 }
 
 void TTextView::SelectionChanged() {
@@ -508,18 +514,29 @@ void TTextView::SelectionChanged() {
 
 std::string TTextView::SelText() const { return FBuffer.Text(SelStart(), SelEnd() - SelStart()); }
 
-void TTextView::ReplaceRange(std::int64_t from, std::int64_t to, std::string_view sjis) {
+void TTextView::ReplaceRange(std::int64_t from, std::int64_t to, const std::function<void(std::int64_t, std::int64_t)>& replace) {
     if (!FTypingNow) EndTyping();
     from = CharStart(from);
     to = CharStart(to);
     if (to < from) std::swap(from, to);
     const bool wasModified = FBuffer.Modified();
-    FBuffer.Replace(from, to - from, sjis);
-    FAnchor = FCaret = CharStart(from + ViewLength(sjis));
+    const std::int64_t before = FBuffer.Length();
+    BeginEdit();
+    replace(from, to - from);
+    EndEdit();
+    const std::int64_t inserted = FBuffer.Length() - before + (to - from);
+    TextReplaced({{from, to - from}}, inserted);
+    FAnchor = FCaret = CharStart(from + inserted);
     AfterEdit(wasModified);
 }
 
-void TTextView::ReplaceSelection(std::string_view sjis) { ReplaceRange(SelStart(), SelEnd(), sjis); }
+void TTextView::ReplaceSelection(std::string_view sjis) {
+    ReplaceRange(SelStart(), SelEnd(), [&](std::int64_t from, std::int64_t count) { FBuffer.Replace(from, count, sjis); });
+}
+
+void TTextView::ReplaceSelection(std::u16string_view text) {
+    ReplaceRange(SelStart(), SelEnd(), [&](std::int64_t from, std::int64_t count) { FBuffer.Replace(from, count, text); });
+}
 
 void TTextView::Undo() {
     EndTyping();
@@ -527,11 +544,11 @@ void TTextView::Undo() {
     const bool wasModified = FBuffer.Modified();
     FBuffer.Undo();
     FAnchor = FCaret = CharStart(std::min(FCaret, FBuffer.Length()));
+    EditUndone();
     AfterEdit(wasModified);
 }
 
 void TTextView::AfterEdit(bool wasModified) {
-    FBuffer.SetModified(true);
     DropLayouts();
     FGoalX = -1;
     ClampTop();
@@ -540,36 +557,32 @@ void TTextView::AfterEdit(bool wasModified) {
     viewport()->update();
     emit textEdited();
     emit selectionMoved();
-    if (!wasModified) emit modificationChanged(true);
+    if (wasModified != FBuffer.Modified()) emit modificationChanged(FBuffer.Modified());
 }
 
-std::int64_t TTextView::ReplaceAll(std::string_view find, std::string_view replacement, int options) {
+std::int64_t TTextView::ReplaceAll(std::string_view find, std::u16string_view replacement, TFindOptions options,
+                                   const std::function<bool(const std::string&)>& selected,
+                                   const std::function<bool(std::int64_t, std::int64_t)>& progress) {
     if (find.empty()) return 0;
-    std::int64_t count = 0;
-    const std::int64_t replacedLength = ViewLength(replacement);
-    const std::int64_t findLength = static_cast<std::int64_t>(find.size());
     EndTyping();
+    std::vector<TViewRange> ranges;
+    if (SelEnd() > SelStart() && selected && selected(SelText())) ranges.push_back({SelStart(), SelEnd() - SelStart()});
+    const TFoundAll found = FindAllInBuffer(FBuffer, find, SelEnd(), options | frDown, progress);
+    if (found.Cancelled) return -1;
+    const auto m = static_cast<std::int64_t>(find.size());
+    ranges.reserve(ranges.size() + found.Starts.size());
+    for (const std::int64_t start : found.Starts) ranges.push_back({start, m});
+    if (ranges.empty()) return 0;
     const bool wasModified = FBuffer.Modified();
-    FBuffer.BeginUndoGroup();
-    std::int64_t at = SelEnd();
-    if (SelEnd() > SelStart() && SjisToQString(SelText()).compare(SjisToQString(find), Qt::CaseInsensitive) == 0) {
-        const std::int64_t start = SelStart();
-        FBuffer.Replace(start, SelEnd() - start, replacement);
-        at = start + replacedLength;
-        FCaret = at;
-        ++count;
-    }
-    for (;;) {
-        const std::int64_t hit = Find(find, at, 0, options | frDown);
-        if (hit < 0) break;
-        FBuffer.Replace(hit, findLength, replacement);
-        at = hit + replacedLength;
-        FCaret = at;
-        ++count;
-    }
-    FBuffer.EndUndoGroup();
-    if (count == 0) return 0;
-    FAnchor = FCaret = CharStart(FCaret);
+    const std::int64_t before = FBuffer.Length();
+    std::int64_t removed = 0;
+    for (const TViewRange& r : ranges) removed += r.Length;
+    BeginEdit();
+    const std::int64_t end = FBuffer.ReplaceRanges(ranges, replacement);
+    EndEdit();
+    const auto count = static_cast<std::int64_t>(ranges.size());
+    TextReplaced(ranges, (FBuffer.Length() - before + removed) / count);
+    FAnchor = FCaret = CharStart(end);
     AfterEdit(wasModified);
     EnsureCaretVisible();
     return count;
@@ -582,13 +595,13 @@ void TTextView::Copy() {
         emit refused(QStringLiteral("選択範囲が大きすぎるため、クリップボードにコピーできません"));
         return;
     }
-    QApplication::clipboard()->setText(NormalizeBreaks(SjisToQString(SelText())));
+    QApplication::clipboard()->setText(NormalizeBreaks(ToQString(FBuffer.Decode(SelStart(), SelEnd() - SelStart()))));
 }
 
 void TTextView::Cut() {
     if (FReadOnly || SelEnd() == SelStart()) return;
     Copy();
-    if (SelEnd() - SelStart() <= kClipboardLimit) ReplaceSelection({});
+    if (SelEnd() - SelStart() <= kClipboardLimit) ReplaceSelection(std::string_view());
 }
 
 void TTextView::Paste() {
@@ -599,100 +612,13 @@ void TTextView::Paste() {
     EnsureCaretVisible();
 }
 
-bool TTextView::Holds(const QString& text) {
-    std::size_t unencodable = 0;
-    (void)QStringToSjis(text, unencodable);
-    if (unencodable == 0) return true;
-    QApplication::beep();
-    emit refused(QStringLiteral("Shift-JIS (CP932) で表せない文字は入力できません"));
-    return false;
-}
-
-bool TTextView::InsertTyped(const QString& text) {
+void TTextView::InsertTyped(const QString& text) {
     const QString normalized = NormalizeBreaks(text);
-    if (!Holds(normalized)) return false;
-    ReplaceSelection(QStringToSjis(normalized));
-    return true;
+    ReplaceSelection(View(normalized));
 }
 
-// ---------------------------------------------------------------------------------------
-// Search
-
-std::int64_t TTextView::Find(std::string_view pattern, std::int64_t selStart, std::int64_t selLength, int options) const {
-    return FindInBuffer(FBuffer, pattern, selStart, selLength, options, kSearchWindow);
-}
-
-std::int64_t FindInBuffer(const TTextBuffer& buffer, std::string_view pattern, std::int64_t selStart,
-                          std::int64_t selLength, int options, std::int64_t window) {
-    // A window starts at a line start, or on a character boundary before the first
-    // candidate, and ends at a line end or a character boundary, with the byte after it
-    // read too: the boundaries and word delimiters seen inside are those of the whole text.
-    // Lines longer than the window are cut (a line of gigabytes is read piece by piece).
-    const std::int64_t length = buffer.Length();
-    const std::int64_t m = static_cast<std::int64_t>(pattern.size());
-    if (length == 0 || m == 0) return -1;
-    window = std::max<std::int64_t>(window, 1);
-    const auto lineStart = [&](std::int64_t position) { return buffer.LineIndex(buffer.LineFromChar(position)); };
-    const auto lineEnd = [&](std::int64_t position) {
-        const std::int64_t start = lineStart(position);
-        return std::min(length, std::max(position, start + buffer.LineLength(start)));
-    };
-    const auto options32 = static_cast<TFindOptions>(options);
-    // A text stored in one piece with CR LF breaks only (an unedited Windows file) is its
-    // own view text: windows are then views of it, nothing is copied.
-    std::string_view flat;
-    if (buffer.RawLength() == length) {
-        int pieces = 0;
-        buffer.ForEachRawSpan([&](std::string_view span) {
-            flat = span;
-            return ++pieces < 2;
-        });
-        if (pieces != 1 || static_cast<std::int64_t>(flat.size()) != length) flat = {};
-    }
-    std::string copy;
-    const auto windowText = [&](std::int64_t from, std::int64_t to) -> std::string_view {
-        to = std::min(length, to + 1);
-        if (!flat.empty()) return flat.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
-        copy = buffer.Text(from, to - from);
-        return copy;
-    };
-    if ((options & frDown) != 0) {
-        // First: where the search's scan starts (a whole word is looked for after the word there).
-        std::int64_t first = std::max<std::int64_t>(0, selStart + selLength);
-        while (first <= length - m) {
-            const std::int64_t ls = lineStart(first);
-            const std::int64_t ws = first - ls <= window ? ls : CharStartIn(buffer, first - 1);
-            const std::int64_t target = std::min(length, std::max(ws + window, first + m + 2));
-            const std::int64_t le = lineEnd(target);
-            const std::int64_t we = le - target <= window ? le : CharStartIn(buffer, target);
-            const int hit = SearchBuffer(windowText(ws, we), static_cast<int>(first - ws), 0, pattern, options32);
-            if (hit >= 0 && ws + hit + m <= we) return ws + hit;
-            if (we >= length) break;
-            // Every candidate up to We - M is decided; the scan goes on from there (a match
-            // across the window's end is found next).
-            first = we - m;
-        }
-        return -1;
-    }
-    std::int64_t end = std::min(selStart, length);
-    std::int64_t previous = length + 1;  // where the last window started
-    while (end - m >= 0) {
-        const std::int64_t le = lineEnd(end);
-        const std::int64_t we = le - end <= window ? le : (CharStartIn(buffer, end) == end ? end : end + 1);
-        const std::int64_t target = std::min(previous - 1, std::max<std::int64_t>(0, end - m - window));
-        const std::int64_t ls = lineStart(target);
-        const std::int64_t ws = target - ls <= window ? ls : CharStartIn(buffer, target);
-        previous = ws;
-        const int hit = SearchBuffer(windowText(ws, we), static_cast<int>(end - ws), 0, pattern, options32);
-        if (hit > 0 || (hit == 0 && (ws == ls || (options & frWholeWord) == 0))) return ws + hit;
-        if (hit == 0) {
-            end = ws + m;  // a word cut by the window's start: again, with the bytes before it
-            continue;
-        }
-        if (ws == 0) break;
-        end = std::min(end, ws - 1 + m);
-    }
-    return -1;
+std::int64_t TTextView::Find(std::string_view pattern, std::int64_t selStart, std::int64_t selLength, TFindOptions options) const {
+    return FindInBuffer(FBuffer, pattern, selStart, selLength, options);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -702,7 +628,7 @@ void TTextView::paintEvent(QPaintEvent*) {
     if (FLayouts.size() > kLayoutsKept) DropLayouts();
     QPainter painter(viewport());
     const QPalette& pal = palette();
-    const QPalette::ColorGroup group = Focused() ? QPalette::Active : QPalette::Inactive;
+    const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
     painter.fillRect(viewport()->rect(), pal.color(QPalette::Active, QPalette::Base));
     painter.setPen(pal.color(group, QPalette::Text));
     const int rowHeight = RowHeight();
@@ -712,7 +638,7 @@ void TTextView::paintEvent(QPaintEvent*) {
     QTextCharFormat selected;
     selected.setBackground(pal.brush(group, QPalette::Highlight));
     selected.setForeground(pal.brush(group, QPalette::HighlightedText));
-    const bool caretOn = Focused() && FCaretShown && !FReadOnly;
+    const bool caretOn = hasFocus() && FCaretShown && !FReadOnly;
     const double left = kMargin - FHScroll;
     const double viewWidth = viewport()->width();
     double widest = FWidest;
@@ -803,7 +729,7 @@ void TTextView::changeEvent(QEvent* event) {
 void TTextView::RestartBlink() {
     FCaretShown = true;
     const int flash = QApplication::cursorFlashTime();
-    if (Focused() && flash > 0)
+    if (hasFocus() && flash > 0)
         FBlink.start(flash / 2, this);
     else
         FBlink.stop();
@@ -815,13 +741,6 @@ void TTextView::timerEvent(QTimerEvent* event) {
     viewport()->update();
 }
 
-void TTextView::FocusChanged() {
-    if (!Focused()) EndTyping();
-    RestartBlink();
-    if (!Focused()) FBlink.stop();
-    viewport()->update();
-}
-
 void TTextView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     const bool selected = SelEnd() > SelStart();
@@ -830,7 +749,7 @@ void TTextView::contextMenuEvent(QContextMenuEvent* event) {
     menu.addAction(tr("Cu&t"), this, [this] { Cut(); })->setEnabled(!FReadOnly && selected);
     menu.addAction(tr("&Copy"), this, [this] { Copy(); })->setEnabled(selected);
     menu.addAction(tr("&Paste"), this, [this] { Paste(); })->setEnabled(!FReadOnly);
-    menu.addAction(tr("Delete"), this, [this] { ReplaceSelection({}); })->setEnabled(!FReadOnly && selected);
+    menu.addAction(tr("Delete"), this, [this] { ReplaceSelection(std::string_view()); })->setEnabled(!FReadOnly && selected);
     menu.addSeparator();
     menu.addAction(tr("Select All"), this, [this] { Select(0, FBuffer.Length()); });
     menu.exec(event->globalPos());
@@ -871,6 +790,36 @@ void TTextView::MoveVertically(std::int64_t rows, bool extend) {
     FGoalX = goal;
 }
 
+// A pager: the keys move the view, not the caret, which may stay anywhere (at the top after
+// loading); the view itself stops at the ends of the text. Ctrl+Home and Ctrl+End take the
+// caret to the ends as well.
+void TTextView::ViewModeKey(QKeyEvent* event) {
+    const bool ctrl = (event->modifiers() & Qt::ControlModifier) != 0;
+    switch (event->key()) {
+    case Qt::Key_Up: return LineScroll(0, -1);
+    case Qt::Key_Down: return LineScroll(0, 1);
+    case Qt::Key_PageUp: return LineScroll(0, -VisibleRows());
+    case Qt::Key_PageDown: return LineScroll(0, VisibleRows());
+    case Qt::Key_Left: return LineScroll(-1, 0);
+    case Qt::Key_Right: return LineScroll(1, 0);
+    case Qt::Key_Home:
+    case Qt::Key_End: {
+        const bool home = event->key() == Qt::Key_Home;
+        if (!ctrl) {
+            if (!home) return;
+            FHScroll = 0;  // back to the lines' starts
+            SyncScrollBars();
+            viewport()->update();
+            return;
+        }
+        FAnchor = FCaret = home ? 0 : FBuffer.Length();
+        SelectionChanged();
+        return home ? SetTop({}) : SetTop({FBuffer.LineCount(), 0, 0});
+    }
+    default: event->ignore(); return;
+    }
+}
+
 void TTextView::keyPressEvent(QKeyEvent* event) {
     const bool shift = (event->modifiers() & Qt::ShiftModifier) != 0;
     const bool ctrl = (event->modifiers() & Qt::ControlModifier) != 0;
@@ -880,25 +829,7 @@ void TTextView::keyPressEvent(QKeyEvent* event) {
         FCaret = FBuffer.Length();
         return SelectionChanged();
     }
-    if (FReadOnly) {
-        // The view mode scrolls instead of moving a caret.
-        switch (event->key()) {
-        case Qt::Key_Up: return LineScroll(0, -1);
-        case Qt::Key_Down: return LineScroll(0, 1);
-        case Qt::Key_PageUp: return LineScroll(0, -VisibleRows());
-        case Qt::Key_PageDown: return LineScroll(0, VisibleRows());
-        case Qt::Key_Left: return LineScroll(-1, 0);
-        case Qt::Key_Right: return LineScroll(1, 0);
-        case Qt::Key_Home:
-            if (ctrl) return SetTop({});
-            FHScroll = 0;
-            SyncScrollBars();
-            viewport()->update();
-            return;
-        case Qt::Key_End: return ctrl ? SetTop({FBuffer.LineCount(), 0, 0}) : void();
-        default: event->ignore(); return;
-        }
-    }
+    if (FReadOnly) return ViewModeKey(event);
     if (event->matches(QKeySequence::Cut)) return Cut();
     if (event->matches(QKeySequence::Paste)) return Paste();
     if (event->matches(QKeySequence::Undo)) {
@@ -940,11 +871,11 @@ void TTextView::keyPressEvent(QKeyEvent* event) {
     }
     case Qt::Key_Backspace:
         if (SelEnd() == SelStart()) FAnchor = PrevCharPosition(FCaret);
-        ReplaceSelection({});
+        ReplaceSelection(std::string_view());
         return EnsureCaretVisible();
     case Qt::Key_Delete:
         if (SelEnd() == SelStart()) FAnchor = NextCharPosition(FCaret);
-        ReplaceSelection({});
+        ReplaceSelection(std::string_view());
         return EnsureCaretVisible();
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -960,7 +891,7 @@ void TTextView::keyPressEvent(QKeyEvent* event) {
         // Characters typed one after another are one undo step.
         if (!FTyping || FCaret != FTypingEnd || SelEnd() != SelStart()) {
             EndTyping();
-            FBuffer.BeginUndoGroup();
+            BeginEdit();
             FTyping = true;
         }
         FTypingNow = true;
@@ -982,7 +913,7 @@ void TTextView::inputMethodEvent(QInputMethodEvent* event) {
         return;
     }
     const bool composing = !event->commitString().isEmpty() || !event->preeditString().isEmpty();
-    if (composing && SelEnd() > SelStart()) ReplaceSelection({});
+    if (composing && SelEnd() > SelStart()) ReplaceSelection(std::string_view());
     if (event->replacementLength() > 0) {
         // Text around the caret the input method takes back (units of the caret's piece).
         const TPlace place = PlaceOf(FCaret);
@@ -1035,7 +966,8 @@ QVariant TTextView::inputMethodQuery(Qt::InputMethodQuery query) const {
         return text;
     }
     case Qt::ImCurrentSelection:
-        return SelEnd() - SelStart() <= 64 * 1024 ? NormalizeBreaks(SjisToQString(SelText())) : QString();
+        return SelEnd() - SelStart() <= 64 * 1024 ? NormalizeBreaks(ToQString(FBuffer.Decode(SelStart(), SelEnd() - SelStart())))
+                                                  : QString();
     default: return QAbstractScrollArea::inputMethodQuery(query);
     }
 }

@@ -1,5 +1,6 @@
-// A text view over a TTextBuffer that decodes and lays out only what is on screen, so a
-// file of any size shows at once and costs little more memory than its bytes.
+// The text view: a scroll area over a TTextBuffer that decodes and lays out only what is
+// on screen, so a file of any size and encoding shows at once and costs little more
+// memory than its bytes (or its converted text).
 //
 // Positions are the buffer's view positions (Shift-JIS bytes, every line break counting
 // two), 64-bit. Each line is laid out in pieces of at most kPieceBytes, cut on character
@@ -7,12 +8,15 @@
 // one QTextLayout, cached while it stays near the screen. The view scrolls by screen rows
 // (a wrapped piece has several); the vertical scroll bar counts lines.
 //
-// The caret and selection are byte positions kept on character boundaries. Typed, pasted
-// and input-method text is stored as CP932; text CP932 cannot hold is refused with a beep
-// and the Refused signal, never stored as '?'. Entry point: TTextView.
+// The caret and selection are byte positions kept on character boundaries (a surrogate
+// pair held as two foreign units is one character). Typed, pasted and input-method text
+// goes in as UTF-16: what Shift-JIS cannot hold is kept as foreign units. Read-only, the
+// view is a pager: the arrow and page keys scroll, Ctrl+Home and Ctrl+End go to the ends.
+// Entry point: TTextView.
 #pragma once
 
 #include "TextBuffer.h"
+#include "TextSearch.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -20,6 +24,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -29,12 +34,6 @@
 namespace xavo {
 
 class TLineMap;
-
-// The literal search of SearchBuffer (frDown, frMatchCase, frWholeWord) over a whole
-// buffer from a selection, reading it in windows of about Window bytes of whole lines:
-// the match start, or -1.
-std::int64_t FindInBuffer(const TTextBuffer& buffer, std::string_view pattern, std::int64_t selStart,
-                          std::int64_t selLength, int options, std::int64_t window = 16 << 20);
 
 class TTextView : public QAbstractScrollArea {
     Q_OBJECT
@@ -62,40 +61,46 @@ public:
     std::int64_t CharStart(std::int64_t position) const;
 
     // --- Editing (also in read-only mode: that only stops the user) ---
-    // Replaces the selection by Shift-JIS bytes (breaks of any kind) as one undo step; the
-    // caret ends after them.
+    // Replaces the selection by Shift-JIS bytes or by text (breaks of any kind) as one
+    // undo step; the caret ends after it.
     void ReplaceSelection(std::string_view sjis);
-    void ReplaceRange(std::int64_t from, std::int64_t to, std::string_view sjis);
-    // Whether Text can be stored here (CP932 holds all of it); if not, beeps and reports it
-    // refused, as for typed text. For callers that insert text on the user's behalf.
-    bool Holds(const QString& text);
+    void ReplaceSelection(std::u16string_view text);
     bool CanUndo() const { return FBuffer.CanUndo(); }
     void Undo();
+    // Whether the text differs from its save point (see TTextBuffer::Modified).
     bool Modified() const { return FBuffer.Modified(); }
     void SetModified(bool modified);
-    // Replaces every match of Find from the selection on (the selection itself when it
-    // matches) as one undo step; returns how many.
-    std::int64_t ReplaceAll(std::string_view find, std::string_view replacement, int options);
+    // Replaces, as one undo step, the selection when Selected says it is an occurrence,
+    // then every match of Find after it that forward searches find one after the other,
+    // by Replacement, in one pass over the text. Progress (when given) is told how far the
+    // search has come (view bytes of the length) and may stop it by returning false: the
+    // text is then left as it was and -1 returned. Returns how many were replaced; the
+    // caret ends after the last.
+    std::int64_t ReplaceAll(std::string_view find, std::u16string_view replacement, TFindOptions options,
+                            const std::function<bool(const std::string& selected)>& selected = {},
+                            const std::function<bool(std::int64_t done, std::int64_t length)>& progress = {});
     void Copy();
     void Cut();
     void Paste();
 
-    // --- Search: the literal search of SearchBuffer over the whole text, in windows of
-    // whole lines (positions and boundaries exact). Returns the match start or -1.
-    std::int64_t Find(std::string_view pattern, std::int64_t selStart, std::int64_t selLength, int options) const;
+    // --- Search: FindInBuffer from the selection; the match start or -1 ---
+    std::int64_t Find(std::string_view pattern, std::int64_t selStart, std::int64_t selLength, TFindOptions options) const;
 
     // --- Scrolling and geometry (viewport coordinates) ---
     std::int64_t FirstVisibleLine() const { return FTop.Line; }
     // Scrolls by columns (average character width) and screen rows.
     void LineScroll(int columns, std::int64_t rows);
-    // Puts the first row of Line at the top.
-    void ScrollToLine(std::int64_t line);
+    // Puts the first row of Line RowsAbove screen rows below the top, as near as the text
+    // allows (the last row comes no higher than the bottom): the line is then on screen.
+    void ScrollToLine(std::int64_t line, int rowsAbove = 0);
     void EnsureCaretVisible();
     std::int64_t PositionAt(QPoint point);
     // The caret rectangle of Position (its row's height), whether or not it is on screen
     // (off screen: a rectangle above or below the viewport).
     QRect PositionRect(std::int64_t position);
     int RowHeight() const;
+    // Whole rows the viewport shows.
+    int VisibleRows() const;
 
     // --- Options ---
     bool ReadOnly() const { return FReadOnly; }
@@ -104,25 +109,29 @@ public:
     void SetWordWrap(bool wrap);
     bool LineSelect() const { return FLineSelect; }
     void SetLineSelect(bool enabled);
+    // Whether the pointer setting is the line-selection pointer (an arrow).
     bool LineSelectPointer() const { return FLineSelectPointer; }
 
-    // The widget whose focus the caret and selection colours follow (this one by
-    // default; a widget that forwards its key and input-method events here).
-    void SetFocusOwner(QWidget* owner) { FFocusOwner = owner; }
-    void FocusChanged();
-
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
-    // Entry points for a widget that forwards its events here.
-    void HandleKey(QKeyEvent* event) { keyPressEvent(event); }
-    void HandleInputMethod(QInputMethodEvent* event) { inputMethodEvent(event); }
 
 signals:
-    void textEdited();                 // the text changed (by the user or the program)
+    void textEdited();                     // the text changed (by the user or the program)
     void selectionMoved();
     void modificationChanged(bool modified);
-    void refused(const QString& message);  // input that cannot be stored was dropped
+    void refused(const QString& message);  // a command could not be done (said, with a beep)
 
 protected:
+    // Hooks for a view that keeps something in step with the text: before each undo step
+    // begins (the text still as it was), after each change (the ranges replaced, in view
+    // positions before it, ascending, and the view bytes put in each), and after an undo.
+    virtual void EditStarting() {}
+    virtual void TextReplaced(const std::vector<TViewRange>& /*ranges*/, std::int64_t /*inserted*/) {}
+    virtual void EditUndone() {}
+
+    TTextBuffer& MutableBuffer() { return FBuffer; }
+    // After the buffer changed under the view (the view drops what it laid out).
+    void BufferChanged();
+
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -181,20 +190,23 @@ private:
     std::int64_t MoveRows(TRowPos& row, std::int64_t rows);  // how far it moved
     // The character boundary nearest to X (from the text's left edge) on Row.
     std::int64_t PositionOnRow(const TRowPos& row, double x);
-    int VisibleRows() const;
     void SetTop(TRowPos top);
     void ClampTop();
     void SyncScrollBars();
-    // Y of a row relative to the top row, when within Limit rows; otherwise nullopt-like INT_MIN.
+    // Y of a row relative to the top row, when within Limit rows; otherwise INT_MIN.
     int RowOffset(const TRowPos& row, int limit);
 
     void MoveCaret(std::int64_t position, bool extend);
     void MoveVertically(std::int64_t rows, bool extend);
+    void ViewModeKey(QKeyEvent* event);
     std::int64_t NextCharPosition(std::int64_t position) const;
     std::int64_t PrevCharPosition(std::int64_t position) const;
     std::int64_t WordStart(std::int64_t position) const;
     std::int64_t WordEnd(std::int64_t position) const;
-    bool InsertTyped(const QString& text);
+    void ReplaceRange(std::int64_t from, std::int64_t to, const std::function<void(std::int64_t from, std::int64_t count)>& replace);
+    void InsertTyped(const QString& text);
+    void BeginEdit();
+    void EndEdit();
     void AfterEdit(bool wasModified);
     void SelectionChanged();
     void EndTyping();
@@ -228,14 +240,13 @@ private:
     std::int64_t FLineAnchor = 0;
     int FLastY = 0;
 
-    bool FTyping = false;            // an undo group of typed characters is open
-    bool FTypingNow = false;
+    int FEditDepth = 0;              // an undo step is open
+    bool FTyping = false;            // the open step gathers typed characters
+    bool FTypingNow = false;         // a typed character is going in
     std::int64_t FTypingEnd = -1;    // where the next typed character continues it
     QString FPreedit;
     int FPreeditCursor = 0;
 
-    QWidget* FFocusOwner = this;
-    bool Focused() const { return FFocusOwner->hasFocus(); }
     QBasicTimer FBlink;
     bool FCaretShown = true;
 };

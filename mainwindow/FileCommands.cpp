@@ -69,10 +69,7 @@ bool TForm1::LoadFile(const std::string& requested, bool askAboutEdits) {
     return true;
 }
 
-bool TForm1::HasUnsavedEdits() const {
-    // A text still arriving in the background is not edited: the view is read-only meanwhile.
-    return !Memo->IsLoading() && Memo->document()->isModified();
-}
+bool TForm1::HasUnsavedEdits() const { return Memo->IsModified(); }
 
 bool TForm1::ConfirmUnsavedEdits() {
     if (!HasUnsavedEdits()) return true;

@@ -36,6 +36,7 @@
 #include <QLineEdit>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 
 #include <functional>
@@ -276,12 +277,6 @@ void TForm1::ReplaceDialogReplace() {
         if (options & frReplace) Beep();
         return;
     }
-    // The byte view of a large file holds Shift-JIS: said once here rather than a beep per
-    // occurrence, which a status hint under the mouse would hide.
-    if (Memo->ShowsBytes() && FindUnencodable(View(replacement)) != std::u16string_view::npos) {
-        ShowInformationBox(kApplicationTitle, QStringLiteral("置換後の文字列に Shift-JIS で表せない文字があります。"));
-        return;
-    }
     if (options & frReplaceAll) {
         ReplaceAllInView(*Memo, find, replacement, options);
         TmRefresh->start();
@@ -300,11 +295,11 @@ void TForm1::WriteViewOutput(const std::string& path, bool richText) {
     if (!scratch.isValid()) throw EBatchReplaceError(path + " に書き込めません");
     const std::string staged = PathFromQString(scratch.path()) + "/output";
     const bool plainText = Memo->PlainText();
-    const bool modified = Memo->document()->isModified();
+    const bool modified = Memo->IsModified();
     Memo->SetPlainText(!richText);
     const auto restore = qScopeGuard([&] {
         Memo->SetPlainText(plainText);
-        Memo->document()->setModified(modified);
+        Memo->SetModified(modified);
     });
     Memo->SaveToFile(staged);
     std::string bytes;
@@ -426,9 +421,9 @@ void TForm1::ReplAll() {
     if (done > 0 && viewHolds != files[done - 1]) {
         ShowFreshly(files[done - 1]);
         if (!isUnreplaced(files[done - 1])) ReplaceAllInView(*Memo, find, replacement, options);
-        Memo->document()->setModified(false);
+        Memo->SetModified(false);
     } else if (done > 0 && keepEdits && viewHolds == FCurrentFile) {
-        Memo->document()->setModified(true);  // the edits are still not in the source file
+        Memo->SetModified(true);  // the edits are still not in the source file
     }
     DTView->SetDirectory(sourceDirectory);
     ShowAppHint(cancelled ? QStringLiteral("一括置換を中止しました (%1/%2)").arg(done).arg(files.size())

@@ -128,7 +128,6 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
     FQGrep = new TQGrepCommands(*this);
     OpenSettingsFile(options.IniPath);
     LoadSettings();
-    StartUnmodified();
     if (options.FileArgument) OpenStartFile(*options.FileArgument);
 }
 
@@ -470,12 +469,6 @@ void TForm1::OpenSettingsFile(const std::string& iniPath) {
     FKeep.SetParentMenu(FKeepMenu.get());  // loads the recent masks under the File menu
 }
 
-void TForm1::StartUnmodified() {
-    // Setting up the view's document (its margin) is recorded as an edit; nothing was typed.
-    Memo->document()->clearUndoRedoStacks();
-    Memo->document()->setModified(false);
-}
-
 void TForm1::OpenStartFile(const std::string& argument) {
     const std::string path = ExpandLongPath(argument);
     RunCommand([&] { OpenFile(path); });
@@ -642,15 +635,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
             if (watched == Memo) MemoKeyUp(key);
         }
         break;
-    case QEvent::ChildPolished:
-        // The byte view comes and goes with large files.
-        if (watched == Memo->viewport() && Memo->ByteView() != nullptr)
-            Memo->ByteView()->viewport()->installEventFilter(this);
-        break;
     case QEvent::MouseMove:
-        if (watched == Memo->viewport() || watched == LbGrep->viewport() ||
-            (Memo->ShowsBytes() && watched == Memo->ByteView()->viewport()))
-            MemoMouseMove();
+        if (watched == Memo->viewport() || watched == LbGrep->viewport()) MemoMouseMove();
         if (watched == SLBox->viewport() || watched == DTView->viewport()) SLBoxMouseMove();
         break;
     case QEvent::MouseButtonPress:

@@ -265,7 +265,6 @@ private:
     void DisableCommandsNotYetBuilt();
     void OpenSettingsFile(const std::string& iniPath);
     void LoadSettings();
-    void StartUnmodified();
     void OpenStartFile(const std::string& argument);
 
     QToolButton* AddToolButton(QWidget* panel, const QString& glyph, const QString& hint, bool checkable);
@@ -325,9 +324,6 @@ private:
     bool FormKeyPress(QKeyEvent* event);
     void FormKeyUp(QKeyEvent* event);
     bool MemoKeyDown(QKeyEvent* event);
-    // View mode: Up, Down, Page Up and Page Down scroll the view, Ctrl+Home and Ctrl+End go
-    // to the start and the end. True when Event was such a key (it is used up).
-    bool ViewModeKey(const QKeyEvent* event);
     void MemoKeyUp(QKeyEvent* event);
     bool IsMenuShortcut(QKeyEvent* event) const;
     void MemoMouseMove();

@@ -23,7 +23,6 @@
 #include <QStatusBar>
 #include <QToolButton>
 
-#include <climits>
 
 namespace xavo {
 namespace {
@@ -82,7 +81,8 @@ void TForm1::FormKeyUp(QKeyEvent* event) {
 }
 
 bool TForm1::MemoKeyDown(QKeyEvent* event) {
-    if (Memo->ReadOnly() && ViewModeKey(event)) return true;
+    // In view mode the keys page the view itself (the text view's pager), wherever the caret is.
+    if (Memo->ReadOnly()) return false;
     const TCaretKey key = CaretKeyOf(event->key());
     if (key == TCaretKey::Other) return false;
     TCaretPlace place;
@@ -92,27 +92,6 @@ bool TForm1::MemoKeyDown(QKeyEvent* event) {
     place.ListCount = Memo->Lines().Count();
     place.LastListLineEmpty = place.ListCount > 0 && Memo->LineLength(Memo->LineIndex(place.ListCount - 1)) == 0;
     return DiscardCaretKey(key, place);
-}
-
-bool TForm1::ViewModeKey(const QKeyEvent* event) {
-    // A pager: the keys move the view, not the caret, which may stay anywhere (at the top
-    // after loading); the view itself stops at the ends of the text.
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
-    if (modifiers == Qt::ControlModifier && (event->key() == Qt::Key_Home || event->key() == Qt::Key_End)) {
-        const bool end = event->key() == Qt::Key_End;
-        Memo->SetSelStart(end ? Memo->GetTextLen() : 0);
-        Memo->LineScroll(0, end ? INT_MAX / 2 : -(INT_MAX / 2));
-        return true;
-    }
-    if (modifiers != Qt::NoModifier) return false;
-    const int page = std::max(VisibleLineCount(), 1);
-    switch (event->key()) {
-    case Qt::Key_Up: Memo->LineScroll(0, -1); return true;
-    case Qt::Key_Down: Memo->LineScroll(0, 1); return true;
-    case Qt::Key_PageUp: Memo->LineScroll(0, -page); return true;
-    case Qt::Key_PageDown: Memo->LineScroll(0, page); return true;
-    default: return false;
-    }
 }
 
 void TForm1::MemoKeyUp(QKeyEvent* event) {
@@ -180,11 +159,10 @@ void TForm1::FirstAppearance() {
 void TForm1::MmWordWrapClick() {
     const bool wrap = MmWordWrap->isChecked();
     TbWordWrap->setChecked(wrap);
-    // A text still loading keeps its caret anyway; asking for it would complete the load.
-    const int caret = Memo->IsLoading() ? -1 : Memo->SelStart();
+    const std::int64_t caret = Memo->SelStart();
     Memo->SetWordWrap(wrap);
     Memo->setFocus();
-    if (caret >= 0) Memo->SetSelStart(caret);
+    Memo->SetSelStart(caret);
 }
 
 void TForm1::MmVertBarClick() {

@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <functional>
 #include <string_view>
 
 namespace xavo {
@@ -21,15 +23,16 @@ bool SelectionMatches(TXavoMemo& memo, const QString& find);
 
 // Replaces the selection when it matches Find (SelectionMatches, with Find as Shift-JIS
 // bytes), then every occurrence after it that the view's forward search finds, as one undo
-// step. Each search resumes after the previous occurrence, so the replacement is never
-// searched again. The caret ends after the last replacement; with none, nothing changes.
-// Returns the number of replacements. Replacement goes into the text as it stands, a
-// character Shift-JIS lacks included (saving decides what becomes of it); the byte view of
-// a large file, which holds Shift-JIS, refuses such a replacement as it refuses typing.
-int ReplaceAllInView(TXavoMemo& memo, std::string_view find, const QString& replacement, TFindOptions options);
+// step, in one pass over the text. Each search resumes after the previous occurrence, so
+// the replacement is never searched again. The caret ends after the last replacement;
+// with none, nothing changes. Returns the number of replacements, or -1 when Progress
+// (told how far the search has come, in view bytes) stopped it: the text is then as it
+// was. Replacement goes into the text as it stands, a character Shift-JIS lacks included
+// (saving decides what becomes of it).
+std::int64_t ReplaceAllInView(TXavoMemo& memo, std::string_view find, const QString& replacement, TFindOptions options,
+                              const std::function<bool(std::int64_t done, std::int64_t length)>& progress = {});
 
-// Replaces the view's selection by Text, taken as ReplaceAllInView takes its replacement
-// (undoable).
+// Replaces the view's selection by Text (undoable).
 void ReplaceSelectionInView(TXavoMemo& memo, const QString& text);
 
 // Whether ReplaceAllInView would replace anything; the view is left as it is.

@@ -35,14 +35,14 @@ bool DiscardCaretKey(TCaretKey key, const TCaretPlace& place) {
         if (key == TCaretKey::Up || key == TCaretKey::PageUp) return true;
         if (key == TCaretKey::Left && place.Column == 0) return true;
     }
-    const int n = place.ListCount;
+    const std::int64_t n = place.ListCount;
     const bool onLastLine = place.Line == n || (place.Line == n - 1 && !place.LastListLineEmpty);
     if (!onLastLine) return false;
     if (key == TCaretKey::Down || key == TCaretKey::PageDown) return true;
     return key == TCaretKey::Right && place.Column == place.LineLength;
 }
 
-int PagingSteps(int lineCount, int visibleLines, bool half) {
+int PagingSteps(std::int64_t lineCount, int visibleLines, bool half) {
     if (lineCount < visibleLines) return 0;
     return half ? visibleLines / 2 : visibleLines;
 }

@@ -7,6 +7,7 @@
 // IsShowableFile, ProcessDirectory.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -30,10 +31,10 @@ enum class TCaretKey { Other, PageUp, PageDown, Left, Up, Right, Down };
 
 // Where the caret is, as the text view reports it.
 struct TCaretPlace {
-    int Line = 0;              // caret line
-    int Column = 0;            // bytes from the line's start
-    int LineLength = 0;        // bytes of the caret line, break excluded
-    int ListCount = 0;         // lines of the view, less one when the last one is empty
+    std::int64_t Line = 0;        // caret line
+    std::int64_t Column = 0;      // bytes from the line's start
+    std::int64_t LineLength = 0;  // bytes of the caret line, break excluded
+    std::int64_t ListCount = 0;   // lines of the view, less one when the last one is empty
     bool LastListLineEmpty = false;  // line ListCount - 1 is empty (false when ListCount is 0)
 };
 
@@ -43,7 +44,7 @@ bool DiscardCaretKey(TCaretKey key, const TCaretPlace& place);
 
 // How many lines one press of the space bar scrolls: 0 when the text fits (fewer lines
 // than VisibleLines), else a screenful or, with Half, half of one (rounded down).
-int PagingSteps(int lineCount, int visibleLines, bool half);
+int PagingSteps(std::int64_t lineCount, int visibleLines, bool half);
 
 // True when Path names a regular file (a symbolic link is followed). Directories, FIFOs,
 // devices and missing paths are not shown: reading a FIFO would block the window.

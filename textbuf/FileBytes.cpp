@@ -1,9 +1,11 @@
 // Reading or mapping a file (see FileBytes.h).
 #include "FileBytes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -23,11 +25,36 @@ struct TFd {
     }
 };
 
-std::int64_t MtimeNs(const struct stat& st) {
-    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+TFileStamp StampOf(const struct stat& st) {
+    return {st.st_dev, st.st_ino, static_cast<std::int64_t>(st.st_size),
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 }  // namespace
+
+TFileStamp TFileStamp::Of(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return StampOf(st);
+}
+
+bool ReadFileRange(const std::string& path, std::uint64_t offset, std::size_t length, std::string& out) {
+    out.clear();
+    const TFd fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    struct stat st {};
+    if (fd.Fd < 0 || ::fstat(fd.Fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    out.resize(length);
+    std::size_t used = 0;
+    while (used < length) {
+        const ssize_t n = ::pread(fd.Fd, out.data() + used, length - used, static_cast<off_t>(offset + used));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        used += static_cast<std::size_t>(n);
+    }
+    out.resize(used);
+    return true;
+}
 
 TFileBytes::TFileBytes(std::string bytes) : FOwned(std::move(bytes)) {
     FData = reinterpret_cast<const unsigned char*>(FOwned.data());
@@ -35,18 +62,19 @@ TFileBytes::TFileBytes(std::string bytes) : FOwned(std::move(bytes)) {
 }
 
 TFileBytes TFileBytes::Open(const std::string& path) {
-    const TFd fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    // Not blocking: opening a FIFO nobody writes to must not wait.
+    const TFd fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (fd.Fd < 0) Fail("cannot open", path);
     struct stat st {};
     if (::fstat(fd.Fd, &st) != 0) Fail("cannot stat", path);
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        Fail("not a regular file:", path);
+    }
     TFileBytes result;
     result.FPath = path;
-    result.FDevice = st.st_dev;
-    result.FInode = st.st_ino;
-    result.FStatSize = st.st_size;
-    result.FMtimeNs = MtimeNs(st);
-    const bool regular = S_ISREG(st.st_mode);
-    if (regular && static_cast<std::uint64_t>(st.st_size) > kReadLimit) {
+    result.FStamp = StampOf(st);
+    if (static_cast<std::uint64_t>(st.st_size) > kReadLimit) {
         const auto size = static_cast<std::size_t>(st.st_size);
         if (!result.FMap.Map(fd.Fd, 0, size)) Fail("cannot map", path);
         result.FData = result.FMap.Data();
@@ -54,9 +82,9 @@ TFileBytes TFileBytes::Open(const std::string& path) {
         result.FMapped = true;
         return result;
     }
-    // Small files, pipes and devices: read to the end, however long that turns out.
+    // Small files: read to the end, however long that turns out (the file may grow meanwhile).
     std::string bytes;
-    bytes.resize(regular ? static_cast<std::size_t>(st.st_size) + 1 : 64 * 1024);
+    bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
     std::size_t used = 0;
     for (;;) {
         if (used == bytes.size()) bytes.resize(bytes.size() * 2);
@@ -87,14 +115,12 @@ TFileBytes& TFileBytes::operator=(TFileBytes&& other) noexcept {
     FMapped = other.FMapped;
     FMap = std::move(other.FMap);
     FPath = std::move(other.FPath);
-    FDevice = other.FDevice;
-    FInode = other.FInode;
-    FStatSize = other.FStatSize;
-    FMtimeNs = other.FMtimeNs;
+    FStamp = other.FStamp;
     other.FData = nullptr;
     other.FSize = 0;
     other.FMapped = false;
     other.FPath.clear();
+    other.FStamp = {};
     return *this;
 }
 
@@ -109,16 +135,20 @@ void TFileBytes::Release() noexcept {
 
 bool TFileBytes::LostBytes() const { return FMap.LostBytes(); }
 
-bool TFileBytes::ChangedOnDisk() const {
-    if (FPath.empty()) return false;
-    struct stat st {};
-    if (::stat(FPath.c_str(), &st) != 0) return true;
-    return st.st_dev != FDevice || st.st_ino != FInode || st.st_size != FStatSize || MtimeNs(st) != FMtimeNs;
-}
+bool TFileBytes::ChangedOnDisk() const { return !FPath.empty() && TFileStamp::Of(FPath) != FStamp; }
 
 bool TFileBytes::IsFile(const std::string& path) const {
-    struct stat st {};
-    return !FPath.empty() && ::stat(path.c_str(), &st) == 0 && st.st_dev == FDevice && st.st_ino == FInode;
+    const TFileStamp now = TFileStamp::Of(path);
+    return !FPath.empty() && now.Exists() && now.SameFile(FStamp);
+}
+
+void TFileBytes::Forget(std::uint64_t offset, std::uint64_t length) const {
+    if (!FMapped || length == 0) return;
+    const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    const std::uint64_t base = reinterpret_cast<std::uintptr_t>(FData);
+    const std::uint64_t from = (base + offset + page - 1) / page * page;
+    const std::uint64_t to = (base + std::min(offset + length, FSize)) / page * page;
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), static_cast<std::size_t>(to - from), MADV_DONTNEED);
 }
 
 }  // namespace xavo

@@ -2,10 +2,35 @@
 #include "TextBuffer.h"
 
 #include "ByteScan.h"
+#include "SjisBytes.h"
+#include "SjisCodec.h"
+#include "TextSearch.h"
 
 #include <algorithm>
+#include <array>
+#include <limits>
 
 namespace xavo {
+
+// One store of bytes the pieces refer to: a file's bytes or converted text (never
+// changed), or the edit buffer (only appended to). Its breaks are indexed; its foreign
+// units noted by offset.
+struct TTextBuffer::TSource {
+    TFileBytes Bytes;
+    std::string Edits;
+    bool EditBuffer = false;
+    TBreakIndex Index;
+    TForeignUnits Foreign;
+
+    const unsigned char* Data() const {
+        return EditBuffer ? reinterpret_cast<const unsigned char*>(Edits.data()) : Bytes.Data();
+    }
+    std::uint64_t Size() const { return EditBuffer ? Edits.size() : Bytes.Size(); }
+    // The first foreign unit at or after Offset.
+    std::size_t ForeignFrom(std::uint64_t offset) const {
+        return static_cast<std::size_t>(std::lower_bound(Foreign.At.begin(), Foreign.At.end(), offset) - Foreign.At.begin());
+    }
+};
 
 // One piece and the sums over its subtree. The treap is ordered by text position and
 // heap-ordered by a random priority, so its depth stays logarithmic.
@@ -34,9 +59,16 @@ struct TTextBuffer::TEdit {
     std::unique_ptr<TNode> Removed;
 };
 
+struct TTextBuffer::TGroup {
+    std::uint64_t Id = 0;
+    std::vector<TEdit> Edits;
+};
+
 namespace {
 
 using TNode = TTextBuffer::TNode;
+
+constexpr std::uint64_t kNoSavePoint = std::numeric_limits<std::uint64_t>::max();
 
 const TByteFinder& BreakFinder() {
     static const TByteFinder finder({'\r', '\n'});
@@ -51,6 +83,13 @@ void Update(TNode& t) {
     t.Raw = RawOf(t.Left) + t.Piece.Length + RawOf(t.Right);
     t.Breaks = BreaksOf(t.Left) + t.Piece.Breaks + BreaksOf(t.Right);
     t.View = ViewOf(t.Left) + t.Piece.View() + ViewOf(t.Right);
+}
+
+void UpdateAll(TNode* t) {
+    if (t == nullptr) return;
+    UpdateAll(t->Left.get());
+    UpdateAll(t->Right.get());
+    Update(*t);
 }
 
 std::string_view StyleBytes(TBreakStyle style) {
@@ -75,40 +114,163 @@ bool VisitPieces(const TNode* t, std::uint64_t offset, std::uint64_t from, Sink&
     return true;
 }
 
+// Bytes as view positions count them: every break two.
+std::uint64_t ViewLength(std::string_view bytes) {
+    std::uint64_t length = bytes.size();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && !(i + 1 < bytes.size() && bytes[i + 1] == '\n')) ++length;
+        if (bytes[i] == '\n' && !(i > 0 && bytes[i - 1] == '\r')) ++length;
+    }
+    return length;
+}
+
+void CollectPieces(const TNode* t, std::vector<TTextBuffer::TPiece>& out) {
+    while (t != nullptr) {
+        CollectPieces(t->Left.get(), out);
+        out.push_back(t->Piece);
+        t = t->Right.get();
+    }
+}
+
+// How the document stores each UTF-16 unit: its Shift-JIS code when that reads back as
+// the unit (Native), else the code of its placeholder, '?' or "??".
+struct TUnitCode {
+    std::uint16_t Code = 0;
+    bool Native = false;
+};
+
+std::array<TUnitCode, 65536> BuildUnitCodes() {
+    std::array<TUnitCode, 65536> table{};
+    for (unsigned u = 0; u < 0x10000; ++u) {
+        const char16_t unit = static_cast<char16_t>(u);
+        if (u >= 0xD800 && u <= 0xDFFF) {
+            table[u] = {0x3F, false};
+            continue;
+        }
+        std::size_t unencodable = 0;
+        const std::string bytes = EncodeSjis(std::u16string_view(&unit, 1), unencodable);
+        std::uint16_t code = 0;
+        for (const char c : bytes) code = static_cast<std::uint16_t>(code << 8 | static_cast<unsigned char>(c));
+        char16_t back[2] = {};
+        if (unencodable == 0 && !IsSjisEscape(unit) && DecodeSjis(bytes, back) == 1 && back[0] == unit)
+            table[u] = {code, true};
+        else
+            table[u] = {static_cast<std::uint16_t>(SjisLength(unit) == 2 ? 0x3F3F : 0x3F), false};
+    }
+    return table;
+}
+
+const std::array<TUnitCode, 65536>& UnitCodes() {
+    static const std::array<TUnitCode, 65536> table = BuildUnitCodes();
+    return table;
+}
+
 }  // namespace
 
-TTextBuffer::TTextBuffer() = default;
+TSjisText ToSjisText(std::u16string_view text) {
+    const std::array<TUnitCode, 65536>& codes = UnitCodes();
+    TSjisText out;
+    out.Bytes.reserve(text.size() * 2);
+    for (const char16_t u : text) {
+        if (u < 0x80) {
+            out.Bytes += static_cast<char>(u);
+            continue;
+        }
+        const TUnitCode c = codes[u];
+        if (!c.Native) {
+            out.Foreign.At.push_back(out.Bytes.size());
+            out.Foreign.Units += u;
+        }
+        if (c.Code > 0xFF) out.Bytes += static_cast<char>(c.Code >> 8);
+        out.Bytes += static_cast<char>(c.Code & 0xFF);
+    }
+    return out;
+}
+
+std::u16string DecodeSjisText(std::string_view bytes, const TForeignUnits& foreign) {
+    if (foreign.Empty()) return DecodeSjis(bytes);
+    std::u16string out;
+    out.reserve(bytes.size());
+    std::size_t from = 0;  // bytes before this are decoded
+    const auto decodeTo = [&](std::size_t to) {
+        if (to <= from) return;
+        const std::size_t mark = out.size();
+        out.resize(mark + (to - from));
+        out.resize(mark + DecodeSjis(bytes.substr(from, to - from), out.data() + mark));
+        from = to;
+    };
+    for (std::size_t i = 0; i < foreign.At.size(); ++i) {
+        const auto at = static_cast<std::size_t>(foreign.At[i]);
+        const char16_t unit = foreign.Units[i];
+        const auto length = static_cast<std::size_t>(SjisLength(unit));
+        if (at < from || at + length > bytes.size() || !IsCharBoundary(bytes, at)) continue;
+        decodeTo(at);
+        out += unit;
+        from = at + length;
+    }
+    decodeTo(bytes.size());
+    return out;
+}
+
+TTextBuffer::TTextBuffer() {
+    auto edits = std::make_unique<TSource>();
+    edits->EditBuffer = true;
+    FSources.push_back(std::move(edits));
+}
+
 TTextBuffer::TTextBuffer(TTextBuffer&&) noexcept = default;
 TTextBuffer& TTextBuffer::operator=(TTextBuffer&&) noexcept = default;
 TTextBuffer::~TTextBuffer() = default;
 
-TTextBuffer::TTextBuffer(TFileBytes bytes) : FOriginal(std::move(bytes)) {
-    const unsigned char* data = FOriginal.Data();
-    const std::uint64_t size = FOriginal.Size();
-    FOriginalIndex.Build(data, size);
-    if (size > 0) FRoot = NewNode(MakePiece(false, 0, size));
+TTextBuffer::TTextBuffer(TFileBytes bytes) : TTextBuffer() {
+    auto source = std::make_unique<TSource>();
+    source->Bytes = std::move(bytes);
+    AddSource(std::move(source));
+}
+
+TTextBuffer::TTextBuffer(TSjisText text) : TTextBuffer() { AppendOriginal(std::move(text)); }
+
+void TTextBuffer::AppendOriginal(TFileBytes bytes) {
+    auto source = std::make_unique<TSource>();
+    source->Bytes = std::move(bytes);
+    AddSource(std::move(source));
+}
+
+void TTextBuffer::AppendOriginal(TSjisText text) {
+    auto source = std::make_unique<TSource>();
+    source->Bytes = TFileBytes(std::move(text.Bytes));
+    source->Foreign = std::move(text.Foreign);
+    AddSource(std::move(source));
+}
+
+void TTextBuffer::AddSource(std::unique_ptr<TSource> source) {
+    source->Index.Build(source->Data(), source->Size());
+    const std::uint64_t size = source->Size();
+    FSources.push_back(std::move(source));
+    NoteStyle(*FSources.back());
+    if (size > 0) FRoot = Merge(std::move(FRoot), NewNode(MakePiece(static_cast<std::uint32_t>(FSources.size() - 1), 0, size)));
+}
+
+void TTextBuffer::NoteStyle(const TSource& source) {
+    if (FStyleKnown) return;
+    const unsigned char* data = source.Data();
+    const std::uint64_t size = source.Size();
     const unsigned char* first = BreakFinder().Find(data, data + size);
-    if (first != data + size)
-        FStyle = *first == '\n' ? TBreakStyle::Lf
-                 : first + 1 < data + size && first[1] == '\n' ? TBreakStyle::CrLf
-                                                               : TBreakStyle::Cr;
+    if (first == data + size) return;
+    FStyle = *first == '\n' ? TBreakStyle::Lf
+             : first + 1 < data + size && first[1] == '\n' ? TBreakStyle::CrLf
+                                                           : TBreakStyle::Cr;
+    FStyleKnown = true;
 }
 
 // ---------------------------------------------------------------------------------------
-// Buffers and pieces
+// Pieces and the treap
 
-const unsigned char* TTextBuffer::DataOf(bool added) const {
-    return added ? reinterpret_cast<const unsigned char*>(FAdded.data()) : FOriginal.Data();
-}
-std::uint64_t TTextBuffer::SizeOf(bool added) const { return added ? FAdded.size() : FOriginal.Size(); }
-const TBreakIndex& TTextBuffer::IndexOf(bool added) const { return added ? FAddedIndex : FOriginalIndex; }
-
-TTextBuffer::TPiece TTextBuffer::MakePiece(bool added, std::uint64_t start, std::uint64_t length) const {
-    const TBreakIndex& index = IndexOf(added);
-    const unsigned char* data = DataOf(added);
-    const TBreakIndex::TCounts from = index.Before(data, start);
-    const TBreakIndex::TCounts to = index.Before(data, start + length);
-    return {added, start, length, to.Breaks - from.Breaks, to.CrLfs - from.CrLfs};
+TTextBuffer::TPiece TTextBuffer::MakePiece(std::uint32_t source, std::uint64_t start, std::uint64_t length) const {
+    const TSource& s = SourceOf(source);
+    const TBreakIndex::TCounts from = s.Index.Before(s.Data(), start);
+    const TBreakIndex::TCounts to = s.Index.Before(s.Data(), start + length);
+    return {source, start, length, to.Breaks - from.Breaks, to.CrLfs - from.CrLfs};
 }
 
 std::unique_ptr<TNode> TTextBuffer::NewNode(const TPiece& piece) {
@@ -150,8 +312,8 @@ void TTextBuffer::Split(std::unique_ptr<TNode> t, std::uint64_t raw, std::unique
     }
     // Inside the piece: the head stays in this node, the tail goes before the right subtree.
     const TPiece whole = t->Piece;
-    const TPiece head = MakePiece(whole.Added, whole.Start, raw);
-    const TPiece tail{whole.Added, whole.Start + raw, whole.Length - raw, whole.Breaks - head.Breaks,
+    const TPiece head = MakePiece(whole.Source, whole.Start, raw);
+    const TPiece tail{whole.Source, whole.Start + raw, whole.Length - raw, whole.Breaks - head.Breaks,
                       whole.CrLfs - head.CrLfs};
     t->Piece = head;
     std::unique_ptr<TNode> oldRight = std::move(t->Right);
@@ -171,6 +333,26 @@ std::unique_ptr<TNode> TTextBuffer::Merge(std::unique_ptr<TNode> a, std::unique_
     b->Left = Merge(std::move(a), std::move(b->Left));
     Update(*b);
     return b;
+}
+
+// The treap of Pieces in order, built in one pass: the right spine is kept on a stack, and
+// each new node takes the nodes of lower priority it pops as its left subtree.
+std::unique_ptr<TNode> TTextBuffer::Build(const std::vector<TPiece>& pieces) {
+    std::unique_ptr<TNode> root;
+    std::vector<TNode*> spine;
+    for (const TPiece& piece : pieces) {
+        std::unique_ptr<TNode> node = NewNode(piece);
+        TNode* raw = node.get();
+        std::size_t keep = spine.size();
+        while (keep > 0 && spine[keep - 1]->Priority < raw->Priority) --keep;
+        std::unique_ptr<TNode>& link = keep == 0 ? root : spine[keep - 1]->Right;
+        raw->Left = std::move(link);
+        link = std::move(node);
+        spine.resize(keep);
+        spine.push_back(raw);
+    }
+    UpdateAll(root.get());
+    return root;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -257,12 +439,12 @@ std::int64_t TTextBuffer::LineIndex(std::int64_t line) const {
     // A line starts two view bytes after the break that ends the line before it.
     const TFound found = FindBreak(static_cast<std::uint64_t>(line - 1));
     const TPiece& piece = *found.Piece;
-    const TBreakIndex& index = IndexOf(piece.Added);
-    const unsigned char* data = DataOf(piece.Added);
-    const TBreakIndex::TCounts base = index.Before(data, piece.Start);
+    const TSource& s = SourceOf(piece.Source);
+    const unsigned char* data = s.Data();
+    const TBreakIndex::TCounts base = s.Index.Before(data, piece.Start);
     const std::uint64_t at =
-        index.FindBreak(data, SizeOf(piece.Added), base.Breaks + (static_cast<std::uint64_t>(line - 1) - found.Breaks));
-    const std::uint64_t viewInPiece = index.View(data, at) - (piece.Start + base.Breaks - base.CrLfs);
+        s.Index.FindBreak(data, s.Size(), base.Breaks + (static_cast<std::uint64_t>(line - 1) - found.Breaks));
+    const std::uint64_t viewInPiece = s.Index.View(data, at) - (piece.Start + base.Breaks - base.CrLfs);
     return static_cast<std::int64_t>(found.View + viewInPiece + 2);
 }
 
@@ -271,13 +453,13 @@ std::int64_t TTextBuffer::LineFromChar(std::int64_t position) const {
     if (position >= Length()) return LineCount() - 1;
     const TFound found = FindView(static_cast<std::uint64_t>(position));
     const TPiece& piece = *found.Piece;
-    const TBreakIndex& index = IndexOf(piece.Added);
-    const unsigned char* data = DataOf(piece.Added);
-    const TBreakIndex::TCounts base = index.Before(data, piece.Start);
+    const TSource& s = SourceOf(piece.Source);
+    const unsigned char* data = s.Data();
+    const TBreakIndex::TCounts base = s.Index.Before(data, piece.Start);
     const std::uint64_t baseView = piece.Start + base.Breaks - base.CrLfs;
     const TBreakIndex::TViewHit hit =
-        index.FromView(data, SizeOf(piece.Added), baseView + (static_cast<std::uint64_t>(position) - found.View));
-    return static_cast<std::int64_t>(found.Breaks + index.Before(data, hit.At).Breaks - base.Breaks);
+        s.Index.FromView(data, s.Size(), baseView + (static_cast<std::uint64_t>(position) - found.View));
+    return static_cast<std::int64_t>(found.Breaks + s.Index.Before(data, hit.At).Breaks - base.Breaks);
 }
 
 std::int64_t TTextBuffer::LineLength(std::int64_t position) const {
@@ -290,17 +472,17 @@ std::uint64_t TTextBuffer::RawOfView(std::uint64_t view, bool end) const {
     if (view >= static_cast<std::uint64_t>(Length())) return RawOf(FRoot);
     const TFound found = FindView(view);
     const TPiece& piece = *found.Piece;
-    const TBreakIndex& index = IndexOf(piece.Added);
-    const unsigned char* data = DataOf(piece.Added);
-    const TBreakIndex::TCounts base = index.Before(data, piece.Start);
+    const TSource& s = SourceOf(piece.Source);
+    const unsigned char* data = s.Data();
+    const TBreakIndex::TCounts base = s.Index.Before(data, piece.Start);
     const TBreakIndex::TViewHit hit =
-        index.FromView(data, SizeOf(piece.Added), piece.Start + base.Breaks - base.CrLfs + (view - found.View));
+        s.Index.FromView(data, s.Size(), piece.Start + base.Breaks - base.CrLfs + (view - found.View));
     return found.Raw + (hit.At - piece.Start) + (hit.Inside && end ? hit.BreakBytes : 0);
 }
 
 unsigned char TTextBuffer::RawByte(std::uint64_t raw) const {
     const TFound found = FindRaw(raw);
-    return DataOf(found.Piece->Added)[found.Piece->Start + (raw - found.Raw)];
+    return SourceOf(found.Piece->Source).Data()[found.Piece->Start + (raw - found.Raw)];
 }
 
 // ---------------------------------------------------------------------------------------
@@ -310,34 +492,39 @@ void TTextBuffer::ForEachPiece(std::uint64_t from, const std::function<bool(cons
     VisitPieces(FRoot.get(), 0, from, sink);
 }
 
-std::string TTextBuffer::Text(std::int64_t from, std::int64_t count) const {
-    const std::int64_t length = Length();
-    from = std::clamp<std::int64_t>(from, 0, length);
-    count = std::clamp<std::int64_t>(count, 0, length - from);
-    std::string out;
-    if (count == 0) return out;
-    const auto wanted = static_cast<std::size_t>(count);
+// Appends the view bytes [From, From + Count) to Out; with Foreign, the foreign units met,
+// their offsets counted in Out.
+void TTextBuffer::AppendText(std::uint64_t from, std::uint64_t count, std::string& out, TForeignUnits* foreign) const {
+    const std::size_t wanted = out.size() + static_cast<std::size_t>(count);
     out.reserve(wanted);
-    ForEachPiece(static_cast<std::uint64_t>(from), [&](const TPiece& piece, std::uint64_t at) {
-        const TBreakIndex& index = IndexOf(piece.Added);
-        const unsigned char* data = DataOf(piece.Added);
+    ForEachPiece(from, [&](const TPiece& piece, std::uint64_t at) {
+        const TSource& s = SourceOf(piece.Source);
+        const unsigned char* data = s.Data();
         const std::uint64_t end = piece.Start + piece.Length;
         std::uint64_t p = piece.Start;
-        if (static_cast<std::uint64_t>(from) > at) {
-            const TBreakIndex::TCounts base = index.Before(data, piece.Start);
-            const TBreakIndex::TViewHit hit = index.FromView(
-                data, SizeOf(piece.Added), piece.Start + base.Breaks - base.CrLfs + (static_cast<std::uint64_t>(from) - at));
+        if (from > at) {
+            const TBreakIndex::TCounts base = s.Index.Before(data, piece.Start);
+            const TBreakIndex::TViewHit hit =
+                s.Index.FromView(data, s.Size(), piece.Start + base.Breaks - base.CrLfs + (from - at));
             p = hit.At;
             if (hit.Inside) {
                 out += '\n';
                 p += hit.BreakBytes;
             }
         }
+        const bool noteForeign = foreign != nullptr && !s.Foreign.Empty();
+        std::size_t next = noteForeign ? s.ForeignFrom(p) : 0;
         while (out.size() < wanted && p < end) {
             // Breaks beyond the bytes still wanted do not matter: a long line is not scanned to its end.
             const std::uint64_t limit = std::min<std::uint64_t>(end, p + (wanted - out.size()));
             const auto q = static_cast<std::uint64_t>(BreakFinder().Find(data + p, data + limit) - data);
             const std::uint64_t take = std::min<std::uint64_t>(q - p, wanted - out.size());
+            if (noteForeign) {
+                for (; next < s.Foreign.At.size() && s.Foreign.At[next] < p + take; ++next) {
+                    foreign->At.push_back(out.size() + (s.Foreign.At[next] - p));
+                    foreign->Units += s.Foreign.Units[next];
+                }
+            }
             out.append(reinterpret_cast<const char*>(data + p), static_cast<std::size_t>(take));
             p += take;
             if (p < q || q == end || out.size() == wanted) break;  // (q == limit < end only when nothing more is wanted)
@@ -347,7 +534,25 @@ std::string TTextBuffer::Text(std::int64_t from, std::int64_t count) const {
         }
         return out.size() < wanted;
     });
+}
+
+std::string TTextBuffer::Text(std::int64_t from, std::int64_t count) const {
+    const std::int64_t length = Length();
+    from = std::clamp<std::int64_t>(from, 0, length);
+    count = std::clamp<std::int64_t>(count, 0, length - from);
+    std::string out;
+    if (count > 0) AppendText(static_cast<std::uint64_t>(from), static_cast<std::uint64_t>(count), out, nullptr);
     return out;
+}
+
+std::u16string TTextBuffer::Decode(std::int64_t from, std::int64_t count) const {
+    const std::int64_t length = Length();
+    from = std::clamp<std::int64_t>(from, 0, length);
+    count = std::clamp<std::int64_t>(count, 0, length - from);
+    std::string bytes;
+    TForeignUnits foreign;
+    if (count > 0) AppendText(static_cast<std::uint64_t>(from), static_cast<std::uint64_t>(count), bytes, &foreign);
+    return DecodeSjisText(bytes, foreign);
 }
 
 std::string TTextBuffer::LineText(std::int64_t line) const {
@@ -376,10 +581,46 @@ char TTextBuffer::ByteAt(std::int64_t position) const {
     return byte.empty() ? '\0' : byte[0];
 }
 
+bool TTextBuffer::HasForeign() const {
+    return std::any_of(FSources.begin(), FSources.end(), [](const auto& s) { return !s->Foreign.Empty(); });
+}
+
+char16_t TTextBuffer::ForeignUnit(std::int64_t position) const {
+    if (position < 0 || position >= Length() || !HasForeign()) return 0;
+    const TFound found = FindView(static_cast<std::uint64_t>(position));
+    const TPiece& piece = *found.Piece;
+    const TSource& s = SourceOf(piece.Source);
+    if (s.Foreign.Empty()) return 0;
+    const TBreakIndex::TCounts base = s.Index.Before(s.Data(), piece.Start);
+    const TBreakIndex::TViewHit hit = s.Index.FromView(
+        s.Data(), s.Size(), piece.Start + base.Breaks - base.CrLfs + (static_cast<std::uint64_t>(position) - found.View));
+    if (hit.Inside || hit.BreakBytes != 0) return 0;
+    const std::size_t i = s.ForeignFrom(hit.At);
+    return i < s.Foreign.At.size() && s.Foreign.At[i] == hit.At ? s.Foreign.Units[i] : 0;
+}
+
+bool TTextBuffer::IsForeign(std::int64_t position) const { return ForeignUnit(position) != 0; }
+
+void TTextBuffer::ForEachRawSpan(const std::function<bool(std::string_view, const TForeignUnits&)>& sink) const {
+    const TForeignUnits none;
+    ForEachPiece(0, [&](const TPiece& piece, std::uint64_t) {
+        const TSource& s = SourceOf(piece.Source);
+        const std::string_view span(reinterpret_cast<const char*>(s.Data()) + piece.Start, static_cast<std::size_t>(piece.Length));
+        if (s.Foreign.Empty()) return sink(span, none);
+        TForeignUnits foreign;
+        for (std::size_t i = s.ForeignFrom(piece.Start); i < s.Foreign.At.size() && s.Foreign.At[i] < piece.Start + piece.Length;
+             ++i) {
+            foreign.At.push_back(s.Foreign.At[i] - piece.Start);
+            foreign.Units += s.Foreign.Units[i];
+        }
+        return sink(span, foreign);
+    });
+}
+
 void TTextBuffer::ForEachRawSpan(const std::function<bool(std::string_view)>& sink) const {
     ForEachPiece(0, [&](const TPiece& piece, std::uint64_t) {
-        return sink(std::string_view(reinterpret_cast<const char*>(DataOf(piece.Added)) + piece.Start,
-                                     static_cast<std::size_t>(piece.Length)));
+        const TSource& s = SourceOf(piece.Source);
+        return sink(std::string_view(reinterpret_cast<const char*>(s.Data()) + piece.Start, static_cast<std::size_t>(piece.Length)));
     });
 }
 
@@ -393,91 +634,208 @@ std::string TTextBuffer::RawText() const {
     return out;
 }
 
+bool TTextBuffer::LostBytes() const {
+    return std::any_of(FSources.begin(), FSources.end(), [](const auto& s) { return s->Bytes.LostBytes(); });
+}
+
+bool TTextBuffer::MapsFile(const std::string& path) const {
+    return std::any_of(FSources.begin(), FSources.end(),
+                       [&](const auto& s) { return s->Bytes.Mapped() && s->Bytes.IsFile(path); });
+}
+
 // ---------------------------------------------------------------------------------------
 // Editing
 
-std::string TTextBuffer::Normalized(std::string_view bytes) const {
+TSjisText TTextBuffer::Normalized(std::string_view bytes, const TForeignUnits* foreign) const {
     const std::string_view style = StyleBytes(FStyle);
-    std::string out;
-    out.reserve(bytes.size());
+    TSjisText out;
+    out.Bytes.reserve(bytes.size());
+    std::size_t next = 0;  // the next foreign unit to place
+    const bool hasForeign = foreign != nullptr && !foreign->Empty();
     for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (hasForeign && next < foreign->At.size() && foreign->At[next] == i) {
+            out.Foreign.At.push_back(out.Bytes.size());
+            out.Foreign.Units += foreign->Units[next++];
+        }
         if (bytes[i] != '\r' && bytes[i] != '\n') {
-            out += bytes[i];
+            out.Bytes += bytes[i];
             continue;
         }
         if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        out += style;
+        out.Bytes += style;
     }
     return out;
 }
 
-void TTextBuffer::Replace(std::int64_t position, std::int64_t count, std::string_view bytes) {
+std::uint64_t TTextBuffer::AddToEditBuffer(const TSjisText& text) {
+    TSource& edits = EditBuffer();
+    // A CR left at the buffer's end must not pair with a LF appended after it.
+    const std::uint64_t oldSize = edits.Edits.size();
+    if (!edits.Edits.empty() && edits.Edits.back() == '\r' && !text.Bytes.empty() && text.Bytes.front() == '\n')
+        edits.Edits += '\0';
+    const std::uint64_t start = edits.Edits.size();
+    edits.Edits += text.Bytes;
+    edits.Index.Append(edits.Data(), oldSize, edits.Edits.size());
+    for (std::size_t i = 0; i < text.Foreign.At.size(); ++i) {
+        edits.Foreign.At.push_back(start + text.Foreign.At[i]);
+        edits.Foreign.Units += text.Foreign.Units[i];
+    }
+    return start;
+}
+
+void TTextBuffer::Replace(std::int64_t position, std::int64_t count, std::string_view sjis) {
+    ReplaceText(position, count, Normalized(sjis, nullptr));
+}
+
+void TTextBuffer::Replace(std::int64_t position, std::int64_t count, std::u16string_view text) {
+    const TSjisText sjis = ToSjisText(text);
+    ReplaceText(position, count, Normalized(sjis.Bytes, &sjis.Foreign));
+}
+
+void TTextBuffer::ReplaceText(std::int64_t position, std::int64_t count, const TSjisText& text) {
     const std::int64_t length = Length();
     position = std::clamp<std::int64_t>(position, 0, length);
     count = std::clamp<std::int64_t>(count, 0, length - position);
-    if (count == 0 && bytes.empty()) return;
+    if (count == 0 && text.Bytes.empty()) return;
     const std::uint64_t from = RawOfView(static_cast<std::uint64_t>(position), false);
     const std::uint64_t to = count == 0 ? from : RawOfView(static_cast<std::uint64_t>(position + count), true);
-    const std::string text = Normalized(bytes);
     BeginUndoGroup();
     ReplaceRaw(from, to, text);
     // The later seam first: mending the earlier one may move it.
-    if (!text.empty()) MendJoin(from + text.size());
+    if (!text.Bytes.empty()) MendJoin(from + text.Bytes.size());
     MendJoin(from);
     EndUndoGroup();
-    FModified = true;
 }
 
-void TTextBuffer::ReplaceRaw(std::uint64_t from, std::uint64_t to, std::string_view bytes) {
+void TTextBuffer::ReplaceRaw(std::uint64_t from, std::uint64_t to, const TSjisText& text) {
     std::unique_ptr<TNode> left, rest, middle, right;
     Split(std::move(FRoot), from, left, rest);
     Split(std::move(rest), to - from, middle, right);
     std::unique_ptr<TNode> inserted;
-    if (!bytes.empty()) {
-        // A CR left at the buffer's end must not pair with a LF appended after it.
-        std::uint64_t oldSize = FAdded.size();
-        if (!FAdded.empty() && FAdded.back() == '\r' && bytes.front() == '\n') FAdded += '\0';
-        const std::uint64_t start = FAdded.size();
-        FAdded += bytes;
-        FAddedIndex.Append(DataOf(true), oldSize, FAdded.size());
-        inserted = NewNode(MakePiece(true, start, bytes.size()));
-    }
+    if (!text.Bytes.empty()) inserted = NewNode(MakePiece(0, AddToEditBuffer(text), text.Bytes.size()));
     FRoot = Merge(Merge(std::move(left), std::move(inserted)), std::move(right));
-    FUndo.back().push_back({from, bytes.size(), std::move(middle)});
+    FUndo.back().Edits.push_back({from, text.Bytes.size(), std::move(middle)});
 }
 
 void TTextBuffer::MendJoin(std::uint64_t at) {
     // A lone CR that an edit brought next to a lone LF would read as one CR LF break and
     // lose a line: the CR becomes a CR LF of its own.
     if (at == 0 || at >= RawOf(FRoot)) return;
-    if (RawByte(at - 1) == '\r' && RawByte(at) == '\n') ReplaceRaw(at - 1, at, "\r\n");
+    if (RawByte(at - 1) == '\r' && RawByte(at) == '\n') ReplaceRaw(at - 1, at, TSjisText{"\r\n", {}});
+}
+
+std::int64_t TTextBuffer::ReplaceRanges(const std::vector<TViewRange>& ranges, std::u16string_view text) {
+    if (ranges.empty()) return -1;
+    const TSjisText sjis = ToSjisText(text);
+    const TSjisText normalized = Normalized(sjis.Bytes, &sjis.Foreign);
+    const std::uint64_t total = RawOf(FRoot);
+    // Raw spans, and whether a seam would join a lone CR and a lone LF (then the ranges
+    // go one by one, each seam mended).
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> raws;
+    raws.reserve(ranges.size());
+    bool mend = false;
+    for (const TViewRange& r : ranges) {
+        const auto start = static_cast<std::uint64_t>(std::clamp<std::int64_t>(r.Start, 0, Length()));
+        const auto end = static_cast<std::uint64_t>(std::clamp<std::int64_t>(r.Start + r.Length, r.Start, Length()));
+        const std::uint64_t from = RawOfView(start, false);
+        const std::uint64_t to = end == start ? from : RawOfView(end, true);
+        if (!raws.empty() && from < raws.back().second) continue;
+        raws.emplace_back(from, to);
+        const bool before = from > 0 && RawByte(from - 1) == '\r';
+        const bool after = to < total && RawByte(to) == '\n';
+        const std::string& b = normalized.Bytes;
+        if ((before && (b.empty() ? after : b.front() == '\n')) || (after && !b.empty() && b.back() == '\r')) mend = true;
+    }
+    BeginUndoGroup();
+    const std::uint64_t insertedView = ViewLength(normalized.Bytes);
+    if (mend) {
+        for (auto it = raws.rbegin(); it != raws.rend(); ++it) {
+            ReplaceRaw(it->first, it->second, normalized);
+            if (!normalized.Bytes.empty()) MendJoin(it->first + normalized.Bytes.size());
+            MendJoin(it->first);
+        }
+    } else {
+        TPiece inserted;
+        if (!normalized.Bytes.empty()) inserted = MakePiece(0, AddToEditBuffer(normalized), normalized.Bytes.size());
+        std::vector<TPiece> old;
+        CollectPieces(FRoot.get(), old);
+        std::vector<TPiece> pieces;
+        pieces.reserve(old.size() + 2 * raws.size());
+        const auto keep = [&](const TPiece& p, std::uint64_t pieceAt, std::uint64_t a, std::uint64_t b) {
+            if (b > a) pieces.push_back(MakePiece(p.Source, p.Start + (a - pieceAt), b - a));
+        };
+        std::size_t next = 0;
+        bool placed = false;  // the replacement of raws[next] is in
+        std::uint64_t at = 0;
+        for (const TPiece& p : old) {
+            const std::uint64_t end = at + p.Length;
+            std::uint64_t from = at;
+            while (next < raws.size() && raws[next].first < end) {
+                keep(p, at, from, std::max(from, raws[next].first));
+                if (!placed && !normalized.Bytes.empty()) pieces.push_back(inserted);
+                placed = true;
+                if (raws[next].second > end) {
+                    from = end;
+                    break;
+                }
+                from = std::max(from, raws[next].second);
+                ++next;
+                placed = false;
+            }
+            keep(p, at, from, end);
+            at = end;
+        }
+        for (; next < raws.size(); ++next) {  // ranges at the very end of the text
+            if (!placed && !normalized.Bytes.empty()) pieces.push_back(inserted);
+            placed = false;
+        }
+        std::unique_ptr<TNode> previous = std::move(FRoot);
+        FRoot = Build(pieces);
+        FUndo.back().Edits.push_back({0, RawOf(FRoot), std::move(previous)});
+    }
+    EndUndoGroup();
+    // The view position after the last replacement.
+    std::int64_t shift = 0;
+    for (std::size_t i = 0; i + 1 < ranges.size(); ++i) shift += static_cast<std::int64_t>(insertedView) - ranges[i].Length;
+    return std::clamp<std::int64_t>(ranges.back().Start + shift + static_cast<std::int64_t>(insertedView), 0, Length());
 }
 
 void TTextBuffer::BeginUndoGroup() {
-    if (FGroupDepth++ == 0) FUndo.emplace_back();
+    if (FGroupDepth++ == 0) FUndo.push_back({FNextGroupId++, {}});
 }
 
 void TTextBuffer::EndUndoGroup() {
     if (FGroupDepth == 0) return;
-    if (--FGroupDepth == 0 && FUndo.back().empty()) FUndo.pop_back();
+    if (--FGroupDepth == 0 && FUndo.back().Edits.empty()) FUndo.pop_back();
 }
 
+std::size_t TTextBuffer::UndoSteps() const { return FUndo.size(); }
+
 bool TTextBuffer::CanUndo() const {
-    return std::any_of(FUndo.begin(), FUndo.end(), [](const std::vector<TEdit>& group) { return !group.empty(); });
+    return std::any_of(FUndo.begin(), FUndo.end(), [](const TGroup& group) { return !group.Edits.empty(); });
 }
 
 void TTextBuffer::Undo() {
     while (FGroupDepth > 0) EndUndoGroup();
     if (FUndo.empty()) return;
-    std::vector<TEdit> group = std::move(FUndo.back());
+    TGroup group = std::move(FUndo.back());
     FUndo.pop_back();
-    for (auto it = group.rbegin(); it != group.rend(); ++it) {
+    for (auto it = group.Edits.rbegin(); it != group.Edits.rend(); ++it) {
         std::unique_ptr<TNode> left, rest, inserted, right;
         Split(std::move(FRoot), it->At, left, rest);
         Split(std::move(rest), it->Inserted, inserted, right);
         FRoot = Merge(Merge(std::move(left), std::move(it->Removed)), std::move(right));
     }
-    FModified = true;
 }
+
+std::uint64_t TTextBuffer::TopGroupId() const {
+    for (auto it = FUndo.rbegin(); it != FUndo.rend(); ++it)
+        if (!it->Edits.empty()) return it->Id;
+    return 0;
+}
+
+bool TTextBuffer::Modified() const { return TopGroupId() != FSavedGroup; }
+
+void TTextBuffer::SetModified(bool modified) { FSavedGroup = modified ? kNoSavePoint : TopGroupId(); }
 
 }  // namespace xavo

@@ -1,17 +1,25 @@
-// The document under a text view: the file's bytes (read or mapped once, never copied),
-// a piece table over them and an append-only edit buffer, and line breaks counted per
-// piece, so that every position and line query is O(log pieces) plus a scan of at most
-// one index chunk, and nothing rescans the file after an edit.
+// The document under the text view: Shift-JIS bytes in sources that never change (a file's
+// bytes read or mapped once, text converted from a file in another encoding, the
+// append-only edit buffer), a piece table over them, and line breaks counted per piece, so
+// that every position and line query is O(log pieces) plus a scan of at most one index
+// chunk, and nothing rescans the file after an edit.
 //
 // Positions are view positions: byte offsets into the text as if every line break were
 // the two bytes CR LF, whatever the file holds (CR LF, LF or a lone CR, mixed as they
 // come). Lines count from 0; the text after the last break is a line too, empty when the
 // text ends with a break. The raw bytes (what Save writes) keep every break as it was;
-// new breaks take the style of the file's first break (CR LF when it has none).
+// new breaks take the style of the document's first break (CR LF when it has none).
+//
+// Foreign units: a UTF-16 unit that Shift-JIS cannot hold exactly (U+00A5, an emoji's
+// halves, a byte of another encoding that forms no character) is held as a placeholder of
+// SjisLength(unit) '?' bytes, noted with the unit beside its source. Byte reads (Text)
+// give the placeholders, as EncodeSjis gives them; Decode gives the units, so a foreign
+// character is shown and saved as itself. A '?' is never a trail byte, so a placeholder
+// is a character of its own in the byte text.
 //
 // An edit boundary that falls between the two view bytes of a break is moved to cover
 // the whole break (an insertion there goes before the break). Edits are undone in groups:
-// every edit is one group, and Begin/EndUndoGroup gather several into one (replace all).
+// every edit is one group, and Begin/EndUndoGroup gather several into one.
 #pragma once
 
 #include "BreakIndex.h"
@@ -28,10 +36,41 @@ namespace xavo {
 
 enum class TBreakStyle : unsigned char { CrLf, Lf, Cr };
 
+// Foreign units of a Shift-JIS text: At[i] is the byte offset of the placeholder of
+// Units[i]; offsets ascend.
+struct TForeignUnits {
+    std::vector<std::uint64_t> At;
+    std::u16string Units;
+    bool Empty() const { return At.empty(); }
+};
+
+// A Shift-JIS text with its foreign units: what a document is built from.
+struct TSjisText {
+    std::string Bytes;
+    TForeignUnits Foreign;
+};
+
+// Text as the document stores it: Shift-JIS where a unit reads back exactly, placeholders
+// for the others (see above). Never fails.
+TSjisText ToSjisText(std::u16string_view text);
+
+// Bytes decoded as DecodeSjis does, the placeholders of Foreign (offsets into Bytes) read
+// as their units.
+std::u16string DecodeSjisText(std::string_view bytes, const TForeignUnits& foreign);
+
+// A view range: Length view bytes from Start.
+struct TViewRange {
+    std::int64_t Start = 0;
+    std::int64_t Length = 0;
+};
+
 class TTextBuffer {
 public:
     TTextBuffer();
+    // A Shift-JIS file's bytes as they are.
     explicit TTextBuffer(TFileBytes bytes);
+    // Text converted from a file in another encoding.
+    explicit TTextBuffer(TSjisText text);
     TTextBuffer(TTextBuffer&&) noexcept;
     TTextBuffer& operator=(TTextBuffer&&) noexcept;
     ~TTextBuffer();
@@ -47,7 +86,7 @@ public:
     std::int64_t LineLength(std::int64_t position) const;
 
     // --- Reading (never the whole document unless asked for) ---
-    // The view bytes [From, From + Count), clipped to the text.
+    // The view bytes [From, From + Count), clipped to the text; foreign units as placeholders.
     std::string Text(std::int64_t from, std::int64_t count) const;
     std::string Text() const { return Text(0, Length()); }
     std::string LineText(std::int64_t line) const;
@@ -56,29 +95,60 @@ public:
     std::vector<std::string> LineTexts(std::int64_t first, std::int64_t count) const;
     // The view byte at Position (0 <= Position < Length).
     char ByteAt(std::int64_t position) const;
+    // The view text [From, From + Count) as UTF-16 (breaks as CR LF), foreign units as
+    // themselves. A range that cuts a double-byte character decodes its half as a byte.
+    std::u16string Decode(std::int64_t from, std::int64_t count) const;
+    // Whether any foreign unit is held (the whole document: sources, not only pieces).
+    bool HasForeign() const;
+    // Whether Position is the first byte of a foreign unit's placeholder.
+    bool IsForeign(std::int64_t position) const;
+    // The foreign unit at Position (IsForeign), else 0.
+    char16_t ForeignUnit(std::int64_t position) const;
 
     // --- Editing ---
-    void Replace(std::int64_t position, std::int64_t count, std::string_view bytes);
+    void Replace(std::int64_t position, std::int64_t count, std::string_view sjis);
+    void Replace(std::int64_t position, std::int64_t count, std::u16string_view text);
     void Insert(std::int64_t position, std::string_view bytes) { Replace(position, 0, bytes); }
-    void Erase(std::int64_t position, std::int64_t count) { Replace(position, count, {}); }
+    void Erase(std::int64_t position, std::int64_t count) { Replace(position, count, std::string_view()); }
+    // Replaces every range (ascending, not overlapping) by Text as one undo group, in one
+    // pass over the pieces: the cost grows with the pieces and the ranges, not with their
+    // product. Returns the view position just after the last replacement (-1 with none).
+    std::int64_t ReplaceRanges(const std::vector<TViewRange>& ranges, std::u16string_view text);
     void BeginUndoGroup();
     void EndUndoGroup();
     bool CanUndo() const;
     void Undo();
-    bool Modified() const { return FModified; }
-    void SetModified(bool modified) { FModified = modified; }
+    // Undo groups held (an open group counts).
+    std::size_t UndoSteps() const;
+    // Whether the text differs from its save point. SetModified(false) makes the current
+    // state the save point; undoing back to it makes the text unmodified again.
+    // SetModified(true) leaves no save point until the next SetModified(false).
+    bool Modified() const;
+    void SetModified(bool modified);
+
+    // --- Appending a file's new end (a log written to): original text, not an edit ---
+    // The bytes go after the last byte of the text; nothing to undo, the save point stays.
+    void AppendOriginal(TFileBytes bytes);
+    void AppendOriginal(TSjisText text);
 
     // --- The raw bytes, breaks as stored ---
     std::int64_t RawLength() const;
     TBreakStyle BreakStyle() const { return FStyle; }
-    // Calls Sink with the raw bytes in order, one span per piece; stops when it returns false.
+    // Calls Sink with the raw bytes in order, one span per piece, with the span's foreign
+    // units (offsets into the span); stops when it returns false.
+    void ForEachRawSpan(const std::function<bool(std::string_view, const TForeignUnits&)>& sink) const;
     void ForEachRawSpan(const std::function<bool(std::string_view)>& sink) const;
     std::string RawText() const;
-    const TFileBytes& Original() const { return FOriginal; }
+    // Whether a mapped file behind the text lost pages to another program's truncation
+    // (they read as zeros: the text is no longer the file's).
+    bool LostBytes() const;
+    // Whether a mapped source of the text is the file Path (writing to it in place would
+    // change the bytes under the pieces).
+    bool MapsFile(const std::string& path) const;
 
     struct TNode;
     struct TPiece {
-        bool Added = false;  // in the edit buffer, else in the original bytes
+        std::uint32_t Source = 0;  // 0: the edit buffer
         std::uint64_t Start = 0;
         std::uint64_t Length = 0;
         std::uint64_t Breaks = 0;
@@ -87,38 +157,46 @@ public:
     };
 
 private:
+    struct TSource;
     struct TFound;
     struct TEdit;
+    struct TGroup;
 
-    const unsigned char* DataOf(bool added) const;
-    std::uint64_t SizeOf(bool added) const;
-    const TBreakIndex& IndexOf(bool added) const;
-    TPiece MakePiece(bool added, std::uint64_t start, std::uint64_t length) const;
+    const TSource& SourceOf(std::uint32_t index) const { return *FSources[index]; }
+    TSource& EditBuffer() { return *FSources[0]; }
+    TPiece MakePiece(std::uint32_t source, std::uint64_t start, std::uint64_t length) const;
     std::unique_ptr<TNode> NewNode(const TPiece& piece);
     void Split(std::unique_ptr<TNode> t, std::uint64_t raw, std::unique_ptr<TNode>& left, std::unique_ptr<TNode>& right);
     std::unique_ptr<TNode> Merge(std::unique_ptr<TNode> a, std::unique_ptr<TNode> b);
+    std::unique_ptr<TNode> Build(const std::vector<TPiece>& pieces);
+    void AddSource(std::unique_ptr<TSource> source);
+    void NoteStyle(const TSource& source);
 
     TFound FindView(std::uint64_t view) const;
     TFound FindBreak(std::uint64_t index) const;
     TFound FindRaw(std::uint64_t raw) const;
     std::uint64_t RawOfView(std::uint64_t view, bool end) const;
     unsigned char RawByte(std::uint64_t raw) const;
-    void ReplaceRaw(std::uint64_t from, std::uint64_t to, std::string_view bytes);
+    // Appends Text (normalized) to the edit buffer; returns where it starts.
+    std::uint64_t AddToEditBuffer(const TSjisText& text);
+    void ReplaceRaw(std::uint64_t from, std::uint64_t to, const TSjisText& text);
     void MendJoin(std::uint64_t at);
-    std::string Normalized(std::string_view bytes) const;
+    void ReplaceText(std::int64_t position, std::int64_t count, const TSjisText& text);
+    TSjisText Normalized(std::string_view bytes, const TForeignUnits* foreign) const;
+    void AppendText(std::uint64_t from, std::uint64_t count, std::string& out, TForeignUnits* foreign) const;
+    std::uint64_t TopGroupId() const;
     // Calls Sink for each piece that ends after view offset From, in order, with the
     // piece and its view offset; stops when Sink returns false.
     void ForEachPiece(std::uint64_t from, const std::function<bool(const TPiece&, std::uint64_t)>& sink) const;
 
-    TFileBytes FOriginal;
-    TBreakIndex FOriginalIndex;
-    std::string FAdded;
-    TBreakIndex FAddedIndex;
+    std::vector<std::unique_ptr<TSource>> FSources;
     std::unique_ptr<TNode> FRoot;
     TBreakStyle FStyle = TBreakStyle::CrLf;
-    std::vector<std::vector<TEdit>> FUndo;
+    bool FStyleKnown = false;
+    std::vector<TGroup> FUndo;
     int FGroupDepth = 0;
-    bool FModified = false;
+    std::uint64_t FNextGroupId = 1;
+    std::uint64_t FSavedGroup = 0;  // the top group's id at the save point; kNoSavePoint for none
     std::uint32_t FSeed = 0x9E3779B9u;
 };
 

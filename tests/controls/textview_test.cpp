@@ -1,8 +1,7 @@
-// The byte text view on the offscreen platform: windowed search against the whole-text
-// search, caret positions on characters, keys, input methods, the clipboard's break
-// rules, a line of megabytes, and large files shown by TXavoMemo through it.
+// The text view on the offscreen platform: caret positions on characters, keys, input
+// methods, the clipboard's break rules, a line of megabytes, and large files in every
+// encoding shown by TXavoMemo.
 #include "DropDst.h"
-#include "EncodedText.h"
 #include "ProcStatus.h"
 #include "Encoding.h"
 #include "SjisCodec.h"
@@ -54,41 +53,6 @@ private:
 
 private slots:
     void initTestCase() { QVERIFY(FDir.isValid()); }
-
-    // Small windows force every match near a window's edge; the answer must be that of
-    // one search over the whole view text.
-    void WindowedFindAgreesWithTheWholeText() {
-        const std::string so = "\x83\x5C";
-        const std::vector<std::string> texts = {
-            "abc " + so + "\\ ABC\r\nxabc abcx\r\n\r\nabc",
-            "abc\nab\nc abc\rabc\r\n" + so + "abc\n",
-            std::string(300, 'a') + "\n" + so + so + "\\\\abc",
-            [&] {  // one long line of words, double-byte characters whose trail is a backslash, and lead-range runs
-                std::string line;
-                for (int i = 0; i < 40; ++i) line += (i % 3 ? "abc " : "xabc") + so + "\x88\x9F\x88\x9F" + (i % 5 ? "\\" : "abc");
-                return line;
-            }(),
-        };
-        const std::vector<std::string> patterns = {"abc", "ABC", "\\", "a", "c\r\na", so};
-        std::mt19937 random(17);
-        for (const std::string& text : texts) {
-            const TTextBuffer buffer{TFileBytes(std::string(text))};
-            const std::string whole = buffer.Text();
-            for (const std::string& pattern : patterns)
-                for (const int options : {0, int(frDown), int(frDown | frMatchCase), int(frWholeWord), int(frDown | frWholeWord)})
-                    for (int trial = 0; trial < 40; ++trial) {
-                        const int start = static_cast<int>(random() % (whole.size() + 1));
-                        const int length = static_cast<int>(random() % 4);
-                        const int expected = SearchBuffer(whole, start, length, pattern, static_cast<TFindOptions>(options));
-                        for (const std::int64_t window : {1, 5, 64}) {
-                            const std::int64_t found = FindInBuffer(buffer, pattern, start, length, options, window);
-                            QVERIFY2(found == expected, qPrintable(QStringLiteral("text %1 pattern %2 options %3 from %4+%5 window %6: %7, not %8")
-                                                                       .arg(&text - texts.data()).arg(QString::fromLatin1(pattern.data(), pattern.size()))
-                                                                       .arg(options).arg(start).arg(length).arg(window).arg(found).arg(expected)));
-                        }
-                    }
-        }
-    }
 
     void CaretStaysOnCharacters() {
         TTextView view;
@@ -156,7 +120,11 @@ private slots:
         QCOMPARE(view.verticalScrollBar()->value(), static_cast<int>(view.FirstVisibleLine()));
         QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
         QCOMPARE(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
-        view.ReplaceSelection("program ");  // the program may still edit
+        QCOMPARE(view.Caret(), view.Buffer().Length());
+        QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(view.Caret(), std::int64_t{0});
+        QCOMPARE(view.FirstVisibleLine(), std::int64_t{0});
+        view.ReplaceSelection(std::string_view("program "));  // the program may still edit
         QVERIFY(view.Buffer().Text().starts_with("program line 0"));
     }
 
@@ -183,12 +151,13 @@ private slots:
         replace.setCommitString(QStringLiteral("語"), -1, 1);
         QApplication::sendEvent(&view, &replace);
         QCOMPARE(view.Buffer().Text(), "a" + Sjis(u"日語") + "b\r\ncd");
-        // What CP932 cannot hold is refused, never stored as '?'.
+        // What CP932 cannot hold is kept as itself (its byte text reads '?').
         QInputMethodEvent yen;
         yen.setCommitString(QString::fromUtf8("\u00A5"));
         QApplication::sendEvent(&view, &yen);
-        QCOMPARE(view.Buffer().Text(), "a" + Sjis(u"日語") + "b\r\ncd");
-        QCOMPARE(refused.count(), 1);
+        QCOMPARE(view.Buffer().Text(), "a" + Sjis(u"日語") + "?b\r\ncd");
+        QCOMPARE(view.Buffer().Decode(0, 7), std::u16string(u"a日語¥b"));
+        QCOMPARE(refused.count(), 0);
         view.SetReadOnly(true);
         QVERIFY(!view.inputMethodQuery(Qt::ImEnabled).toBool());
     }
@@ -251,11 +220,11 @@ private slots:
         QVERIFY(!view.LineSelectPointer());
     }
 
-    // A file from the byte-view size on: shown without decoding it whole or copying it,
-    // every query of the interface answered, saved byte for byte, edits tracked.
-    void LargeFilesOpenInTheByteView() {
+    // A file past the size read into memory: mapped, never decoded whole or copied, every
+    // query of the interface answered, saved byte for byte, edits tracked.
+    void LargeFilesAreMappedNotCopied() {
         std::string bytes;
-        for (int i = 0; bytes.size() < static_cast<std::size_t>(TXavoMemo::kByteViewBytes) + 100; ++i)
+        for (int i = 0; bytes.size() < TFileBytes::kReadLimit + 100; ++i)
             bytes += "\x93\xfa\x96\x7b line " + std::to_string(i) + (i % 7 == 3 ? "\r\n" : "\n");
         bytes += "tail";
         test::WriteWhole(Path("big.txt"), bytes);
@@ -264,34 +233,29 @@ private slots:
         memo.resize(500, 400);
         memo.show();
         memo.LoadFromFile(Path("big.txt"));
-        QVERIFY(memo.ShowsBytes());
-        QVERIFY(!memo.IsLoading());
-        const TTextBuffer& buffer = memo.ByteView()->Buffer();
-        QCOMPARE(memo.LineCount(), static_cast<int>(buffer.LineCount()));
-        QCOMPARE(memo.GetTextLen(), static_cast<int>(buffer.Length()));
+        QVERIFY(memo.Buffer().MapsFile(Path("big.txt")));
         QCOMPARE(memo.LineIndex(memo.LineCount() - 1), memo.GetTextLen() - 4);
         QCOMPARE(memo.Lines().Count(), memo.LineCount());
         QCOMPARE(memo.Lines()[3], std::string("\x93\xfa\x96\x7b line 3"));
-        QScrollBar* bar = memo.ByteView()->verticalScrollBar();
+        QScrollBar* bar = memo.verticalScrollBar();
         QVERIFY(bar->isVisible());
-        QVERIFY(!memo.verticalScrollBar()->isVisible());  // none of the document view's shows through
         QVERIFY(bar->maximum() > memo.LineCount() - 100);
         QVERIFY(memo.FindText(std::string("line 99999"), frDown));
         QCOMPARE(memo.SelText(), std::string("line 99999"));
         QVERIFY(memo.FirstVisibleLine() > 0);
         memo.SaveToFile(Path("same.txt"));
         QCOMPARE(test::ReadWhole(Path("same.txt")), bytes);
-        QVERIFY(!memo.document()->isModified());
+        QVERIFY(!memo.IsModified());
         memo.SetReadOnly(false);
         memo.setFocus();
         memo.SetSelStart(memo.GetTextLen());
         QTest::keyClicks(&memo, "!");
         QTest::keyClick(&memo, Qt::Key_Return);
-        QVERIFY(memo.document()->isModified());
+        QVERIFY(memo.IsModified());
         memo.SaveToFile(Path("edited.txt"));
         QCOMPARE(test::ReadWhole(Path("edited.txt")), bytes + "!\n");
         QVERIFY(!memo.IsModified());
-        // Files dropped on the byte view reach the drop target of the view.
+        // Files dropped on the view reach its drop target.
         TDropDst drop;
         drop.SetControl(&memo);
         std::vector<std::string> dropped;
@@ -299,9 +263,9 @@ private slots:
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(Path("same.txt")))});
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
-        QApplication::sendEvent(memo.ByteView()->viewport(), &enter);
+        QApplication::sendEvent(memo.viewport(), &enter);
         QDropEvent dropEvent(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
-        QApplication::sendEvent(memo.ByteView()->viewport(), &dropEvent);
+        QApplication::sendEvent(memo.viewport(), &dropEvent);
         QCOMPARE(dropped, std::vector<std::string>{Path("same.txt")});
         // Cut short by another program while shown: the lost pages read as zeros and are
         // never saved as the text.
@@ -324,24 +288,23 @@ private slots:
         memo.SaveToFile(Path("again.txt"));
         QCOMPARE(test::ReadWhole(Path("again.txt")), "<<" + bytes);
         memo.SetText("small");
-        QVERIFY(!memo.ShowsBytes());
         QCOMPARE(memo.Text(), std::string("small"));
     }
 
-    // A large file in another encoding is held as Shift-JIS when all of it converts there
-    // and back, saved as it was when unedited and converted back when edited; otherwise it
-    // is decoded whole as before.
+    // A large file in another encoding is converted once into the document's Shift-JIS
+    // codes (its characters Shift-JIS lacks kept as themselves), saved as it was when
+    // unedited and converted back when edited.
     void LargeFilesInOtherEncodings() {
         std::u16string lines;
-        while (lines.size() < static_cast<std::size_t>(TXavoMemo::kByteViewBytes)) lines += u"日本語の行 line\n";
+        while (lines.size() < TFileBytes::kReadLimit) lines += u"日本語の行 line\n";
         const TFileEncoding utf8{TEncoding::Utf8, false};
         const std::string bytes = EncodeText(lines, utf8);
         test::WriteWhole(Path("utf8.txt"), bytes);
         TXavoMemo memo;
         memo.SetPlainText(true);
         memo.LoadFromFile(Path("utf8.txt"));
-        QVERIFY(memo.ShowsBytes());
         QVERIFY(memo.Encoding() == utf8);
+        QVERIFY(!memo.Buffer().HasForeign());
         QCOMPARE(memo.Lines()[0], Sjis(u"日本語の行 line"));
         memo.SaveToFile(Path("utf8-same.txt"));
         QCOMPARE(test::ReadWhole(Path("utf8-same.txt")), bytes);
@@ -349,33 +312,27 @@ private slots:
         memo.SetSelText(Sjis(u"追加"));
         memo.SaveToFile(Path("utf8-edited.txt"));
         QCOMPARE(test::ReadWhole(Path("utf8-edited.txt")), bytes + EncodeText(u"追加", utf8));
-        // Saved in place over a hard link, then every edit undone: the text is saved, not
-        // what the mapping of the file as read shows after the first save.
-        test::WriteWhole(Path("utf8-linked.txt"), bytes);
-        QCOMPARE(::link(Path("utf8-linked.txt").c_str(), Path("utf8-link2.txt").c_str()), 0);
-        memo.LoadFromFile(Path("utf8-linked.txt"));
-        memo.SetSelStart(0);
-        memo.SetSelText(Sjis(u"先頭"));
-        memo.SaveToFile(Path("utf8-linked.txt"));
-        QCOMPARE(test::ReadWhole(Path("utf8-link2.txt")), EncodeText(u"先頭", utf8) + bytes);
         memo.Undo();
         QVERIFY(!memo.CanUndo());
-        memo.SaveToFile(Path("utf8-linked.txt"));
-        QCOMPARE(test::ReadWhole(Path("utf8-link2.txt")), bytes);
-        QCOMPARE(memo.FindUnencodable(), -1);
-        // A character Shift-JIS cannot hold: the whole file is decoded as before.
-        test::WriteWhole(Path("euro.txt"), bytes + EncodeText(u"\u20AC", utf8));
+        memo.SaveToFile(Path("utf8-undone.txt"));
+        QCOMPARE(test::ReadWhole(Path("utf8-undone.txt")), bytes);
+        QCOMPARE(memo.FindUnencodable(), std::int64_t{-1});
+        // A character Shift-JIS cannot hold is kept as itself, shown and saved so.
+        const std::string euro = bytes + EncodeText(u"\u20AC end", utf8);
+        test::WriteWhole(Path("euro.txt"), euro);
         memo.LoadFromFile(Path("euro.txt"));
-        QVERIFY(!memo.ShowsBytes());
+        QVERIFY(memo.Buffer().HasForeign());
+        const std::int64_t last = memo.LineIndex(memo.LineCount() - 1);
+        QCOMPARE(memo.Buffer().Decode(last, 5), std::u16string(u"\u20AC end"));
+        QCOMPARE(memo.Lines()[memo.LineCount() - 1], std::string("? end"));
         memo.SaveToFile(Path("euro-same.txt"));
-        QCOMPARE(test::ReadWhole(Path("euro-same.txt")), bytes + EncodeText(u"\u20AC", utf8));
+        QCOMPARE(test::ReadWhole(Path("euro-same.txt")), euro);
         // EUC-JP lacks some Shift-JIS characters: they are reported before saving.
         const TFileEncoding euc{TEncoding::EucJp, false};
         test::WriteWhole(Path("euc.txt"), EncodeText(lines, euc));
         memo.LoadFromFile(Path("euc.txt"), TEncoding::EucJp);
-        QVERIFY(memo.ShowsBytes());
         // A user-defined character (F040) has no EUC-JP code.
-        QCOMPARE(memo.FindUnencodable(), -1);
+        QCOMPARE(memo.FindUnencodable(), std::int64_t{-1});
         memo.SetSelStart(memo.LineIndex(1000) + 4);
         memo.SetSelText("\xF0\x40");
         QCOMPARE(memo.FindUnencodable(), memo.LineIndex(1000) + 4);

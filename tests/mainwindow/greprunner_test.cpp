@@ -336,11 +336,12 @@ private slots:
         QCOMPARE(memo.CaretLine(), memo.LineCount() - 1);
     }
 
-    // A file shown by the byte view: the jump goes through it.
+    // A large (mapped) file: the jump reaches its lines, and one of its last lines shows on
+    // screen, as low as the end of the text requires.
     void TagJumpReachesALineOfALargeFile() {
         TTempDir tree;
         std::string text;
-        for (int i = 1; text.size() < static_cast<std::size_t>(TXavoMemo::kByteViewBytes); ++i) text += "row " + std::to_string(i) + "\n";
+        for (int i = 1; text.size() < 4u << 20; ++i) text += "row " + std::to_string(i) + "\n";
         tree.File("big.txt", text);
         const std::string path = tree.Path("big.txt");
         TXavoMemo memo;
@@ -348,11 +349,15 @@ private slots:
         memo.resize(300, 200);
         memo.show();
         memo.LoadFromFile(path);
-        QVERIFY(memo.ShowsBytes());
         ShowTagJumpLine(memo, ParseResultLine("/f 300000:row 300000", [](const std::string&) { return true; }), frMatchCase);
-        QCOMPARE(memo.CaretLine(), 299999);
+        QCOMPARE(memo.CaretLine(), std::int64_t{299999});
         QCOMPARE(memo.SelText(), std::string("row 300000"));
-        QCOMPARE(memo.FirstVisibleLine(), 299996);
+        QCOMPARE(memo.FirstVisibleLine(), std::int64_t{299996});
+        const std::int64_t last = memo.LineCount() - 2;  // the last line of text
+        ShowTagJumpLine(memo, ParseResultLine("/f " + std::to_string(last + 1) + ":row", [](const std::string&) { return true; }), 0);
+        QCOMPARE(memo.CaretLine(), last);
+        QVERIFY(memo.viewport()->rect().contains(memo.PositionRect(memo.SelStart()).center()));
+        QCOMPARE(memo.FirstVisibleLine(), memo.LineCount() - memo.VisibleRows());
     }
 
     void TagJumpShowsTheStartOfAWrappedLongLineOnTheFourthRow() {
@@ -372,10 +377,9 @@ private slots:
         }
         memo.SetText(text);
         ShowTagJumpLine(memo, ParseResultLine("/f 20:020 " + marker, [](const std::string&) { return true; }), 0);
-        QCOMPARE(memo.CaretLine(), 19);
-        const QTextBlock hit = memo.document()->findBlockByNumber(19);
-        const QRect start = memo.cursorRect(QTextCursor(hit));
-        const QRect top = memo.cursorRect(memo.cursorForPosition(QPoint(memo.FormatRect().left() + 1, 1)));
+        QCOMPARE(memo.CaretLine(), std::int64_t{19});
+        const QRect start = memo.PositionRect(memo.LineIndex(19));
+        const QRect top = memo.PositionRect(memo.CharFromPos(memo.FormatRect().left() + 1, memo.FormatRect().top() + 1));
         QCOMPARE(qRound(double(start.top() - top.top()) / start.height()), 3);
     }
 };

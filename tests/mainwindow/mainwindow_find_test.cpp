@@ -253,35 +253,35 @@ private slots:
         c.ReplaceDialog->BtReplaceAll->click();
         QVERIFY(!c.ReplaceDialog->isVisible());
         QCOMPARE(c.Memo->Text(), std::string("foo a\r\n\x95\x5c b\r\n\x95\x5c c"));
-        QCOMPARE(c.Memo->SelStart(), static_cast<int>(c.Memo->Text().size()) - 2);
+        QCOMPARE(c.Memo->SelStart(), static_cast<std::int64_t>(c.Memo->Text().size()) - 2);
         QCOMPARE(beeps, 0);
         c.Memo->Undo();
         QCOMPARE(c.Memo->Text(), std::string("foo a\r\nFOO b\r\nfoo c"));
     }
 
-    void theByteViewRefusesAReplacementShiftJisCannotHold() {
-        // A large file is held as Shift-JIS: a character it lacks is refused, never written
-        // as '?', and the window says why.
+    void aReplacementShiftJisCannotHoldIsKeptAsItselfAndAskedAboutOnSaving() {
+        // Whatever the file's size: the text holds the character, its byte text reads '?',
+        // and saving a Shift-JIS file asks before writing a '?' for it.
         TFormFixture f;
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
-        TXavoMemo::SetByteViewThreshold(8);
-        const bool opened = form.OpenFile(f.Dir.File("large.txt", "foo a\r\nfoo b\r\n"));
-        TXavoMemo::SetByteViewThreshold(TXavoMemo::kByteViewBytes);
-        QVERIFY(opened && c.Memo->ShowsBytes());
+        const std::string file = f.Dir.File("large.txt", "foo a\r\nfoo b\r\n");
+        QVERIFY(form.OpenFile(file));
         c.MmEditMode->trigger();
         c.MmReplace->trigger();
         c.ReplaceDialog->EdFind->setText(QStringLiteral("foo"));
         c.ReplaceDialog->EdReplace->setText(QString::fromUtf8("\U0001F600"));
         c.ReplaceDialog->BtReplaceAll->click();
-        QCOMPARE(c.Memo->Text(), std::string("foo a\r\nfoo b\r\n"));
-        QCOMPARE(f.Boxes.Informations.size(), 1u);
+        QCOMPARE(c.Memo->Text(), std::string("?? a\r\n?? b\r\n"));
+        QCOMPARE(c.Memo->Buffer().Decode(0, 4), std::u16string(u"😀 a"));
+        QVERIFY(f.Boxes.Informations.isEmpty());
+        f.Script.Answers.push_back(QMessageBox::No);
+        c.MmSave->trigger();
+        QCOMPARE(f.Script.Asked.size(), 1);
+        QCOMPARE(ReadBytes(file), std::string("foo a\r\nfoo b\r\n"));
+        c.Memo->Undo();
         c.Memo->SetSelStart(0);
-        c.Memo->SetSelLength(3);
-        ReplaceSelectionInView(*c.Memo, QString::fromUtf8("\u00A9"));  // as typing: refused with a hint
-        QCOMPARE(c.Memo->Text(), std::string("foo a\r\nfoo b\r\n"));
-        QVERIFY(c.SBPanel1->text().contains(QStringLiteral("CP932")));
-        QCOMPARE(ReplaceAllInView(*c.Memo, "foo", QStringLiteral("表"), 0), 2);
+        QCOMPARE(ReplaceAllInView(*c.Memo, "foo", QStringLiteral("表"), 0), std::int64_t{2});
         QCOMPARE(c.Memo->Text(), std::string("\x95\x5c a\r\n\x95\x5c b\r\n"));
     }
 

@@ -2,12 +2,14 @@
 // the model; lines, positions, extraction, edits and undo must agree with it.
 #include "TextBuffer.h"
 
+#include "SjisCodec.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
@@ -191,6 +193,19 @@ std::string RandomBytes(std::mt19937& random, std::size_t size) {
     return text;
 }
 
+// Ascending ranges of View that neither touch each other nor start or end inside a CR LF.
+std::vector<TViewRange> RandomRanges(std::mt19937& random, const std::string& view) {
+    std::vector<TViewRange> ranges;
+    const auto inside = [&](std::size_t p) { return p > 0 && p < view.size() && view[p - 1] == '\r' && view[p] == '\n'; };
+    for (std::size_t at = random() % 5; at < view.size(); at += 1 + random() % 9) {
+        const std::size_t end = std::min(view.size(), at + random() % 4);
+        if (inside(at) || inside(end)) continue;
+        ranges.push_back({static_cast<std::int64_t>(at), static_cast<std::int64_t>(end - at)});
+        at = end;
+    }
+    return ranges;
+}
+
 TEST(TextBufferEdits, RandomEditsAndUndoAgreeWithAString) {
     std::mt19937 random(17);
     for (int round = 0; round < 60; ++round) {
@@ -199,15 +214,37 @@ TEST(TextBufferEdits, RandomEditsAndUndoAgreeWithAString) {
         TTextBuffer buffer = FromBytes(raw);
         std::string view = ViewOf(raw);
         std::vector<std::string> history;
+        // The save point: the history's depth there, or npos once no undo can reach it.
+        std::size_t saved = 0;
+        const auto edited = [&] {
+            if (history.size() < saved) saved = std::string::npos;
+        };
         for (int step = 0; step < 80; ++step) {
             const auto length = static_cast<std::int64_t>(view.size());
-            const unsigned kind = random() % 10;
+            const unsigned kind = random() % 12;
             if (kind == 0 && !history.empty()) {
                 buffer.Undo();
                 view = history.back();
                 history.pop_back();
+            } else if (kind == 10) {
+                buffer.SetModified(false);
+                saved = history.size();
+            } else if (kind == 11) {
+                // Every range replaced in one pass, as a sequence of edits from the last.
+                const std::vector<TViewRange> ranges = RandomRanges(random, view);
+                if (ranges.empty()) continue;
+                const std::u16string text = random() % 3 == 0 ? u"" : random() % 2 ? u"X\nあ" : u"\r";
+                edited();
+                history.push_back(view);
+                for (auto it = ranges.rbegin(); it != ranges.rend(); ++it) ModelReplace(view, it->Start, it->Length, EncodeSjis(text));
+                const std::int64_t end = buffer.ReplaceRanges(ranges, text);
+                std::int64_t shift = 0;
+                for (std::size_t i = 0; i + 1 < ranges.size(); ++i)
+                    shift += static_cast<std::int64_t>(ViewOf(EncodeSjis(text)).size()) - ranges[i].Length;
+                ASSERT_EQ(end, ranges.back().Start + shift + static_cast<std::int64_t>(ViewOf(EncodeSjis(text)).size()));
             } else if (kind == 1) {
-                // Several edits undone as one, as a replace-all does.
+                // Several edits undone as one.
+                edited();
                 history.push_back(view);
                 buffer.BeginUndoGroup();
                 for (int i = 0; i < 4; ++i) {
@@ -222,12 +259,17 @@ TEST(TextBufferEdits, RandomEditsAndUndoAgreeWithAString) {
                 const std::int64_t count = static_cast<std::int64_t>(random() % 8);
                 const std::string bytes = RandomBytes(random, random() % 6);
                 const std::int64_t from = std::clamp<std::int64_t>(at, 0, length);
-                if (std::min(count, length - from) > 0 || !bytes.empty()) history.push_back(view);
+                if (std::min(count, length - from) > 0 || !bytes.empty()) {
+                    edited();
+                    history.push_back(view);
+                }
                 ModelReplace(view, at, count, bytes);
                 buffer.Replace(at, count, bytes);
             }
             ASSERT_EQ(buffer.Length(), static_cast<std::int64_t>(view.size())) << "round " << round << " step " << step;
             ASSERT_EQ(buffer.CanUndo(), !history.empty());
+            ASSERT_EQ(buffer.Text(), view) << "round " << round << " step " << step;
+            ASSERT_EQ(buffer.Modified(), saved != history.size()) << "round " << round << " step " << step;
             const std::int64_t from = static_cast<std::int64_t>(random() % (view.size() + 1));
             const std::int64_t count = static_cast<std::int64_t>(random() % 40);
             ASSERT_EQ(buffer.Text(from, count), view.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(count)));
@@ -243,6 +285,85 @@ TEST(TextBufferEdits, RandomEditsAndUndoAgreeWithAString) {
         ASSERT_EQ(buffer.RawText(), raw);  // undone to the last byte
         ASSERT_FALSE(buffer.CanUndo());
     }
+}
+
+TEST(TextBufferForeign, UnitsShiftJisLacksAreHeldAndReadAsThemselves) {
+    // A converted text: ¥, the wave dash U+301C and an emoji's halves as '?'.
+    TTextBuffer buffer(ToSjisText(u"a¥\r\n〜😀b"));
+    EXPECT_TRUE(buffer.HasForeign());
+    EXPECT_EQ(buffer.Text(), "a?\r\n???b");
+    EXPECT_EQ(buffer.Decode(0, buffer.Length()), u"a¥\r\n〜😀b");
+    EXPECT_EQ(buffer.Decode(4, 3), u"〜😀");
+    EXPECT_FALSE(buffer.IsForeign(0));
+    EXPECT_EQ(buffer.ForeignUnit(1), u'¥');
+    EXPECT_TRUE(buffer.IsForeign(4));
+    EXPECT_FALSE(buffer.IsForeign(2));  // a break
+    EXPECT_EQ(buffer.ForeignUnit(6), u"😀"[1]);
+    // Edits keep them, and carry new ones; undo takes them back.
+    buffer.Replace(1, 0, std::u16string_view(u"€x"));
+    buffer.Replace(buffer.Length(), 0, std::string_view("?"));
+    EXPECT_EQ(buffer.Text(), "a?x?\r\n???b?");
+    EXPECT_EQ(buffer.Decode(0, buffer.Length()), u"a€x¥\r\n〜😀b?");
+    EXPECT_FALSE(buffer.IsForeign(buffer.Length() - 1));  // a question mark typed is one
+    std::u16string raw;
+    buffer.ForEachRawSpan([&](std::string_view span, const TForeignUnits& foreign) {
+        raw += DecodeSjisText(span, foreign);
+        return true;
+    });
+    EXPECT_EQ(raw, u"a€x¥\r\n〜😀b?");
+    buffer.Undo();
+    buffer.Undo();
+    EXPECT_EQ(buffer.Decode(0, buffer.Length()), u"a¥\r\n〜😀b");
+}
+
+TEST(TextBufferEdits, UndoingBackToTheSavePointIsUnmodified) {
+    TTextBuffer buffer = FromBytes("abc");
+    EXPECT_FALSE(buffer.Modified());
+    buffer.Insert(0, "x");
+    buffer.Insert(0, "y");
+    EXPECT_TRUE(buffer.Modified());
+    buffer.Undo();
+    buffer.Undo();
+    EXPECT_FALSE(buffer.Modified());
+    buffer.Insert(0, "z");
+    buffer.SetModified(false);
+    buffer.Undo();
+    EXPECT_TRUE(buffer.Modified());  // below the save point
+    buffer.Insert(0, "w");
+    EXPECT_TRUE(buffer.Modified());  // the saved text cannot come back
+    buffer.SetModified(true);
+    buffer.Undo();
+    EXPECT_TRUE(buffer.Modified());
+}
+
+TEST(TextBufferEdits, ReplacingRangesCostsOnePassAndOneUndo) {
+    // 100,000 ranges of a text of one piece: the pieces are built once, not split one by one.
+    std::string raw;
+    for (int i = 0; i < 100000; ++i) raw += "foo bar\n";
+    TTextBuffer buffer = FromBytes(raw);
+    std::vector<TViewRange> ranges;
+    for (std::int64_t i = 0; i < 100000; ++i) ranges.push_back({i * 9, 3});
+    EXPECT_EQ(buffer.ReplaceRanges(ranges, u"\u307B\u3052"), 99999 * 10 + 4);
+    EXPECT_EQ(buffer.LineText(99999), EncodeSjis(u"ほげ bar"));
+    EXPECT_EQ(buffer.LineCount(), 100001);
+    buffer.Undo();
+    EXPECT_EQ(buffer.RawText(), raw);
+    EXPECT_FALSE(buffer.CanUndo());
+    EXPECT_EQ(buffer.ReplaceRanges({}, u"x"), -1);
+}
+
+TEST(TextBufferEdits, AFileThatGrewIsAppendedAsOriginalText) {
+    TTextBuffer buffer = FromBytes("one\ntwo\n");
+    buffer.Insert(0, ">");
+    buffer.SetModified(false);
+    buffer.AppendOriginal(TFileBytes(std::string("three\nfour")));
+    buffer.AppendOriginal(ToSjisText(u"¥"));
+    EXPECT_EQ(buffer.RawText(), ">one\ntwo\nthree\nfour?");
+    EXPECT_EQ(buffer.LineText(3), "four?");
+    EXPECT_EQ(buffer.Decode(buffer.LineIndex(3), 5), u"four¥");
+    EXPECT_FALSE(buffer.Modified());
+    buffer.Undo();
+    EXPECT_EQ(buffer.RawText(), "one\ntwo\nthree\nfour?");
 }
 
 TEST(FileBytes, ReadMappedAndChanged) {
@@ -262,6 +383,10 @@ TEST(FileBytes, ReadMappedAndChanged) {
         EXPECT_TRUE(file.ChangedOnDisk());
     }
     EXPECT_THROW(TFileBytes::Open(dir.Path("missing.txt")), std::system_error);
+    // What is not a regular file is refused at once, a FIFO nobody writes to included.
+    EXPECT_THROW(TFileBytes::Open(dir.Path("")), std::system_error);
+    ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+    EXPECT_THROW(TFileBytes::Open(dir.Path("fifo")), std::system_error);
 }
 
 TEST(FileBytes, ATruncatedMappedFileReadsAsZerosInsteadOfFaulting) {

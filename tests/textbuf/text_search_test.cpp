@@ -2,6 +2,8 @@
 // character-boundary rule, and a cross-check against a plain reference search.
 #include "TextSearch.h"
 
+#include "TextBuffer.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -130,6 +132,85 @@ TEST(SearchBufferCrossCheck, AgreesWithTheReferenceOnRandomText) {
                   ReferenceSearch(text, from, pattern, down, !matchCase && ascii))
             << "round " << round;
     }
+}
+
+
+// Small windows force every match near a window's edge; the answer must be that of one
+// search over the whole view text.
+TEST(FindInBuffer, WindowedFindAgreesWithTheWholeText) {
+    const std::string so = "\x83\x5C";
+    const std::vector<std::string> texts = {
+        "abc " + so + "\\ ABC\r\nxabc abcx\r\n\r\nabc",
+        "abc\nab\nc abc\rabc\r\n" + so + "abc\n",
+        std::string(300, 'a') + "\n" + so + so + "\\\\abc",
+        [&] {  // one long line of words, double-byte characters whose trail is a backslash, and lead-range runs
+            std::string line;
+            for (int i = 0; i < 40; ++i) line += (i % 3 ? "abc " : "xabc") + so + "\x88\x9F\x88\x9F" + (i % 5 ? "\\" : "abc");
+            return line;
+        }(),
+    };
+    const std::vector<std::string> patterns = {"abc", "ABC", "\\", "a", "c\r\na", so};
+    std::mt19937 random(17);
+    for (const std::string& text : texts) {
+        const TTextBuffer buffer{TFileBytes(std::string(text))};
+        const std::string whole = buffer.Text();
+        for (const std::string& pattern : patterns)
+            for (const TFindOptions options : {0u, unsigned(frDown), unsigned(frDown | frMatchCase), unsigned(frWholeWord),
+                                               unsigned(frDown | frWholeWord)})
+                for (int trial = 0; trial < 40; ++trial) {
+                    const int start = static_cast<int>(random() % (whole.size() + 1));
+                    const int length = static_cast<int>(random() % 4);
+                    const int expected = SearchBuffer(whole, start, length, pattern, options);
+                    for (const std::int64_t window : {1, 5, 64})
+                        ASSERT_EQ(FindInBuffer(buffer, pattern, start, length, options, window), expected)
+                            << "text " << (&text - texts.data()) << " pattern " << pattern << " options " << options
+                            << " from " << start << "+" << length << " window " << window;
+                }
+        // Every match of successive forward searches, in one pass.
+        for (const std::string& pattern : patterns)
+            for (const TFindOptions options : {unsigned(frDown), unsigned(frDown | frMatchCase), unsigned(frDown | frWholeWord)}) {
+                std::vector<std::int64_t> expected;
+                for (int at = 0;;) {
+                    const int hit = SearchBuffer(whole, at, 0, pattern, options);
+                    if (hit < 0) break;
+                    expected.push_back(hit);
+                    at = hit + static_cast<int>(pattern.size());
+                }
+                for (const std::int64_t window : {1, 5, 64})
+                    ASSERT_EQ(FindAllInBuffer(buffer, pattern, 0, options, {}, window).Starts, expected)
+                        << "pattern " << pattern << " window " << window;
+            }
+    }
+}
+
+TEST(FindInBuffer, AQuestionMarkNeverMatchesAForeignUnit) {
+    const TTextBuffer buffer(ToSjisText(u"¥?a¥b?"));
+    EXPECT_EQ(FindInBuffer(buffer, "?", 0, 0, frDown), 1);
+    EXPECT_EQ(FindInBuffer(buffer, "?", 2, 0, frDown), 5);
+    EXPECT_EQ(FindInBuffer(buffer, "?", 5, 0, 0), 1);
+    EXPECT_EQ(FindInBuffer(buffer, "?b", 0, 0, frDown), -1);
+    EXPECT_EQ(FindAllInBuffer(buffer, "?", 0, frDown).Starts, (std::vector<std::int64_t>{1, 5}));
+    EXPECT_EQ(FindInBuffer(buffer, "a", 0, 0, frDown), 2);
+}
+
+TEST(FindAllInBuffer, ProgressIsToldAndMayStopThePass) {
+    std::string text;
+    for (int i = 0; i < 1000; ++i) text += "line foo\r\n";
+    const TTextBuffer buffer{TFileBytes(std::string(text))};
+    std::vector<std::int64_t> told;
+    const TFoundAll all = FindAllInBuffer(buffer, "foo", 0, frDown, [&](std::int64_t done, std::int64_t length) {
+        EXPECT_EQ(length, buffer.Length());
+        told.push_back(done);
+        return true;
+    }, 1000);
+    EXPECT_EQ(all.Starts.size(), 1000u);
+    EXPECT_FALSE(all.Cancelled);
+    EXPECT_GT(told.size(), 5u);
+    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+    EXPECT_EQ(told.back(), buffer.Length());
+    const TFoundAll stopped = FindAllInBuffer(buffer, "foo", 0, frDown, [](std::int64_t, std::int64_t) { return false; }, 1000);
+    EXPECT_TRUE(stopped.Cancelled);
+    EXPECT_TRUE(stopped.Starts.empty());
 }
 
 }  // namespace
