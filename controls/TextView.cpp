@@ -114,6 +114,7 @@ void TTextView::SetLineSelectPointer(bool lineSelect) {
 }
 
 void TTextView::SetModified(bool modified) {
+    EndTyping();  // what is typed after the save point is a step of its own
     const bool was = FBuffer.Modified();
     FBuffer.SetModified(modified);
     if (was != modified) emit modificationChanged(modified);

@@ -35,7 +35,7 @@
 namespace xavo {
 namespace {
 
-QString CaptionFor(const std::string& path) { return QStringLiteral("Xavoline ") + PathToQString(path); }
+QString CaptionFor(const std::string& path) { return QStringLiteral("Xavoline ") + PathToDisplayText(path); }
 
 }  // namespace
 
@@ -73,7 +73,7 @@ bool TForm1::HasUnsavedEdits() const { return Memo->IsModified(); }
 
 bool TForm1::ConfirmUnsavedEdits() {
     if (!HasUnsavedEdits()) return true;
-    const QString name = FCurrentFile.empty() ? QStringLiteral("テキスト") : PathToQString(FCurrentFile);
+    const QString name = FCurrentFile.empty() ? QStringLiteral("テキスト") : PathToDisplayText(FCurrentFile);
     const QMessageBox::StandardButton answer =
         FDialogs.Ask(this, kApplicationTitle, QStringLiteral("%1 は変更されています。\n保存しますか？").arg(name),
                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
@@ -186,7 +186,7 @@ bool TForm1::WriteText(const std::string& path) {
         FDialogs.Ask(this, kApplicationTitle, QStringLiteral("書式情報が失われます。テキストとして保存しますか？"),
                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return false;
-    if (!ConfirmUnencodable()) return false;
+    if (!ConfirmUnencodable() || !ConfirmOverwriteChanged(path)) return false;
     // Saving always writes plain text, whatever form the file was read in.
     const bool plainText = Memo->PlainText();
     Memo->SetPlainText(true);
@@ -216,6 +216,7 @@ void TForm1::MmSaveAsClick() {
         if (!WriteText(target)) return;
         if (FEncodingChoice && FEncodingChoiceFile == FCurrentFile) FEncodingChoiceFile = target;  // written in it
         FCurrentFile = target;
+        Memo->WatchFile(target);
         setWindowTitle(CaptionFor(target));
     }
     if (MmEditMode->isChecked()) MmEditMode->trigger();
@@ -229,7 +230,10 @@ void TForm1::FollowMove(const std::string& from, const std::string& to) {
         return true;
     };
     follow(FEncodingChoiceFile);
-    if (follow(FCurrentFile)) setWindowTitle(CaptionFor(FCurrentFile));
+    if (follow(FCurrentFile)) {
+        setWindowTitle(CaptionFor(FCurrentFile));
+        Memo->WatchFile(FCurrentFile);
+    }
 }
 
 void TForm1::MmEditModeClick() {

@@ -390,6 +390,7 @@ void TForm1::CreateNonVisualParts() {
     CmEx = new TContextMenuEx(this);
     CreateGrepParts();
     CreateFindParts();
+    CreateDiskWatch();
 }
 
 void TForm1::WatchEvents() {
@@ -610,6 +611,8 @@ bool TForm1::event(QEvent* event) {
         ShowAppHint(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
+    if (event->type() == QEvent::WindowActivate)
+        QTimer::singleShot(0, this, [this] { RunCommand([this] { CheckShownFile(); }); });
     return QMainWindow::event(event);
 }
 

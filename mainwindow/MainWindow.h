@@ -19,6 +19,7 @@
 #include "IniGT.h"
 #include "KeepMenu.h"
 #include "MainSettings.h"
+#include "FileBytes.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -175,6 +176,7 @@ struct TForm1Components : TGrepActions {
     TZqClipDetector* ZqClipDetector1 = nullptr;
     TDropDst* DdMemo = nullptr;
     QTimer* TmRefresh = nullptr;
+    QTimer* TmDiskWatch = nullptr;  // looks at the shown file on disk (CheckShownFile)
     TContextMenuEx* CmEx = nullptr;
     TFindDialog* FindDialog = nullptr;
     TReplaceDialog* ReplaceDialog = nullptr;
@@ -206,6 +208,11 @@ public:
     bool OpenFile(const std::string& path);
     // The full path of the shown file; empty until one is shown.
     const std::string& CurrentFile() const { return FCurrentFile; }
+    // Looks at the shown file on disk (run when the window is activated and every second):
+    // an unedited text follows a file another program changed (read again at the same
+    // line, or a grown file's new end added); about an edited one the user is asked once
+    // per change, while the window is in front.
+    void CheckShownFile();
 
     // Sets the file list's mask (as typed: ";" separates several), shows it in status panel 0
     // and adds it to the recent masks under the File menu. With Ask, an input box offers the
@@ -289,7 +296,12 @@ private:
     bool HasUnsavedEdits() const;
     bool ConfirmUnsavedEdits();
     bool ConfirmUnencodable();
+    // Whether writing Path may go on: asks when it is the shown file and another program
+    // changed it since it was read or saved.
+    bool ConfirmOverwriteChanged(const std::string& path);
     bool WriteText(const std::string& path);
+    void CreateDiskWatch();
+    void ReloadShownFile();
     bool SaveCommand();
     // OpenFile for a file chosen in the list; when the user keeps unsaved edits instead,
     // the list's selection goes back to RestoreIndex (-1: none).
@@ -451,6 +463,8 @@ private:
     std::string FGrepExe;
     std::string FGrepOpt = kDefaultGrepOpt;
     std::string FCurrentFile;
+    TFileStamp FDiskStateAsked;          // the shown file's state last asked about
+    bool FCheckingDisk = false;
     int FLeftPaneWidth = 0;              // the last left-pane width above the collapsed one
     TFontSpec FMemoFont;                 // the user's font for the text view
     TFontSpec FGrepFont;                 // the results list's font

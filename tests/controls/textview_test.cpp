@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace xavo;
@@ -336,6 +337,78 @@ private slots:
         memo.SetSelStart(memo.LineIndex(1000) + 4);
         memo.SetSelText("\xF0\x40");
         QCOMPARE(memo.FindUnencodable(), memo.LineIndex(1000) + 4);
+    }
+
+    // Past 2 GB (a sparse file: one line of zeros, then text): positions and line numbers
+    // are exact through the memo's interface.
+    void PositionsPastTwoGigabytes() {
+        const std::string path = Path("sparse.txt");
+        const std::int64_t hole = (std::int64_t{1} << 31) + 4096;
+        const std::string tail = "\r\nend line\r\nlast";
+        {
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::pwrite(fd, tail.data(), tail.size(), hole), static_cast<ssize_t>(tail.size()));
+            ::close(fd);
+        }
+        TXavoMemo memo;
+        memo.SetPlainText(true);
+        memo.resize(400, 300);
+        memo.show();
+        memo.LoadFromFile(path);
+        QCOMPARE(memo.LineCount(), std::int64_t{3});
+        QCOMPARE(memo.LineIndex(1), hole + 2);
+        QCOMPARE(memo.GetTextLen(), hole + static_cast<std::int64_t>(tail.size()));
+        memo.SetSelStart(memo.LineIndex(2));
+        QCOMPARE(memo.SelStart(), hole + 12);
+        QCOMPARE(memo.CaretLine(), std::int64_t{2});
+        QVERIFY(memo.FindText(std::string("end"), 0));
+        QCOMPARE(memo.SelStart(), hole + 2);
+        QCOMPARE(memo.LineFromChar(hole + 3), std::int64_t{1});
+        QCOMPARE(memo.Lines()[1], std::string("end line"));
+        memo.ScrollLineToRow(2, 3);
+        QVERIFY(memo.viewport()->rect().contains(memo.PositionRect(memo.LineIndex(2)).center()));
+        memo.SetText("");
+        std::remove(path.c_str());
+    }
+
+    // A file another program writes to while it is shown: told apart from one rewritten,
+    // and its new end added in the file's own encoding.
+    void AFileThatGrowsIsFollowedInItsEncoding() {
+        const std::string path = Path("grow.txt");
+        const TFileEncoding utf8{TEncoding::Utf8, false};
+        test::WriteWhole(path, EncodeText(u"一行目\n", utf8));
+        TXavoMemo memo;
+        memo.SetPlainText(true);
+        memo.LoadFromFile(path);
+        QVERIFY(memo.DiskChange() == TDiskChange::None);
+        std::ofstream(path, std::ios::binary | std::ios::app) << EncodeText(u"二行目 ¥\n", utf8);
+        QVERIFY(memo.DiskChange() == TDiskChange::Grown);
+        QVERIFY(memo.TakeGrowth());
+        QVERIFY(memo.DiskChange() == TDiskChange::None);
+        QCOMPARE(memo.Buffer().Decode(0, memo.GetTextLen()), std::u16string(u"一行目\r\n二行目 ¥\r\n"));
+        QVERIFY(!memo.IsModified());
+        memo.SaveToFile(Path("grow-copy.txt"));
+        QCOMPARE(test::ReadWhole(Path("grow-copy.txt")), test::ReadWhole(path));
+        // The old end cut a line: the file is read again instead.
+        std::ofstream(path, std::ios::binary | std::ios::app) << "half";
+        QVERIFY(memo.TakeGrowth());
+        std::ofstream(path, std::ios::binary | std::ios::app) << " done\n";
+        QVERIFY(memo.DiskChange() == TDiskChange::Grown);
+        QVERIFY(!memo.TakeGrowth());
+        memo.Reload();
+        QCOMPARE(memo.Lines()[2], std::string("half done"));
+        // Rewritten, or cut short: changed, not grown; gone when removed.
+        test::WriteWhole(path, "x\n");
+        QVERIFY(memo.DiskChange() == TDiskChange::Changed);
+        memo.Reload();
+        std::ofstream(path, std::ios::binary | std::ios::app) << "y\n";
+        memo.SetReadOnly(false);
+        memo.SetSelStart(0);
+        memo.SetSelText("edit");
+        QVERIFY(!memo.TakeGrowth());  // an edited text is not changed under the user
+        std::remove(path.c_str());
+        QVERIFY(memo.DiskChange() == TDiskChange::Gone);
     }
 
     void AHundredMegabyteFileIsHeldOnce() {

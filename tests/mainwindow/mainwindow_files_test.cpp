@@ -22,6 +22,9 @@
 #include <QTextBlock>
 #include <QToolButton>
 
+#include <cstdio>
+#include <fstream>
+
 #include <sys/stat.h>
 
 using namespace xavo;
@@ -457,6 +460,122 @@ private slots:
         QVERIFY(form.OpenFile(big));
         QVERIFY(form.close());
         QVERIFY(f.Script.Asked.isEmpty());
+    }
+
+    // Another program saves the shown file (a new file renamed over it, as editors do): an
+    // unedited text is read again and stays at its line.
+    void aFileChangedOnDiskIsShownAfreshAtTheSameLine() {
+        TFormFixture f;
+        const std::string file = f.ShownWithFile("doc.txt", NumberedLines(100));
+        TForm1& form = *f.Form;
+        const TForm1Components& c = f.C();
+        c.Memo->SetSelStart(c.Memo->LineIndex(50) + 2);
+        c.Memo->ScrollToLine(40);
+        form.CheckShownFile();
+        QCOMPARE(c.Memo->Text(), NumberedLines(100));
+        const std::string rewritten = "first\r\n" + NumberedLines(120);
+        f.Dir.File("doc.tmp", rewritten);
+        QCOMPARE(std::rename(f.Dir.Path("doc.tmp").c_str(), file.c_str()), 0);
+        form.CheckShownFile();
+        QCOMPARE(c.Memo->Text(), rewritten);
+        QCOMPARE(c.Memo->CaretLine(), std::int64_t{50});
+        QCOMPARE(c.Memo->CaretColumn(), std::int64_t{2});
+        QCOMPARE(c.Memo->FirstVisibleLine(), std::int64_t{40});
+        QVERIFY(!c.Memo->IsModified());
+        QVERIFY(f.Script.Asked.isEmpty());
+    }
+
+    // Edited: the user is asked once per change; No keeps the edits, and saving over the
+    // changed file asks first.
+    void anEditedTextIsNeverReplacedOrSavedOverAChangeWithoutAsking() {
+        TFormFixture f;
+        const std::string file = f.ShownWithFile("doc.txt", "mine\r\n");
+        TForm1& form = *f.Form;
+        const TForm1Components& c = f.C();
+        c.MmEditMode->trigger();
+        c.Memo->SetSelStart(0);
+        Type(c.Memo, QStringLiteral("edit "));
+        f.Dir.File("doc.txt", "theirs, longer\r\n");
+        f.Script.Answers.push_back(QMessageBox::No);
+        form.CheckShownFile();
+        const QString reload = QStringLiteral("他のプログラムでファイルが変更されました。再読み込みしますか？");
+        QCOMPARE(f.Script.Asked, QStringList{reload});
+        QCOMPARE(c.Memo->Text(), std::string("edit mine\r\n"));
+        form.CheckShownFile();  // the same change: not asked again
+        QCOMPARE(f.Script.Asked.size(), 1);
+        f.Script.Answers.push_back(QMessageBox::No);
+        QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(f.Script.Asked.size(), 2);
+        QVERIFY(f.Script.Asked.back().contains(QStringLiteral("上書き保存しますか")));
+        QCOMPARE(ReadBytes(file), std::string("theirs, longer\r\n"));
+        f.Script.Answers.push_back(QMessageBox::Yes);
+        QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(ReadBytes(file), std::string("edit mine\r\n"));
+        form.CheckShownFile();  // what is on disk is what was saved
+        QCOMPARE(f.Script.Asked.size(), 3);
+        // Asked again for a new change; Yes reads the file.
+        c.MmEditMode->trigger();
+        Type(c.Memo, QStringLiteral("x"));
+        f.Dir.File("doc.txt", "new\r\n");
+        f.Script.Answers.push_back(QMessageBox::Yes);
+        form.CheckShownFile();
+        QCOMPARE(f.Script.Asked.size(), 4);
+        QCOMPARE(c.Memo->Text(), std::string("new\r\n"));
+        QVERIFY(!c.Memo->IsModified());
+        QVERIFY(f.Script.Unexpected.isEmpty());
+    }
+
+    // A log being written: its new lines come in without a question; the caret stays, or
+    // follows the end when it was there.
+    void aFileThatGrewShowsItsNewLines() {
+        TFormFixture f;
+        std::string log;
+        for (int i = 0; i < 40; ++i) log += "entry " + std::to_string(i) + "\n";
+        const std::string file = f.ShownWithFile("app.log", log);
+        TForm1& form = *f.Form;
+        const TForm1Components& c = f.C();
+        c.Memo->SetSelStart(c.Memo->GetTextLen());
+        const auto append = [&](const std::string& more) {
+            log += more;
+            std::ofstream(file, std::ios::binary | std::ios::app) << more;
+        };
+        append("entry 40\nentry 41\n");
+        form.CheckShownFile();
+        QCOMPARE(c.Memo->LineCount(), std::int64_t{43});
+        QCOMPARE(c.Memo->SelStart(), c.Memo->GetTextLen());  // followed the end
+        QVERIFY(c.Memo->FirstVisibleLine() > 0);
+        c.Memo->SetSelStart(c.Memo->LineIndex(3));
+        append("entry 42\n");
+        form.CheckShownFile();
+        QCOMPARE(c.Memo->LineCount(), std::int64_t{44});
+        QCOMPARE(c.Memo->CaretLine(), std::int64_t{3});
+        QCOMPARE(c.Memo->Buffer().RawText(), log);
+        QVERIFY(!c.Memo->IsModified());
+        QVERIFY(f.Script.Asked.isEmpty());
+    }
+
+    // A name written by Windows tools (Shift-JIS bytes, no UTF-8) on a large file: the
+    // file is mapped like any other, its name reads as Japanese, and it is saved back under
+    // the same bytes.
+    void aLargeFileWithAShiftJisNameOpensShowsItsNameAndSavesUnderIt() {
+        TFormFixture f;
+        const std::string name = "\x93\xfa\x96\x7b.txt";  // 日本.txt
+        std::string text;
+        while (text.size() < (5u << 20)) text += "\x93\xfa\x96\x7b line\r\n";
+        const std::string file = f.Dir.File(name, text);
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        QVERIFY(form.OpenFile(file));
+        QCOMPARE(form.CurrentFile(), file);
+        QVERIFY(c.Memo->Buffer().MapsFile(file));
+        QVERIFY2(form.windowTitle().endsWith(QStringLiteral("/日本.txt")), qPrintable(form.windowTitle()));
+        c.MmEditMode->trigger();
+        c.Memo->SetSelStart(0);
+        Type(c.Memo, QStringLiteral("x"));
+        QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(ReadBytes(file), "x" + text);
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(f.Dir.Root()), {}), 1);  // no other name, no temporary file
+        QVERIFY(f.Boxes.Errors.isEmpty());
     }
 
     void thePlainTextSwitchReReadsTheFileAndAsksAboutEdits() {
