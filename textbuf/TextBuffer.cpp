@@ -12,26 +12,6 @@
 
 namespace xavo {
 
-// One store of bytes the pieces refer to: a file's bytes or converted text (never
-// changed), or the edit buffer (only appended to). Its breaks are indexed; its foreign
-// units noted by offset.
-struct TTextBuffer::TSource {
-    TFileBytes Bytes;
-    std::string Edits;
-    bool EditBuffer = false;
-    TBreakIndex Index;
-    TForeignUnits Foreign;
-
-    const unsigned char* Data() const {
-        return EditBuffer ? reinterpret_cast<const unsigned char*>(Edits.data()) : Bytes.Data();
-    }
-    std::uint64_t Size() const { return EditBuffer ? Edits.size() : Bytes.Size(); }
-    // The first foreign unit at or after Offset.
-    std::size_t ForeignFrom(std::uint64_t offset) const {
-        return static_cast<std::size_t>(std::lower_bound(Foreign.At.begin(), Foreign.At.end(), offset) - Foreign.At.begin());
-    }
-};
-
 // One piece and the sums over its subtree. The treap is ordered by text position and
 // heap-ordered by a random priority, so its depth stays logarithmic.
 struct TTextBuffer::TNode {
@@ -222,29 +202,28 @@ TTextBuffer::TTextBuffer(TTextBuffer&&) noexcept = default;
 TTextBuffer& TTextBuffer::operator=(TTextBuffer&&) noexcept = default;
 TTextBuffer::~TTextBuffer() = default;
 
-TTextBuffer::TTextBuffer(TFileBytes bytes) : TTextBuffer() {
-    auto source = std::make_unique<TSource>();
-    source->Bytes = std::move(bytes);
-    AddSource(std::move(source));
-}
+TTextBuffer::TTextBuffer(TFileBytes bytes) : TTextBuffer() { AppendOriginal(std::move(bytes)); }
 
 TTextBuffer::TTextBuffer(TSjisText text) : TTextBuffer() { AppendOriginal(std::move(text)); }
+
+std::unique_ptr<TTextBuffer::TSource> TTextBuffer::Prepare(TSjisText text) {
+    auto source = std::make_unique<TSource>();
+    source->Bytes = TFileBytes(std::move(text.Bytes));
+    source->Foreign = std::move(text.Foreign);
+    source->Index.Build(source->Data(), source->Size());
+    return source;
+}
+
+void TTextBuffer::AppendOriginal(std::unique_ptr<TSource> source) { AddSource(std::move(source)); }
 
 void TTextBuffer::AppendOriginal(TFileBytes bytes) {
     auto source = std::make_unique<TSource>();
     source->Bytes = std::move(bytes);
-    AddSource(std::move(source));
-}
-
-void TTextBuffer::AppendOriginal(TSjisText text) {
-    auto source = std::make_unique<TSource>();
-    source->Bytes = TFileBytes(std::move(text.Bytes));
-    source->Foreign = std::move(text.Foreign);
+    source->Index.Build(source->Data(), source->Size());
     AddSource(std::move(source));
 }
 
 void TTextBuffer::AddSource(std::unique_ptr<TSource> source) {
-    source->Index.Build(source->Data(), source->Size());
     const std::uint64_t size = source->Size();
     FSources.push_back(std::move(source));
     NoteStyle(*FSources.back());

@@ -26,6 +26,7 @@
 #include "FileBytes.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -126,10 +127,14 @@ public:
     bool Modified() const;
     void SetModified(bool modified);
 
-    // --- Appending a file's new end (a log written to): original text, not an edit ---
+    // --- Appending original text (a file read in parts, a log's new end): not an edit ---
     // The bytes go after the last byte of the text; nothing to undo, the save point stays.
+    // A part may be prepared (its breaks counted) on any thread, then appended.
+    struct TSource;
+    static std::unique_ptr<TSource> Prepare(TSjisText text);
+    void AppendOriginal(std::unique_ptr<TSource> source);
     void AppendOriginal(TFileBytes bytes);
-    void AppendOriginal(TSjisText text);
+    void AppendOriginal(TSjisText text) { AppendOriginal(Prepare(std::move(text))); }
 
     // --- The raw bytes, breaks as stored ---
     std::int64_t RawLength() const;
@@ -157,7 +162,6 @@ public:
     };
 
 private:
-    struct TSource;
     struct TFound;
     struct TEdit;
     struct TGroup;
@@ -169,7 +173,7 @@ private:
     void Split(std::unique_ptr<TNode> t, std::uint64_t raw, std::unique_ptr<TNode>& left, std::unique_ptr<TNode>& right);
     std::unique_ptr<TNode> Merge(std::unique_ptr<TNode> a, std::unique_ptr<TNode> b);
     std::unique_ptr<TNode> Build(const std::vector<TPiece>& pieces);
-    void AddSource(std::unique_ptr<TSource> source);
+    void AddSource(std::unique_ptr<TSource> source);  // indexed
     void NoteStyle(const TSource& source);
 
     TFound FindView(std::uint64_t view) const;
@@ -198,6 +202,26 @@ private:
     std::uint64_t FNextGroupId = 1;
     std::uint64_t FSavedGroup = 0;  // the top group's id at the save point; kNoSavePoint for none
     std::uint32_t FSeed = 0x9E3779B9u;
+};
+
+// One store of bytes the pieces refer to: a file's bytes or converted text (never
+// changed), or the edit buffer (only appended to). Its breaks are indexed; its foreign
+// units noted by offset.
+struct TTextBuffer::TSource {
+    TFileBytes Bytes;
+    std::string Edits;
+    bool EditBuffer = false;
+    TBreakIndex Index;
+    TForeignUnits Foreign;
+
+    const unsigned char* Data() const {
+        return EditBuffer ? reinterpret_cast<const unsigned char*>(Edits.data()) : Bytes.Data();
+    }
+    std::uint64_t Size() const { return EditBuffer ? Edits.size() : Bytes.Size(); }
+    // The first foreign unit at or after Offset.
+    std::size_t ForeignFrom(std::uint64_t offset) const {
+        return static_cast<std::size_t>(std::lower_bound(Foreign.At.begin(), Foreign.At.end(), offset) - Foreign.At.begin());
+    }
 };
 
 }  // namespace xavo

@@ -5,13 +5,22 @@
 #include "SjisTranscoder.h"
 
 #include <algorithm>
+#include <exception>
 #include <memory>
+#include <thread>
+#include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace xavo {
 namespace {
 
 // Text gathered per write.
 constexpr std::size_t kWriteBytes = 1 << 20;
+// A file is converted in parts of at least this size, one per core (at most kMostParts).
+constexpr std::size_t kLeastPartBytes = 16 << 20;
+constexpr unsigned kMostParts = 4;
 
 unsigned char ByteAt(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
 
@@ -82,6 +91,14 @@ std::size_t LastBreakEnd(const std::string& bytes) {
     return cr == std::string::npos ? 0 : cr + 1;
 }
 
+// Asks the system to back [Data, Data + Size) with large pages where it can (a hint).
+void AskForLargePages(char* data, std::size_t size) {
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(data) + page - 1) / page * page;
+    const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(data) + size) / page * page;
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+}
+
 }  // namespace
 
 TSjisText ConvertToSjisText(std::string_view bytes, TFileEncoding encoding, bool first,
@@ -93,7 +110,9 @@ TSjisText ConvertToSjisText(std::string_view bytes, TFileEncoding encoding, bool
     }
     // No encoding takes fewer bytes per character than Shift-JIS with its placeholders:
     // the whole text fits what is reserved, and the pages not written stay untouched.
+    // Large pages for it save most of the faults of writing it.
     out.Bytes.reserve(bytes.size());
+    AskForLargePages(out.Bytes.data(), out.Bytes.capacity());
     // The transcoder converts the common case fast; its count of inexact characters tells
     // when a block must be decoded instead. ISO-2022-JP is always decoded: the decoder keeps
     // a line in a form it would not write again as its bytes.
@@ -133,10 +152,40 @@ TSjisText ConvertToSjisText(std::string_view bytes, TFileEncoding encoding, bool
 
 TTextBuffer ReadTextBuffer(TFileBytes file, TFileEncoding encoding) {
     if (encoding.Kind == TEncoding::Sjis) return TTextBuffer(std::move(file));
-    TSjisText text = ConvertToSjisText(file.View(), encoding, true,
-                                       [&](std::size_t from, std::size_t to) { file.Forget(from, to - from); });
-    file = TFileBytes();  // the file is done with before the document is indexed
-    return TTextBuffer(std::move(text));
+    // Blocks convert on their own, so a large file is cut into parts (where blocks may be
+    // cut) that the cores convert at once; each part becomes a source of the document.
+    const std::string_view bytes = file.View();
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, kMostParts);
+    std::vector<std::size_t> cuts{0};
+    for (unsigned k = 1; k < cores; ++k) {
+        const std::size_t target = bytes.size() / cores * k;
+        if (target < cuts.back() + kLeastPartBytes) continue;
+        const std::size_t cut = BlockEnd(bytes, cuts.back(), target, encoding);
+        if (cut < bytes.size()) cuts.push_back(cut);
+    }
+    cuts.push_back(bytes.size());
+    const std::size_t count = cuts.size() - 1;
+    std::vector<std::unique_ptr<TTextBuffer::TSource>> parts(count);
+    std::vector<std::exception_ptr> failures(count);
+    const auto convert = [&](std::size_t k) {
+        try {
+            const std::size_t from = cuts[k];
+            parts[k] = TTextBuffer::Prepare(ConvertToSjisText(bytes.substr(from, cuts[k + 1] - from), encoding, k == 0,
+                                                              [&](std::size_t a, std::size_t b) { file.Forget(from + a, b - a); }));
+        } catch (...) {
+            failures[k] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t k = 1; k < count; ++k) workers.emplace_back(convert, k);
+    convert(0);
+    for (std::thread& worker : workers) worker.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure) std::rethrow_exception(failure);
+    file = TFileBytes();
+    TTextBuffer buffer;
+    for (auto& part : parts) buffer.AppendOriginal(std::move(part));
+    return buffer;
 }
 
 void WriteTextBuffer(const TTextBuffer& buffer, TFileEncoding encoding, const std::function<void(std::string_view)>& sink) {
