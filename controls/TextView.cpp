@@ -24,6 +24,7 @@ namespace xavo {
 namespace {
 
 constexpr std::size_t kLayoutsKept = 400;      // pieces kept laid out (a few screens)
+constexpr std::size_t kLineSpansKept = 4096;   // line starts and lengths remembered between edits
 constexpr std::int64_t kClipboardLimit = 256 << 20;
 
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
@@ -62,6 +63,7 @@ void TTextView::SetBuffer(TTextBuffer buffer) {
     const bool wasModified = FBuffer.Modified();
     FBuffer = std::move(buffer);
     FBuffer.SetModified(false);
+    ++FGeneration;
     FAnchor = FCaret = 0;
     FGoalX = -1;
     FTop = {};
@@ -79,7 +81,7 @@ void TTextView::SetBuffer(TTextBuffer buffer) {
 void TTextView::BufferChanged() {
     FAnchor = std::min(FAnchor, FBuffer.Length());
     FCaret = std::min(FCaret, FBuffer.Length());
-    DropLayouts();
+    ++FGeneration;
     ClampTop();
     SyncScrollBars();
     viewport()->update();
@@ -175,9 +177,25 @@ std::int64_t TTextView::WordEnd(std::int64_t position) const {
 // Piece K of a line starts at K * kPieceBytes, one byte earlier when that is inside a
 // double-byte character: every cut is found on its own, so a line of gigabytes costs no
 // more than its pieces on screen.
+TTextView::TLineSpan TTextView::LineSpan(std::int64_t line) {
+    if (FLineSpansGeneration != FGeneration || FLineSpans.size() > kLineSpansKept) {
+        FLineSpans.clear();
+        FLineSpansGeneration = FGeneration;
+    }
+    if (const auto it = FLineSpans.find(line); it != FLineSpans.end()) return it->second;
+    TLineSpan span;
+    span.Start = FBuffer.LineIndex(line);
+    if (span.Start >= 0) {
+        const std::int64_t next = FBuffer.LineIndex(line + 1);
+        span.Length = (next < 0 ? FBuffer.Length() + 2 : next) - 2 - span.Start;
+    }
+    FLineSpans.emplace(line, span);
+    return span;
+}
+
 int TTextView::PieceCount(std::int64_t line) {
-    const std::int64_t start = FBuffer.LineIndex(line);
-    const std::int64_t length = start < 0 ? 0 : FBuffer.LineLength(start);
+    const TLineSpan span = LineSpan(line);
+    const std::int64_t length = span.Start < 0 ? 0 : span.Length;
     return static_cast<int>(std::max<std::int64_t>(1, (length + kPieceBytes - 1) / kPieceBytes));
 }
 
@@ -200,14 +218,30 @@ TTextView::TPieceLayout& TTextView::Piece(std::int64_t line, int piece) {
     }
     FLayoutWidth = width;
     const auto key = std::make_pair(line, piece);
-    if (auto it = FLayouts.find(key); it != FLayouts.end()) return it->second;
+    const auto found = FLayouts.find(key);
+    if (found != FLayouts.end() && found->second.Generation == FGeneration) return found->second;
 
-    const std::int64_t start = FBuffer.LineIndex(line);
-    const std::int64_t length = FBuffer.LineLength(start);
+    const TLineSpan span = LineSpan(line);
+    const std::int64_t start = std::max<std::int64_t>(span.Start, 0);
+    const std::int64_t length = span.Length;
     const std::int64_t from = PieceCut(start, length, piece);
     const std::int64_t to = PieceCut(start, length, piece + 1);
+    if (found != FLayouts.end()) {
+        // Laid out before an edit: kept when the piece holds the same text (it may have
+        // moved), so an edit lays out again only what it changed.
+        TPieceLayout& cached = found->second;
+        if (cached.From == from && cached.Bytes == to - from && cached.LastPiece == (to >= length) && cached.PreeditAt < 0 &&
+            cached.Map->Text() == FBuffer.Decode(start + from, to - from)) {
+            cached.Start = start + from;
+            cached.Generation = FGeneration;
+            return cached;
+        }
+        FLayouts.erase(found);
+    }
 
     TPieceLayout p;
+    p.Generation = FGeneration;
+    p.From = from;
     p.Start = start + from;
     p.Bytes = static_cast<int>(to - from);
     p.LastPiece = to >= length;
@@ -243,9 +277,10 @@ TTextView::TPlace TTextView::PlaceOf(std::int64_t position) {
     position = std::clamp<std::int64_t>(position, 0, FBuffer.Length());
     TPlace place;
     place.Line = FBuffer.LineFromChar(position);
-    const std::int64_t start = FBuffer.LineIndex(place.Line);
-    const std::int64_t offset = std::min(position - start, FBuffer.LineLength(start));
-    const std::int64_t length = FBuffer.LineLength(start);
+    const TLineSpan span = LineSpan(place.Line);
+    const std::int64_t start = span.Start;
+    const std::int64_t length = span.Length;
+    const std::int64_t offset = std::min(position - start, length);
     std::int64_t index = std::min<std::int64_t>(offset / kPieceBytes, PieceCount(place.Line) - 1);
     if (offset < PieceCut(start, length, index)) --index;
     else if (index + 1 < PieceCount(place.Line) && offset >= PieceCut(start, length, index + 1)) ++index;
@@ -550,7 +585,7 @@ void TTextView::Undo() {
 }
 
 void TTextView::AfterEdit(bool wasModified) {
-    DropLayouts();
+    ++FGeneration;
     FGoalX = -1;
     ClampTop();
     SyncScrollBars();
@@ -694,7 +729,7 @@ void TTextView::paintEvent(QPaintEvent*) {
             if (!FWrap && count > 1 && piece.LastPiece) widest = std::max(widest, piece.X + textRow.naturalTextWidth());
         }
         if (!FWrap && count > 1) {
-            const std::int64_t lineLength = FBuffer.LineLength(FBuffer.LineIndex(row.Line));
+            const std::int64_t lineLength = LineSpan(row.Line).Length;
             widest = std::max(widest, lineLength * static_cast<double>(fontMetrics().horizontalAdvance(QLatin1Char('0'))));
         }
         y += rowHeight;

@@ -29,6 +29,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace xavo {
@@ -158,6 +159,8 @@ private:
     };
     // One laid-out piece of a line.
     struct TPieceLayout {
+        std::uint64_t Generation = 0;  // the edit it was laid out or checked after
+        std::int64_t From = 0;    // where it starts in its line
         std::int64_t Start = 0;   // view position of its first byte
         int Bytes = 0;
         bool LastPiece = true;
@@ -167,6 +170,14 @@ private:
         int Rows = 1;
         int PreeditAt = -1;       // unit of the preedit text, or -1
     };
+
+    // Where a line starts and how long it is (bytes, break excluded), remembered until the
+    // next edit: the row walks ask for the same lines again and again.
+    struct TLineSpan {
+        std::int64_t Start = -1;
+        std::int64_t Length = 0;
+    };
+    TLineSpan LineSpan(std::int64_t line);
 
     // Pieces of lines.
     int PieceCount(std::int64_t line);
@@ -230,6 +241,9 @@ private:
 
     std::map<std::pair<std::int64_t, int>, TPieceLayout> FLayouts;
     int FLayoutWidth = -1;
+    std::uint64_t FGeneration = 0;  // counts edits: a layout from before one is checked again
+    std::unordered_map<std::int64_t, TLineSpan> FLineSpans;
+    std::uint64_t FLineSpansGeneration = 0;
 
     bool FReadOnly = false;
     bool FWrap = false;
