@@ -2,7 +2,7 @@
 # The text view with large files: a 1 GB Shift-JIS file (the corpus ten times) and its
 # first 50 MB, made in /tmp and removed afterwards, with `wc -l` on the same cached file
 # for scale, then build/bench/bigfile_bench (open, Ctrl+End, jumps, FindText, Page Down,
-# a 5 MB line; the 50 MB file also in the former document view).
+# a 5 MB line).
 #
 #   bash bench/textview_big.sh [CORPUS_FILE] [benchmark options]   (default /work/corpus/big.txt)
 set -euo pipefail
