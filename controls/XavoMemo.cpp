@@ -153,6 +153,7 @@ void TXavoMemo::ScrollLineToRow(std::int64_t line, int row) { ScrollToLine(line,
 bool TXavoMemo::FindText(std::string_view sjis, TFindOptions options) {
     if (sjis.empty() || Buffer().Length() == 0) return false;
     const std::int64_t at = Find(sjis, SelStart(), SelEnd() - SelStart(), options);
+    if (Buffer().LostBytes()) throw EXavoMemoError(kCutShortError);
     if (at < 0) return false;
     Select(at, at + static_cast<std::int64_t>(sjis.size()));
     EnsureCaretVisible();
@@ -296,7 +297,7 @@ void TXavoMemo::SaveToFile(const std::string& path) {
     // (found while the bytes above were gathered): they are not the text, and writing them
     // would lose it.
     if (Buffer().LostBytes())
-        throw EXavoMemoError(path + " に書き込めません: 表示中のファイルが他のプログラムによって短くされました。読み込み直してください");
+        throw EXavoMemoError(path + " に書き込めません: " + kCutShortError);
     // A save in place (hard links, another owner, a read-only directory) rewrites the
     // mapped file under the pieces, which would then read the new bytes at old offsets:
     // the text is kept in memory first, as it is now, and shown from there.

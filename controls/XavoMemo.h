@@ -41,6 +41,8 @@ public:
 };
 
 inline constexpr const char* kStreamReadError = "ｽﾄﾘｰﾑからの読み込みに失敗しました";
+// Said when the text is found to stand on pages of a file another program cut short.
+inline constexpr const char* kCutShortError = "表示中のファイルが他のプログラムによって短くされました。読み込み直してください";
 
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
@@ -98,7 +100,8 @@ public:
     // Searches the byte text from the selection (frDown, frMatchCase, frWholeWord),
     // selects the match and scrolls one line in the search direction. False (selection
     // and view unchanged) for an empty text or view or when there is no match. A '?' never
-    // matches a character the bytes stand in for (one Shift-JIS cannot hold).
+    // matches a character the bytes stand in for (one Shift-JIS cannot hold). Raises
+    // EXavoMemoError (kCutShortError) when the text read was a file another program cut short.
     bool FindText(std::string_view sjis, TFindOptions options);
     // As above for Unicode text; text that cannot be stored in CP932 is never found.
     bool FindText(const QString& text, TFindOptions options);

@@ -25,6 +25,7 @@
 #include "TextFileIo.h"
 #include "ViewReplace.h"
 #include "ViewerLogic.h"
+#include "WaitCursor.h"
 #include "XavoMemo.h"
 
 #include <QAction>
@@ -40,6 +41,8 @@
 #include <QToolButton>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace xavo {
 namespace {
@@ -278,13 +281,38 @@ void TForm1::ReplaceDialogReplace() {
         return;
     }
     if (options & frReplaceAll) {
-        ReplaceAllInView(*Memo, find, replacement, options);
+        const std::int64_t count = ReplaceAllShown(find, replacement, options);
+        ShowAppHint(count < 0 ? QStringLiteral("すべて置換を中止しました（テキストは元のままです）")
+                              : QStringLiteral("%1 箇所を置換しました").arg(count));
         TmRefresh->start();
         return;
     }
     if (SelectionMatches(*Memo, ReplaceDialog->FindText())) ReplaceSelectionInView(*Memo, replacement);
     const bool found = Memo->FindText(find, options);
     if (!found && (options & frReplace)) Beep();
+}
+
+std::int64_t TForm1::ReplaceAllShown(std::string_view find, const QString& replacement, TFindOptions options) {
+    // A long pass says how far it has come once it has run a while, keeps the window
+    // painted and takes Escape (or Ctrl+E) to stop; stopped, the text is as it was.
+    QElapsedTimer clock;
+    clock.start();
+    std::unique_ptr<TBatchGuard> guard;
+    std::optional<TWaitCursor> wait;
+    qint64 shownAt = -1;
+    return ReplaceAllInView(*Memo, find, replacement, options, [&](std::int64_t done, std::int64_t length) {
+        if (clock.elapsed() < FReplaceProgressDelayMs) return true;
+        if (!guard) {
+            guard = std::make_unique<TBatchGuard>(this);
+            wait.emplace();
+        }
+        if (shownAt < 0 || clock.elapsed() - shownAt >= kProgressIntervalMs) {
+            ShowAppHint(QStringLiteral("すべて置換中... %1%（Esc で中止）").arg(length > 0 ? done * 100 / length : 100));
+            shownAt = clock.elapsed();
+        }
+        QCoreApplication::processEvents();
+        return !guard->Cancelled();
+    });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -417,10 +445,11 @@ void TForm1::ReplAll() {
         throw;
     }
 
-    // The last file done stays shown with its replaced text (written to the output).
+    // The last file done stays shown with its replaced text (written to the output); a
+    // stopped batch is not replaced again in the view.
     if (done > 0 && viewHolds != files[done - 1]) {
         ShowFreshly(files[done - 1]);
-        if (!isUnreplaced(files[done - 1])) ReplaceAllInView(*Memo, find, replacement, options);
+        if (!cancelled && !isUnreplaced(files[done - 1])) ReplaceAllInView(*Memo, find, replacement, options);
         Memo->SetModified(false);
     } else if (done > 0 && keepEdits && viewHolds == FCurrentFile) {
         Memo->SetModified(true);  // the edits are still not in the source file

@@ -27,6 +27,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QAction;
@@ -208,6 +209,8 @@ public:
     bool OpenFile(const std::string& path);
     // The full path of the shown file; empty until one is shown.
     const std::string& CurrentFile() const { return FCurrentFile; }
+    // How long a replace-all runs before it shows progress and takes Escape (tests shorten it).
+    void SetReplaceProgressDelay(int ms) { FReplaceProgressDelayMs = ms; }
     // Looks at the shown file on disk (run when the window is activated and every second):
     // an unedited text follows a file another program changed (read again at the same
     // line, or a grown file's new end added); about an edited one the user is asked once
@@ -414,6 +417,8 @@ private:
     bool ShowListedFileForFind(int index);
     void MmReplaceClick();
     void ReplaceDialogReplace();
+    // ReplaceAllInView on the shown text, with progress and Escape after a while (-1: stopped).
+    std::int64_t ReplaceAllShown(std::string_view find, const QString& replacement, TFindOptions options);
     void ReplAll();
     // Writes the text view's text to Path through a temporary file, as rich text or plain.
     void WriteViewOutput(const std::string& path, bool richText);
@@ -465,6 +470,7 @@ private:
     std::string FCurrentFile;
     TFileStamp FDiskStateAsked;          // the shown file's state last asked about
     bool FCheckingDisk = false;
+    int FReplaceProgressDelayMs = 500;
     int FLeftPaneWidth = 0;              // the last left-pane width above the collapsed one
     TFontSpec FMemoFont;                 // the user's font for the text view
     TFontSpec FGrepFont;                 // the results list's font

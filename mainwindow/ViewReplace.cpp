@@ -14,8 +14,14 @@ bool SelectionMatches(TXavoMemo& memo, const QString& find) {
 std::int64_t ReplaceAllInView(TXavoMemo& memo, std::string_view find, const QString& replacement, TFindOptions options,
                               const std::function<bool(std::int64_t, std::int64_t)>& progress) {
     const QString findText = SjisToQString(find);
-    return memo.ReplaceAll(find, View(replacement), options,
-                           [&](const std::string&) { return SelectionMatches(memo, findText); }, progress);
+    const std::int64_t count = memo.ReplaceAll(find, View(replacement), options,
+                                               [&](const std::string&) { return SelectionMatches(memo, findText); }, progress);
+    // Read from a file another program cut short: nothing it found can be trusted.
+    if (memo.Buffer().LostBytes()) {
+        if (count > 0) memo.Undo();
+        throw EXavoMemoError(kCutShortError);
+    }
+    return count;
 }
 
 void ReplaceSelectionInView(TXavoMemo& memo, const QString& text) { memo.ReplaceSelection(View(text)); }

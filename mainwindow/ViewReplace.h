@@ -28,7 +28,8 @@ bool SelectionMatches(TXavoMemo& memo, const QString& find);
 // with none, nothing changes. Returns the number of replacements, or -1 when Progress
 // (told how far the search has come, in view bytes) stopped it: the text is then as it
 // was. Replacement goes into the text as it stands, a character Shift-JIS lacks included
-// (saving decides what becomes of it).
+// (saving decides what becomes of it). Raises EXavoMemoError (the text unchanged) when the
+// text read was a file another program cut short.
 std::int64_t ReplaceAllInView(TXavoMemo& memo, std::string_view find, const QString& replacement, TFindOptions options,
                               const std::function<bool(std::int64_t done, std::int64_t length)>& progress = {});
 

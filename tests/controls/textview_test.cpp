@@ -411,6 +411,31 @@ private slots:
         QVERIFY(memo.DiskChange() == TDiskChange::Gone);
     }
 
+    // A mapped file cut short by another program: what reads its lost pages (painting the
+    // end, a search) says that the file changed on disk, not a library's error.
+    void AFileCutShortSaysItChangedOnDisk() {
+        const std::string path = Path("cut.txt");
+        std::string bytes;
+        while (bytes.size() < TFileBytes::kReadLimit * 2) bytes += "some line of text\r\n";
+        test::WriteWhole(path, bytes);
+        TXavoMemo memo;
+        memo.SetPlainText(true);
+        memo.resize(400, 300);
+        memo.show();
+        memo.LoadFromFile(path);
+        QCOMPARE(::truncate(path.c_str(), 100), 0);
+        memo.ScrollToLine(memo.LineCount() - 1);
+        memo.grab();
+        QVERIFY(memo.DiskChange() == TDiskChange::Changed);
+        try {
+            memo.SetSelStart(0);
+            memo.FindText(std::string("no such text"), frDown);
+            QFAIL("no error");
+        } catch (const EXavoMemoError& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("他のプログラム")), e.what());
+        }
+    }
+
     void AHundredMegabyteFileIsHeldOnce() {
         const std::string path = Path("huge.txt");
         {

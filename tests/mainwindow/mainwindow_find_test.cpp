@@ -460,6 +460,38 @@ private slots:
         }
         QCOMPARE(form.CurrentFile(), f.Dir.Path("src/" + written.back()));
         QVERIFY(c.SBPanel1->text().contains(QStringLiteral("中止")));
+        // Stopped: the shown source is not replaced again in the view.
+        QCOMPARE(c.Memo->Text(), "foo " + written.back().substr(0, written.back().size() - 4));
+        QVERIFY(!c.Memo->IsModified());
+    }
+
+    // Replace all takes one pass over the text; a pass that runs a while shows its
+    // progress and stops on Escape with the text as it was; the count is said after it.
+    void replaceAllShowsProgressAndEscapeLeavesTheTextAsItWas() {
+        TFormFixture f;
+        std::string text;
+        for (int i = 0; i < 3000; ++i) text += "foo " + std::to_string(i) + "\r\n";
+        f.ShownWithFile("many.txt", text);
+        TForm1& form = *f.Form;
+        const TForm1Components& c = f.C();
+        form.SetReplaceProgressDelay(0);
+        c.MmEditMode->trigger();
+        c.Memo->SetSelStart(0);
+        c.MmReplace->trigger();
+        c.ReplaceDialog->EdFind->setText(QStringLiteral("foo"));
+        c.ReplaceDialog->EdReplace->setText(QStringLiteral("bar"));
+        QCoreApplication::postEvent(c.Memo, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        c.ReplaceDialog->BtReplaceAll->click();
+        QCOMPARE(c.Memo->Text(), text);
+        QVERIFY(!c.Memo->IsModified());
+        QVERIFY(c.SBPanel1->text().contains(QStringLiteral("中止")));
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        c.MmReplace->trigger();
+        c.ReplaceDialog->BtReplaceAll->click();
+        QCOMPARE(c.Memo->Text().substr(0, 12), std::string("bar 0\r\nbar 1"));
+        QCOMPARE(c.SBPanel1->text(), QStringLiteral("3000 箇所を置換しました"));
+        c.Memo->Undo();
+        QCOMPARE(c.Memo->Text(), text);
     }
 
     void anErrorEndsTheBatchAndKeepsTheFilesWritten() {
