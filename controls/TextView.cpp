@@ -578,8 +578,8 @@ void TTextView::Undo() {
     EndTyping();
     if (!FBuffer.CanUndo()) return;
     const bool wasModified = FBuffer.Modified();
-    FBuffer.Undo();
-    FAnchor = FCaret = CharStart(std::min(FCaret, FBuffer.Length()));
+    const std::int64_t at = FBuffer.Undo();
+    FAnchor = FCaret = CharStart(at);
     EditUndone();
     AfterEdit(wasModified);
 }

@@ -203,6 +203,7 @@ bool TForm1::WriteText(const std::string& path) {
 
 bool TForm1::SaveCommand() {
     if (!WriteText(FCurrentFile)) return false;
+    ShowAppHint(QStringLiteral("保存しました"));
     if (MmEditMode->isChecked()) MmEditMode->trigger();
     return true;
 }
@@ -218,6 +219,7 @@ void TForm1::MmSaveAsClick() {
         FCurrentFile = target;
         Memo->WatchFile(target);
         setWindowTitle(CaptionFor(target));
+        ShowAppHint(QStringLiteral("保存しました"));
     }
     if (MmEditMode->isChecked()) MmEditMode->trigger();
 }
@@ -244,6 +246,7 @@ void TForm1::MmEditModeClick() {
     MmCut->setEnabled(edit);
     MmUndo->setEnabled(edit);
     MmReplace->setEnabled(edit);
+    TmCaret->start();
 }
 
 void TForm1::MmPlainTextClick() {

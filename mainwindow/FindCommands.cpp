@@ -183,6 +183,11 @@ void TForm1::Beep() {
         QApplication::beep();
 }
 
+void TForm1::NotFound() {
+    Beep();
+    ShowAppHint(QStringLiteral("見つかりません"));
+}
+
 // ---------------------------------------------------------------------------------------
 // Find
 
@@ -202,7 +207,7 @@ void TForm1::Find(QObject* sender) {
     } else if (sender == ReplaceDialog) {
         found = Memo->FindText(ReplaceDialog->FindText(), ReplaceDialog->Options());
     }
-    if (!found) Beep();
+    if (!found) NotFound();
 }
 
 bool TForm1::ShowListedFileForFind(int index) {
@@ -224,7 +229,7 @@ void TForm1::MmFindDwClick() {
         if (!FindAcross || index >= SLBox->Count() - 1) break;
         if (!ShowListedFileForFind(index + 1)) return;
     }
-    Beep();
+    NotFound();
 }
 
 void TForm1::MmFindPrevClick() {
@@ -240,7 +245,7 @@ void TForm1::MmFindPrevClick() {
         // A newly shown file is searched backwards from its very end.
         if (FCurrentFile != shown) Memo->SetSelStart(Memo->GetTextLen());
     }
-    Beep();
+    NotFound();
 }
 
 void TForm1::MmFindExNextClick() {

@@ -262,6 +262,8 @@ void TForm1::CreateStatusBar() {
     SBPanel1->setMinimumWidth(kStatusHintWidth);
     SB->addWidget(SBPanel0);
     SB->addWidget(SBPanel1, 1);
+    SBCaret = new QLabel;
+    SB->addPermanentWidget(SBCaret);
     SBEncoding = new QLabel;
     SB->addPermanentWidget(SBEncoding);
     setStatusBar(SB);
@@ -391,6 +393,9 @@ void TForm1::CreateNonVisualParts() {
     CreateGrepParts();
     CreateFindParts();
     CreateDiskWatch();
+    TmCaret = new QTimer(this);
+    TmCaret->setSingleShot(true);
+    TmCaret->setInterval(0);
 }
 
 void TForm1::WatchEvents() {
@@ -414,6 +419,10 @@ void TForm1::ConnectEvents() {
     SLBox->SetOnChange([this](TShellListBox*) { RunCommand([this] { SLBoxChange(); }); });
     DdMemo->SetOnFileDrop([this](TDropDst*, const std::vector<std::string>& files, int, int) { DdMemoFileDrop(files); });
     connect(TmRefresh, &QTimer::timeout, this, &TForm1::TmRefreshTimer);
+    connect(TmCaret, &QTimer::timeout, this, &TForm1::ShowCaretPlace);
+    for (auto signal : {&TTextView::selectionMoved, &TTextView::textEdited})
+        connect(Memo, signal, TmCaret, qOverload<>(&QTimer::start));
+    connect(Memo, &TTextView::modificationChanged, TmCaret, qOverload<>(&QTimer::start));
     connect(Split2, &QSplitter::splitterMoved, this, [this] {
         TmRefresh->start();
         UpdateMinimumSize();

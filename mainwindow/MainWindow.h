@@ -110,6 +110,7 @@ struct TForm1Components : TGrepActions {
     QStatusBar* SB = nullptr;
     QLabel* SBPanel0 = nullptr;
     QLabel* SBPanel1 = nullptr;
+    QLabel* SBCaret = nullptr;     // the caret's line and column, the mode, the modified mark
     QLabel* SBEncoding = nullptr;  // the encoding of the shown file (right-hand end)
 
     // Main menu.
@@ -178,6 +179,7 @@ struct TForm1Components : TGrepActions {
     TDropDst* DdMemo = nullptr;
     QTimer* TmRefresh = nullptr;
     QTimer* TmDiskWatch = nullptr;  // looks at the shown file on disk (CheckShownFile)
+    QTimer* TmCaret = nullptr;      // the caret panel follows once per turn of the event loop
     TContextMenuEx* CmEx = nullptr;
     TFindDialog* FindDialog = nullptr;
     TReplaceDialog* ReplaceDialog = nullptr;
@@ -304,6 +306,7 @@ private:
     bool ConfirmOverwriteChanged(const std::string& path);
     bool WriteText(const std::string& path);
     void CreateDiskWatch();
+    void ShowCaretPlace();
     void ReloadShownFile();
     bool SaveCommand();
     // OpenFile for a file chosen in the list; when the user keeps unsaved edits instead,
@@ -406,6 +409,8 @@ private:
     void CreateFindParts();
     void ConnectFindCommands();
     void Beep();
+    // The beep of a search that found nothing, and the status bar saying so.
+    void NotFound();
     void MmFindClick();
     // The find-next button of FindDialog or ReplaceDialog (Sender).
     void Find(QObject* sender);

@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QSplitter>
 #include <QSplitterHandle>
 #include <QStatusBar>
@@ -28,6 +29,9 @@ namespace xavo {
 namespace {
 
 constexpr int kPaneMinimum = 20;  // what the lower and the right pane keep at least
+// Characters are counted from the line's start up to this many bytes; further into a
+// line the caret panel gives the byte instead (a line of gigabytes stays cheap).
+constexpr std::int64_t kColumnCountLimit = 1 << 20;
 
 TCaretKey CaretKeyOf(int key) {
     switch (key) {
@@ -47,6 +51,18 @@ bool OnlyControl(const QKeyEvent* event) {
 }
 
 }  // namespace
+
+void TForm1::ShowCaretPlace() {
+    const std::int64_t caret = Memo->Caret();
+    const std::int64_t line = Memo->LineFromChar(caret);
+    const std::int64_t bytes = caret - Memo->LineIndex(line);
+    const QString column = bytes <= kColumnCountLimit
+                               ? QString::number(Memo->Buffer().CountCharacters(caret - bytes, bytes) + 1)
+                               : QStringLiteral("%1 バイト目").arg(bytes + 1);
+    QString text = QStringLiteral("行 %1  列 %2  %3").arg(line + 1).arg(column, MmEditMode->isChecked() ? QStringLiteral("編集") : QStringLiteral("表示"));
+    if (Memo->IsModified()) text += QStringLiteral("  変更あり");
+    SBCaret->setText(text);
+}
 
 int TForm1::VisibleLineCount() {
     const int lineHeight = QFontMetrics(Memo->font()).lineSpacing();

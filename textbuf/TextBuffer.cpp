@@ -459,6 +459,26 @@ std::uint64_t TTextBuffer::RawOfView(std::uint64_t view, bool end) const {
     return found.Raw + (hit.At - piece.Start) + (hit.Inside && end ? hit.BreakBytes : 0);
 }
 
+std::uint64_t TTextBuffer::ViewOfRaw(std::uint64_t raw) const {
+    std::uint64_t view = 0;
+    for (const TNode* t = FRoot.get(); t != nullptr;) {
+        if (raw < RawOf(t->Left)) {
+            t = t->Left.get();
+            continue;
+        }
+        raw -= RawOf(t->Left);
+        view += ViewOf(t->Left);
+        if (raw < t->Piece.Length) {
+            const TSource& s = SourceOf(t->Piece.Source);
+            return view + s.Index.View(s.Data(), t->Piece.Start + raw) - s.Index.View(s.Data(), t->Piece.Start);
+        }
+        raw -= t->Piece.Length;
+        view += t->Piece.View();
+        t = t->Right.get();
+    }
+    return view;
+}
+
 unsigned char TTextBuffer::RawByte(std::uint64_t raw) const {
     const TFound found = FindRaw(raw);
     return SourceOf(found.Piece->Source).Data()[found.Piece->Start + (raw - found.Raw)];
@@ -558,6 +578,18 @@ std::vector<std::string> TTextBuffer::LineTexts(std::int64_t first, std::int64_t
 char TTextBuffer::ByteAt(std::int64_t position) const {
     const std::string byte = Text(position, 1);
     return byte.empty() ? '\0' : byte[0];
+}
+
+std::int64_t TTextBuffer::CountCharacters(std::int64_t from, std::int64_t count) const {
+    const std::u16string units = Decode(from, count);
+    std::int64_t characters = 0;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const char16_t u = units[i];
+        if (u == u'\r' && i + 1 < units.size() && units[i + 1] == u'\n') ++i;
+        else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) ++i;
+        ++characters;
+    }
+    return characters;
 }
 
 bool TTextBuffer::HasForeign() const {
@@ -794,17 +826,20 @@ bool TTextBuffer::CanUndo() const {
     return std::any_of(FUndo.begin(), FUndo.end(), [](const TGroup& group) { return !group.Edits.empty(); });
 }
 
-void TTextBuffer::Undo() {
+std::int64_t TTextBuffer::Undo() {
     while (FGroupDepth > 0) EndUndoGroup();
-    if (FUndo.empty()) return;
+    if (FUndo.empty()) return -1;
     TGroup group = std::move(FUndo.back());
     FUndo.pop_back();
+    std::uint64_t caret = 0;
     for (auto it = group.Edits.rbegin(); it != group.Edits.rend(); ++it) {
         std::unique_ptr<TNode> left, rest, inserted, right;
         Split(std::move(FRoot), it->At, left, rest);
         Split(std::move(rest), it->Inserted, inserted, right);
+        caret = it->At + RawOf(it->Removed);
         FRoot = Merge(Merge(std::move(left), std::move(it->Removed)), std::move(right));
     }
+    return static_cast<std::int64_t>(ViewOfRaw(caret));
 }
 
 std::uint64_t TTextBuffer::TopGroupId() const {

@@ -99,6 +99,9 @@ public:
     // The view text [From, From + Count) as UTF-16 (breaks as CR LF), foreign units as
     // themselves. A range that cuts a double-byte character decodes its half as a byte.
     std::u16string Decode(std::int64_t from, std::int64_t count) const;
+    // Characters in the view text [From, From + Count): a double-byte character, a break
+    // and a character beyond the BMP (two foreign units) count one each.
+    std::int64_t CountCharacters(std::int64_t from, std::int64_t count) const;
     // Whether any foreign unit is held (the whole document: sources, not only pieces).
     bool HasForeign() const;
     // Whether Position is the first byte of a foreign unit's placeholder.
@@ -118,7 +121,9 @@ public:
     void BeginUndoGroup();
     void EndUndoGroup();
     bool CanUndo() const;
-    void Undo();
+    // Undoes the last group; returns the view position just after the text it put back
+    // where the group's first edit was (where a caret goes), or -1 with nothing to undo.
+    std::int64_t Undo();
     // Undo groups held (an open group counts).
     std::size_t UndoSteps() const;
     // Whether the text differs from its save point. SetModified(false) makes the current
@@ -180,6 +185,7 @@ private:
     TFound FindBreak(std::uint64_t index) const;
     TFound FindRaw(std::uint64_t raw) const;
     std::uint64_t RawOfView(std::uint64_t view, bool end) const;
+    std::uint64_t ViewOfRaw(std::uint64_t raw) const;
     unsigned char RawByte(std::uint64_t raw) const;
     // Appends Text (normalized) to the edit buffer; returns where it starts.
     std::uint64_t AddToEditBuffer(const TSjisText& text);

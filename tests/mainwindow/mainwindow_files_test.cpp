@@ -578,6 +578,32 @@ private slots:
         QVERIFY(f.Boxes.Errors.isEmpty());
     }
 
+    // The caret's line and column (from 1, columns in characters), the mode and the
+    // modified mark, as they change; saving says so.
+    void theStatusBarShowsWhereTheCaretIsAndWhetherTheTextIsEdited() {
+        TFormFixture f;
+        f.ShownWithFile("a.txt", "ab\r\n\x8a\xbf\x8e\x9a" "x\r\n");  // ab / 漢字x
+        TForm1& form = *f.Form;
+        const TForm1Components& c = f.C();
+        const auto panel = [&] {
+            QCoreApplication::processEvents();
+            return c.SBCaret->text();
+        };
+        QCOMPARE(panel(), QStringLiteral("行 1  列 1  表示"));
+        c.Memo->SetSelStart(c.Memo->LineIndex(1) + 4);
+        QCOMPARE(panel(), QStringLiteral("行 2  列 3  表示"));
+        c.MmEditMode->trigger();
+        QCOMPARE(panel(), QStringLiteral("行 2  列 3  編集"));
+        Type(c.Memo, QStringLiteral("y"));
+        QCOMPARE(panel(), QStringLiteral("行 2  列 4  編集  変更あり"));
+        c.Memo->Undo();
+        QCOMPARE(panel(), QStringLiteral("行 2  列 3  編集"));
+        Type(c.Memo, QStringLiteral("z"));
+        QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(c.SBPanel1->text(), QStringLiteral("保存しました"));
+        QCOMPARE(panel(), QStringLiteral("行 2  列 4  表示"));
+    }
+
     void thePlainTextSwitchReReadsTheFileAndAsksAboutEdits() {
         TFormFixture f;
         const std::string file = f.ShownWithFile("a.txt", "abc\r\n");

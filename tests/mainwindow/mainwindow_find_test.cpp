@@ -127,6 +127,16 @@ private slots:
         QTest::mouseClick(c.SbFindDw, Qt::RightButton);
         QCOMPARE(c.Memo->SelStart(), 4);
         QCOMPARE(beeps, 1);
+        // Past the last match: the beep, and the status bar says it.
+        c.SBPanel1->clear();
+        QTest::keyClick(&form, Qt::Key_F3);
+        QTest::keyClick(&form, Qt::Key_F3);
+        QCOMPARE(c.Memo->SelStart(), 8);
+        QCOMPARE(beeps, 2);
+        QCOMPARE(c.SBPanel1->text(), QStringLiteral("見つかりません"));
+        QTest::keyClick(&form, Qt::Key_F4);  // the last file of the list too
+        QCOMPARE(beeps, 3);
+        QCOMPARE(c.SBPanel1->text(), QStringLiteral("見つかりません"));
     }
 
     void theReplaceDialogsFindNextLeavesItOpen() {

@@ -268,7 +268,9 @@ TEST(TextBufferEdits, RandomEditsAndUndoAgreeWithAString) {
             }
             ASSERT_EQ(buffer.Length(), static_cast<std::int64_t>(view.size())) << "round " << round << " step " << step;
             ASSERT_EQ(buffer.CanUndo(), !history.empty());
-            ASSERT_EQ(buffer.Text(), view) << "round " << round << " step " << step;
+            if (view.size() < 1000 || step % 16 == 0) {
+                ASSERT_EQ(buffer.Text(), view) << "round " << round << " step " << step;
+            }
             ASSERT_EQ(buffer.Modified(), saved != history.size()) << "round " << round << " step " << step;
             const std::int64_t from = static_cast<std::int64_t>(random() % (view.size() + 1));
             const std::int64_t count = static_cast<std::int64_t>(random() % 40);
@@ -311,6 +313,8 @@ TEST(TextBufferForeign, UnitsShiftJisLacksAreHeldAndReadAsThemselves) {
         return true;
     });
     EXPECT_EQ(raw, u"a€x¥\r\n〜😀b?");
+    EXPECT_EQ(buffer.CountCharacters(0, buffer.Length()), 9);  // the break and the emoji one each
+    EXPECT_EQ(buffer.CountCharacters(6, 3), 2);
     buffer.Undo();
     buffer.Undo();
     EXPECT_EQ(buffer.Decode(0, buffer.Length()), u"a¥\r\n〜😀b");
@@ -322,11 +326,13 @@ TEST(TextBufferEdits, UndoingBackToTheSavePointIsUnmodified) {
     buffer.Insert(0, "x");
     buffer.Insert(0, "y");
     EXPECT_TRUE(buffer.Modified());
-    buffer.Undo();
-    buffer.Undo();
+    EXPECT_EQ(buffer.Undo(), 0);  // where the caret goes: after what was put back
+    EXPECT_EQ(buffer.Undo(), 0);
     EXPECT_FALSE(buffer.Modified());
     buffer.Insert(0, "z");
     buffer.SetModified(false);
+    buffer.Replace(1, 1, "\n\n");
+    EXPECT_EQ(buffer.Undo(), 2);  // "a" put back after "z"
     buffer.Undo();
     EXPECT_TRUE(buffer.Modified());  // below the save point
     buffer.Insert(0, "w");
