@@ -25,6 +25,7 @@ namespace {
 
 constexpr std::size_t kLayoutsKept = 400;      // pieces kept laid out (a few screens)
 constexpr std::size_t kLineSpansKept = 4096;   // line starts and lengths remembered between edits
+constexpr std::int64_t kChainedWrapBytes = 1 << 20;  // wrapped lines up to this long break only where the width asks
 constexpr std::int64_t kClipboardLimit = 256 << 20;
 
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
@@ -82,6 +83,7 @@ void TTextView::BufferChanged() {
     FAnchor = std::min(FAnchor, FBuffer.Length());
     FCaret = std::min(FCaret, FBuffer.Length());
     ++FGeneration;
+    FWrapStarts.clear();
     ClampTop();
     SyncScrollBars();
     viewport()->update();
@@ -174,9 +176,6 @@ std::int64_t TTextView::WordEnd(std::int64_t position) const {
 // ---------------------------------------------------------------------------------------
 // Pieces and their layouts
 
-// Piece K of a line starts at K * kPieceBytes, one byte earlier when that is inside a
-// double-byte character: every cut is found on its own, so a line of gigabytes costs no
-// more than its pieces on screen.
 TTextView::TLineSpan TTextView::LineSpan(std::int64_t line) {
     if (FLineSpansGeneration != FGeneration || FLineSpans.size() > kLineSpansKept) {
         FLineSpans.clear();
@@ -193,10 +192,46 @@ TTextView::TLineSpan TTextView::LineSpan(std::int64_t line) {
     return span;
 }
 
+// Pieces of a line. Without wrap, piece K starts at K * kPieceBytes, one byte earlier when
+// that is inside a double-byte character: every cut is found on its own, so a line of
+// gigabytes costs no more than its pieces on screen. With wrap, a piece owns the rows of
+// its layout but the last, and the next piece starts where that row starts: rows break
+// only where the width asks. The starts are then found in order, as far as they are
+// needed, and remembered until an edit or a new width (a long line's end is laid out once
+// to reach it). A line longer than kChainedWrapBytes is cut as without wrap (rows may then
+// break early where its pieces meet): laying out all of it to reach its end would take
+// seconds.
+bool TTextView::Chained(std::int64_t line) { return FWrap && LineSpan(line).Length <= kChainedWrapBytes; }
+
 int TTextView::PieceCount(std::int64_t line) {
+    if (Chained(line)) {
+        EnsureWrapStarts(line, INT_MAX);
+        return static_cast<int>(FWrapStarts[line].Starts.size());
+    }
     const TLineSpan span = LineSpan(line);
     const std::int64_t length = span.Start < 0 ? 0 : span.Length;
     return static_cast<int>(std::max<std::int64_t>(1, (length + kPieceBytes - 1) / kPieceBytes));
+}
+
+bool TTextView::HasPiece(std::int64_t line, int piece) {
+    if (piece < 0) return false;
+    if (!Chained(line)) return piece < PieceCount(line);
+    EnsureWrapStarts(line, piece);
+    return piece < static_cast<int>(FWrapStarts[line].Starts.size());
+}
+
+void TTextView::EnsureWrapStarts(std::int64_t line, int piece) {
+    SyncLayoutWidth();  // (so that laying out below drops nothing)
+    for (;;) {
+        const TWrapStarts& starts = FWrapStarts[line];
+        if (static_cast<int>(starts.Starts.size()) > piece || starts.Complete) return;
+        const int last = static_cast<int>(starts.Starts.size()) - 1;
+        const auto key = std::make_pair(line, last);
+        const bool kept = FLayouts.count(key) != 0;
+        Piece(line, last);  // notes the start after it
+        // Laid out only for where it ends: not kept, so a long way does not pile up layouts.
+        if (!kept && last < piece - 1) FLayouts.erase(key);
+    }
 }
 
 std::int64_t TTextView::PieceCut(std::int64_t lineStart, std::int64_t lineLength, std::int64_t piece) const {
@@ -208,32 +243,55 @@ std::int64_t TTextView::PieceCut(std::int64_t lineStart, std::int64_t lineLength
 
 void TTextView::DropLayouts() {
     FLayouts.clear();
+    FWrapStarts.clear();
     FLayoutWidth = -1;
 }
 
-TTextView::TPieceLayout& TTextView::Piece(std::int64_t line, int piece) {
+void TTextView::TrimLayouts() {
+    if (FLayouts.size() > kLayoutsKept) FLayouts.clear();
+}
+
+void TTextView::SyncLayoutWidth() {
     const int width = std::max(1, viewport()->width() - 2 * kMargin);
     if (FWrap && width != FLayoutWidth) {
         FLayouts.clear();
+        FWrapStarts.clear();
     }
     FLayoutWidth = width;
-    const auto key = std::make_pair(line, piece);
-    const auto found = FLayouts.find(key);
-    if (found != FLayouts.end() && found->second.Generation == FGeneration) return found->second;
+}
 
+TTextView::TPieceLayout& TTextView::Piece(std::int64_t line, int piece) {
+    SyncLayoutWidth();
+    const int width = FLayoutWidth;
+    const auto key = std::make_pair(line, piece);
+    if (const auto laid = FLayouts.find(key); laid != FLayouts.end() && laid->second.Generation == FGeneration)
+        return laid->second;
+
+    // The text laid out: the piece, and with wrap up to a piece's length more than it owns.
     const TLineSpan span = LineSpan(line);
     const std::int64_t start = std::max<std::int64_t>(span.Start, 0);
     const std::int64_t length = span.Length;
-    const std::int64_t from = PieceCut(start, length, piece);
-    const std::int64_t to = PieceCut(start, length, piece + 1);
+    std::int64_t from = 0, to = 0;
+    const bool chained = Chained(line);
+    if (chained) {
+        EnsureWrapStarts(line, piece);
+        const std::vector<std::int64_t>& starts = FWrapStarts[line].Starts;
+        from = starts[static_cast<std::size_t>(std::min<int>(piece, static_cast<int>(starts.size()) - 1))];
+        to = from + kPieceBytes >= length ? length : std::max(from + 1, CharStartIn(FBuffer, start + from + kPieceBytes) - start);
+    } else {
+        from = PieceCut(start, length, piece);
+        to = PieceCut(start, length, piece + 1);
+    }
+    const auto found = FLayouts.find(key);  // (after the pieces before it were laid out)
     if (found != FLayouts.end()) {
         // Laid out before an edit: kept when the piece holds the same text (it may have
         // moved), so an edit lays out again only what it changed.
         TPieceLayout& cached = found->second;
-        if (cached.From == from && cached.Bytes == to - from && cached.LastPiece == (to >= length) && cached.PreeditAt < 0 &&
+        if (cached.From == from && cached.Map->Bytes() == to - from && cached.PreeditAt < 0 &&
             cached.Map->Text() == FBuffer.Decode(start + from, to - from)) {
             cached.Start = start + from;
             cached.Generation = FGeneration;
+            if (chained) NoteWrapStart(line, piece, cached);
             return cached;
         }
         FLayouts.erase(found);
@@ -270,7 +328,23 @@ TTextView::TPieceLayout& TTextView::Piece(std::int64_t line, int piece) {
     }
     p.Layout->endLayout();
     p.Rows = std::max(1, rows);
-    return FLayouts.emplace(key, std::move(p)).first->second;
+    if (chained && !p.LastPiece && rows > 1) {
+        // The last row goes on in the next piece, which starts with it.
+        p.Rows = rows - 1;
+        p.Bytes = p.Map->BytesBefore(p.Layout->lineAt(rows - 1).textStart());
+    }
+    TPieceLayout& laid = FLayouts.emplace(key, std::move(p)).first->second;
+    if (chained) NoteWrapStart(line, piece, laid);
+    return laid;
+}
+
+void TTextView::NoteWrapStart(std::int64_t line, int piece, const TPieceLayout& laid) {
+    TWrapStarts& starts = FWrapStarts[line];
+    if (piece != static_cast<int>(starts.Starts.size()) - 1 || starts.Complete) return;
+    if (laid.LastPiece)
+        starts.Complete = true;
+    else
+        starts.Starts.push_back(laid.From + laid.Bytes);
 }
 
 TTextView::TPlace TTextView::PlaceOf(std::int64_t position) {
@@ -281,10 +355,23 @@ TTextView::TPlace TTextView::PlaceOf(std::int64_t position) {
     const std::int64_t start = span.Start;
     const std::int64_t length = span.Length;
     const std::int64_t offset = std::min(position - start, length);
-    std::int64_t index = std::min<std::int64_t>(offset / kPieceBytes, PieceCount(place.Line) - 1);
-    if (offset < PieceCut(start, length, index)) --index;
-    else if (index + 1 < PieceCount(place.Line) && offset >= PieceCut(start, length, index + 1)) ++index;
-    place.Piece = static_cast<int>(index);
+    std::int64_t index = 0;
+    if (Chained(place.Line)) {
+        // The starts as far as the position.
+        SyncLayoutWidth();
+        for (;;) {
+            const TWrapStarts& starts = FWrapStarts[place.Line];
+            if (starts.Complete || starts.Starts.back() > offset) break;
+            EnsureWrapStarts(place.Line, static_cast<int>(starts.Starts.size()));
+        }
+        const std::vector<std::int64_t>& starts = FWrapStarts[place.Line].Starts;
+        index = std::upper_bound(starts.begin(), starts.end(), offset) - starts.begin() - 1;
+    } else {
+        index = std::min<std::int64_t>(offset / kPieceBytes, PieceCount(place.Line) - 1);
+        if (offset < PieceCut(start, length, index)) --index;
+        else if (index + 1 < PieceCount(place.Line) && offset >= PieceCut(start, length, index + 1)) ++index;
+    }
+    place.Piece = static_cast<int>(std::max<std::int64_t>(index, 0));
     TPieceLayout& piece = Piece(place.Line, place.Piece);
     place.Unit = piece.Map->UnitAt(static_cast<int>(start + offset - piece.Start));
     if (FWrap) {
@@ -311,7 +398,7 @@ bool TTextView::NextRow(TRowPos& row) {
             ++row.Row;
             return true;
         }
-        if (row.Piece + 1 < PieceCount(row.Line)) {
+        if (HasPiece(row.Line, row.Piece + 1)) {
             ++row.Piece;
             row.Row = 0;
             return true;
@@ -371,19 +458,26 @@ int TTextView::VisibleRows() const { return std::max(1, (viewport()->height() - 
 
 void TTextView::ClampTop() {
     // The last row may come up to the bottom of the view, not higher.
-    TRowPos last{FBuffer.LineCount() - 1, 0, 0};
-    if (FWrap) {
-        last.Piece = PieceCount(last.Line) - 1;
-        last.Row = Piece(last.Line, last.Piece).Rows - 1;
+    const std::int64_t lines = FBuffer.LineCount();
+    if (!FWrap) {
+        FTop = {std::clamp<std::int64_t>(FTop.Line, 0, std::max<std::int64_t>(0, lines - VisibleRows())), 0, 0};
+        return;
     }
-    MoveRows(last, -(VisibleRows() - 1));
-    const auto key = [](const TRowPos& r) { return std::make_tuple(r.Line, r.Piece, r.Row); };
-    if (key(FTop) > key(last)) FTop = last;
-    if (FTop.Line < 0) FTop = {};
+    FTop.Line = std::clamp<std::int64_t>(FTop.Line, 0, lines - 1);
+    if (!HasPiece(FTop.Line, FTop.Piece)) FTop.Piece = PieceCount(FTop.Line) - 1;
+    FTop.Row = std::clamp(FTop.Row, 0, Piece(FTop.Line, FTop.Piece).Rows - 1);
+    // Rows enough below the top: the text's end need not be found.
+    TRowPos bottom = FTop;
+    int below = 0;
+    while (below < VisibleRows() - 1 && NextRow(bottom)) ++below;
+    if (below < VisibleRows() - 1) {
+        MoveRows(bottom, -(VisibleRows() - 1));
+        FTop = bottom;
+    }
 }
 
 void TTextView::SetTop(TRowPos top) {
-    if (FLayouts.size() > kLayoutsKept) DropLayouts();
+    TrimLayouts();
     FTop = top;
     ClampTop();
     SyncScrollBars();
@@ -413,7 +507,7 @@ void TTextView::scrollContentsBy(int, int) {
     const int line = verticalScrollBar()->value();
     if (line != FTop.Line) {
         FTop = {line, 0, 0};
-        if (FLayouts.size() > kLayoutsKept) DropLayouts();
+        TrimLayouts();
     }
     viewport()->update();
 }
@@ -586,6 +680,7 @@ void TTextView::Undo() {
 
 void TTextView::AfterEdit(bool wasModified) {
     ++FGeneration;
+    FWrapStarts.clear();
     FGoalX = -1;
     ClampTop();
     SyncScrollBars();
@@ -661,7 +756,7 @@ std::int64_t TTextView::Find(std::string_view pattern, std::int64_t selStart, st
 // Painting
 
 void TTextView::paintEvent(QPaintEvent*) {
-    if (FLayouts.size() > kLayoutsKept) DropLayouts();
+    TrimLayouts();
     QPainter painter(viewport());
     const QPalette& pal = palette();
     const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
@@ -692,7 +787,7 @@ void TTextView::paintEvent(QPaintEvent*) {
         const int rows = FWrap ? 1 : count;
         for (int k = 0; k < rows; ++k) {
             const int index = FWrap ? row.Piece : first + k;
-            if (index >= (FWrap ? PieceCount(row.Line) : count)) break;
+            if (!FWrap && index >= count) break;
             TPieceLayout& piece = Piece(row.Line, index);
             const double x = left + piece.X;
             if (!FWrap && x > viewWidth) break;

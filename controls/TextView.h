@@ -180,11 +180,18 @@ private:
     TLineSpan LineSpan(std::int64_t line);
 
     // Pieces of lines.
+    bool Chained(std::int64_t line);  // with wrap, each piece starts with the last row of the one before
     int PieceCount(std::int64_t line);
+    bool HasPiece(std::int64_t line, int piece);
     // Where piece Piece starts in a line (its length for Piece == the piece count).
     std::int64_t PieceCut(std::int64_t lineStart, std::int64_t lineLength, std::int64_t piece) const;
     TPieceLayout& Piece(std::int64_t line, int piece);
-    void DropLayouts();
+    void SyncLayoutWidth();  // a new width drops what was laid out for the old one
+    // With wrap: where the line's pieces up to Piece start (laying out those before it).
+    void EnsureWrapStarts(std::int64_t line, int piece);
+    void NoteWrapStart(std::int64_t line, int piece, const TPieceLayout& laid);
+    void DropLayouts();  // what is laid out no longer holds (width, font, wrap, input method)
+    void TrimLayouts();  // a bounded number kept
     // Where Position lies: its line, piece, the piece layout and its unit in the piece.
     struct TPlace {
         std::int64_t Line = 0;
@@ -243,6 +250,12 @@ private:
     int FLayoutWidth = -1;
     std::uint64_t FGeneration = 0;  // counts edits: a layout from before one is checked again
     std::unordered_map<std::int64_t, TLineSpan> FLineSpans;
+    // With wrap: the starts of each line's pieces found so far (bytes from the line's start).
+    struct TWrapStarts {
+        std::vector<std::int64_t> Starts{0};
+        bool Complete = false;
+    };
+    std::unordered_map<std::int64_t, TWrapStarts> FWrapStarts;
     std::uint64_t FLineSpansGeneration = 0;
 
     bool FReadOnly = false;

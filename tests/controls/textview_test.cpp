@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextLayout>
 #include <QtTest>
 
 #include <filesystem>
@@ -199,6 +200,44 @@ private slots:
         QCOMPARE(view.Caret(), view.Buffer().Length());
         QCOMPARE(view.FirstVisibleLine(), std::int64_t(0));  // the last rows of the long line are above "next"
         view.grab();
+    }
+
+    // Wrapped, a line longer than a piece breaks only where the width asks: its rows are
+    // those of one layout of the whole line.
+    void WrapBreaksALongLineOnlyWhereTheWidthAsks() {
+        std::u16string words;
+        for (int i = 0; words.size() < 6000; ++i) words += i % 3 == 0 ? u"検索末尾の文字 " : u"wrapped text ";
+        const std::string line = Sjis(words.c_str());
+        TTextView view;
+        ShowView(view, line + "\r\nnext", true);
+        // The rows of one layout of the whole line, at the view's width.
+        QTextLayout whole(QString::fromStdU16String(words), view.font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        option.setTabStopDistance(view.logicalDpiX() / 2.0);
+        whole.setTextOption(option);
+        whole.beginLayout();
+        std::vector<std::int64_t> expected;
+        for (QTextLine row = whole.createLine(); row.isValid(); row = whole.createLine()) {
+            row.setLineWidth(view.viewport()->width() - 2 * TTextView::kMargin);
+            expected.push_back(static_cast<std::int64_t>(EncodeSjis(words.substr(0, static_cast<std::size_t>(row.textStart()))).size()));
+        }
+        whole.endLayout();
+        QVERIFY(expected.size() > 100);
+        // A view tall enough for every row, the same width.
+        view.resize(view.width(), static_cast<int>(expected.size() + 2) * view.RowHeight() + 2 * TTextView::kMargin + view.height() -
+                                      view.viewport()->height());
+        std::vector<std::int64_t> shown;
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            shown.push_back(view.PositionAt(QPoint(TTextView::kMargin, TTextView::kMargin + 1 + static_cast<int>(i) * view.RowHeight())));
+        QCOMPARE(shown, expected);
+        const QPoint after(TTextView::kMargin, TTextView::kMargin + 1 + static_cast<int>(expected.size()) * view.RowHeight());
+        QCOMPARE(view.Buffer().LineFromChar(view.PositionAt(after)), std::int64_t{1});  // then "next"
+        // Typing keeps the rows before it.
+        view.Select(100, 100);
+        QTest::keyClicks(&view, "x");
+        view.ScrollToLine(0);
+        QCOMPARE(view.PositionAt(QPoint(TTextView::kMargin, TTextView::kMargin + 1)), std::int64_t{0});
     }
 
     void MarginDragSelectsWholeLines() {
