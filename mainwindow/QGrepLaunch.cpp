@@ -145,7 +145,9 @@ std::vector<std::string> QGrepResultItems(const QString& clipboardText,
                                           const std::function<bool(const std::string&)>& isFile) {
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
     QStringList lines = clipboardText.split(lineEnd);
-    lines.removeLast();  // the split always yields one line at least
+    // The last line holding text is Q-GREP's summary, whatever line breaks follow it.
+    while (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    if (!lines.isEmpty()) lines.removeLast();
     std::vector<std::string> items;
     items.reserve(static_cast<std::size_t>(lines.size()));
     for (const QString& line : lines) {

@@ -57,8 +57,9 @@ struct TStartResult {
 TStartResult ExecProcess(const QString& commandLine, const QString& directory);
 
 // The results list's items from the text Q-GREP left on the clipboard: one per line (CR LF,
-// LF or CR ends a line), without the last line, whatever it holds, and without the lines
-// that begin with "*" or "=" (its headings and rules) or are empty. Each item is a result
+// LF or CR ends a line), without the last line holding text (Q-GREP's summary, whatever it
+// says and whatever empty lines follow it), and without the lines that begin with "*" or
+// "=" (its headings and rules) or are empty. Each item is a result
 // line's bytes: the path up to the first " <digits>:" whose prefix IsFile accepts (else the
 // first one) as file-system bytes, the rest as Shift-JIS.
 std::vector<std::string> QGrepResultItems(const QString& clipboardText,

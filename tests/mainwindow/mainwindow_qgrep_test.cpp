@@ -142,7 +142,7 @@ private slots:
         c.MmQGrepDir->trigger();
         c.MmQGrepDir->trigger();
         QVERIFY(Pending(f));
-        SetClipboard("/t/first 1:x\n");
+        SetClipboard("/t/first 1:x\n1 line\n");
         QCOMPARE(Items(c.LbGrep), std::vector<std::string>{"/t/first 1:x"});
         SetClipboard("/t/second 1:x\n\n");
         QCOMPARE(c.LbGrep->Count(), 1);

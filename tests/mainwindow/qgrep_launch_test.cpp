@@ -170,9 +170,14 @@ private slots:
         QTest::newRow("the last line goes whatever it holds")
             << "/t/a.txt 1:x\n/t/a.txt 2:y" << QStringList{"/t/a.txt 1:x"};
         QTest::newRow("LF and CR end lines too, empty lines go")
-            << "/t/a.txt 1:x\n\n/t/b.txt 2:y\r\r\n/t/c.txt 3:z\n" << QStringList{"/t/a.txt 1:x", "/t/b.txt 2:y", "/t/c.txt 3:z"};
+            << "/t/a.txt 1:x\n\n/t/b.txt 2:y\r\r\n/t/c.txt 3:z\n/t/d.txt 4:w\n"
+            << QStringList{"/t/a.txt 1:x", "/t/b.txt 2:y", "/t/c.txt 3:z"};
+        QTest::newRow("a final line break: the last line holding text goes")
+            << "/t/a.txt 1:x\r\n2 lines found\r\n" << QStringList{"/t/a.txt 1:x"};
+        QTest::newRow("empty lines after the summary")
+            << "/t/a.txt 1:x\n/t/b.txt 2:y\n\r\n\n" << QStringList{"/t/a.txt 1:x"};
         QTest::newRow("only a leading * or = removes a line")
-            << "x *y 1:z\n= a\n*\n/t/a.txt 4: *=\n" << QStringList{"x *y 1:z", "/t/a.txt 4: *="};
+            << "x *y 1:z\n= a\n*\n/t/a.txt 4: *=\nsummary\n" << QStringList{"x *y 1:z", "/t/a.txt 4: *="};
         QTest::newRow("empty text") << "" << QStringList{};
     }
     void resultItems() {
@@ -188,7 +193,7 @@ private slots:
     // where an existing file's name does.
     void resultItemBytes() {
         const auto isFile = [](const std::string& path) { return path == "/t/\xe6\xbc\xa2 1:x.txt"; };
-        const std::vector<std::string> items = QGrepResultItems(QStringLiteral("/t/漢 1:x.txt 2:漢字\n/t/b 5:漢\n"), isFile);
+        const std::vector<std::string> items = QGrepResultItems(QStringLiteral("/t/漢 1:x.txt 2:漢字\n/t/b 5:漢\n=== 2\n"), isFile);
         QCOMPARE(items.size(), std::size_t{2});
         QCOMPARE(items[0], std::string("/t/\xe6\xbc\xa2 1:x.txt 2:\x8a\xbf\x8e\x9a"));
         QCOMPARE(items[1], std::string("/t/b 5:\x8a\xbf"));
