@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -48,15 +49,26 @@ std::string ResultItem(const QString& line, const std::function<bool(const std::
     return PathFromQString(line.left(*pathEnd)) + QStringToSjis(line.mid(*pathEnd));
 }
 
+// Word written so that the split reads it back as one word: as it is when it holds no
+// blank and no double quote, else in double quotes with each quote tripled (the split's
+// way of writing a quote).
+QString QuotedWord(const QString& word) {
+    const bool plain = std::none_of(word.begin(), word.end(), [](QChar c) { return c.isSpace() || c == u'"'; });
+    if (plain) return word;
+    QString quoted = word;
+    quoted.replace(u'"', QStringLiteral("\"\"\""));
+    return u'"' + quoted + u'"';
+}
+
 }  // namespace
 
 QString QGrepFilePart(int tag, const std::string& selectedFileName, const std::string& mask) {
     switch (tag) {
     case 0: {
         const std::size_t slash = selectedFileName.rfind('/');
-        return PathToQString(slash == std::string::npos ? selectedFileName : selectedFileName.substr(slash + 1));
+        return QuotedWord(PathToQString(slash == std::string::npos ? selectedFileName : selectedFileName.substr(slash + 1)));
     }
-    case 1: return PathToQString(mask);
+    case 1: return QuotedWord(PathToQString(mask));
     default: return {};
     }
 }

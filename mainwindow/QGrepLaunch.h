@@ -4,7 +4,7 @@
 //
 // The command line is joined without quoting and split as a Windows C run-time splits its
 // command line (blanks separate, double quotes group), so a search text with blanks reaches
-// the program as several words.
+// the program as several words; only the file part the window adds is quoted where needed.
 // Entry points: QGrepFilePart, QGrepCommandLine, SplitProgramCommand, FindProgram,
 // ExecProcess, QGrepResultItems.
 #pragma once
@@ -20,7 +20,8 @@ namespace xavo {
 
 // The file part of a launch from the item with Tag: 0 the name (without directory) of the
 // file list's selected file, 1 the file list's mask, empty otherwise. Both given as
-// file-system bytes.
+// file-system bytes. A part holding blanks or double quotes is quoted so that it reaches
+// the program as one word.
 QString QGrepFilePart(int tag, const std::string& selectedFileName, const std::string& mask);
 
 // Program, options, search text and file part joined by single blanks, nothing quoted.

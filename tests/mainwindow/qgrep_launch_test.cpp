@@ -55,6 +55,33 @@ private slots:
         QCOMPARE(QGrepFilePart(tag, "/texts/a.txt", "*.txt;*.log"), expected);
     }
 
+    // A name the program adds reaches it as one word, whatever blanks or quotes it holds;
+    // one that needs no quotes is written as it is.
+    void aFilePartReachesTheProgramAsOneWord_data() {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("asItIs");
+        QTest::newRow("plain name") << 0 << QStringLiteral("a.txt") << true;
+        QTest::newRow("a blank") << 0 << QStringLiteral("my notes.txt") << false;
+        QTest::newRow("a full-width blank") << 0 << QStringLiteral("メモ　一.txt") << false;
+        QTest::newRow("a tab") << 0 << QStringLiteral("a\tb.txt") << false;
+        QTest::newRow("double quotes") << 0 << QStringLiteral("say \"hi\".txt") << false;
+        QTest::newRow("a quote alone") << 0 << QStringLiteral("x\"y.txt") << false;
+        QTest::newRow("a single quote splits nothing") << 0 << QStringLiteral("it's.txt") << true;
+        QTest::newRow("a mask with a blank") << 1 << QStringLiteral("my *.txt") << false;
+    }
+    void aFilePartReachesTheProgramAsOneWord() {
+        QFETCH(int, tag);
+        QFETCH(QString, name);
+        QFETCH(bool, asItIs);
+        const std::string bytes = name.toStdString();
+        const QString filePart = QGrepFilePart(tag, "/texts/" + bytes, bytes);
+        QCOMPARE(filePart == name, asItIs);
+        const QString line = QGrepCommandLine("/tools/qgrep", "-E", QStringLiteral("\"漢字 x\""), filePart);
+        const TProgramCommand command = SplitProgramCommand(line, [](const QString& w) { return w == "/tools/qgrep"; });
+        QCOMPARE(command.Arguments, (QStringList{"-E", QStringLiteral("漢字 x"), name}));
+    }
+
     // The command line as joined, and the words the program receives.
     void commandWords_data() {
         QTest::addColumn<QString>("options");
