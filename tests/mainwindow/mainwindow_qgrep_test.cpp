@@ -119,6 +119,30 @@ private slots:
         (void)form;
     }
 
+    // Nothing chosen in the list: the item searches the shown file, in its own directory;
+    // with no file shown either, it starts nothing.
+    void selectedFileIsTheShownOneWhenNoneWasChosen() {
+        TFormFixture f;
+        std::filesystem::create_directory(f.Dir.Path("sub"));
+        const std::string shown = f.Dir.File("sub/my notes.txt", "x\r\n");
+        f.Open(shown);
+        std::string out;
+        WithRecorder(f, out);
+        const TForm1Components& c = f.C();
+        c.MmShowQGC->trigger();
+        QVERIFY(c.SLBox->SelectedFileName().empty());
+        f.Script.Inputs.push_back(QStringLiteral("x"));
+        c.MmQSubDir->trigger();
+        QCOMPARE(Recorded(out), (QStringList{QString::fromStdString(f.Dir.Path("sub")), "-1+", "-c", "-E", "x",
+                                             QStringLiteral("my notes.txt")}));
+
+        f.Open();
+        WithRecorder(f, out);
+        f.C().MmQSubDir->trigger();
+        QVERIFY(!Pending(f));
+        QVERIFY(f.Script.Unexpected.isEmpty());  // not even asked for a search text
+    }
+
     // A clipboard change while nothing is pending, a second launch before the result, a
     // cancelled search text.
     void pendingStates() {
