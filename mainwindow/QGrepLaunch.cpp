@@ -1,6 +1,7 @@
 // The external grep without the window, see QGrepLaunch.h.
 #include "QGrepLaunch.h"
 
+#include "ErrorText.h"
 #include "PathText.h"
 #include "SjisQt.h"
 
@@ -13,7 +14,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,7 +22,7 @@ namespace xavo {
 
 namespace {
 
-QString SystemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString SystemReason(int error) { return QString::fromStdString(ErrorReason(error)); }
 
 bool IsBlank(QChar c) { return c == u' ' || c == u'\t'; }
 

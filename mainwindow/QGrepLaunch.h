@@ -31,7 +31,7 @@ QString QGrepCommandLine(const QString& program, const QString& options, const Q
 // Where a program named by Word is found: a word holding "/" is a path (relative ones from
 // the current directory); a bare name is looked for beside this program first, then along
 // PATH. Returns the absolute path of an executable regular file, or empty with Reason set to
-// the system's reason (the text of ENOENT, EACCES, EISDIR, ...).
+// the system's reason in the window's words (ErrorReason of ENOENT, EACCES, EISDIR, ...).
 QString FindProgram(const QString& word, QString* reason = nullptr);
 
 // A command line taken apart into the program and its arguments.

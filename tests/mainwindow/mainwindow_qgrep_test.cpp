@@ -5,6 +5,7 @@
 // option items.
 #include "ClipDetector.h"
 #include "DirTree.h"
+#include "ErrorText.h"
 #include "FormFixture.h"
 #include "QGrepCommands.h"
 #include "ShellListBox.h"
@@ -188,7 +189,7 @@ private slots:
             QCOMPARE(f.Boxes.Errors.size(), 1);
             if (!program.empty()) {
                 QVERIFY(f.Boxes.Errors[0].contains(QString::fromStdString(program)));
-                QVERIFY(f.Boxes.Errors[0].contains("Permission denied"));
+                QVERIFY(f.Boxes.Errors[0].contains(QString::fromStdString(ErrorReason(EACCES))));
             }
             QVERIFY(!Pending(f));
             QVERIFY(!Watching(f));

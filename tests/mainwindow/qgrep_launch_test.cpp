@@ -1,6 +1,7 @@
 // The external grep without the window: the file part, the command line and how it reaches
 // the program as words, where a program is found (or why not), a real detached start, and
 // the items taken from Q-GREP's clipboard text.
+#include "ErrorText.h"
 #include "QGrepLaunch.h"
 #include "TempDir.h"
 
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QtTest>
 
+#include <cerrno>
 #include <filesystem>
 
 #include <sys/stat.h>
@@ -27,6 +29,9 @@ void WriteRecorder(const std::string& path, const std::string& out) {
     file.close();
     ::chmod(path.c_str(), 0755);
 }
+
+// The reason the user is given for Error, in the window's language.
+QString Reason(int error) { return QString::fromStdString(ErrorReason(error)); }
 
 QStringList ReadLines(const std::string& path) {
     QFile file(QString::fromStdString(path));
@@ -150,11 +155,11 @@ private slots:
         const struct {
             QString Word;
             QString Reason;
-        } failures[] = {{root + "/missing", "No such file or directory"},
-                        {root + "/sub", "Is a directory"},
-                        {root + "/plain", "Permission denied"},
-                        {"no-such-program-anywhere", "No such file or directory"},
-                        {"", "No such file or directory"}};
+        } failures[] = {{root + "/missing", Reason(ENOENT)},
+                        {root + "/sub", Reason(EISDIR)},
+                        {root + "/plain", Reason(EACCES)},
+                        {"no-such-program-anywhere", Reason(ENOENT)},
+                        {"", Reason(ENOENT)}};
         for (const auto& failure : failures) {
             reason.clear();
             QVERIFY2(FindProgram(failure.Word, &reason).isEmpty(), qPrintable(failure.Word));
@@ -181,11 +186,11 @@ private slots:
         TStartResult start = ExecProcess(missing + " -E x", {});
         QVERIFY(!start.Started);
         QCOMPARE(start.Program, missing);
-        QCOMPARE(start.Reason, QStringLiteral("No such file or directory"));
+        QCOMPARE(start.Reason, Reason(ENOENT));
         WriteRecorder(dir.Path("run"), dir.Path("out"));
         start = ExecProcess(QString::fromStdString(dir.Path("run")), QString::fromStdString(dir.Path("gone")));
         QVERIFY(!start.Started);
-        QVERIFY(start.Reason.contains("No such file or directory"));
+        QVERIFY(start.Reason.contains(Reason(ENOENT)));
     }
 
     // The items Q-GREP's clipboard text leaves in the results list.
