@@ -23,6 +23,7 @@
 #include "SettingsQt.h"
 #include "ShellListBox.h"
 #include "SjisQt.h"
+#include "StatusMessage.h"
 #include "StringUtils.h"
 #include "TextListBox.h"
 #include "ViewerLogic.h"
@@ -233,7 +234,7 @@ void TForm1::CreateRightPane() {
     Memo->SetScrollBars(ssVertical);
     Memo->SetWordWrap(false);
     Memo->SetHideSelection(false);  // a jumped-to line stays marked while the results list has the focus
-    connect(Memo, &TXavoMemo::refused, this, &TForm1::ShowAppHint);
+    connect(Memo, &TXavoMemo::refused, this, &TForm1::ShowResultMessage);
     Memo->setStatusTip(QStringLiteral(
         "表示・編集領域 : フォーカス移動は Ctrl キーを押しながら、W (GREP結果表示)、L (お気に入りリスト)、G (GREPバー) です。"));
     LbGrep = new TTextListBox;
@@ -263,6 +264,7 @@ void TForm1::CreateStatusBar() {
     SBPanel1->setMinimumWidth(kStatusHintWidth);
     SB->addWidget(SBPanel0);
     SB->addWidget(SBPanel1, 1);
+    FStatusMessage = new TStatusMessage(SBPanel1, this);
     SBEncoding = new QLabel;
     SB->addPermanentWidget(SBEncoding);
     setStatusBar(SB);
@@ -726,6 +728,8 @@ void TForm1::resizeEvent(QResizeEvent* event) {
     UpdateMinimumSize();
 }
 
-void TForm1::ShowAppHint(const QString& hint) { SBPanel1->setText(hint); }
+void TForm1::ShowAppHint(const QString& hint) { FStatusMessage->ShowHint(hint); }
+
+void TForm1::ShowResultMessage(const QString& message) { FStatusMessage->ShowResult(message); }
 
 }  // namespace xavo

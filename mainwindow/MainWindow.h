@@ -56,6 +56,7 @@ class TReplaceDialog;
 class TMigemo;
 enum class TGrepRunEnd;
 class TShellListBox;
+class TStatusMessage;
 class TTextListBox;
 class TQGrepCommands;
 class TXavoMemo;
@@ -215,9 +216,15 @@ public:
     // The number of whole lines that fit in the text view.
     int VisibleLineCount();
 
-    // Shows Hint (the hint of the control or menu item under the mouse, or a message) in
-    // status panel 1.
+    // Shows Hint (the hint of the control or menu item under the mouse) in status panel 1,
+    // over the result message; an empty Hint shows the result message again.
     void ShowAppHint(const QString& hint);
+
+    // Shows Message in status panel 1 as what a command found or did ("見つかりません",
+    // "保存しました", "N 件 / M ファイル"; empty: none). It stays until the user's next key
+    // press or mouse click (the next command) or the next result message; hints show over
+    // it while the mouse rests on a control or menu item, and it comes back after them.
+    void ShowResultMessage(const QString& message);
 
     // State the later command sets read and change.
     std::vector<std::string>& PathList() { return FPathList; }  // favourites: name@dir@mask
@@ -450,6 +457,7 @@ private:
     std::string FEncodingChoiceFile;
     bool FindAcross = false;  // a failed repeat search goes on into the next listed file
     TQGrepCommands* FQGrep = nullptr;         // owned as a child
+    TStatusMessage* FStatusMessage = nullptr; // status panel 1's hints and result message; a child
 
     std::vector<std::string> FPathList;
     std::string FGrepExe;
