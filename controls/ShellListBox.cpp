@@ -17,6 +17,8 @@
 #include <QStyledItemDelegate>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace xavo {
 
 namespace {
@@ -162,6 +164,7 @@ void TShellListBox::Update() {
     std::vector<std::string> paths;
     ListFiles(FDirectory, mask, paths);  // nothing when the directory cannot be read
     FModel->SetPaths(std::move(paths));
+    emit listed();
 }
 
 void TShellListBox::SetShowExtention(bool value) {
@@ -180,6 +183,12 @@ void TShellListBox::SetShowIcon(bool value) {
     if (value == FShowIcon) return;
     FShowIcon = value;
     viewport()->update();
+}
+
+int TShellListBox::IndexOf(const std::string& path) const {
+    const std::vector<std::string>& items = Items();
+    const auto found = std::find(items.begin(), items.end(), path);
+    return found == items.end() ? -1 : static_cast<int>(found - items.begin());
 }
 
 int TShellListBox::ItemIndex() const {

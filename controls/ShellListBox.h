@@ -60,8 +60,9 @@ public:
     const std::string& Mask() const { return FMask; }
     void SetMask(const std::string& mask);
 
-    // Re-reads the directory under the hour-glass. An empty Directory becomes the
-    // program's directory first. A missing or unreadable directory gives an empty list.
+    // Re-reads the directory under the hour-glass (no item current afterwards), then
+    // reports listed(). An empty Directory becomes the program's directory first. A missing
+    // or unreadable directory gives an empty list.
     void Update();
 
     bool ShowExtention() const { return FShowExtention; }
@@ -81,6 +82,8 @@ public:
     // The items (full paths) in display order.
     const std::vector<std::string>& Items() const { return FModel->Paths(); }
     int Count() const { return static_cast<int>(Items().size()); }
+    // The index of the item Path (exact bytes), -1 when it is not listed.
+    int IndexOf(const std::string& path) const;
     // The current item's index, -1 for none. Setting it selects from code (no OnChange).
     int ItemIndex() const;
     void SetItemIndex(int index);
@@ -88,6 +91,10 @@ public:
     // The text an item shows under the Show flags (name without extension: from the last
     // "." of the name on removed, so archive.tar.gz shows as archive.tar).
     QString DisplayText(const std::string& path) const;
+
+signals:
+    // The items were read again (Update).
+    void listed();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

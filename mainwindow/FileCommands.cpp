@@ -28,8 +28,6 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include <algorithm>
-
 #include <unistd.h>
 
 namespace xavo {
@@ -122,11 +120,7 @@ bool TForm1::OpenFileFromList(const std::string& path, int restoreIndex) {
     return false;
 }
 
-void TForm1::SLBoxChange() {
-    const std::vector<std::string>& items = SLBox->Items();
-    const auto shown = std::find(items.begin(), items.end(), FCurrentFile);
-    OpenFileFromList(SLBox->SelectedFileName(), shown == items.end() ? -1 : static_cast<int>(shown - items.begin()));
-}
+void TForm1::SLBoxChange() { OpenFileFromList(SLBox->SelectedFileName(), SLBox->IndexOf(FCurrentFile)); }
 
 bool TForm1::SLBoxRightMouseDown(const QPoint& position) {
     const int index = SLBox->ItemIndex();

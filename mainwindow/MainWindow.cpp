@@ -414,6 +414,8 @@ void TForm1::ConnectEvents() {
 
     DTView->SetOnChange([this](Tdirtree*) { SLBox->SetDirectory(DTView->Directory()); });
     SLBox->SetOnChange([this](TShellListBox*) { RunCommand([this] { SLBoxChange(); }); });
+    // The list read again marks the shown file, so that F9 and Shift+F9 go on from it.
+    connect(SLBox, &TShellListBox::listed, this, [this] { SLBox->SetItemIndex(SLBox->IndexOf(FCurrentFile)); });
     DdMemo->SetOnFileDrop([this](TDropDst*, const std::vector<std::string>& files, int, int) { DdMemoFileDrop(files); });
     connect(TmRefresh, &QTimer::timeout, this, &TForm1::TmRefreshTimer);
     connect(Split2, &QSplitter::splitterMoved, this, [this] {

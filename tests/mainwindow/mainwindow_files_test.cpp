@@ -149,6 +149,31 @@ private slots:
         QCOMPARE(static_cast<int>(loads.size()), before);
     }
 
+    // Whenever the list is read again (at start, when the shown file's directory is
+    // another), the shown file is its current item: F9 and Shift+F9 go on from it.
+    void nextAndPreviousFileGoOnFromTheShownFile() {
+        TFormFixture f;
+        for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) f.Dir.File(name, name);
+        std::filesystem::create_directory(f.Dir.Path("sub"));
+        const std::string x = f.Dir.File("sub/x.txt", "x");
+        f.Dir.File("sub/y.txt", "y");
+        for (const Qt::KeyboardModifier shift : {Qt::NoModifier, Qt::ShiftModifier}) {
+            f.Open(f.Dir.Path("c.txt"));
+            TForm1& form = f.Shown();
+            QCOMPARE(f.C().SLBox->Count(), 4);
+            QTest::keyClick(&form, Qt::Key_F9, shift);
+            QCOMPARE(form.CurrentFile(), f.Dir.Path(shift == Qt::NoModifier ? "d.txt" : "b.txt"));
+        }
+        TForm1& form = *f.Form;
+        QVERIFY(form.OpenFile(x));  // as a tag jump does
+        QCOMPARE(f.C().SLBox->ItemIndex(), 0);
+        QTest::keyClick(&form, Qt::Key_F9);
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("sub/y.txt"));
+        // A new mask reads the list again: the shown file stays its current item.
+        form.SetFileMask("*", false);
+        QCOMPARE(f.C().SLBox->ItemIndex(), 1);
+    }
+
     void aFileDroppedOnTheTextViewSetsTheMaskAndIsShown() {
         TFormFixture f;
         std::filesystem::create_directory(f.Dir.Path("doc"));
