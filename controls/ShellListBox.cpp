@@ -218,7 +218,7 @@ QString TShellListBox::DisplayText(const std::string& path) const {
 
 void TShellListBox::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
-        event->accept();  // a right click opens the context menu; it never moves the selection
+        event->accept();  // a right click is for the context menu: it chooses nothing
         return;
     }
     const QModelIndex hit = indexAt(event->position().toPoint());

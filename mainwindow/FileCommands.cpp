@@ -123,10 +123,15 @@ bool TForm1::OpenFileFromList(const std::string& path, int restoreIndex) {
 void TForm1::SLBoxChange() { OpenFileFromList(SLBox->SelectedFileName(), SLBox->IndexOf(FCurrentFile)); }
 
 bool TForm1::SLBoxRightMouseDown(const QPoint& position) {
+    // The menu is for the entry under the mouse, selected while the menu shows (nothing is
+    // opened); then the list goes back to where it was, so F9 goes on from there.
+    const QModelIndex clicked = SLBox->indexAt(position);
+    if (!clicked.isValid()) return true;
     const int index = SLBox->ItemIndex();
-    if (index < 0) return true;
+    const std::string path = SLBox->Items()[static_cast<std::size_t>(clicked.row())];
+    SLBox->SetItemIndex(clicked.row());
     try {
-        CmEx->ShowFileMenu(SLBox->viewport(), SLBox->SelectedFileName(), position.x(), position.y());
+        CmEx->ShowFileMenu(SLBox->viewport(), path, position.x(), position.y());
     } catch (...) {
         // A failing shell menu must not disturb the list; its selection is put back below.
     }

@@ -3,6 +3,7 @@
 // failed or refused save leaves), edit mode, the plain-text switch, the Edit menu, and the
 // questions that keep unsaved edits from being lost.
 #include "ComboBox98.h"
+#include "ContextMenuEx.h"
 #include "CommandGuard.h"
 #include "DirTree.h"
 #include "FileSizeLimit.h"
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTextBlock>
 #include <QToolButton>
 
@@ -42,6 +44,27 @@ void DropFiles(QWidget* receiver, const QStringList& paths) {
     QApplication::sendEvent(receiver, &enter);
     QDropEvent drop(QPointF(point), Qt::CopyAction, &mime, Qt::LeftButton, {});
     QApplication::sendEvent(receiver, &drop);
+}
+
+// Right-clicks the file list at Point and, when the context menu opens, chooses its copy
+// of the path; returns what reached the clipboard (empty when no menu opened).
+QString CopyPathByContextMenu(TShellListBox* list, const QPoint& point) {
+    QGuiApplication::clipboard()->clear();
+    QTimer menuWatch;
+    QObject::connect(&menuWatch, &QTimer::timeout, [&menuWatch] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) return;
+        menuWatch.stop();
+        for (QAction* action : menu->actions()) {
+            if (action->data().toInt() == TContextMenuEx::cmCopyPath) {
+                menu->setActiveAction(action);
+                QTest::keyClick(menu, Qt::Key_Return);
+            }
+        }
+    });
+    menuWatch.start(10);
+    QTest::mouseClick(list->viewport(), Qt::RightButton, {}, point);
+    return QGuiApplication::clipboard()->text();
 }
 
 // Types Text into the text view at its caret.
@@ -172,6 +195,30 @@ private slots:
         // A new mask reads the list again: the shown file stays its current item.
         form.SetFileMask("*", false);
         QCOMPARE(f.C().SLBox->ItemIndex(), 1);
+    }
+
+    // The context menu is for the entry right-clicked, which is selected while it shows;
+    // then the list is back on the shown file. Below the entries no menu opens.
+    void theContextMenuActsOnTheEntryRightClicked() {
+        TFormFixture f;
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.File(name, name);
+        TForm1& form = f.Shown();
+        TShellListBox* list = f.C().SLBox;
+        const auto centreOf = [list](int row) { return list->visualRect(list->model()->index(row, 0)).center(); };
+        QCOMPARE(list->ItemIndex(), -1);
+        QCOMPARE(CopyPathByContextMenu(list, centreOf(0)), QString::fromStdString(f.Dir.Path("a.txt")));
+        QVERIFY(form.CurrentFile().empty());  // a right click opens nothing
+
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centreOf(1));
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("b.txt"));
+        QCOMPARE(CopyPathByContextMenu(list, centreOf(2)), QString::fromStdString(f.Dir.Path("c.txt")));
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("b.txt"));
+        QCOMPARE(list->ItemIndex(), 1);
+        QCOMPARE(list->SelectedFileName(), f.Dir.Path("b.txt"));
+
+        const QPoint below(centreOf(2).x(), list->visualRect(list->model()->index(2, 0)).bottom() + 20);
+        QCOMPARE(CopyPathByContextMenu(list, below), QString());
+        QCOMPARE(list->ItemIndex(), 1);
     }
 
     void aFileDroppedOnTheTextViewSetsTheMaskAndIsShown() {
