@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QTextBlock>
@@ -113,6 +114,23 @@ private slots:
         QCOMPARE(f.C().DTView->Directory(), f.Root() + "sub/");
         QCOMPARE(f.C().SLBox->Count(), 2);
         QVERIFY(f.C().Memo->hasFocus());
+    }
+
+    // Opening a file of the tree's directory leaves the tree scrolled where it was, so the
+    // folder under the mouse stays the same.
+    void openingFromTheListLeavesTheTreeWhereItWas() {
+        TFormFixture f;
+        for (int i = 0; i < 40; ++i) std::filesystem::create_directory(f.Dir.Path("dir" + std::to_string(100 + i)));
+        f.Dir.File("a.txt", "a");
+        TForm1& form = f.Shown();
+        QScrollBar* bar = f.C().DTView->verticalScrollBar();
+        QTRY_VERIFY(bar->maximum() > 0);
+        QVERIFY(bar->value() > 0);  // the selected directory at the top
+        bar->setValue(0);
+        TShellListBox* list = f.C().SLBox;
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("a.txt"));
+        QCOMPARE(bar->value(), 0);
     }
 
     void aClickOnTheListLoadsOnceAndAPressThatMovesKeepsThePressedItem() {
