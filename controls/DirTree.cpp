@@ -537,7 +537,7 @@ QStringList Tdirtree::mimeTypes() const { return {QStringLiteral("text/uri-list"
 QMimeData* Tdirtree::mimeData(const QList<QTreeWidgetItem*>& items) const {
     QList<QUrl> urls;
     for (QTreeWidgetItem* item : items) {
-        if (const TDirNode* node = TDirNode::From(item)) urls.append(QUrl::fromLocalFile(PathToQString(node->Path)));
+        if (const TDirNode* node = TDirNode::From(item)) urls.append(PathToUrl(node->Path));
     }
     auto* mime = new QMimeData;
     mime->setUrls(urls);

@@ -122,7 +122,7 @@ QMimeData* TShellListModel::mimeData(const QModelIndexList& indexes) const {
     QList<QUrl> urls;
     for (const QModelIndex& index : indexes) {
         if (index.isValid() && index.row() < rowCount())
-            urls.append(QUrl::fromLocalFile(PathToQString(FPaths[static_cast<std::size_t>(index.row())])));
+            urls.append(PathToUrl(FPaths[static_cast<std::size_t>(index.row())]));
     }
     auto* mime = new QMimeData;
     mime->setUrls(urls);

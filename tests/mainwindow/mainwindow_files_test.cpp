@@ -239,6 +239,42 @@ private slots:
         QCOMPARE(list->ItemIndex(), 1);
     }
 
+    // Names written in Shift-JIS show decoded in the list, the tree and the caption; every
+    // operation keeps their bytes (choosing, a drag onto the text view, favourites).
+    void shiftJisNamesAreShownDecodedAndKeepTheirBytes() {
+        TFormFixture f;
+        const std::string directory = f.Dir.Path("\x83\x65\x83\x58\x83\x67");  // テスト
+        std::filesystem::create_directory(directory);
+        const std::string file = f.Dir.File("\x83\x65\x83\x58\x83\x67/\x83\x81\x83\x82.txt", "memo\r\n");  // メモ.txt
+        const std::string other = f.Dir.File("a.txt", "a\r\n");
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        c.DTView->SetDirectory(directory);
+        QCOMPARE(c.DTView->Directory(), directory + "/");
+        QCOMPARE(c.DTView->currentItem()->text(0), QStringLiteral("テスト"));
+        QCOMPARE(c.SLBox->Items(), std::vector<std::string>{file});
+        const QModelIndex item = c.SLBox->model()->index(0, 0);
+        QCOMPARE(c.SLBox->DisplayText(file), QStringLiteral("メモ"));
+        QTest::mouseClick(c.SLBox->viewport(), Qt::LeftButton, {}, c.SLBox->visualRect(item).center());
+        QCOMPARE(form.CurrentFile(), file);
+        QVERIFY(form.windowTitle().endsWith(QStringLiteral("/テスト/メモ.txt")));
+
+        std::unique_ptr<QMimeData> dragged(c.SLBox->model()->mimeData({item}));
+        QVERIFY(form.OpenFile(other));
+        const QPoint point(10, 10);
+        QDragEnterEvent enter(point, Qt::CopyAction, dragged.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(c.Memo->viewport(), &enter);
+        QDropEvent drop(QPointF(point), Qt::CopyAction, dragged.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(c.Memo->viewport(), &drop);
+        QCOMPARE(form.CurrentFile(), file);
+
+        c.DTView->SetDirectory(directory);
+        f.Script.Inputs.push_back(QStringLiteral("sjis"));
+        c.MmAdd->trigger();
+        QVERIFY(!form.PathList().empty());
+        QVERIFY(form.PathList().back().find("@" + directory + "/@") != std::string::npos);
+    }
+
     void aFileDroppedOnTheTextViewSetsTheMaskAndIsShown() {
         TFormFixture f;
         std::filesystem::create_directory(f.Dir.Path("doc"));
