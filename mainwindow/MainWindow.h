@@ -407,8 +407,9 @@ private:
     void MmReplaceClick();
     void ReplaceDialogReplace();
     void ReplAll();
-    // Writes the text view's text to Path through a temporary file, as rich text or plain.
-    void WriteViewOutput(const std::string& path, bool richText);
+    // The bytes the text view's text would be saved as, rich text or plain (named after
+    // Path in an error); the view's form and unsaved-edit flag stay as they were.
+    std::string ViewOutputBytes(const std::string& path, bool richText);
 
     // --- Favourites (FavouriteCommands.cpp) and moves by dragging onto the tree
     // (MoveCommands.cpp). LeftPaneEvent sees the window's events first; true consumes one.

@@ -3,8 +3,10 @@
 // through the file list (a file holding the bytes only across a character boundary passed
 // over), the replace buttons, replace all as one undo step, and the batch with its output
 // tree, the shown file's edited text, the overwrite question, a refused empty text, each
-// output's form, a cancel and an error part way. Also: the view and the byte-level replace
-// write the same bytes.
+// output's form, a cancel and an error part way; what a batch must not do: leave the view
+// changed, rewrite sources without the text or lose their owner and links, replace outputs
+// unasked, stop for a vanished source, make UTF-8 text invalid. Also: the view and the
+// byte-level replace write the same bytes.
 #include "BrowseDialog.h"
 #include "BatchReplace.h"
 #include "DirTree.h"
@@ -29,6 +31,10 @@
 #include <QToolButton>
 
 #include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace xavo;
 using xavo::test::ReadBytes;
@@ -331,10 +337,10 @@ private slots:
                 subDirectories ? std::vector<std::string>{"a.txt", "b.txt", "x", "x/c.txt"} : std::vector<std::string>{"a.txt", "b.txt"};
             QCOMPARE(Names(f.Dir.Path("out")), expected);
             if (subDirectories) QCOMPARE(ReadBytes(f.Dir.Path("out/x/c.txt")), std::string("a bar"));
-            // The last file is shown with its replaced text; the tree is back where it was.
+            // The last source is shown as it is; the tree is back where it was.
             const std::string last = subDirectories ? "src/x/c.txt" : "src/b.txt";
             QCOMPARE(form.CurrentFile(), f.Dir.Path(last));
-            QCOMPARE(c.Memo->Text(), subDirectories ? std::string("a bar") : std::string("none\r\n\xff\x81\r\n"));
+            QCOMPARE(c.Memo->Text(), subDirectories ? std::string("a foo") : std::string("none\r\n\xff\x81\r\n"));
             QCOMPARE(c.DTView->Directory(), f.Dir.Path("src/"));
             QCOMPARE(c.ReplaceDialog->FindText(), QStringLiteral("foo"));
             QCOMPARE(c.ReplaceDialog->ReplaceText(), QStringLiteral("bar"));
@@ -405,7 +411,7 @@ private slots:
         const std::string rich = ReadBytes(f.Dir.Path("out/r.txt"));
         QVERIFY(LooksLikeRtf(rich));
         QVERIFY(rich.find("one bar") != std::string::npos);
-        QCOMPARE(c.Memo->Text(), std::string("one bar\r\ntwo"));
+        QCOMPARE(c.Memo->Text(), std::string("one foo\r\ntwo"));  // the source, unreplaced
     }
 
     void aFileWhoseEncodingCannotHoldTheReplacementIsWrittenAsItIsAndNamed() {
@@ -478,6 +484,151 @@ private slots:
         QVERIFY(f.Boxes.Errors.front().contains(QStringLiteral("b.txt")));
         QCOMPARE(Names(f.Dir.Path("out")), (std::vector<std::string>{"a.txt", "b.txt"}));
         QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), std::string("bar"));
+    }
+
+    void aBatchIntoAnotherFolderLeavesTheShownSourcesAsTheyAre() {
+        // Whether the batch ends or stops on an error (an output that is a directory), the
+        // view shows a source as it is on disk, unedited: saving it changes nothing.
+        for (const bool stops : {false, true}) {
+            TFormFixture f;
+            fs::create_directories(f.Dir.Path("src"));
+            fs::create_directories(f.Dir.Path(stops ? "out/b.txt" : "out"));
+            f.Dir.File("src/a.txt", "foo a");
+            f.Dir.File("src/b.txt", "foo b");
+            TForm1& form = f.Shown();
+            const TForm1Components& c = f.C();
+            QVERIFY(form.OpenFile(f.Dir.Path("src/a.txt")));  // the first goes out through the view
+            ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
+            c.ReplaceEx1->trigger();
+            QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), std::string("bar a"));
+            QCOMPARE(f.Boxes.Errors.size(), stops ? 1 : 0);
+            const std::string shown = stops ? "src/a.txt" : "src/b.txt";
+            QCOMPARE(form.CurrentFile(), f.Dir.Path(shown));
+            QCOMPARE(c.Memo->Text(), ReadBytes(f.Dir.Path(shown)));
+            QVERIFY(!c.Memo->IsModified());
+            c.MmSave->trigger();
+            QCOMPARE(ReadBytes(f.Dir.Path("src/a.txt")), std::string("foo a"));
+            QCOMPARE(ReadBytes(f.Dir.Path("src/b.txt")), std::string("foo b"));
+        }
+    }
+
+    void theShownFilesUnsavedEditsStayUnsavedAndUnreplaced() {
+        TFormFixture f;
+        fs::create_directories(f.Dir.Path("out"));
+        const std::string file = f.ShownWithFile("a.txt", "foo\r\n");
+        const TForm1Components& c = f.C();
+        c.MmEditMode->trigger();
+        c.Memo->SetSelStart(0);
+        c.Memo->SetSelText("x ");
+        ScriptBatch(*f.Form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
+        c.ReplaceEx1->trigger();  // the only file: its edits go out without a question
+        QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), std::string("x bar\r\n"));
+        QCOMPARE(c.Memo->Text(), std::string("x foo\r\n"));
+        QVERIFY(c.Memo->IsModified());
+        QCOMPARE(ReadBytes(file), std::string("foo\r\n"));
+        QVERIFY(f.Script.Asked.isEmpty());
+    }
+
+    void aBatchOverTheSourcesTouchesOnlyFilesWithTheTextAndKeepsWhatTheyAre() {
+        // As root the files belong to another user: they keep owner, group, mode and their
+        // hard link, and a file without the text keeps its inode and time.
+        TFormFixture f;
+        fs::create_directories(f.Dir.Path("src/links"));
+        const std::string replaced = f.Dir.File("src/a.txt", "foo\n");
+        const std::string untouched = f.Dir.File("src/b.txt", "none\n");
+        ::link(replaced.c_str(), f.Dir.Path("src/links/a.txt").c_str());
+        if (::geteuid() == 0) ::chown(replaced.c_str(), 4242, 4243);
+        ::chmod(replaced.c_str(), 0604);
+        const timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+        ::utimensat(AT_FDCWD, untouched.c_str(), times, 0);
+        struct stat a0 {}, b0 {}, a1 {}, b1 {};
+        ::stat(replaced.c_str(), &a0);
+        ::stat(untouched.c_str(), &b0);
+        TForm1& form = f.Shown();
+        f.C().DTView->SetDirectory(f.Dir.Path("src/"));
+        f.Script.Answers.push_back(QMessageBox::Yes);
+        ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("src")});
+        f.C().ReplaceEx1->trigger();
+        QCOMPARE(ReadBytes(replaced), std::string("bar\n"));
+        QCOMPARE(ReadBytes(f.Dir.Path("src/links/a.txt")), std::string("bar\n"));
+        ::stat(replaced.c_str(), &a1);
+        ::stat(untouched.c_str(), &b1);
+        QCOMPARE(a1.st_ino, a0.st_ino);
+        QCOMPARE(a1.st_nlink, a0.st_nlink);
+        QCOMPARE(a1.st_uid, a0.st_uid);
+        QCOMPARE(a1.st_gid, a0.st_gid);
+        QCOMPARE(a1.st_mode, a0.st_mode);
+        QCOMPARE(b1.st_ino, b0.st_ino);
+        QCOMPARE(b1.st_mtim.tv_sec, b0.st_mtim.tv_sec);
+        QCOMPARE(b1.st_ctim.tv_sec, b0.st_ctim.tv_sec);
+        QCOMPARE(Names(f.Dir.Path("src")), (std::vector<std::string>{"a.txt", "b.txt", "links", "links/a.txt"}));
+    }
+
+    void outputsThatWouldReplaceFilesAreAskedAboutOnceFirst() {
+        for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+            TFormFixture f;
+            fs::create_directories(f.Dir.Path("src"));
+            fs::create_directories(f.Dir.Path("out"));
+            f.Dir.File("src/a.txt", "foo");
+            f.Dir.File("src/b.txt", "none");
+            f.Dir.File("src/c.txt", "foo");
+            f.Dir.File("out/a.txt", "kept?");
+            f.Dir.File("out/b.txt", "kept?");
+            TForm1& form = f.Shown();
+            f.C().DTView->SetDirectory(f.Dir.Path("src/"));
+            f.Script.Answers.push_back(answer);
+            ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
+            f.C().ReplaceEx1->trigger();
+            QCOMPARE(f.Script.Asked, QStringList{QStringLiteral("出力先の 2 個のファイルを上書きします。よろしいですか？")});
+            const bool yes = answer == QMessageBox::Yes;
+            QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), std::string(yes ? "bar" : "kept?"));
+            QCOMPARE(ReadBytes(f.Dir.Path("out/b.txt")), std::string(yes ? "none" : "kept?"));
+            QCOMPARE(fs::exists(f.Dir.Path("out/c.txt")), yes);
+        }
+    }
+
+    void aSourceThatVanishesIsSkippedAndNamedAfterTheBatch() {
+        TFormFixture f;
+        fs::create_directories(f.Dir.Path("src"));
+        fs::create_directories(f.Dir.Path("out"));
+        for (int i = 0; i < 6; ++i) f.Dir.File("src/" + std::to_string(i) + ".txt", "foo " + std::to_string(i));
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        c.DTView->SetDirectory(f.Dir.Path("src/"));
+        ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
+        // Another program deletes a source the batch has not reached yet.
+        QTimer watch;
+        watch.setInterval(0);
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (!Names(f.Dir.Path("out")).empty()) ::unlink(f.Dir.Path("src/4.txt").c_str());
+        });
+        watch.start();
+        c.ReplaceEx1->trigger();
+        watch.stop();
+        QVERIFY(f.Boxes.Errors.isEmpty());
+        QCOMPARE(Names(f.Dir.Path("out")), (std::vector<std::string>{"0.txt", "1.txt", "2.txt", "3.txt", "5.txt"}));
+        QCOMPARE(ReadBytes(f.Dir.Path("out/5.txt")), std::string("bar 5"));
+        QCOMPARE(f.Boxes.Informations.size(), 1);
+        QVERIFY(f.Boxes.Informations.front().contains(QStringLiteral("4.txt")));
+        QVERIFY(!f.Boxes.Informations.front().contains(QStringLiteral("3.txt")));
+    }
+
+    void aReplacementNeverTurnsUtf8TextIntoOtherBytes() {
+        // UTF-8 whose first 64 KiB are ASCII may be taken for Shift-JIS: the replacement
+        // must not go in as Shift-JIS bytes.
+        TFormFixture f;
+        fs::create_directories(f.Dir.Path("src"));
+        fs::create_directories(f.Dir.Path("out"));
+        const std::string source = std::string(70000, 'a') + "\n\xE6\x97\xA5\xE6\x9C\xAC foo\n";
+        f.Dir.File("src/u.txt", source);
+        TForm1& form = f.Shown();
+        f.C().DTView->SetDirectory(f.Dir.Path("src/"));
+        ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("表"), false, false, f.Dir.Path("out")});
+        f.C().ReplaceEx1->trigger();
+        const std::string written = ReadBytes(f.Dir.Path("out/u.txt"));
+        QVERIFY(TUtf8Check(written).IsText());
+        QVERIFY(written == source || written == std::string(70000, 'a') + "\n\xE6\x97\xA5\xE6\x9C\xAC \xE8\xA1\xA8\n");
+        if (written == source) QVERIFY(f.Boxes.Informations.size() == 1 && f.Boxes.Informations.front().contains("u.txt"));
     }
 
     void theBatchDialogDefaultsToItsBatchButtonAndIsCentred() {
