@@ -289,7 +289,13 @@ private:
     bool LoadFile(const std::string& path, bool askAboutEdits);
     bool HasUnsavedEdits() const;
     bool ConfirmUnsavedEdits();
+    // The questions before a save: characters the text's encoding cannot store, or stores
+    // only as an extension other programs cannot read (each shown selected), and bytes
+    // that would make the UTF-8 text at Path ill-formed. True: go on.
+    void SelectCharacterAt(int position);
     bool ConfirmUnencodable();
+    bool ConfirmStandardCharacters();
+    bool ConfirmUtf8Kept(const std::string& path);
     bool WriteText(const std::string& path);
     bool SaveCommand();
     // OpenFile for a file chosen in the list; when the user keeps unsaved edits instead,
