@@ -31,6 +31,7 @@
 #include <QToolButton>
 
 #include <filesystem>
+#include <functional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -82,6 +83,28 @@ void ScriptBatch(TForm1& form, const TBatch& batch, int* pickerShown = nullptr) 
         picker.SetDirectory(batch.Output);
         return true;
     };
+}
+
+// Shows the window on src/ holding Count files "N.txt" with "foo N", and scripts the batch
+// "foo" -> "bar" into out/.
+TForm1& ShownOverNumberedSources(TFormFixture& f, int count) {
+    fs::create_directories(f.Dir.Path("src"));
+    fs::create_directories(f.Dir.Path("out"));
+    for (int i = 0; i < count; ++i) f.Dir.File("src/" + std::to_string(i) + ".txt", "foo " + std::to_string(i));
+    TForm1& form = f.Shown();
+    f.C().DTView->SetDirectory(f.Dir.Path("src/"));
+    ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
+    return form;
+}
+
+// Runs the scripted batch, calling Tick whenever it lets events through.
+void RunBatchWatching(const TForm1Components& c, const std::function<void()>& tick) {
+    QTimer watch;
+    watch.setInterval(0);
+    QObject::connect(&watch, &QTimer::timeout, tick);
+    watch.start();
+    c.ReplaceEx1->trigger();
+    watch.stop();
 }
 
 }  // namespace
@@ -439,24 +462,14 @@ private slots:
 
     void escapeStopsBetweenFilesAndKeepsWhatWasWritten() {
         TFormFixture f;
-        fs::create_directories(f.Dir.Path("src"));
-        fs::create_directories(f.Dir.Path("out"));
-        for (int i = 0; i < 8; ++i) f.Dir.File("src/" + std::to_string(i) + ".txt", "foo " + std::to_string(i));
-        TForm1& form = f.Shown();
+        TForm1& form = ShownOverNumberedSources(f, 8);
         const TForm1Components& c = f.C();
-        c.DTView->SetDirectory(f.Dir.Path("src/"));
-        ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
-        QTimer watch;
-        watch.setInterval(0);
         bool pressed = false;
-        connect(&watch, &QTimer::timeout, this, [&] {
+        RunBatchWatching(c, [&] {
             if (pressed || Names(f.Dir.Path("out")).size() < 3) return;
             pressed = true;
             QCoreApplication::postEvent(c.Memo, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
         });
-        watch.start();
-        c.ReplaceEx1->trigger();
-        watch.stop();
         // The key is seen between two files, at the latest one file after it was sent.
         const std::vector<std::string> written = Names(f.Dir.Path("out"));
         QVERIFY(written.size() >= 3 && written.size() < 8);
@@ -589,22 +602,11 @@ private slots:
 
     void aSourceThatVanishesIsSkippedAndNamedAfterTheBatch() {
         TFormFixture f;
-        fs::create_directories(f.Dir.Path("src"));
-        fs::create_directories(f.Dir.Path("out"));
-        for (int i = 0; i < 6; ++i) f.Dir.File("src/" + std::to_string(i) + ".txt", "foo " + std::to_string(i));
-        TForm1& form = f.Shown();
-        const TForm1Components& c = f.C();
-        c.DTView->SetDirectory(f.Dir.Path("src/"));
-        ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
+        ShownOverNumberedSources(f, 6);
         // Another program deletes a source the batch has not reached yet.
-        QTimer watch;
-        watch.setInterval(0);
-        connect(&watch, &QTimer::timeout, this, [&] {
+        RunBatchWatching(f.C(), [&] {
             if (!Names(f.Dir.Path("out")).empty()) ::unlink(f.Dir.Path("src/4.txt").c_str());
         });
-        watch.start();
-        c.ReplaceEx1->trigger();
-        watch.stop();
         QVERIFY(f.Boxes.Errors.isEmpty());
         QCOMPARE(Names(f.Dir.Path("out")), (std::vector<std::string>{"0.txt", "1.txt", "2.txt", "3.txt", "5.txt"}));
         QCOMPARE(ReadBytes(f.Dir.Path("out/5.txt")), std::string("bar 5"));
