@@ -403,7 +403,8 @@ void TForm1::ReplAll() {
     std::vector<TSkippedFile> skipped;
     // The shown text replaced (from the caret on) as its output holds it: plain text in the
     // text's encoding unless that cannot store the replacement standardly, or rich text.
-    // With PutBack the view's text and flag are as before afterwards.
+    // With PutBack the view's text and flag are as before afterwards (the shown file's
+    // edits are the user's, whether or not its output is written).
     const auto replacedInView = [&](const std::string& path, bool richText, bool putBack) {
         TByteReplacement result;
         result.Encoding = Memo->Encoding();
@@ -455,9 +456,9 @@ void TForm1::ReplAll() {
                 continue;
             }
             TByteReplacement replaced;
-            if (i == 0 && firstIsShown) {
-                editsKept = !inPlace && HasUnsavedEdits();
-                replaced = replacedInView(path, ReadsAsRichText(source, Memo->PlainText()), !inPlace);
+            const bool shown = i == 0 && firstIsShown;
+            if (shown) {
+                replaced = replacedInView(path, ReadsAsRichText(source, Memo->PlainText()), true);
             } else if (ReadsAsRichText(source, Memo->PlainText())) {
                 // Rich text goes through the view, which knows its formatting.
                 if (!ShowFreshly(path)) {
@@ -475,10 +476,13 @@ void TForm1::ReplAll() {
             if (replaced.Unencodable) skipped.push_back({path, TSkipReason::Unencodable, replaced.Encoding});
             if (breaksUtf8) skipped.push_back({path, TSkipReason::BreaksUtf8, replaced.Encoding});
             // A source without an occurrence is not touched.
-            if (!(inPlace && (replaced.Count == 0 || breaksUtf8))) {
+            const bool untouched = inPlace && (replaced.Count == 0 || breaksUtf8);
+            if (!untouched) {
                 CreateParentDirectories(out);
                 WriteOutputFile(out, breaksUtf8 ? source : replaced.Text, inPlace);
             }
+            // Edits written over their own source are saved; any others stay unsaved.
+            if (shown) editsKept = HasUnsavedEdits() && !(inPlace && !untouched);
             lastDone = path;
             ++done;
         }

@@ -525,21 +525,38 @@ private slots:
         }
     }
 
-    void theShownFilesUnsavedEditsStayUnsavedAndUnreplaced() {
-        TFormFixture f;
-        fs::create_directories(f.Dir.Path("out"));
-        const std::string file = f.ShownWithFile("a.txt", "foo\r\n");
-        const TForm1Components& c = f.C();
-        c.MmEditMode->trigger();
-        c.Memo->SetSelStart(0);
-        c.Memo->SetSelText("x ");
-        ScriptBatch(*f.Form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
-        c.ReplaceEx1->trigger();  // the only file: its edits go out without a question
-        QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), std::string("x bar\r\n"));
-        QCOMPARE(c.Memo->Text(), std::string("x foo\r\n"));
-        QVERIFY(c.Memo->IsModified());
-        QCOMPARE(ReadBytes(file), std::string("foo\r\n"));
-        QVERIFY(f.Script.Asked.isEmpty());
+    void theShownFilesUnsavedEditsAreWrittenOnlyWithTheReplacement() {
+        // The only file, shown with unsaved edits, goes out without a question: into another
+        // folder its edits stay unsaved and unreplaced in the view; over itself they are
+        // saved with the replacement, or, with nothing to replace, stay unsaved.
+        const struct {
+            bool OverItself;
+            std::string Text;
+            std::string Output, Source, Shown;
+            bool Modified;
+        } cases[] = {
+            {false, "foo\r\n", "x bar\r\n", "foo\r\n", "x foo\r\n", true},
+            {true, "foo\r\n", "x bar\r\n", "x bar\r\n", "x bar\r\n", false},
+            {true, "none\r\n", "", "none\r\n", "x none\r\n", true},
+        };
+        for (const auto& c : cases) {
+            TFormFixture f;
+            fs::create_directories(f.Dir.Path("out"));
+            const std::string file = f.ShownWithFile("a.txt", c.Text);
+            const TForm1Components& w = f.C();
+            w.MmEditMode->trigger();
+            w.Memo->SetSelStart(0);
+            w.Memo->SetSelText("x ");
+            if (c.OverItself) f.Script.Answers.push_back(QMessageBox::Yes);
+            ScriptBatch(*f.Form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false,
+                                  c.OverItself ? f.Root() : f.Dir.Path("out")});
+            w.ReplaceEx1->trigger();
+            if (!c.OverItself) QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), c.Output);
+            QCOMPARE(ReadBytes(file), c.Source);
+            QCOMPARE(w.Memo->Text(), c.Shown);
+            QCOMPARE(w.Memo->IsModified(), c.Modified);
+            QCOMPARE(f.Script.Asked.size(), c.OverItself ? 1 : 0);
+        }
     }
 
     void aBatchOverTheSourcesTouchesOnlyFilesWithTheTextAndKeepsWhatTheyAre() {
