@@ -296,7 +296,13 @@ private:
     bool LoadFile(const std::string& path, bool askAboutEdits);
     bool HasUnsavedEdits() const;
     bool ConfirmUnsavedEdits();
+    // The questions before a save: characters the text's encoding cannot store, or stores
+    // only as an extension other programs cannot read (each shown selected), and bytes
+    // that would make the UTF-8 text at Path ill-formed. True: go on.
+    void SelectCharacterAt(int position);
     bool ConfirmUnencodable();
+    bool ConfirmStandardCharacters();
+    bool ConfirmUtf8Kept(const std::string& path);
     bool WriteText(const std::string& path);
     bool SaveCommand();
     // OpenFile for a file chosen in the list; when the user keeps unsaved edits instead,
@@ -414,8 +420,9 @@ private:
     void MmReplaceClick();
     void ReplaceDialogReplace();
     void ReplAll();
-    // Writes the text view's text to Path through a temporary file, as rich text or plain.
-    void WriteViewOutput(const std::string& path, bool richText);
+    // The bytes the text view's text would be saved as, rich text or plain (named after
+    // Path in an error); the view's form and unsaved-edit flag stay as they were.
+    std::string ViewOutputBytes(const std::string& path, bool richText);
 
     // --- Favourites (FavouriteCommands.cpp) and moves by dragging onto the tree
     // (MoveCommands.cpp). LeftPaneEvent sees the window's events first; true consumes one.

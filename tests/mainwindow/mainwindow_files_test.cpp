@@ -1,7 +1,8 @@
 // The window's file commands driven on the real window: showing a file once, the file
 // list, next and previous file, a drop on the text view, saving byte for byte (and what a
-// failed or refused save leaves), edit mode, the plain-text switch, the Edit menu, and the
-// questions that keep unsaved edits from being lost.
+// failed or refused save leaves, the questions before writing what other programs cannot
+// read back or what would end a file's being UTF-8), edit mode, the plain-text switch, the
+// Edit menu, and the questions that keep unsaved edits from being lost.
 #include "ComboBox98.h"
 #include "ContextMenuEx.h"
 #include "CommandGuard.h"
@@ -381,6 +382,79 @@ private slots:
         c.MmSave->trigger();
         QCOMPARE(ReadBytes(file), std::string("a?\r\n"));
         QCOMPARE(f.Script.Asked.size(), 2);
+    }
+
+    void charactersOtherProgramsCannotReadBackAreSavedOnlyWhenTheUserAgrees() {
+        // EUC-JP and JIS hold NEC's and IBM's characters only as vendor extensions, and JIS
+        // has no half-width katakana; what the standard sets hold is saved without a word.
+        const TFileEncoding euc{TEncoding::EucJp, false}, jis{TEncoding::Jis, false};
+        const struct {
+            TFileEncoding Encoding;
+            QString Typed;
+            bool Asked;
+        } cases[] = {
+            {euc, QStringLiteral("①"), true},
+            {jis, QStringLiteral("ｶﾞ"), true},
+            {euc, QStringLiteral("ｶﾞ"), false},
+            {jis, QStringLiteral("漢"), false},
+        };
+        for (const auto& c : cases) {
+            TFormFixture f;
+            const std::string original = EncodeText(u"日本語の文章です。\r\n", c.Encoding);
+            const std::string file = f.ShownWithFile("e.txt", original);
+            const TForm1Components& w = f.C();
+            (c.Encoding.Kind == TEncoding::Jis ? w.MmEncJis : w.MmEncEucJp)->trigger();
+            QCOMPARE(w.Memo->Encoding(), c.Encoding);
+            w.MmEditMode->trigger();
+            w.Memo->SetSelStart(2);
+            w.Memo->SetSelText(QStringToSjis(c.Typed));
+            const std::string saved = EncodeText(u"日" + c.Typed.toStdU16String() + u"本語の文章です。\r\n", c.Encoding);
+            if (c.Asked) {
+                f.Script.Answers.push_back(QMessageBox::No);
+                w.MmSave->trigger();
+                QCOMPARE(ReadBytes(file), original);
+                QCOMPARE(w.Memo->SelStart(), 2);  // the character is shown selected
+                QCOMPARE(w.Memo->SelText(), QStringToSjis(c.Typed.left(1)));
+                f.Script.Answers.push_back(QMessageBox::Yes);
+            }
+            w.MmSave->trigger();
+            QCOMPARE(ReadBytes(file), saved);
+            QCOMPARE(f.Script.Asked.size(), c.Asked ? 2 : 0);
+        }
+    }
+
+    void utf8TextIsNotTurnedIntoOtherBytesUnasked() {
+        // A UTF-8 file read as Shift-JIS (chosen, or taken so by detection): typing Japanese
+        // would write Shift-JIS into it. A file of plain ASCII is no UTF-8 text to keep.
+        const struct {
+            std::string Bytes;
+            QString Typed;
+            bool Asked;
+        } cases[] = {
+            {"caf\xC3\xA9\r\n", QStringLiteral("漢"), true},
+            {"caf\xC3\xA9\r\n", QStringLiteral("x"), false},  // the file stays UTF-8
+            {"cafe\r\n", QStringLiteral("漢"), false},
+        };
+        for (const auto& c : cases) {
+            TFormFixture f;
+            const std::string file = f.ShownWithFile("u.txt", c.Bytes);
+            const TForm1Components& w = f.C();
+            w.MmEncSjis->trigger();
+            w.MmEditMode->trigger();
+            w.Memo->SetSelStart(0);
+            w.Memo->SetSelText(QStringToSjis(c.Typed));
+            const std::string saved = QStringToSjis(c.Typed) + c.Bytes;
+            if (c.Asked) {
+                f.Script.Answers.push_back(QMessageBox::No);
+                w.MmSave->trigger();
+                QCOMPARE(ReadBytes(file), c.Bytes);
+                QVERIFY(w.MmEditMode->isChecked());
+                f.Script.Answers.push_back(QMessageBox::Yes);
+            }
+            w.MmSave->trigger();
+            QCOMPARE(ReadBytes(file), saved);
+            QCOMPARE(f.Script.Asked.size(), c.Asked ? 2 : 0);
+        }
     }
 
     void savingARichTextFileWritesPlainTextAndKeepsTheReadingMode() {
