@@ -2,6 +2,7 @@
 #include "DirTree.h"
 
 #include "FileSystem.h"
+#include "FocusHighlight.h"
 #include "PathText.h"
 #include "WaitCursor.h"
 
@@ -523,13 +524,22 @@ void Tdirtree::startDrag(Qt::DropActions supportedActions) {
 }
 
 void Tdirtree::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    if (!FDropHighlight.isValid() || index != FDropHighlight) {
-        QTreeWidget::drawRow(painter, option, index);
-        return;
-    }
-    QStyleOptionViewItem highlighted(option);
-    highlighted.state |= QStyle::State_Selected;
-    QTreeWidget::drawRow(painter, highlighted, index);
+    QStyleOptionViewItem row(option);
+    if (FDropHighlight.isValid() && index == FDropHighlight)
+        row.state |= QStyle::State_Selected;  // where a drop would go, in full colour
+    else if (!hasFocus())
+        row.palette = UnfocusedSelectionPalette(row.palette);
+    QTreeWidget::drawRow(painter, row, index);
+}
+
+void Tdirtree::focusInEvent(QFocusEvent* event) {
+    QTreeWidget::focusInEvent(event);
+    viewport()->update();  // the selection's colours follow the focus
+}
+
+void Tdirtree::focusOutEvent(QFocusEvent* event) {
+    QTreeWidget::focusOutEvent(event);
+    viewport()->update();
 }
 
 QStringList Tdirtree::mimeTypes() const { return {QStringLiteral("text/uri-list"), kDirTreeDragFormat}; }

@@ -2,6 +2,7 @@
 #include "ShellListBox.h"
 
 #include "FileSystem.h"
+#include "FocusHighlight.h"
 #include "PathText.h"
 #include "WaitCursor.h"
 
@@ -30,7 +31,9 @@ class TShellListDelegate : public QStyledItemDelegate {
 public:
     explicit TShellListDelegate(TShellListBox* list) : QStyledItemDelegate(list), FList(list) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& given, const QModelIndex& index) const override {
+        QStyleOptionViewItem option(given);
+        if (!FList->hasFocus()) option.palette = UnfocusedSelectionPalette(option.palette);
         const std::string& path = FList->Items()[static_cast<std::size_t>(index.row())];
         const bool enabled = (option.state & QStyle::State_Enabled) != 0;
         const bool selected = (option.state & QStyle::State_Selected) != 0;
@@ -231,19 +234,32 @@ void TShellListBox::mousePressEvent(QMouseEvent* event) {
 }
 
 void TShellListBox::mouseMoveEvent(QMouseEvent* event) {
-    RunUserAction([&] { QListView::mouseMoveEvent(event); });
+    RunUserAction([&] { QListView::mouseMoveEvent(event); }, false);
 }
 
 void TShellListBox::keyPressEvent(QKeyEvent* event) {
-    RunUserAction([&] { QListView::keyPressEvent(event); });
+    RunUserAction([&] { QListView::keyPressEvent(event); }, true);
 }
 
-void TShellListBox::RunUserAction(const std::function<void()>& handle) {
+void TShellListBox::focusInEvent(QFocusEvent* event) {
+    QListView::focusInEvent(event);
+    viewport()->update();  // the selection's colours follow the focus
+}
+
+void TShellListBox::focusOutEvent(QFocusEvent* event) {
+    QListView::focusOutEvent(event);
+    viewport()->update();
+}
+
+void TShellListBox::RunUserAction(const std::function<void()>& handle, bool keyboard) {
     FUserAction = true;
     FUserChanged = false;
     handle();
     FUserAction = false;
-    if (std::exchange(FUserChanged, false)) Click();
+    if (!std::exchange(FUserChanged, false)) return;
+    FChoosingByKeyboard = keyboard;
+    Click();
+    FChoosingByKeyboard = false;
 }
 
 void TShellListBox::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

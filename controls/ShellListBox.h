@@ -78,6 +78,8 @@ public:
     // Fired after SelectedFileName is set, when the user selects an item by mouse or
     // keyboard; never for a selection made from code.
     void SetOnChange(TNotifyEvent handler) { FOnChange = std::move(handler); }
+    // True while OnChange runs for an item chosen with the keyboard (the arrow keys, ...).
+    bool ChoosingByKeyboard() const { return FChoosingByKeyboard; }
 
     // The items (full paths) in display order.
     const std::vector<std::string>& Items() const { return FModel->Paths(); }
@@ -100,14 +102,16 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
     // What a user's selection does: remember the path, then report.
     void Click();
-    // Runs the base class's handling of a mouse or key event; Click when it moved the
-    // current item.
-    void RunUserAction(const std::function<void()>& handle);
+    // Runs the base class's handling of a mouse or key (Keyboard) event; Click when it moved
+    // the current item.
+    void RunUserAction(const std::function<void()>& handle, bool keyboard);
 
     TShellListModel* FModel;
     std::string FDirectory;
@@ -118,6 +122,7 @@ private:
     bool FShowIcon = true;
     bool FUserAction = false;   // a mouse or key event is being handled
     bool FUserChanged = false;  // ... and it moved the current item
+    bool FChoosingByKeyboard = false;
     TNotifyEvent FOnChange;
 };
 

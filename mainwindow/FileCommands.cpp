@@ -124,7 +124,13 @@ bool TForm1::OpenFileFromList(const std::string& path, int restoreIndex) {
     return false;
 }
 
-void TForm1::SLBoxChange() { OpenFileFromList(SLBox->SelectedFileName(), SLBox->IndexOf(FCurrentFile)); }
+void TForm1::SLBoxChange() {
+    // A file chosen with the arrow keys is shown and the list keeps the focus, so the next
+    // key goes on in the list; a click gives the focus to the text view.
+    const bool byKeyboard = SLBox->ChoosingByKeyboard();
+    OpenFileFromList(SLBox->SelectedFileName(), SLBox->IndexOf(FCurrentFile));
+    if (byKeyboard) SLBox->setFocus();
+}
 
 bool TForm1::SLBoxRightMouseDown(const QPoint& position) {
     // The menu is for the entry under the mouse, selected while the menu shows (nothing is

@@ -410,6 +410,9 @@ void TForm1::WatchEvents() {
 
 void TForm1::ConnectEvents() {
     WatchEvents();
+    // Tab goes round the panes: GREP bar, favourites, tree, file list, text view, results.
+    const std::initializer_list<QWidget*> tabOrder{EdGrep, CbSetting, DTView, SLBox, Memo, LbGrep};
+    for (auto pane = tabOrder.begin(); pane + 1 != tabOrder.end(); ++pane) setTabOrder(*pane, *(pane + 1));
     for (QWidget* viewport : {LbGrep->viewport(), SLBox->viewport(), DTView->viewport()}) viewport->setMouseTracking(true);
 
     DTView->SetOnChange([this](Tdirtree*) { SLBox->SetDirectory(DTView->Directory()); });
