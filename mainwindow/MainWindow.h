@@ -347,6 +347,8 @@ private:
     void SLBoxMouseMove();
     void PnLeftResize();
     void SetLeftPaneWidth(int width);
+    // Gives each pane a usable minimum (a few lines, a few dozen characters, in its font).
+    void UpdatePaneMinimums();
     void UpdateMinimumSize();
     void FirstAppearance();
     void MmWordWrapClick();
