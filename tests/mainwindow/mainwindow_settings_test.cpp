@@ -308,6 +308,27 @@ private slots:
         QVERIFY(f.Boxes.Errors.front().contains(QStringLiteral("nothing.hlp")));
     }
 
+    // The help opens over the main window, inside the screen's available area, wherever
+    // the main window is; Esc closes it.
+    void theHelpWindowOpensInsideTheScreenAndEscClosesIt() {
+        TFormFixture f;
+        f.Open(std::nullopt, XAVOLINE_HELP_FILE);
+        TForm1& form = f.Shown();
+        const QRect screen = form.screen()->availableGeometry();
+        for (const QPoint corner : {screen.bottomRight() - QPoint(200, 150), screen.topLeft()}) {
+            form.move(corner);
+            f.C().Topic1->trigger();
+            THelpWindow* help = form.HelpWindow();
+            QVERIFY(QTest::qWaitForWindowExposed(help));
+            const QRect placed = help->frameGeometry();
+            QVERIFY2(screen.contains(placed), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(placed.x()).arg(placed.y())
+                                                              .arg(placed.width()).arg(placed.height())));
+            QVERIFY(placed.intersects(form.frameGeometry()));
+            QTest::keyClick(help->Browser(), Qt::Key_Escape);
+            QTRY_VERIFY(!help->isVisible());
+        }
+    }
+
     void everyToolButtonIsWholeAtEveryWidth() {
         TFormFixture f;
         TForm1& form = f.Shown();
