@@ -27,6 +27,9 @@ QString PartToQString(std::string_view part) {
 }  // namespace
 
 QString PathToQString(std::string_view path) {
+    // Most names are ASCII, the same in every reading.
+    if (std::all_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return QString::fromLatin1(path.data(), static_cast<qsizetype>(path.size()));
     QString text;
     text.reserve(static_cast<qsizetype>(path.size()));
     for (;;) {
