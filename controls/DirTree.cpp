@@ -55,8 +55,8 @@ std::string CurrentDirectory() {
     return WithTrailingSlash(buffer.data());
 }
 
-// How long after a change of a watched directory it is read: a burst of changes (an
-// unpacked archive) is read once.
+// How long after a change of a watched directory it is read: the changes of that time (an
+// archive being unpacked) are read at once.
 constexpr int kRereadDelayMs = 200;
 
 // A node's directory as the watcher names it (without its final "/"); nothing for a name
@@ -419,7 +419,7 @@ void Tdirtree::NodeCollapsed(QTreeWidgetItem* item) {
 
 void Tdirtree::DirectoryChanged(const QString& path) {
     FChangedDirectories.insert(WithTrailingSlash(QFile::encodeName(path).toStdString()));
-    FRereadTimer->start();
+    if (!FRereadTimer->isActive()) FRereadTimer->start();  // a directory that never rests is still read
 }
 
 void Tdirtree::RereadChangedDirectories() {
