@@ -1,43 +1,34 @@
-// Paths cross from file-system bytes to Qt text here and back: decoded and encoded the way
-// the locale gives file names (UTF-8 on a normal system), as QFile does. For showing only,
-// a name that is no UTF-8 is read as Shift-JIS (as Windows tools write names).
+// File names cross from file-system bytes to Qt text here and back. The bytes are what
+// every file operation uses; the text is for people. A name is shown as the locale gives it
+// (UTF-8 on a normal system); a name that is not valid UTF-8 but is valid Shift-JIS, as
+// Windows programs write them, is shown decoded as Shift-JIS. Such text does not encode
+// back to the name's bytes, so code that must reach the file again keeps the bytes, and
+// drags and drops carry them in their URLs (PathToUrl, PathFromUrl).
+// Entry points: PathToQString, PathFromQString, PathToUrl, PathFromUrl.
 #pragma once
 
-#include "SjisQt.h"
-
-#include <QFile>
 #include <QString>
-#include <QStringDecoder>
+#include <QUrl>
 
 #include <string>
 #include <string_view>
 
 namespace xavo {
 
-inline QString PathToQString(std::string_view path) {
-    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
-}
+// Path (bytes) as text for display, decoded part by part between the "/": valid UTF-8 as
+// UTF-8, else valid Shift-JIS (no invalid or unassigned code) as Shift-JIS, else as the
+// locale decodes it (bytes it cannot decode shown as U+FFFD).
+QString PathToQString(std::string_view path);
 
-// Path as people read it: each component that is valid UTF-8 as such, any other as
-// Shift-JIS. Never for opening the file again (use the bytes).
-inline QString PathToDisplayText(std::string_view path) {
-    QString text;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t end = path.find('/', from);
-        const std::string_view part = path.substr(from, end == std::string_view::npos ? end : end - from);
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded = utf8.decode(QByteArrayView(part.data(), static_cast<qsizetype>(part.size())));
-        text += utf8.hasError() ? SjisToQString(part) : decoded;
-        if (end == std::string_view::npos) return text;
-        text += QLatin1Char('/');
-        from = end + 1;
-    }
-}
+// Text (typed, or chosen in a dialog) as a path's bytes, encoded as the locale does (UTF-8).
+std::string PathFromQString(const QString& path);
 
-inline std::string PathFromQString(const QString& path) {
-    const QByteArray bytes = QFile::encodeName(path);
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
+// A file URL for the absolute Path that holds its bytes exactly (percent-encoded), whatever
+// they are.
+QUrl PathToUrl(std::string_view path);
+
+// The bytes of the local file URL Url (as PathToUrl makes them, or another program's);
+// empty for a URL that names no local file.
+std::string PathFromUrl(const QUrl& url);
 
 }  // namespace xavo

@@ -65,7 +65,7 @@ bool TForm1::ConfirmOverwriteChanged(const std::string& path) {
     const TDiskChange change = Memo->DiskChange();
     if (change != TDiskChange::Changed && change != TDiskChange::Grown) return true;
     return FDialogs.Ask(this, kApplicationTitle,
-                        QStringLiteral("%1 は他のプログラムで変更されています。\n上書き保存しますか？").arg(PathToDisplayText(path)),
+                        QStringLiteral("%1 は他のプログラムで変更されています。\n上書き保存しますか？").arg(PathToQString(path)),
                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
