@@ -5,6 +5,7 @@
 // written to /tmp here. Resident memory after opening is reported as rss_MiB, its peak as
 // peak_MiB (the process, the file's mapped pages included).
 #include "ProcStatus.h"
+#include "ShownMemo.h"
 #include "TextView.h"
 #include "XavoMemo.h"
 
@@ -36,23 +37,7 @@ double ProcessCpuMs() {
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
-struct TShownMemo {
-    xavo::TXavoMemo Memo;
-    explicit TShownMemo(bool wrap = false) {
-        Memo.SetPlainText(true);
-        Memo.SetReadOnly(false);
-        Memo.SetWordWrap(wrap);
-        Memo.setFont(QFont("IPAGothic", 10));
-        Memo.resize(800, 600);
-        Memo.show();
-        QCoreApplication::processEvents();
-    }
-    void Paint() { Memo.viewport()->repaint(); }
-    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QKeyEvent press(QEvent::KeyPress, key, modifiers);
-        QApplication::sendEvent(&Memo, &press);
-    }
-};
+using xavo::bench::TShownMemo;
 
 // The file: 0 the large file, 1 the 50 MB file.
 void BM_OpenFirstScreen(benchmark::State& state) {
@@ -171,8 +156,7 @@ void BM_TypeAKey(benchmark::State& state) {
     TShownMemo& view = BigMemo(state.range(0) != 0);
     view.Memo.SetSelStart(view.Memo.LineIndex(view.Memo.LineCount() / 2) + 2);
     for (auto _ : state) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-        QApplication::sendEvent(&view.Memo, &press);
+        view.Key(Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
         view.Paint();
     }
     while (view.Memo.CanUndo()) view.Memo.Undo();
