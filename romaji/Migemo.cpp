@@ -10,6 +10,7 @@
 
 #include <migemo.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <string_view>
@@ -128,6 +129,9 @@ std::string TMigemo::UnavailableMessage() const {
 }
 
 std::string TMigemo::ExpandWord(const std::string& word) {
+    // The library reads any other word as romaji too: the two equal bytes of 末 (0x96 0x96)
+    // become a doubled consonant.
+    if (std::any_of(word.begin(), word.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) return word;
     std::string expanded;
     {
         std::lock_guard lock(FLibrary->QueryLock);

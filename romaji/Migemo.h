@@ -58,8 +58,9 @@ public:
     // The pattern the engine should search for Pattern (Shift-JIS, as typed):
     // - a pattern holding an operator character (HasRegExpChars), or only blanks, is
     //   returned unchanged;
-    // - otherwise each word (separated by half- or full-width spaces or tabs) is expanded
-    //   by the dictionary and the expansions are joined in order, without the blanks.
+    // - otherwise each word (separated by half- or full-width spaces or tabs) of ASCII
+    //   characters only is expanded by the dictionary, every other word is kept as written,
+    //   and the words are joined in order, without the blanks.
     // Loads the dictionary when needed (Load). Raises EMigemoUnavailable when it cannot be
     // read, and ERegExpParser "正規表現が複雑すぎます" (position 0) when the expansion is
     // longer than MaxExpansionBytes. Safe from any thread.

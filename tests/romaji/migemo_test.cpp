@@ -93,6 +93,17 @@ TEST(Migemo, RealDictionaryExpansionsFindTheJapaneseWords) {
     }
 }
 
+TEST(Migemo, WordsThatAreNotAsciiAreSearchedAsWritten) {
+    // 末 is 0x96 0x96: two equal bytes must not read as a doubled consonant.
+    ASSERT_TRUE(Dictionary().Load());
+    for (const std::string word : {"末尾", "封筒", "演算", "試験", "給与", "血液", "一覧", "＝記号", "kenさく", "漢字"})
+        EXPECT_EQ(Dictionary().Expand(Sjis(word)), Sjis(word)) << word;
+    const std::string mixed = Dictionary().Expand(Sjis("kensaku 末尾"));
+    EXPECT_NE(mixed.find(Sjis("検索")), std::string::npos) << SjisToUtf8(mixed);
+    EXPECT_EQ(mixed.substr(mixed.size() - 6), Sjis("(末尾)")) << SjisToUtf8(mixed);
+    EXPECT_EQ(MatchingLines(mixed, {"末尾", "検索末尾", "検索 末尾"}), (std::vector<int>{2}));
+}
+
 TEST(Migemo, EveryCharacterOfTheKeyboardExpandsToAPatternTheEngineCompiles) {
     // The library escapes what it takes for operators; whatever it writes must still be a
     // pattern of ours (a single letter also gives the longest expansions).
