@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -229,6 +230,16 @@ TEST_F(GrepCli, RomajiSearch) {
     EXPECT_EQ(missing.Status, 2);
     EXPECT_NE(missing.Err.find("/nonexistent/migemo-dict"), std::string::npos) << missing.Err;
     EXPECT_NE(missing.Err.find("cmigemo-common"), std::string::npos) << missing.Err;
+    // What the library would hang on or crash with is refused, naming it (exit 2).
+    ASSERT_EQ(::mkfifo(FDir.Path("fifo").c_str(), 0600), 0);
+    for (const std::string& dictionary : {FDir.Path("fifo"), std::string("/dev/zero"), FDir.Root(),
+                                         FDir.File("nul", std::string("\n\0\x82\x82\r\t", 6))}) {
+        setenv("XAVOLINE_MIGEMO_DICT", dictionary.c_str(), 1);
+        const Result refused = RunGrep({"--romaji", "kensaku", "f.txt"}, FDir);
+        unsetenv("XAVOLINE_MIGEMO_DICT");
+        EXPECT_EQ(refused.Status, 2) << dictionary;
+        EXPECT_NE(refused.Err.find(dictionary), std::string::npos) << refused.Err;
+    }
 }
 
 TEST_F(GrepCli, WriteErrorsAreReportedButAClosedPipeIsNot) {
