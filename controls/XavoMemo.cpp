@@ -672,7 +672,7 @@ void TXavoMemo::LoadFromFile(const std::string& path, std::optional<TEncoding> e
         }
         const std::string_view head = file.View().substr(0, kDetectionBytes);
         const TFileEncoding fileEncoding =
-            encoding ? WithFileMark({*encoding, false}, head) : DetectEncoding(head, file.Size() <= kDetectionBytes);
+            encoding ? WithFileMark({*encoding, false}, head) : DetectEncoding(file.View());
         if (fileEncoding.Kind == TEncoding::Sjis && (FPlainText || !LooksLikeRtf(head))) {
             ShowBytes(TTextBuffer(std::move(file)));
             FReadAsRichText = false;
@@ -700,7 +700,7 @@ void TXavoMemo::LoadFromFile(const std::string& path, std::optional<TEncoding> e
     if (!ReadFileBytes(path, bytes)) throw EXavoMemoError(kStreamReadError);
     const std::string_view head = std::string_view(bytes).substr(0, kDetectionBytes);
     const TFileEncoding fileEncoding =
-        encoding ? WithFileMark({*encoding, false}, head) : DetectEncoding(head, bytes.size() <= kDetectionBytes);
+        encoding ? WithFileMark({*encoding, false}, head) : DetectEncoding(bytes);
     ReadBytes(std::move(bytes), fileEncoding);
 }
 

@@ -131,7 +131,7 @@ public:
     // "{\rtf"; the view is unchanged when it fails. It returns once the first screen is
     // in; IsLoading is true until the rest has been appended (FinishLoading does it now).
     // Plain text is read in Encoding, completed from the file's byte-order mark
-    // (WithFileMark); without one, the encoding is detected from the file's first 64 KB.
+    // (WithFileMark); without one, the encoding is detected where its text stops being ASCII.
     void LoadFromFile(const std::string& path, std::optional<TEncoding> encoding = std::nullopt);
     // Plain text in Encoding() with the line ends the text was loaded with (CR LF for a new
     // text), byte for byte as read when unedited; or RTF (Shift-JIS) when PlainText is off.

@@ -214,58 +214,137 @@ TSearchSource::TSearchSource(const std::string& path, TEncodingChoice choice, co
 
 std::size_t TSearchSource::Read(char* buffer, std::size_t size) {
     switch (FState) {
-    case TState::Plain: return ReadFully(FFile.Get(), buffer, size);
+    case TState::Start: return Begin(buffer, size);
+    case TState::Undecided: return ReadUndecided(buffer, size);
+    case TState::Plain: return ReadPlain(buffer, size);
     case TState::Convert: return Convert(buffer, size);
     case TState::Filter: return Serve(buffer, size);
-    case TState::Start: break;
     }
-    return Begin(buffer, size);
+    return 0;
 }
 
 std::size_t TSearchSource::Begin(char* buffer, std::size_t size) {
-    // The first block decides; read straight into the caller's buffer when it holds the
-    // whole head, so that a Shift-JIS file is read once and copied never.
-    const bool direct = size >= kDetectionBytes;
-    if (!direct) FRaw.resize(kDetectionBytes);
-    char* const into = direct ? buffer : FRaw.data();
-    const std::size_t asked = direct ? size : FRaw.size();
-    const std::size_t n = ReadFully(FFile.Get(), into, asked);
-    const std::string_view head(into, std::min(n, kDetectionBytes));
-    FRawEnd = n < asked;
-    if (FChoice.Forced)
-        FEncoding = WithFileMark(*FChoice.Forced, head);
-    else
-        FEncoding = DetectEncoding(head, FRawEnd && n <= kDetectionBytes);
-    if (direct && FEncoding.Kind == TEncoding::Sjis) {
-        FState = TState::Plain;
+    if (!FChoice.Forced) {
+        FState = TState::Undecided;
+        return ReadUndecided(buffer, size);
+    }
+    // The user's encoding, completed from the file's byte-order mark.
+    FRaw.resize(kDetectionBytes);
+    const std::size_t n = ReadFully(FFile.Get(), FRaw.data(), FRaw.size());
+    FRaw.resize(n);
+    FRawEnd = n < kDetectionBytes;
+    Enter(WithFileMark(*FChoice.Forced, FRaw));
+    return Read(buffer, size);
+}
+
+std::size_t TSearchSource::ReadUndecided(char* buffer, std::size_t size) {
+    // Straight into the caller's buffer (bytes read ahead first): as long as the file is
+    // ASCII, it reads the same in every encoding, and the engine takes it as it is.
+    std::size_t n = std::min(size, FRaw.size() - FRawPos);
+    std::memcpy(buffer, FRaw.data() + FRawPos, n);
+    FRawPos += n;
+    if (n < size && !FRawEnd) {
+        const std::size_t got = ReadFully(FFile.Get(), buffer + n, size - n);
+        FRawEnd = got < size - n;
+        n += got;
+    }
+    const std::string_view read(buffer, n);
+    std::size_t k = 0;
+    for (;;) {
+        const std::size_t found = FindDecidingByte(read.substr(k));
+        k = found == std::string_view::npos ? n : k + found;
+        if (k == n || static_cast<unsigned char>(read[k]) >= 0x80 || StartsWithDesignation(read.substr(k))) break;
+        // An escape cut by the end of the buffer: the bytes after it tell whether it designates.
+        if (!PeekDesignation(read.substr(k))) ++k;
+        else break;
+    }
+    if (k == n) {
+        FHanded += n;
+        if (FRawEnd && FRawPos == FRaw.size()) FState = TState::Plain;
         return n;
     }
-    FNative = FFilter != nullptr ? FFilter->For(FEncoding.Kind) : nullptr;
+    // Decided from the buffer when it holds a whole head; the common case, Shift-JIS, then
+    // reads on straight into the engine's buffer.
+    const bool wholeFile = FRawEnd && FRawPos == FRaw.size();
+    std::optional<TFileEncoding> decided;
+    if (n - k >= kDetectionBytes || wholeFile) {
+        decided = DecideEncoding(read.substr(k), wholeFile, FHanded + k == 0).value_or(TFileEncoding{});
+        if (decided->Kind == TEncoding::Sjis) {
+            FEncoding = *decided;
+            FState = TState::Plain;
+            return n;
+        }
+    }
+    // From the deciding byte on, what was read goes through the decision, before what was
+    // read ahead.
+    FRaw.replace(0, FRawPos, buffer + k, n - k);
+    FRawPos = 0;
+    FHanded += k;
+    if (!decided) {
+        while (FRaw.size() < kDetectionBytes && !FRawEnd) ReadMoreRaw();
+        decided = DecideEncoding(FRaw, FRawEnd, FHanded == 0).value_or(TFileEncoding{});
+    }
+    Enter(*decided);
+    return k + Read(buffer + k, size - k);
+}
+
+bool TSearchSource::PeekDesignation(std::string_view cut) {
+    while (FRaw.size() - FRawPos < 4 && !FRawEnd) ReadMoreRaw();
+    const std::string joined = std::string(cut) + FRaw.substr(FRawPos, 4);
+    return StartsWithDesignation(joined);
+}
+
+void TSearchSource::ReadMoreRaw() {
+    if (FCancel != nullptr && FCancel->load(std::memory_order_relaxed)) throw EGrepCancel();
+    const std::size_t old = FRaw.size();
+    FRaw.resize(old + kRawBlock);
+    const std::size_t n = ReadFully(FFile.Get(), FRaw.data() + old, kRawBlock);
+    FRaw.resize(old + n);
+    FRawEnd = n < kRawBlock;
+}
+
+std::size_t TSearchSource::ReadPlain(char* buffer, std::size_t size) {
+    std::size_t n = std::min(size, FRaw.size() - FRawPos);
+    std::memcpy(buffer, FRaw.data() + FRawPos, n);
+    FRawPos += n;
+    if (n < size && !FRawEnd) n += ReadFully(FFile.Get(), buffer + n, size - n);
+    return n;
+}
+
+void TSearchSource::Enter(TFileEncoding encoding) {
+    // FRaw holds the file's bytes from FHanded on (the bytes before were handed out as they
+    // are); FRawEnd says whether they run to its end.
+    FEncoding = encoding;
+    if (encoding.Kind == TEncoding::Sjis) {
+        FState = TState::Plain;
+        return;
+    }
+    const bool atStart = FHanded == 0;
+    FNative = FFilter != nullptr ? FFilter->For(encoding.Kind) : nullptr;
     if (FNative != nullptr) {
         // Filtered: the lines are converted one by one, so the mark is passed over here.
         FState = TState::Filter;
-        FRaw.assign(into, n);
-        const std::string_view mark = ByteOrderMark(FEncoding.Kind);
-        if (FEncoding.Bom && std::string_view(FRaw).substr(0, mark.size()) == mark) FRawPos = mark.size();
-        FTranscoder.emplace(TFileEncoding{FEncoding.Kind, false});
+        FRawAt = FHanded;
+        const std::string_view mark = ByteOrderMark(encoding.Kind);
+        if (atStart && encoding.Bom && std::string_view(FRaw).substr(0, mark.size()) == mark) FRawPos = mark.size();
+        FTranscoder.emplace(TFileEncoding{encoding.Kind, false});
         FTranscoder->NoteInexactIn(&FInexactLog);
-        return Serve(buffer, size);
+        return;
     }
     FState = TState::Convert;
-    FTranscoder.emplace(FEncoding);
+    FTranscoder.emplace(atStart ? encoding : TFileEncoding{encoding.Kind, false});
     FTranscoder->NoteInexactIn(&FInexactLog);
     // A regular file whose size says there is more (a file under /proc says 0) is mapped.
     struct stat st {};
-    if (!FRawEnd && ::fstat(FFile.Get(), &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > n) {
-        FMapNext = 0;  // from the start again: the block read served detection only
+    if (!FRawEnd && ::fstat(FFile.Get(), &st) == 0 && S_ISREG(st.st_mode) &&
+        static_cast<std::uint64_t>(st.st_size) > FHanded + FRaw.size()) {
+        FMapNext = FHanded;  // from there again: the bytes read served the decision only
         NextStretch();
     } else {
-        if (direct) FRaw.assign(into, n);
-        else FRaw.resize(n);
         FStretch = FRaw;
-        FReadAt = n;
+        FStretchAt = FHanded;
+        FReadAt = FHanded + FRaw.size();
     }
-    return Convert(buffer, size);
 }
 
 void TSearchSource::NextStretch() {

@@ -1,11 +1,11 @@
-// One file searched: opened, its encoding decided from the first block read, its bytes fed
-// to the engine as Shift-JIS block by block, its matching lines reported with the file's
-// own line numbers.
+// One file searched: opened, its encoding decided where its text stops being ASCII, its
+// bytes fed to the engine as Shift-JIS block by block, its matching lines reported with the
+// file's own line numbers.
 //
-// A Shift-JIS file (the common case) is read straight into the engine's window: the first
-// block serves detection and search alike, and nothing is converted. Any other encoding
-// goes through TSjisTranscoder, so the same pattern, widening and synonyms hold in every
-// file. Entry points: TSearchSource (a file's bytes as the engine reads them),
+// A file is read straight into the engine's window while it is ASCII (the same bytes in
+// every encoding decided from), and on so when it turns out to be Shift-JIS (the common
+// case): nothing is copied or converted. Any other encoding goes through TSjisTranscoder
+// from where it was decided, so the same pattern, widening and synonyms hold in every file. Entry points: TSearchSource (a file's bytes as the engine reads them),
 // TFileSearcher (one search per thread), TSourceText (a result line's text as the file
 // holds it).
 #pragma once
@@ -79,7 +79,8 @@ public:
 
     std::size_t Read(char* buffer, std::size_t size) override;
 
-    // The file's encoding; known after the first Read (Shift-JIS before).
+    // The file's encoding; Shift-JIS until decided, which is where its text stops being
+    // ASCII (a file of ASCII stays undecided, read as it is).
     TFileEncoding Encoding() const { return FEncoding; }
     // Whether the engine sees other bytes than the file's own.
     bool Converted() const { return FState == TState::Convert; }
@@ -91,8 +92,14 @@ public:
     bool Exact(std::uint64_t offset, std::size_t length, std::optional<std::uint64_t>* near = nullptr);
 
 private:
-    enum class TState : std::uint8_t { Start, Plain, Convert, Filter };
+    // Undecided: ASCII so far, handed out as it is. Plain: Shift-JIS, the file's own bytes.
+    enum class TState : std::uint8_t { Start, Undecided, Plain, Convert, Filter };
     std::size_t Begin(char* buffer, std::size_t size);
+    std::size_t ReadUndecided(char* buffer, std::size_t size);
+    std::size_t ReadPlain(char* buffer, std::size_t size);
+    bool PeekDesignation(std::string_view cut);
+    void ReadMoreRaw();
+    void Enter(TFileEncoding encoding);
     std::size_t Serve(char* buffer, std::size_t size);
     std::size_t Convert(char* buffer, std::size_t size);
     void NextStretch();
@@ -106,12 +113,13 @@ private:
     const std::atomic<bool>* FCancel;
     TNativeFilter* FFilter;
     const TNativeFinder* FNative = nullptr;  // Filter: what a line must hold, in the file's bytes
-    // FRaw's (Filter) or FStretch's (Convert) bytes from here on are still to be handled.
+    // FRaw's (Undecided, Plain, Filter) or FStretch's (Convert) bytes from here on are still
+    // to be handled.
     std::size_t FRawPos = 0;
     TState FState = TState::Start;
     TFileEncoding FEncoding;
     std::optional<TSjisTranscoder> FTranscoder;
-    std::string FRaw;         // a block of the file's bytes
+    std::string FRaw;         // the file's bytes read but not yet handed out or converted
     std::string FOut;         // converted bytes not yet handed out, from FOutPos
     std::size_t FOutPos = 0;
     bool FRawEnd = false;     // the file's last bytes are in FRaw (or FStretch)
@@ -123,7 +131,7 @@ private:
     std::uint64_t FStretchAt = 0;  // Convert: the file offset of FStretch's first byte
     std::uint64_t FReadAt = 0;     // Convert: the file offset the next read starts at
     std::uint64_t FRawAt = 0;      // Filter: the file offset of FRaw's first byte
-    std::uint64_t FHanded = 0; // Convert, Filter: the offset of the next byte handed out
+    std::uint64_t FHanded = 0; // Undecided, Convert, Filter: the offset of the next byte handed out
     std::vector<TSjisTranscoder::TInexactNote> FInexactLog;  // the transcoder's notes from its last call
     // The characters that read back otherwise, ascending, from the first line not yet asked
     // for: where they were handed out, and where they lie in the file. Only the last

@@ -1,5 +1,6 @@
 // The search driver: every file searched in its own encoding finds what its Shift-JIS copy
-// finds, with the same line numbers; a character Shift-JIS cannot hold is one character.
+// finds, with the same line numbers, wherever its text stops being ASCII; a character
+// Shift-JIS cannot hold is one character.
 #include "EncodingTestUtil.h"
 #include "FileSearch.h"
 #include "Grep.h"
@@ -68,6 +69,50 @@ TEST(SearchDriver, EveryEncodingFindsTheLinesOfItsShiftJisCopy) {
             EXPECT_EQ(detected, encoding);
         }
     }
+}
+
+TEST(SearchDriver, AFileIsDecidedWhereItsTextStopsBeingAsciiWhereverThatIs) {
+    // A log whose Japanese lines come after an ASCII head of any length (the engine's block
+    // is 102400 bytes, the decision reads 64 KB), read in blocks of several sizes; a
+    // terminal's escape sequence before the head ends does not decide.
+    const std::string japanese = "設定を読み込みました ～ ｶﾅ\n日本語の行\r\n";
+    const Program grep = Compiled("日本語|ｶﾅ$", false);
+    test::TTempDir dir;
+    for (const std::size_t headLength : {std::size_t{0}, std::size_t{1}, std::size_t{70000}, std::size_t{102399},
+                                         std::size_t{150001}}) {
+        std::string head;
+        for (int i = 0; head.size() < headLength; ++i) head += "\x1B[1mINFO\x1B[0m line " + std::to_string(i) + "\n";
+        head.resize(headLength);
+        if (!head.empty()) head.back() = '\n';
+        const std::string sjisPath = dir.File("sjis.txt", head + Utf8ToSjis(japanese));
+        const Found expected = Search(grep, sjisPath);
+        ASSERT_EQ(expected.size(), 2u);
+        for (const TFileEncoding encoding : {TFileEncoding{TEncoding::Sjis, false}, TFileEncoding{TEncoding::EucJp, false},
+                                             TFileEncoding{TEncoding::Jis, false}, TFileEncoding{TEncoding::Utf8, false}}) {
+            SCOPED_TRACE(EncodingName(encoding) + " after " + std::to_string(headLength));
+            const std::string path = dir.File("copy.txt", head + testing::In(encoding, japanese));
+            TFileEncoding detected;
+            EXPECT_EQ(Search(grep, path, {}, &detected), expected);
+            EXPECT_EQ(detected, encoding);
+            for (const std::size_t block : {std::size_t{5}, std::size_t{4096}}) {
+                std::atomic<bool> cancel{false};
+                TSearchSource source(path, {}, &cancel);
+                TGrepSearch search(*grep, cancel, {}, block);
+                Found found;
+                search.Run(source, [&](const RE_LineInfo_t& info) { found.emplace_back(info.LineNo, info.Line); });
+                EXPECT_EQ(found, expected) << block;
+                EXPECT_EQ(source.Encoding(), encoding) << block;
+            }
+        }
+    }
+    // ASCII to the end: nothing decided, nothing converted.
+    const std::string ascii = dir.File("ascii.txt", std::string(200000, 'a') + "\x1B$");
+    std::atomic<bool> cancel{false};
+    TSearchSource source(ascii, {}, &cancel);
+    std::string all(300000, '\0');
+    all.resize(source.Read(all.data(), all.size()));
+    EXPECT_EQ(all, test::ReadWhole(ascii));
+    EXPECT_FALSE(source.Converted());
 }
 
 TEST(SearchDriver, ALargeFileIsSearchedAcrossTheWindowsItIsReadIn) {
