@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace xavo {
 namespace {
@@ -18,6 +19,14 @@ constexpr char16_t kSingleByteBase = 0xF780;
 constexpr char16_t kDuplicateBase = 0xE800;
 constexpr char16_t kUnassignedBase = 0xEA00;
 constexpr std::uint16_t kNoCode = 0xFFFF;  // encode table: no CP932 bytes
+
+// Characters that JIS-based converters and Linux input methods give in another Unicode form
+// than CP932 does (〜 U+301C where CP932 has ～ U+FF5E): encoded to CP932's character, so a
+// pattern typed with them finds it. Decoding never gives them.
+constexpr std::pair<char16_t, std::uint16_t> kOtherConvertersForms[] = {
+    {u'\u301C', 0x8160}, {u'\u2212', 0x817C}, {u'\u2016', 0x8161},
+    {u'\u00A2', 0x8191}, {u'\u00A3', 0x8192}, {u'\u00AC', 0x81CA},
+};
 
 
 struct TSjisTables {
@@ -102,6 +111,8 @@ std::unique_ptr<TSjisTables> BuildTables() {
     }
     if (nextDuplicate > kUnassignedBase || nextUnassigned >= kSingleByteBase)
         throw std::runtime_error("windows-31j table does not fit the reserved code points");
+    for (const auto& [unit, code] : kOtherConvertersForms)
+        if (t->Encode[unit] == kNoCode) t->Encode[unit] = code;
     return t;
 }
 

@@ -19,7 +19,10 @@
 //   U+EA00 + k (U+EA00-U+F08B)  the k-th (ascending) of the 1676 unassigned two-byte codes
 //       (a lead byte and a byte of the trail range with no character), kept whole.
 // One deliberate difference from ICU's table: bytes 0x00-0x7F decode to U+0000-U+007F
-// unchanged (ICU's windows-31j swaps 0x1A, 0x1C and 0x7F, which Windows does not).
+// unchanged (ICU's windows-31j swaps 0x1A, 0x1C and 0x7F, which Windows does not). And six
+// characters that other converters give in another form (〜 U+301C, − U+2212, ‖ U+2016,
+// ¢ U+00A2, £ U+00A3, ¬ U+00AC) encode to CP932's character (～ － ∥ ￠ ￡ ￢); decoding gives
+// CP932's form, so encoding stays the inverse of decoding.
 #pragma once
 
 #include <cstddef>

@@ -172,6 +172,33 @@ TEST(SjisCodecUtf8, ConvertsBothWays) {
     EXPECT_EQ(Utf8ToSjis(SjisToUtf8(all)), all);
 }
 
+TEST(SjisCodecKnown, OtherConvertersFormsEncodeToTheSameCharacter) {
+    // What Linux input methods and JIS-based converters give for six CP932 characters:
+    // written as those characters; decoding still gives CP932's own forms.
+    const struct {
+        const char* Utf8;
+        char16_t Other;
+        char16_t Own;
+        const char* Bytes;
+    } rows[] = {
+        {"〜", u'\u301C', u'\uFF5E', "\x81\x60"},  // wave dash
+        {"−", u'\u2212', u'\uFF0D', "\x81\x7C"},  // minus
+        {"‖", u'\u2016', u'\u2225', "\x81\x61"},  // double vertical line
+        {"¢", u'\u00A2', u'\uFFE0', "\x81\x91"},  // cent
+        {"£", u'\u00A3', u'\uFFE1', "\x81\x92"},  // pound
+        {"¬", u'\u00AC', u'\uFFE2', "\x81\xCA"},  // not
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Utf8);
+        const std::u16string other(1, row.Other);
+        EXPECT_EQ(EncodeSjis(other), row.Bytes);
+        EXPECT_EQ(Utf8ToSjis(row.Utf8), row.Bytes);
+        EXPECT_EQ(FindUnencodable(other), std::u16string::npos);
+        EXPECT_EQ(SjisLength(other), 2u);
+        EXPECT_EQ(DecodeSjis(row.Bytes), std::u16string(1, row.Own));
+    }
+}
+
 TEST(SjisCodecUtf8, IllFormedInputIsReplacedPerMaximalSubpart) {
     const struct {
         std::string utf8;

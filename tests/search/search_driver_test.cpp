@@ -115,6 +115,37 @@ TEST(SearchDriver, AFileIsDecidedWhereItsTextStopsBeingAsciiWhereverThatIs) {
     EXPECT_FALSE(source.Converted());
 }
 
+TEST(SearchDriver, CharactersOtherConvertersWriteOtherwiseAreFoundByEitherForm) {
+    // 〜 (what Linux input methods and JIS-based converters give) and ～ (CP932's) are one
+    // character to a search, in patterns and in files, both ways; so are the five others.
+    const struct {
+        const char* Other;
+        const char* Own;
+    } pairs[] = {{"〜", "～"}, {"−", "－"}, {"‖", "∥"}, {"¢", "￠"}, {"£", "￡"}, {"¬", "￢"}};
+    test::TTempDir dir;
+    for (const auto& pair : pairs) {
+        SCOPED_TRACE(pair.Other);
+        const std::string text = std::string("a") + pair.Other + "b\nc" + pair.Own + "d\nnone\n";
+        const std::vector<std::pair<TFileEncoding, std::string>> files = {
+            {{TEncoding::Utf8, false}, text},
+            {{TEncoding::Utf16Le, true}, testing::In({TEncoding::Utf16Le, true}, text)},
+            // EUC-JP holds the character once (its JIS cell); written twice here.
+            {{TEncoding::EucJp, false}, testing::In({TEncoding::EucJp, false}, std::string("a") + pair.Own + "b\nc" + pair.Own + "d\nnone\n")},
+            {{TEncoding::Sjis, false}, Utf8ToSjis(text)},
+        };
+        for (const char* pattern : {pair.Other, pair.Own}) {
+            const Program grep = Compiled(pattern, false);
+            for (const auto& [encoding, bytes] : files) {
+                const std::string path = dir.File("f.txt", bytes);
+                const Found found = Search(grep, path, {encoding});
+                ASSERT_EQ(found.size(), 2u) << pattern << " in " << EncodingName(encoding);
+                EXPECT_EQ(found[0].first, 1);
+                EXPECT_EQ(found[1].first, 2);
+            }
+        }
+    }
+}
+
 TEST(SearchDriver, ALargeFileIsSearchedAcrossTheWindowsItIsReadIn) {
     // Over 8 MB of UTF-8 in lines of odd lengths, so that characters straddle the 4 MiB
     // windows; every line numbered, the hits checked against the Shift-JIS copy.
