@@ -67,6 +67,16 @@ bool IsSjisEscape(char16_t unit);
 // Shift-JIS bytes to UTF-8 (through DecodeSjis's code points; lossless, never fails).
 std::string SjisToUtf8(std::string_view bytes);
 
+// What a unit of DecodeSjis shows on screen and in printed text: a duplicate code's escape
+// (U+E800 block) shows as its character (0xED40 as 纊, as 0xFA5C does), every other unit as
+// itself. For drawing and printing only: the shown text is not lossless (EncodeSjis writes
+// the preferred code for the character).
+char16_t ShownUnit(char16_t unit);
+// Text with every unit through ShownUnit (one unit for each).
+std::u16string ShownText(std::u16string_view text);
+// SjisToUtf8 for printing: duplicate codes print as their characters.
+std::string SjisToShownUtf8(std::string_view bytes);
+
 // UTF-8 to Shift-JIS. Code points CP932 cannot store, and each maximal ill-formed
 // subsequence of the input (bad lead byte, missing continuation, overlong form, surrogate,
 // beyond U+10FFFF), become one kUnencodableByte; Replaced (when given) receives how many.

@@ -106,6 +106,11 @@ TEST_F(GrepCli, ResultLinesAndExitStatus) {
     EXPECT_EQ(none.Out, "");
     // The raw bytes of the file with --output sjis.
     EXPECT_EQ(RunGrep({"--output=sjis", "日本", "a.txt"}, FDir).Out, a + " 2:" + Utf8ToSjis("日本語の文") + "\n");
+    // 纊 under both its codes (0xFA5C, 0xED40) is found, and printed as itself in UTF-8.
+    const std::string both = FDir.File("both.txt", "\xFA\x5C\r\n\xED\x40 \xEE\xE0\r\n");
+    EXPECT_EQ(RunGrep({"纊", "both.txt"}, FDir).Out, both + " 1:纊\n" + both + " 2:纊 髙\n");
+    EXPECT_EQ(RunGrep({"--color=always", "纊", "both.txt"}, FDir).Out.find("\xEE"), std::string::npos);
+    EXPECT_EQ(RunGrep({"--output=sjis", "髙", "both.txt"}, FDir).Out, both + " 2:\xED\x40 \xEE\xE0\n");
 }
 
 // Every encoding prints the same UTF-8 result lines as Shift-JIS, a character Shift-JIS

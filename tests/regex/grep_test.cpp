@@ -127,6 +127,31 @@ TEST_P(GrepBoth, DoubleByteCharactersAreNeverSplit) {
         EXPECT_EQ(Run("\x83\x5c\x83\x5c", text, false, block), (Lines{{3, "\x83\x5c\x83\x5c"}})) << block;
 }
 
+TEST_P(GrepBoth, ACharacterMatchesUnderEveryCodeItHas) {
+    // 纊 is 0xFA5C and 0xED40, ¬ is 0x81CA, 0xEEF9 and 0xFA54, ≒ is 0x81E0 and 0x8790; the
+    // file's bytes stay as they are.
+    const std::string text = "\xFA\x5C\n\xED\x40\nx\n\x81\xCA\n\xEE\xF9\n\xFA\x54\n\x87\x90\n\x81\xE0\n";
+    const struct {
+        std::string Pattern;
+        std::vector<int> Lines;
+    } rows[] = {
+        {"\xFA\x5C", {1, 2}},
+        {"\xED\x40", {1, 2}},
+        {"^[\xFA\x5C]$", {1, 2}},
+        {"^[^\xFA\x5Cx\x81\xCA\x81\xE0]$", {}},  // a negated class leaves out every code
+        {"\xEE\xF9", {4, 5, 6}},
+        {"[\xFA\x50-\xFA\x5C]", {1, 2, 4, 5, 6}},  // Ⅶ..纊 takes ¬ (0xFA54) and 纊 with them
+        {"\x87\x90", {7, 8}},
+        {"\\xed40", {1, 2}},
+    };
+    for (const auto& row : rows) {
+        std::vector<int> found;
+        for (const auto& [lineNo, line] : Run(row.Pattern, text)) found.push_back(static_cast<int>(lineNo));
+        EXPECT_EQ(found, row.Lines) << row.Pattern;
+    }
+    EXPECT_EQ(Run("\xED\x40", text)[1].second, "\xED\x40");
+}
+
 TEST_P(GrepBoth, LoneLeadByteTakesTheLineFeed) {
     // Line 1 ends in a lone lead byte, which reads the line feed as its trail byte: the
     // "^" of line 2 finds no line feed of its own, and a code starting at that lead byte
