@@ -171,11 +171,14 @@ bool ShowsOwnText(std::string_view sjisLine, TEncoding kind) {
 }
 
 TNativeFinder::TNativeFinder(std::string literal)
-    : FLiteral(literal, literal.size() > 1 ? 1 : 0, literal.size() - 1) {}
+    : FLongest(literal.size()), FLiteral(literal, literal.size() > 1 ? 1 : 0, literal.size() - 1) {}
 
 TNativeFinder::TNativeFinder(std::vector<std::string> alternatives) : FAlternatives(std::move(alternatives)) {
     std::vector<unsigned char> last;
-    for (const std::string& a : FAlternatives) last.push_back(static_cast<unsigned char>(a.back()));
+    for (const std::string& a : FAlternatives) {
+        last.push_back(static_cast<unsigned char>(a.back()));
+        FLongest = std::max(FLongest, a.size());
+    }
     std::sort(last.begin(), last.end());
     last.erase(std::unique(last.begin(), last.end()), last.end());
     FLast.emplace(last);
@@ -453,28 +456,65 @@ void TSearchSource::EmptyLines(const unsigned char* from, const unsigned char* t
 }
 
 void TSearchSource::FilterStep() {
+    // 1. The next candidate from P, in the line at P where an earlier step left off.
+    // 2. None: the lines that surely ended become empty lines; the rest waits for the next
+    //    block (a candidate may run on into it).
+    // 3. The candidate's line not ended yet: it waits too, the candidate kept.
+    // 4. Else its line, and the candidate lines close after it, are converted.
+    // Whatever a step found nothing in is noted (FNoCandidateBefore, FNoLineEndBefore), so
+    // that a line of any length is looked at once, not again with each block read onto it.
     const auto* const base = reinterpret_cast<const unsigned char*>(FRaw.data());
     const unsigned char* const p = base + FRawPos;
     const unsigned char* const end = base + FRaw.size();
-    const unsigned char* const hit = FNative->Find(p, end);
+    const auto at = [&](std::uint64_t offset) {  // a file offset in [p, end]
+        return offset <= FRawAt + FRawPos ? p : offset >= FRawAt + FRaw.size() ? end : base + (offset - FRawAt);
+    };
+    const auto offsetOf = [&](const unsigned char* q) { return FRawAt + static_cast<std::uint64_t>(q - base); };
+    const auto looked = [&](const unsigned char* from, const unsigned char* to) {
+        FFilterLooked += static_cast<std::uint64_t>(to - from);
+    };
+    const unsigned char* hit;
+    const unsigned char* lineStart;
+    if (FCandidateAt) {
+        hit = at(*FCandidateAt);
+        lineStart = p;
+    } else {
+        const unsigned char* const from = at(FNoCandidateBefore);
+        hit = FNative->Find(from, end);
+        looked(from, hit);
+        lineStart = hit;
+        if (hit != end) {
+            const unsigned char* const known = std::min(hit, at(FNoLineEndBefore));  // none before it
+            while (lineStart > known && lineStart[-1] != '\n' && lineStart[-1] != '\r') --lineStart;
+            looked(lineStart, hit);
+            if (lineStart == known) lineStart = p;
+        }
+    }
+    FCandidateAt.reset();
     if (hit == end) {
-        // No literal here: the lines that surely ended are empty lines; the rest waits for
-        // the next block (a literal may run on into it).
-        const unsigned char* const cut = FRawEnd ? end : SureLinesEnd(p, end);
+        const unsigned char* cut = end;
+        if (!FRawEnd) {
+            const unsigned char* const from = at(FNoLineEndBefore);
+            const unsigned char* const sure = SureLinesEnd(from, end);
+            looked(from, end);
+            cut = sure == from ? p : sure;
+            FNoCandidateBefore = offsetOf(end) - std::min<std::uint64_t>(offsetOf(end), FNative->Longest() - 1);
+            // A line end found means the line goes on from there (a lone CR may follow the last LF).
+            if (sure == from) FNoLineEndBefore = offsetOf(end) - 1;  // a CR at the end may start a CR LF
+        }
         EmptyLines(p, cut);
         FRawPos = static_cast<std::size_t>(cut - base);
         if (!FRawEnd) ReadRaw();
         return;
     }
-    const unsigned char* lineStart = hit;
-    while (lineStart > p && lineStart[-1] != '\n' && lineStart[-1] != '\r') --lineStart;
     // The CR or LF that ends the line holding From, or end; Cut: the line may go on in the
     // next block.
-    const auto lineEndOf = [end](const unsigned char* from, bool& cut) {
+    const auto lineEndOf = [&](const unsigned char* from, bool& cut) {
         const auto rest = static_cast<std::size_t>(end - from);
         const void* lf = std::memchr(from, '\n', rest);
         const void* cr = std::memchr(from, '\r', lf != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - from) : rest);
         const auto* e = static_cast<const unsigned char*>(cr != nullptr ? cr : lf != nullptr ? lf : end);
+        looked(from, e);
         cut = e == end || (*e == '\r' && e + 1 == end);
         return e;
     };
@@ -482,10 +522,12 @@ void TSearchSource::FilterStep() {
         return lineEnd + (*lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n' ? 2 : 1);
     };
     bool cut = false;
-    const unsigned char* lineEnd = lineEndOf(hit, cut);
+    const unsigned char* lineEnd = lineEndOf(std::max(hit, at(FNoLineEndBefore)), cut);
     if (cut && !FRawEnd) {  // the line's end is still to come
         EmptyLines(p, lineStart);
         FRawPos = static_cast<std::size_t>(lineStart - base);
+        FCandidateAt = offsetOf(hit);
+        FNoLineEndBefore = offsetOf(end) - 1;
         ReadRaw();
         return;
     }
@@ -496,6 +538,7 @@ void TSearchSource::FilterStep() {
         const unsigned char* const from = after(lineEnd);
         const unsigned char* const limit = from + std::min<std::size_t>(kJoinGap, static_cast<std::size_t>(end - from));
         const unsigned char* const next = FNative->Find(from, limit);
+        looked(from, next);
         if (next == limit) break;
         bool nextCut = false;
         const unsigned char* const nextEnd = lineEndOf(next, nextCut);
@@ -505,9 +548,9 @@ void TSearchSource::FilterStep() {
     EmptyLines(p, lineStart);
     // The last line's end becomes a LF: a lone CR before the empty line after it would read as CR LF.
     const std::string_view lines(reinterpret_cast<const char*>(lineStart), static_cast<std::size_t>(lineEnd - lineStart));
-    const std::uint64_t at = FHanded + FOut.size() - FOutPos;
+    const std::uint64_t out = FHanded + FOut.size() - FOutPos;
     FTranscoder->Transcode(lines, true, FOut);  // no character runs on over a line end in these encodings
-    if (!FInexactLog.empty()) NoteInexact(at, FRawAt + static_cast<std::size_t>(lineStart - base));
+    if (!FInexactLog.empty()) NoteInexact(out, FRawAt + static_cast<std::size_t>(lineStart - base));
     if (lineEnd < end) {
         FOut += '\n';
         lineEnd = after(lineEnd);

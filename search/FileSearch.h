@@ -41,10 +41,14 @@ public:
     explicit TNativeFinder(std::string literal);
     explicit TNativeFinder(std::vector<std::string> alternatives);
     // The first position in [p, end) where it begins (maybe within a character), or end.
-    // P must be a line's start.
+    // Only what begins at P or after is found.
     const unsigned char* Find(const unsigned char* p, const unsigned char* end) const;
+    // The length of its longest form: a search that found nothing in [p, end) may go on from
+    // end - (Longest() - 1).
+    std::size_t Longest() const { return FLongest; }
 
 private:
+    std::size_t FLongest = 0;
     TLiteralFinder FLiteral;
     std::vector<std::string> FAlternatives;  // each ends with a byte of FLast
     std::optional<TByteFinder> FLast;
@@ -84,6 +88,10 @@ public:
     TFileEncoding Encoding() const { return FEncoding; }
     // Whether the engine sees other bytes than the file's own.
     bool Converted() const { return FState == TState::Convert; }
+
+    // Bytes the filter has looked at so far (for tests: a long line is looked at once, not
+    // again with every block read onto it).
+    std::uint64_t FilterLooked() const { return FFilterLooked; }
 
     // Whether the line handed out at Offset (Length bytes, the line end not counted) is the
     // file's own text when decoded as Shift-JIS: false when one of its characters may read
@@ -132,6 +140,13 @@ private:
     std::uint64_t FReadAt = 0;     // Convert: the file offset the next read starts at
     std::uint64_t FRawAt = 0;      // Filter: the file offset of FRaw's first byte
     std::uint64_t FHanded = 0; // Undecided, Convert, Filter: the offset of the next byte handed out
+    // Filter, file offsets in the line at FRawPos whose end is still to come: no candidate
+    // begins before FNoCandidateBefore, no CR or LF lies before FNoLineEndBefore, and a
+    // candidate was found at FCandidateAt (when set).
+    std::uint64_t FNoCandidateBefore = 0;
+    std::uint64_t FNoLineEndBefore = 0;
+    std::optional<std::uint64_t> FCandidateAt;
+    std::uint64_t FFilterLooked = 0;
     std::vector<TSjisTranscoder::TInexactNote> FInexactLog;  // the transcoder's notes from its last call
     // The characters that read back otherwise, ascending, from the first line not yet asked
     // for: where they were handed out, and where they lie in the file. Only the last

@@ -146,6 +146,33 @@ TEST(SearchDriver, CharactersOtherConvertersWriteOtherwiseAreFoundByEitherForm) 
     }
 }
 
+TEST(SearchDriver, AVeryLongLineIsLookedAtOnceInEveryEncoding) {
+    // A line of 3 MB (minified JSON, a dump) read in blocks of 128 KB: the filter that
+    // passes over lines without the literal must not look at the held line again with each
+    // block (it did: twelve times the file). The literal lies near its start, near its end,
+    // or nowhere; another line follows.
+    std::string body;
+    while (body.size() < (3u << 20)) body += "{\"なまえ\":\"あたい\",\"x\":[1,2,3]},";
+    const Program grep = Compiled("目印", false);
+    test::TTempDir dir;
+    for (const std::string& line : {"目印" + body, body + "目印", body}) {
+        const std::string text = line + "\n次の行 目印\n";
+        for (const TFileEncoding encoding : {TFileEncoding{TEncoding::Utf8, false}, TFileEncoding{TEncoding::EucJp, false}}) {
+            SCOPED_TRACE(EncodingName(encoding));
+            const std::string bytes = testing::In(encoding, text);
+            const std::string path = dir.File("long.txt", bytes);
+            std::atomic<bool> cancel{false};
+            TNativeFilter filter(*grep);
+            TSearchSource source(path, {}, &cancel, &filter);
+            TGrepSearch search(*grep, cancel, {});
+            std::vector<std::int64_t> lines;
+            search.Run(source, [&](const RE_LineInfo_t& info) { lines.push_back(info.LineNo); });
+            EXPECT_EQ(lines, (line == body ? std::vector<std::int64_t>{2} : std::vector<std::int64_t>{1, 2}));
+            EXPECT_LE(source.FilterLooked(), 3 * bytes.size()) << line.substr(0, 6);
+        }
+    }
+}
+
 TEST(SearchDriver, ALargeFileIsSearchedAcrossTheWindowsItIsReadIn) {
     // Over 8 MB of UTF-8 in lines of odd lengths, so that characters straddle the 4 MiB
     // windows; every line numbered, the hits checked against the Shift-JIS copy.
