@@ -4,17 +4,33 @@
 #include <QClipboard>
 #include <QMimeData>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <memory>
+#include <string_view>
 
 namespace xavo {
 
 namespace {
 
 bool HasWildcard(const std::string& word) { return word.find_first_of("*?") != std::string::npos; }
+
+// The options the window passes to its external grep unless told otherwise. They are
+// written for another grep program and mean nothing here, so they are taken as none.
+constexpr std::string_view kWindowDefaultOptions[] = {"-1+", "-c", "-E"};
+
+// Args without the window's default options at their start.
+std::vector<std::string> WithoutWindowDefaults(const std::vector<std::string>& args) {
+    const std::size_t count = std::size(kWindowDefaultOptions);
+    if (args.size() >= count && std::equal(std::begin(kWindowDefaultOptions), std::end(kWindowDefaultOptions), args.begin()))
+        return {args.begin() + static_cast<std::ptrdiff_t>(count), args.end()};
+    return args;
+}
 
 // A memory stream the grep writes into; Text() is what it holds so far.
 class TMemoryStream {
@@ -59,10 +75,11 @@ private:
 }  // namespace
 
 TGrepOptions QGrepHelperOptions(const std::vector<std::string>& args) {
+    const std::vector<std::string> given = WithoutWindowDefaults(args);
     std::vector<std::string> words;
-    words.reserve(args.size() + 1);
+    words.reserve(given.size() + 1);
     words.emplace_back("xavoline-qgrep");
-    words.insert(words.end(), args.begin(), args.end());
+    words.insert(words.end(), given.begin(), given.end());
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
@@ -87,6 +104,8 @@ TGrepOptions QGrepHelperOptions(const std::vector<std::string>& args) {
 }
 
 std::string QGrepClipboardText(const std::vector<std::string>& args, int& status) {
+    // The window drops the last line as the summary: a failure keeps its messages above one.
+    static const std::string kFailureRule = "=== エラー\n";
     std::string heading = "*** xavoline-qgrep";
     for (const std::string& arg : args) heading += " " + arg;
     heading += "\n";
@@ -101,11 +120,12 @@ std::string QGrepClipboardText(const std::vector<std::string>& args, int& status
         return heading + lines + err.Text() + "=== " + std::to_string(count) + " lines\n";
     } catch (const EUsage& e) {
         status = 2;
-        return heading + "xavoline-qgrep: " + e.what() +
-               "\nxavoline-qgrep: the Q-GREP options must be xavoline-grep's (see xavoline-grep --help)\n";
+        return heading + "xavoline-qgrep: コマンドラインを解釈できません（" + e.what() +
+               "）\nxavoline-qgrep: 「QGrep起動ｵﾌﾟｼｮﾝ...」には xavoline-grep のオプションを指定してください"
+               "（xavoline-grep --help）\n" + kFailureRule;
     } catch (const std::exception& e) {
         status = 2;
-        return heading + "xavoline-qgrep: " + e.what() + "\n";
+        return heading + "xavoline-qgrep: " + e.what() + "\n" + kFailureRule;
     }
 }
 

@@ -25,15 +25,17 @@ class QMimeData;
 
 namespace xavo {
 
-// The grep's options for Args (without the program's name): as xavoline-grep reads them,
-// then path words with "*" or "?" that name no existing file joined into the mask (";"
-// between them), searched in "." (with -r, below it). Output is always UTF-8. Raises
-// EUsage for a command line the grep refuses.
+// The grep's options for Args (without the program's name): the window's default Q-GREP
+// options ("-1+ -c -E", written for another program) dropped from their start, the rest as
+// xavoline-grep reads them, then path words with "*" or "?" that name no existing file
+// joined into the mask (";" between them), searched in "." (with -r, below it). Output is
+// always UTF-8. Raises EUsage for a command line the grep refuses.
 TGrepOptions QGrepHelperOptions(const std::vector<std::string>& args);
 
 // Runs the grep over Args and returns the clipboard's text (UTF-8): the heading, the result
 // lines, the grep's messages, the rule; each line ends in "\n". A command line the grep
-// refuses yields its message and a hint instead of results. Status: the grep's exit status.
+// refuses yields its message and a hint (in Japanese) instead of results, still above a
+// rule, which the window drops. Status: the grep's exit status.
 std::string QGrepClipboardText(const std::vector<std::string>& args, int& status);
 
 // Owns Text on Clipboard while it lives and says when it may go: TakenGrace after the

@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         std::fputs("Usage: xavoline-qgrep [xavoline-grep options] PATTERN [PATH or MASK...]\n"
                    "Searches as xavoline-grep does and leaves the result lines on the clipboard.\n"
-                   "A word with * or ? is a file mask over the current directory.\n\n",
+                   "A word with * or ? is a file mask over the current directory.\n"
+                   "The window's default Q-GREP options \"-1+ -c -E\" at the start are ignored.\n\n",
                    stdout);
         std::fputs(xavo::GrepUsageText().c_str(), stdout);
         return 0;

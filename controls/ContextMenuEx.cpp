@@ -32,7 +32,7 @@ const QString kFailedCaption = QStringLiteral(" TContextMenuEx component version
 const QString kFailedText = QStringLiteral(" InvokeCommand failed! ");
 
 bool OpenWithDesktop(const std::string& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQString(path)));
+    return QDesktopServices::openUrl(PathToUrl(path));
 }
 
 QString PermissionText(mode_t mode) {

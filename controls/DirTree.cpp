@@ -2,19 +2,27 @@
 #include "DirTree.h"
 
 #include "FileSystem.h"
+#include "FocusHighlight.h"
 #include "PathText.h"
 #include "WaitCursor.h"
 
 #include <QApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QFile>
 #include <QFileIconProvider>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QStyle>
+#include <QTimer>
 #include <QUrl>
 
 #include <cerrno>
+#include <optional>
+#include <unordered_set>
 #include <unistd.h>
 #include <vector>
 
@@ -45,6 +53,19 @@ std::string CurrentDirectory() {
         buffer.resize(buffer.size() * 2);
     }
     return WithTrailingSlash(buffer.data());
+}
+
+// How long after a change of a watched directory it is read: the changes of that time (an
+// archive being unpacked) are read at once.
+constexpr int kRereadDelayMs = 200;
+
+// A node's directory as the watcher names it (without its final "/"); nothing for a name
+// the watcher's text cannot give back byte for byte (one that is not UTF-8).
+std::optional<QString> WatchedName(const std::string& path) {
+    const std::string bytes = WithoutTrailingSlash(path);
+    QString name = QFile::decodeName(QByteArray::fromStdString(bytes));
+    if (QFile::encodeName(name).toStdString() != bytes) return std::nullopt;
+    return name;
 }
 
 // The mark of a drag from a directory tree; its data is the process id.
@@ -120,7 +141,11 @@ public:
     }
 };
 
-Tdirtree::Tdirtree(QWidget* parent) : QTreeWidget(parent), FLastDir(CurrentDirectory()) {
+Tdirtree::Tdirtree(QWidget* parent)
+    : QTreeWidget(parent),
+      FLastDir(CurrentDirectory()),
+      FWatcher(new QFileSystemWatcher(this)),
+      FRereadTimer(new QTimer(this)) {
     setHeaderHidden(true);
     setColumnCount(1);
     // Deep or long names widen the column and the tree scrolls sideways, rather than
@@ -144,7 +169,12 @@ Tdirtree::Tdirtree(QWidget* parent) : QTreeWidget(parent), FLastDir(CurrentDirec
         FFolderIcon.addPixmap(open.pixmap(size), QIcon::Selected);
     }
 
+    FRereadTimer->setSingleShot(true);
+    FRereadTimer->setInterval(kRereadDelayMs);
+    connect(FWatcher, &QFileSystemWatcher::directoryChanged, this, &Tdirtree::DirectoryChanged);
+    connect(FRereadTimer, &QTimer::timeout, this, &Tdirtree::RereadChangedDirectories);
     connect(this, &QTreeWidget::itemExpanded, this, &Tdirtree::NodeExpanded);
+    connect(this, &QTreeWidget::itemCollapsed, this, &Tdirtree::NodeCollapsed);
     connect(this, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { SelectionChanged(current); });
 }
@@ -171,6 +201,15 @@ void Tdirtree::SetDirectory(const std::string& value) {
 
     const TWaitCursor waitCursor;
     const TUpdatesSuspended updatesSuspended(this);
+    TDirNode* found = WalkTo(path, true);
+    // The node already selected: the view stays where the user has put it (a file opened
+    // from the list must not move the folder under the mouse).
+    if (found == nullptr || found == currentItem()) return;
+    setCurrentItem(found);
+    scrollToItem(found, QAbstractItemView::PositionAtTop);
+}
+
+Tdirtree::TDirNode* Tdirtree::WalkTo(const std::string& path, bool read) {
     TDirNode* found = nullptr;
     for (std::size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1)) {
         const std::string_view prefix(path.data(), slash + 1);
@@ -180,13 +219,17 @@ void Tdirtree::SetDirectory(const std::string& value) {
             TDirNode* node = TDirNode::From(found == nullptr ? topLevelItem(i) : found->child(i));
             if (node != nullptr && node->Path == prefix) next = node;
         }
-        if (next == nullptr) return;
-        ReadChildren(next);
+        if (next == nullptr) return nullptr;
+        if (read) ReadChildren(next);
         found = next;
     }
-    if (found == nullptr) return;
-    setCurrentItem(found);
-    scrollToItem(found, QAbstractItemView::PositionAtTop);
+    return found;
+}
+
+void Tdirtree::Refresh() {
+    const TWaitCursor waitCursor;
+    const TUpdatesSuspended updatesSuspended(this);
+    for (int i = 0; i < topLevelItemCount(); ++i) RereadTree(TDirNode::From(topLevelItem(i)));
 }
 
 void Tdirtree::Reload() {
@@ -238,6 +281,8 @@ void Tdirtree::BuildDrives() {
         const TWaitCursor waitCursor;
         const TUpdatesSuspended updatesSuspended(this);
         clear();
+        if (const QStringList watched = FWatcher->directories(); !watched.isEmpty()) FWatcher->removePaths(watched);
+        FChangedDirectories.clear();
         FDropHighlight = QPersistentModelIndex();
         QCoreApplication::processEvents();
         if (AcceptDir("/")) ProbeChildren(AddDirNode(nullptr, "/"));
@@ -246,11 +291,7 @@ void Tdirtree::BuildDrives() {
     FReady = true;
 }
 
-void Tdirtree::ReadChildren(TDirNode* node) {
-    if (node == nullptr || node->Scanned) return;
-    qDeleteAll(node->takeChildren());
-    node->Scanned = true;
-
+std::vector<std::string> Tdirtree::SubdirectoryNames(TDirNode* node) const {
     // A node that is the same directory as an ancestor (reached through a link) would
     // repeat the ancestor's subtree without end; it is shown without children.
     node->HasId = FileIdOf(node->Path, node->Id);
@@ -258,7 +299,7 @@ void Tdirtree::ReadChildren(TDirNode* node) {
         TDirNode* ancestor = TDirNode::From(up);
         if (ancestor == nullptr) continue;
         if (!ancestor->HasId) ancestor->HasId = FileIdOf(ancestor->Path, ancestor->Id);
-        if (ancestor->HasId && ancestor->Id == node->Id) return;
+        if (ancestor->HasId && ancestor->Id == node->Id) return {};
     }
 
     std::vector<std::string> names;
@@ -268,7 +309,57 @@ void Tdirtree::ReadChildren(TDirNode* node) {
         return true;
     });
     SortPathsIgnoringCase(names);
-    for (const std::string& name : names) AddDirNode(node, node->Path + name + '/');
+    return names;
+}
+
+void Tdirtree::ReadChildren(TDirNode* node) {
+    if (node == nullptr || node->Scanned) return;
+    qDeleteAll(node->takeChildren());
+    node->Scanned = true;
+    for (const std::string& name : SubdirectoryNames(node)) AddDirNode(node, node->Path + name + '/');
+}
+
+void Tdirtree::RereadChildren(TDirNode* node) {
+    if (node == nullptr || !node->Scanned) return;
+    const std::vector<std::string> names = SubdirectoryNames(node);
+    const std::unordered_set<std::string_view> present(names.begin(), names.end());
+    const auto nameOf = [node](const QTreeWidgetItem* child) {
+        const std::string path = PathOf(child);
+        return path.size() > node->Path.size() ? path.substr(node->Path.size(), path.size() - node->Path.size() - 1)
+                                               : std::string();
+    };
+    // The children that are gone; a selection inside one passes to Node.
+    for (int i = node->childCount() - 1; i >= 0; --i) {
+        QTreeWidgetItem* child = node->child(i);
+        if (TDirNode::From(child) != nullptr && present.contains(nameOf(child))) continue;
+        for (const QTreeWidgetItem* up = currentItem(); up != nullptr; up = up->parent()) {
+            if (up == child) {
+                setCurrentItem(node);
+                break;
+            }
+        }
+        delete node->takeChild(i);
+    }
+    // The new ones, where they sort among those kept (which are in the same order); a node
+    // in sight reads their children too, for their expand buttons.
+    int at = 0;
+    for (const std::string& name : names) {
+        if (at < node->childCount() && nameOf(node->child(at)) == name) {
+            ++at;
+            continue;
+        }
+        TDirNode* added = AddDirNode(node, node->Path + name + '/', at++);
+        if (node->isExpanded())
+            ReadChildren(added);
+        else
+            ProbeChildren(added);
+    }
+}
+
+void Tdirtree::RereadTree(TDirNode* node) {
+    if (node == nullptr || !node->Scanned) return;
+    RereadChildren(node);
+    for (int i = 0; i < node->childCount(); ++i) RereadTree(TDirNode::From(node->child(i)));
 }
 
 void Tdirtree::ProbeChildren(TDirNode* node) {
@@ -283,7 +374,7 @@ void Tdirtree::ProbeChildren(TDirNode* node) {
     placeholder->setFlags(Qt::NoItemFlags);
 }
 
-Tdirtree::TDirNode* Tdirtree::AddDirNode(TDirNode* parent, const std::string& path) {
+Tdirtree::TDirNode* Tdirtree::AddDirNode(TDirNode* parent, const std::string& path, int index) {
     auto* node = new TDirNode(WithTrailingSlash(path));
     if (parent == nullptr) {
         node->setText(0, QStringLiteral("/"));
@@ -293,7 +384,10 @@ Tdirtree::TDirNode* Tdirtree::AddDirNode(TDirNode* parent, const std::string& pa
         const std::string_view withoutSlash(node->Path.data(), node->Path.size() - 1);
         node->setText(0, PathToQString(FileNameOf(withoutSlash)));
         node->setIcon(0, FFolderIcon);
-        parent->addChild(node);
+        if (index >= 0)
+            parent->insertChild(index, node);
+        else
+            parent->addChild(node);
     }
     node->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled);
     return node;
@@ -303,8 +397,34 @@ void Tdirtree::NodeExpanded(QTreeWidgetItem* item) {
     TDirNode* node = TDirNode::From(item);
     if (node == nullptr) return;
     const TWaitCursor waitCursor;
-    ReadChildren(node);
-    for (int i = 0; i < node->childCount(); ++i) ReadChildren(TDirNode::From(node->child(i)));
+    // Read on the first expansion, read again on every later one; the children likewise.
+    const auto read = [this](TDirNode* n) {
+        if (n != nullptr && n->Scanned)
+            RereadChildren(n);
+        else
+            ReadChildren(n);
+    };
+    read(node);
+    for (int i = 0; i < node->childCount(); ++i) read(TDirNode::From(node->child(i)));
+    // A directory the watcher cannot name is only read again on expansion and F5.
+    const std::optional<QString> watched = WatchedName(node->Path);
+    if (watched && !FWatcher->directories().contains(*watched) && QFileInfo(*watched).isDir()) FWatcher->addPath(*watched);
+}
+
+void Tdirtree::NodeCollapsed(QTreeWidgetItem* item) {
+    const TDirNode* node = TDirNode::From(item);
+    const std::optional<QString> watched = node != nullptr ? WatchedName(node->Path) : std::nullopt;
+    if (watched && FWatcher->directories().contains(*watched)) FWatcher->removePath(*watched);
+}
+
+void Tdirtree::DirectoryChanged(const QString& path) {
+    FChangedDirectories.insert(WithTrailingSlash(QFile::encodeName(path).toStdString()));
+    if (!FRereadTimer->isActive()) FRereadTimer->start();  // a directory that never rests is still read
+}
+
+void Tdirtree::RereadChangedDirectories() {
+    const std::set<std::string> changed = std::exchange(FChangedDirectories, {});
+    for (const std::string& path : changed) RereadChildren(WalkTo(path, false));
 }
 
 void Tdirtree::SelectionChanged(QTreeWidgetItem* current) {
@@ -319,6 +439,15 @@ void Tdirtree::SelectionChanged(QTreeWidgetItem* current) {
 void Tdirtree::showEvent(QShowEvent* event) {
     QTreeWidget::showEvent(event);
     if (FReadOnStart && !FBuilt) BuildDrives();
+}
+
+void Tdirtree::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F5 && event->modifiers() == Qt::NoModifier) {
+        Refresh();
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
 }
 
 void Tdirtree::mousePressEvent(QMouseEvent* event) {
@@ -395,13 +524,22 @@ void Tdirtree::startDrag(Qt::DropActions supportedActions) {
 }
 
 void Tdirtree::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    if (!FDropHighlight.isValid() || index != FDropHighlight) {
-        QTreeWidget::drawRow(painter, option, index);
-        return;
-    }
-    QStyleOptionViewItem highlighted(option);
-    highlighted.state |= QStyle::State_Selected;
-    QTreeWidget::drawRow(painter, highlighted, index);
+    QStyleOptionViewItem row(option);
+    if (FDropHighlight.isValid() && index == FDropHighlight)
+        row.state |= QStyle::State_Selected;  // where a drop would go, in full colour
+    else if (!hasFocus())
+        row.palette = UnfocusedSelectionPalette(row.palette);
+    QTreeWidget::drawRow(painter, row, index);
+}
+
+void Tdirtree::focusInEvent(QFocusEvent* event) {
+    QTreeWidget::focusInEvent(event);
+    viewport()->update();  // the selection's colours follow the focus
+}
+
+void Tdirtree::focusOutEvent(QFocusEvent* event) {
+    QTreeWidget::focusOutEvent(event);
+    viewport()->update();
 }
 
 QStringList Tdirtree::mimeTypes() const { return {QStringLiteral("text/uri-list"), kDirTreeDragFormat}; }
@@ -409,7 +547,7 @@ QStringList Tdirtree::mimeTypes() const { return {QStringLiteral("text/uri-list"
 QMimeData* Tdirtree::mimeData(const QList<QTreeWidgetItem*>& items) const {
     QList<QUrl> urls;
     for (QTreeWidgetItem* item : items) {
-        if (const TDirNode* node = TDirNode::From(item)) urls.append(QUrl::fromLocalFile(PathToQString(node->Path)));
+        if (const TDirNode* node = TDirNode::From(item)) urls.append(PathToUrl(node->Path));
     }
     auto* mime = new QMimeData;
     mime->setUrls(urls);

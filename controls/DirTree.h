@@ -1,6 +1,10 @@
 // The directory tree: the single top-level node "/" and, below it, directories read lazily
 // (a node's subdirectories on its first expansion, and theirs too so that every visible
-// node shows a correct expand button).
+// node shows a correct expand button). What other programs change shows: a node is read
+// again whenever it is expanded, F5 reads every node read so far again, and the expanded
+// nodes' directories are watched and read again shortly after they change. Reading again
+// keeps the nodes that are still there as they were (expanded, selected); a selected
+// directory that is gone passes the selection to its parent.
 //
 // Paths are file-system bytes, kept in their case, always ending in "/". A link to a
 // directory shows as a directory; a node that is the same directory as one of its
@@ -15,8 +19,13 @@
 #include <QTreeWidget>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
+
+class QFileSystemWatcher;
+class QTimer;
 
 namespace xavo {
 
@@ -55,10 +64,14 @@ public:
 
     // The selected directory's path (ending in "/"), or "?" when nothing is selected.
     std::string Directory() const;
-    // Selects the node of Value, reading directories on the way down from the root. "?",
-    // a path that does not exist, or one whose levels are not all in the tree (filtered
-    // out) changes nothing.
+    // Selects the node of Value, reading directories on the way down from the root, and
+    // scrolls it to the top of the view. "?", a path that does not exist, one whose levels
+    // are not all in the tree (filtered out), or the node already selected changes nothing
+    // (the view stays where it is).
     void SetDirectory(const std::string& value);
+
+    // Reads every node read so far again (F5 does this).
+    void Refresh();
 
     // Rebuilds the tree and selects the previous directory again; when it is gone, its
     // nearest ancestor still in the tree; with none, the last directory selected before
@@ -96,6 +109,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -110,11 +126,26 @@ private:
     class TDirNode;
 
     void BuildDrives();
+    // The names of Node's subdirectories that pass the filters, sorted; none for a node that
+    // is the same directory as one of its ancestors (a link loop).
+    std::vector<std::string> SubdirectoryNames(TDirNode* node) const;
+    // Reads Node's subdirectories into child nodes, once.
     void ReadChildren(TDirNode* node);
+    // Brings the children of a node read before up to date with its directory.
+    void RereadChildren(TDirNode* node);
+    // RereadChildren for Node and every node read below it.
+    void RereadTree(TDirNode* node);
     void ProbeChildren(TDirNode* node);
-    TDirNode* AddDirNode(TDirNode* parent, const std::string& path);
+    // A node for Path, the last child of Parent (at Index when given), or the top-level node.
+    TDirNode* AddDirNode(TDirNode* parent, const std::string& path, int index = -1);
+    // The node of Path (ending in "/"), walked down from the root; with Read, each level is
+    // read on the way (ReadChildren). Null when a level is not in the tree.
+    TDirNode* WalkTo(const std::string& path, bool read);
     bool AcceptDir(const std::string& path) const;
     void NodeExpanded(QTreeWidgetItem* item);
+    void NodeCollapsed(QTreeWidgetItem* item);
+    void DirectoryChanged(const QString& path);
+    void RereadChangedDirectories();
     void SelectionChanged(QTreeWidgetItem* current);
     // The node under the drag, remembered as the drop target; false when none.
     bool TrackDropTarget(const QPoint& position);
@@ -130,6 +161,9 @@ private:
     const QMimeData* FDragData = nullptr;
     QIcon FRootIcon;
     QIcon FFolderIcon;
+    QFileSystemWatcher* FWatcher;           // the expanded nodes' directories
+    QTimer* FRereadTimer;                   // gathers a burst of changes into one reading
+    std::set<std::string> FChangedDirectories;
     TNotifyEvent FOnChange;
     taddfileevent FOnAddDir;
     TDragOverEvent FOnDragOver;

@@ -21,7 +21,7 @@ std::vector<std::string> LocalFilesOf(const QMimeData* mime) {
     if (mime == nullptr || !mime->hasUrls()) return files;
     for (const QUrl& url : mime->urls()) {
         if (!url.isLocalFile()) continue;
-        files.push_back(PathFromQString(url.toLocalFile()));
+        files.push_back(PathFromUrl(url));
     }
     return files;
 }

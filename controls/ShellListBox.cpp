@@ -2,6 +2,7 @@
 #include "ShellListBox.h"
 
 #include "FileSystem.h"
+#include "FocusHighlight.h"
 #include "PathText.h"
 #include "WaitCursor.h"
 
@@ -17,6 +18,8 @@
 #include <QStyledItemDelegate>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace xavo {
 
 namespace {
@@ -28,7 +31,9 @@ class TShellListDelegate : public QStyledItemDelegate {
 public:
     explicit TShellListDelegate(TShellListBox* list) : QStyledItemDelegate(list), FList(list) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& given, const QModelIndex& index) const override {
+        QStyleOptionViewItem option(given);
+        if (!FList->hasFocus()) option.palette = UnfocusedSelectionPalette(option.palette);
         const std::string& path = FList->Items()[static_cast<std::size_t>(index.row())];
         const bool enabled = (option.state & QStyle::State_Enabled) != 0;
         const bool selected = (option.state & QStyle::State_Selected) != 0;
@@ -120,7 +125,7 @@ QMimeData* TShellListModel::mimeData(const QModelIndexList& indexes) const {
     QList<QUrl> urls;
     for (const QModelIndex& index : indexes) {
         if (index.isValid() && index.row() < rowCount())
-            urls.append(QUrl::fromLocalFile(PathToQString(FPaths[static_cast<std::size_t>(index.row())])));
+            urls.append(PathToUrl(FPaths[static_cast<std::size_t>(index.row())]));
     }
     auto* mime = new QMimeData;
     mime->setUrls(urls);
@@ -162,6 +167,7 @@ void TShellListBox::Update() {
     std::vector<std::string> paths;
     ListFiles(FDirectory, mask, paths);  // nothing when the directory cannot be read
     FModel->SetPaths(std::move(paths));
+    emit listed();
 }
 
 void TShellListBox::SetShowExtention(bool value) {
@@ -180,6 +186,12 @@ void TShellListBox::SetShowIcon(bool value) {
     if (value == FShowIcon) return;
     FShowIcon = value;
     viewport()->update();
+}
+
+int TShellListBox::IndexOf(const std::string& path) const {
+    const std::vector<std::string>& items = Items();
+    const auto found = std::find(items.begin(), items.end(), path);
+    return found == items.end() ? -1 : static_cast<int>(found - items.begin());
 }
 
 int TShellListBox::ItemIndex() const {
@@ -209,7 +221,7 @@ QString TShellListBox::DisplayText(const std::string& path) const {
 
 void TShellListBox::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
-        event->accept();  // a right click opens the context menu; it never moves the selection
+        event->accept();  // a right click is for the context menu: it chooses nothing
         return;
     }
     const QModelIndex hit = indexAt(event->position().toPoint());
@@ -222,19 +234,32 @@ void TShellListBox::mousePressEvent(QMouseEvent* event) {
 }
 
 void TShellListBox::mouseMoveEvent(QMouseEvent* event) {
-    RunUserAction([&] { QListView::mouseMoveEvent(event); });
+    RunUserAction([&] { QListView::mouseMoveEvent(event); }, false);
 }
 
 void TShellListBox::keyPressEvent(QKeyEvent* event) {
-    RunUserAction([&] { QListView::keyPressEvent(event); });
+    RunUserAction([&] { QListView::keyPressEvent(event); }, true);
 }
 
-void TShellListBox::RunUserAction(const std::function<void()>& handle) {
+void TShellListBox::focusInEvent(QFocusEvent* event) {
+    QListView::focusInEvent(event);
+    viewport()->update();  // the selection's colours follow the focus
+}
+
+void TShellListBox::focusOutEvent(QFocusEvent* event) {
+    QListView::focusOutEvent(event);
+    viewport()->update();
+}
+
+void TShellListBox::RunUserAction(const std::function<void()>& handle, bool keyboard) {
     FUserAction = true;
     FUserChanged = false;
     handle();
     FUserAction = false;
-    if (std::exchange(FUserChanged, false)) Click();
+    if (!std::exchange(FUserChanged, false)) return;
+    FChoosingByKeyboard = keyboard;
+    Click();
+    FChoosingByKeyboard = false;
 }
 
 void TShellListBox::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

@@ -60,8 +60,9 @@ public:
     const std::string& Mask() const { return FMask; }
     void SetMask(const std::string& mask);
 
-    // Re-reads the directory under the hour-glass. An empty Directory becomes the
-    // program's directory first. A missing or unreadable directory gives an empty list.
+    // Re-reads the directory under the hour-glass (no item current afterwards), then
+    // reports listed(). An empty Directory becomes the program's directory first. A missing
+    // or unreadable directory gives an empty list.
     void Update();
 
     bool ShowExtention() const { return FShowExtention; }
@@ -77,10 +78,14 @@ public:
     // Fired after SelectedFileName is set, when the user selects an item by mouse or
     // keyboard; never for a selection made from code.
     void SetOnChange(TNotifyEvent handler) { FOnChange = std::move(handler); }
+    // True while OnChange runs for an item chosen with the keyboard (the arrow keys, ...).
+    bool ChoosingByKeyboard() const { return FChoosingByKeyboard; }
 
     // The items (full paths) in display order.
     const std::vector<std::string>& Items() const { return FModel->Paths(); }
     int Count() const { return static_cast<int>(Items().size()); }
+    // The index of the item Path (exact bytes), -1 when it is not listed.
+    int IndexOf(const std::string& path) const;
     // The current item's index, -1 for none. Setting it selects from code (no OnChange).
     int ItemIndex() const;
     void SetItemIndex(int index);
@@ -89,18 +94,24 @@ public:
     // "." of the name on removed, so archive.tar.gz shows as archive.tar).
     QString DisplayText(const std::string& path) const;
 
+signals:
+    // The items were read again (Update).
+    void listed();
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
     // What a user's selection does: remember the path, then report.
     void Click();
-    // Runs the base class's handling of a mouse or key event; Click when it moved the
-    // current item.
-    void RunUserAction(const std::function<void()>& handle);
+    // Runs the base class's handling of a mouse or key (Keyboard) event; Click when it moved
+    // the current item.
+    void RunUserAction(const std::function<void()>& handle, bool keyboard);
 
     TShellListModel* FModel;
     std::string FDirectory;
@@ -111,6 +122,7 @@ private:
     bool FShowIcon = true;
     bool FUserAction = false;   // a mouse or key event is being handled
     bool FUserChanged = false;  // ... and it moved the current item
+    bool FChoosingByKeyboard = false;
     TNotifyEvent FOnChange;
 };
 

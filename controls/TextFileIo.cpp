@@ -1,6 +1,8 @@
 // Whole-file reading and writing (see TextFileIo.h).
 #include "TextFileIo.h"
 
+#include "Encoding.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -121,6 +123,18 @@ int WriteInPlace(const std::string& path, std::string_view bytes, const struct s
     return 0;
 }
 
+// Gives the new file Fd the group and mode of the file St describes; false when the new
+// file would still differ in owner, group or mode (a group the user is not in, a file
+// system that ignores them), so that the old file is to be rewritten in place instead.
+bool TakeOwnership(int fd, const struct stat& st) {
+    struct stat now {};
+    if (::fstat(fd, &now) != 0) return false;
+    if (now.st_gid != st.st_gid && ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) return false;
+    // After the group: changing it may clear the set-group-ID bit.
+    if (::fchmod(fd, st.st_mode & 07777) != 0 || ::fstat(fd, &now) != 0) return false;
+    return now.st_uid == st.st_uid && now.st_gid == st.st_gid && (now.st_mode & 07777) == (st.st_mode & 07777);
+}
+
 }  // namespace
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
@@ -142,7 +156,7 @@ bool ReadFileBytes(const std::string& path, std::string& bytes) {
     }
 }
 
-int WriteFileBytes(const std::string& path, std::string_view bytes) {
+int WriteFileBytes(const std::string& path, std::string_view bytes, bool flush) {
     std::string target = path;
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -159,15 +173,36 @@ int WriteFileBytes(const std::string& path, std::string_view bytes) {
     std::string temp = target + ".XXXXXX";
     TFd fd(::mkstemp(temp.data()));
     if (fd.Fd < 0) return WriteInPlace(target, bytes, st);  // e.g. a read-only directory
-    const mode_t mode = st.st_mode & 07777;
+    if (!TakeOwnership(fd.Fd, st)) {
+        ::close(fd.Fd);
+        fd.Fd = -1;
+        ::unlink(temp.c_str());
+        return WriteInPlace(target, bytes, st);
+    }
     int error = 0;
-    if (::fchmod(fd.Fd, mode) != 0 || !WriteAll(fd.Fd, bytes) || ::fsync(fd.Fd) != 0) error = errno != 0 ? errno : EIO;
+    errno = 0;
+    if (!WriteAll(fd.Fd, bytes) || (flush && ::fsync(fd.Fd) != 0)) error = errno != 0 ? errno : EIO;
     if (::close(fd.Fd) != 0 && error == 0) error = errno;
     fd.Fd = -1;
     if (error == 0 && ::rename(temp.c_str(), target.c_str()) == 0) return 0;
     if (error == 0) error = errno;
     ::unlink(temp.c_str());
     return error;
+}
+
+bool IsUtf8TextFile(const std::string& path) {
+    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (fd.Fd < 0 || ::fstat(fd.Fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    TUtf8Check check;
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd.Fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return check.IsText();
+        if (!check.Add(std::string_view(buffer, static_cast<std::size_t>(n)))) return false;
+    }
 }
 
 }  // namespace xavo

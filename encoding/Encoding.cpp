@@ -482,6 +482,64 @@ std::string EncodeText(std::u16string_view text, TFileEncoding encoding) {
     return EncodeText(text, encoding, ignored);
 }
 
+std::size_t FindNonStandard(std::u16string_view text, TFileEncoding encoding) {
+    if (encoding.Kind != TEncoding::EucJp && encoding.Kind != TEncoding::Jis) return std::u16string_view::npos;
+    const bool jis = encoding.Kind == TEncoding::Jis;
+    const TJisTables& t = JisTables();
+    // Rows from 0: JIS X 0208 assigns rows 0-7 and 15-83; JIS X 0212 none above 76.
+    constexpr int kX0208Gap = 8, kX0208Resumes = 15, kX0208End = 84, kX0212End = 77;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i];
+        if (u < 0x80 || IsByteEscape(u)) continue;
+        if (u >= kHalfKanaFirst && u <= kHalfKanaLast) {
+            if (jis) return i;
+        } else if (const std::uint16_t p = t.X0208Of[u]; p != kNoPosition) {
+            const int row = p / kJisCells;
+            if ((row >= kX0208Gap && row < kX0208Resumes) || row >= kX0208End) return i;
+        } else if (const std::uint16_t q = t.X0212Of[u]; q != kNoPosition) {
+            if (jis || q / kJisCells >= kX0212End) return i;
+        }
+    }
+    return std::u16string_view::npos;
+}
+
+bool TUtf8Check::Add(std::string_view piece) {
+    if (!FWellFormed) return false;
+    if (!FCarry.empty()) {
+        // The carried start of a character is completed from the piece's first bytes.
+        const unsigned lead = static_cast<unsigned char>(FCarry[0]);
+        const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        const std::size_t take = std::min(length - FCarry.size(), piece.size());
+        const std::string character = FCarry + std::string(piece.substr(0, take));
+        piece.remove_prefix(take);
+        FCarry.clear();
+        if (!Scan(character) || !FCarry.empty()) return FWellFormed;
+    }
+    return Scan(piece);
+}
+
+bool TUtf8Check::Scan(std::string_view bytes) {
+    std::size_t at = 0, bad;
+    char32_t cp;
+    while (at < bytes.size()) {
+        if (Byte(bytes, at) < 0x80) {
+            ++at;
+            continue;
+        }
+        if (const std::size_t n = Utf8Sequence(bytes, at, bad, cp); n != 0) {
+            FMultiByte = true;
+            at += n;
+        } else if (at + bad == bytes.size() && Byte(bytes, at) >= 0xC2 && Byte(bytes, at) <= 0xF4) {
+            FCarry.assign(bytes.substr(at));  // a character the next piece may complete
+            return true;
+        } else {
+            FWellFormed = false;
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string ToDisplayUtf8(std::u16string_view text, TFileEncoding encoding) {
     std::string out;
     out.reserve(text.size() * 3);

@@ -3,7 +3,8 @@
 // A file is bytes in one of Shift-JIS (CP932), EUC-JP, ISO-2022-JP, UTF-8 or UTF-16 (LE/BE),
 // with or without a byte-order mark. DecodeText turns ANY byte string into UTF-16 and
 // EncodeText(DecodeText(b, e), e) == b for every b and e, so a file opened and saved unedited
-// keeps every byte. Entry points: DecodeText, EncodeText, EncodingName, ParseEncodingName.
+// keeps every byte. Entry points: DecodeText, EncodeText, EncodingName, ParseEncodingName;
+// for the questions before a file is written: FindNonStandard, TUtf8Check.
 //
 // Bytes that form no character are kept as escape units:
 //   Shift-JIS       the codec's private-use scheme (SjisCodec.h), unchanged.
@@ -58,6 +59,37 @@ std::u16string DecodeText(std::string_view bytes, TFileEncoding encoding);
 // is counted in Unencodable (when given).
 std::string EncodeText(std::u16string_view text, TFileEncoding encoding);
 std::string EncodeText(std::u16string_view text, TFileEncoding encoding, std::size_t& unencodable);
+
+// The index of the first UTF-16 unit of Text that Encoding stores only through an
+// extension of its standard character sets, which other programs refuse or read as other
+// characters; npos when there is none. EUC-JP: the vendor rows of the JIS X 0208 area
+// (NEC's row 13 such as ①, IBM's rows 89-92) and the rows above JIS X 0212. ISO-2022-JP
+// (which has neither JIS X 0212 nor half-width katakana) besides: every JIS X 0212
+// character and half-width katakana. Never for the other encodings. A character the
+// encoding cannot store at all, and the escape units of a file's own bytes, do not count.
+std::size_t FindNonStandard(std::u16string_view text, TFileEncoding encoding);
+
+// Tells whether bytes, given piece by piece (a character may straddle two pieces), are
+// well-formed UTF-8, and whether they are UTF-8 text: well-formed and holding at least one
+// multi-byte character. Pure ASCII is no evidence: it is as much Shift-JIS as UTF-8.
+class TUtf8Check {
+public:
+    TUtf8Check() = default;
+    explicit TUtf8Check(std::string_view bytes) { Add(bytes); }
+    // Adds the next piece; false from the first ill-formed byte on (further pieces are not
+    // looked at).
+    bool Add(std::string_view piece);
+    // After the last piece: a character cut by the end is ill-formed.
+    bool WellFormed() const { return FWellFormed && FCarry.empty(); }
+    bool IsText() const { return WellFormed() && FMultiByte; }
+
+private:
+    bool Scan(std::string_view bytes);
+
+    std::string FCarry;  // the start of a character the next piece completes (at most 3 bytes)
+    bool FWellFormed = true;
+    bool FMultiByte = false;
+};
 
 // UTF-16 (with the escape units above or the Shift-JIS codec's) to UTF-8 for terminals and
 // logs: an escape unit of either kind is written as U+FFFD.

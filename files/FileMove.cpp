@@ -83,6 +83,15 @@ int CopyLink(const std::string& source, const std::string& copy) {
     return ErrnoOf(::symlink(target.data(), copy.c_str()));
 }
 
+// Whether Path still names the file St describes, unchanged: the same device and inode,
+// size and modification time.
+bool SameFileAsBefore(const std::string& path, const struct stat& st) {
+    struct stat now {};
+    return ::lstat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino &&
+           now.st_size == st.st_size && now.st_mtim.tv_sec == st.st_mtim.tv_sec &&
+           now.st_mtim.tv_nsec == st.st_mtim.tv_nsec;
+}
+
 // The move of a file or link across file systems: a complete, flushed copy under a
 // temporary name, renamed into place, then the source removed.
 int MoveAcross(const std::string& source, const std::string& destination, const struct stat& st, bool overwrite,
@@ -105,6 +114,9 @@ int MoveAcross(const std::string& source, const std::string& destination, const 
         return error;
     }
     SyncDirectory(ParentDirectoryOf(destination));
+    // Another program may have saved the source anew meanwhile (or written to it): what
+    // the copy holds is then not all there is, and both stay.
+    if (!SameFileAsBefore(source, st)) return kMoveSourceChanged;
     error = calls.Unlink(source);
     // Without Overwrite the copy goes again, so the failure leaves everything as it was;
     // with it the copy stays where the replaced file was.

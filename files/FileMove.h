@@ -4,8 +4,9 @@
 // with RENAME_NOREPLACE; where the file system lacks it, link + unlink for files and a
 // reserved empty directory for directories). Across file systems a file or link is first
 // copied under a temporary name beside the destination (contents, permission bits and
-// modification time, flushed), renamed into place, and only then is the source removed; a
-// failure on the way leaves the source as it was and no partial copy behind. A directory
+// modification time, flushed), renamed into place, and only then is the source removed,
+// if it is still the file that was copied; a failure on the way leaves the source as it was
+// and no partial copy behind. A directory
 // is not copied across file systems. Links are moved as links, never followed.
 // Entry points: MoveToPath, MoveToDir; TMoveCalls lets tests make the system calls fail.
 #pragma once
@@ -31,13 +32,19 @@ struct TMoveCalls {
 
 TMoveCalls SystemMoveCalls();
 
+// What a move across file systems returns when the source changed while it was copied
+// (another device, inode, size or modification time afterwards): the copy stays at the
+// destination and the source where it was, since removing it could lose the newer
+// version. Not an errno value.
+inline constexpr int kMoveSourceChanged = -1;
+
 // Moves Source (a file, a symbolic link or a directory; a final "/" is ignored) to the path
 // Destination. Without Overwrite nothing that exists at Destination is ever replaced
 // (EEXIST). With Overwrite a file or link replaces a non-directory at Destination in one
 // step, so a failed move keeps the old one; Overwrite is ignored for a directory. Returns 0
 // or an errno value: ENOENT for a missing Source, EINVAL for a directory moved into itself
 // or its own subtree (checked before anything is touched), EXDEV for a directory across
-// file systems. On failure Source is where it was.
+// file systems, kMoveSourceChanged when both stay. On failure Source is where it was.
 int MoveToPath(const std::string& source, const std::string& destination, bool overwrite,
                const TMoveCalls& calls = SystemMoveCalls());
 

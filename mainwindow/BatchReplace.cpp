@@ -9,19 +9,15 @@
 #include "Paths.h"
 #include "Rtf.h"
 #include "SjisCodec.h"
+#include "TextFileIo.h"
 #include "TextSearch.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <utility>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace xavo {
 namespace {
@@ -29,67 +25,6 @@ namespace {
 [[noreturn]] void Fail(const std::string& path, const char* what, int error) {
     throw EBatchReplaceError(path + " " + what + ": " + std::strerror(error));
 }
-
-// The file a symbolic link finally names; Path itself when it is no link or a dangling one.
-std::string FollowLinks(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr) return path;
-    return resolved;
-}
-
-// A temporary file beside the target; removed again unless it was renamed into place.
-class TTemporaryOutput {
-public:
-    TTemporaryOutput(const std::string& target, mode_t mode) {
-        static std::atomic<unsigned> counter{0};
-        const std::string directory = ParentDirectoryOf(target);
-        const std::string base(FileNameOf(target));
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string name = WithTrailingSlash(directory) + "." + base + ".xavo" + std::to_string(::getpid()) + "-" +
-                               std::to_string(++counter) + ".tmp";
-            FFd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-            if (FFd >= 0) {
-                FName = std::move(name);
-                return;
-            }
-            if (errno != EEXIST) break;
-        }
-        Fail(target, "に書き込めません", errno);
-    }
-    ~TTemporaryOutput() {
-        if (FFd >= 0) ::close(FFd);
-        if (!FName.empty()) ::unlink(FName.c_str());
-    }
-    TTemporaryOutput(const TTemporaryOutput&) = delete;
-    TTemporaryOutput& operator=(const TTemporaryOutput&) = delete;
-
-    // 0 or the errno value of the failure.
-    int Write(std::string_view bytes) {
-        while (!bytes.empty()) {
-            const ssize_t n = ::write(FFd, bytes.data(), bytes.size());
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return errno;
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-        }
-        return 0;
-    }
-    int Finish(const std::string& target, const struct stat* old) {
-        if (old != nullptr) (void)!::fchmod(FFd, old->st_mode & 07777);
-        const int fd = std::exchange(FFd, -1);
-        if (::close(fd) != 0) return errno;
-        if (::rename(FName.c_str(), target.c_str()) != 0) return errno;
-        FName.clear();
-        return 0;
-    }
-
-private:
-    int FFd = -1;
-    std::string FName;
-};
 
 }  // namespace
 
@@ -118,7 +53,7 @@ TByteReplacement ReplaceAllBytes(std::string_view text, std::string_view find, s
 TByteReplacement ReplaceAllInFile(std::string_view bytes, std::string_view find, std::u16string_view replacement,
                                   TFindOptions options) {
     const TFileEncoding encoding = DetectEncoding(bytes);
-    const bool storable = FindUnencodableIn(replacement, encoding) == std::u16string_view::npos;
+    const bool storable = StoresStandardly(replacement, encoding);
     // A file the replacement cannot go into keeps its bytes; it is only told apart from a
     // file without an occurrence.
     const auto leftAsItIs = [&](bool occurs) {
@@ -194,9 +129,34 @@ std::vector<std::string> CollectBatchFiles(const std::string& directory, const s
     return paths;
 }
 
-bool IsSameDirectory(const std::string& first, const std::string& second) {
+bool StoresStandardly(std::u16string_view text, TFileEncoding encoding) {
+    return FindUnencodableIn(text, encoding) == std::u16string_view::npos &&
+           FindNonStandard(text, encoding) == std::u16string_view::npos;
+}
+
+std::size_t CountReplacedOutputs(std::string_view sourceDirectory, const std::vector<std::string>& sources,
+                                 std::string_view outputRoot) {
+    std::size_t count = 0;
+    struct stat st {};
+    for (const std::string& source : sources) {
+        const std::string out = BatchOutputPath(sourceDirectory, source, outputRoot);
+        if (::stat(out.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) ++count;
+    }
+    return count;
+}
+
+bool IsSameFile(const std::string& first, const std::string& second) {
     TFileId a, b;
-    return IsDirectory(first) && FileIdOf(first, a) && FileIdOf(second, b) && a == b;
+    return FileIdOf(first, a) && FileIdOf(second, b) && a == b;
+}
+
+bool Vanished(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
+bool IsSameDirectory(const std::string& first, const std::string& second) {
+    return IsDirectory(first) && IsSameFile(first, second);
 }
 
 void CreateParentDirectories(const std::string& path) {
@@ -211,20 +171,8 @@ void CreateParentDirectories(const std::string& path) {
     }
 }
 
-void WriteOutputFile(const std::string& path, std::string_view bytes) {
-    const std::string target = FollowLinks(path);
-    struct stat old {};
-    const bool exists = ::stat(target.c_str(), &old) == 0;
-    if (exists) {
-        if (!S_ISREG(old.st_mode)) Fail(path, "に書き込めません", S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
-        if (::access(target.c_str(), W_OK) != 0) Fail(path, "に書き込めません", errno);
-    } else if (errno != ENOENT) {
-        Fail(path, "に書き込めません", errno);
-    }
-    TTemporaryOutput temporary(target, exists ? (old.st_mode & 0777) : 0666);
-    int error = temporary.Write(bytes);
-    if (error == 0) error = temporary.Finish(target, exists ? &old : nullptr);
-    if (error != 0) Fail(path, "に書き込めません", error);
+void WriteOutputFile(const std::string& path, std::string_view bytes, bool flush) {
+    if (const int error = WriteFileBytes(path, bytes, flush); error != 0) Fail(path, "に書き込めません", error);
 }
 
 bool ReadsAsRichText(std::string_view bytes, bool plainText) { return !plainText && LooksLikeRtf(bytes); }

@@ -1,12 +1,14 @@
 // The screen-free side of replacing: every occurrence of a literal in a byte text replaced
 // as the text view's "replace all" does it, the files a batch replace takes, where each
-// output goes, and writing an output so that a failure or a cancel never leaves half a file.
+// output goes, and writing an output as a save writes a file: never half of it, keeping an
+// existing file's owner, group, mode and links.
 //
 // Plain C++ (no Qt); texts are Shift-JIS bytes, paths file-system bytes, positions bytes.
 // A plain file in another encoding is replaced in its own encoding (ReplaceAllInFile), and
-// left as it is when the replacement holds a character that encoding cannot store.
+// left as it is when the replacement holds a character that encoding cannot store, or
+// stores only as an extension other programs cannot read.
 // Entry points: ReplaceAllBytes, ReplaceAllInFile, CollectBatchFiles, BatchOutputPath,
-// WriteOutputFile.
+// CountReplacedOutputs, WriteOutputFile.
 #pragma once
 
 #include "Encoding.h"
@@ -50,8 +52,9 @@ TByteReplacement ReplaceAllBytes(std::string_view text, std::string_view find, s
 // matches a character Shift-JIS lacks), given Replacement at each occurrence and encoded
 // again. A file with no occurrence keeps its bytes as they are; the others keep every byte
 // outside the occurrences. When the replacement holds a character the file's encoding
-// cannot store (FindUnencodableIn), a file with an occurrence is not replaced either: Text
-// is its bytes as they are, Count 0 and Unencodable true, so no '?' is ever written.
+// cannot store, or stores only as an extension (StoresStandardly), a file with an
+// occurrence is not replaced either: Text is its bytes as they are, Count 0 and Unencodable
+// true, so no '?' is ever written.
 TByteReplacement ReplaceAllInFile(std::string_view bytes, std::string_view find, std::u16string_view replacement,
                                   TFindOptions options);
 
@@ -70,19 +73,35 @@ std::string BatchOutputPath(std::string_view sourceDirectory, std::string_view s
 // is complete before the first output is written, so outputs inside the tree are not taken.
 std::vector<std::string> CollectBatchFiles(const std::string& directory, const std::string& mask, bool recurse);
 
+// Whether Encoding stores every character of Text within its standard sets: none becomes
+// '?' (FindUnencodableIn) and none is a vendor extension (FindNonStandard).
+bool StoresStandardly(std::u16string_view text, TFileEncoding encoding);
+
+// How many outputs of Sources (BatchOutputPath) would replace something that exists and is
+// no directory (links followed).
+std::size_t CountReplacedOutputs(std::string_view sourceDirectory, const std::vector<std::string>& sources,
+                                 std::string_view outputRoot);
+
+// True when both paths name the same existing file or directory (also through links).
+bool IsSameFile(const std::string& first, const std::string& second);
+
 // True when both paths name the same existing directory (also through links).
 bool IsSameDirectory(const std::string& first, const std::string& second);
+
+// True when nothing is at Path any more (a source another program removed meanwhile).
+bool Vanished(const std::string& path);
 
 // Creates every missing directory above the file Path, from the top down (mode 0777 less
 // the umask). Throws EBatchReplaceError naming the directory that could not be made.
 void CreateParentDirectories(const std::string& path);
 
-// Replaces or creates the file Path with Bytes: they go to a temporary file beside it that
-// is renamed into place, so the old file (or none) stays whole until the new one is
-// complete. An existing file keeps its permission bits; a symbolic link is followed.
+// Replaces or creates the file Path with Bytes as the text view's save does
+// (WriteFileBytes): an existing file keeps its owner, group, mode and hard links and is
+// never left half written; a symbolic link is followed. Flush as there: a source replaced
+// in place is worth an fsync, a fresh output tree is not (like a copy; see the notes).
 // Throws EBatchReplaceError naming Path; the old file is then untouched and no temporary
-// file is left. (No fsync: like a copy, not durable across a power cut; see the notes.)
-void WriteOutputFile(const std::string& path, std::string_view bytes);
+// file is left.
+void WriteOutputFile(const std::string& path, std::string_view bytes, bool flush);
 
 // Whether the text view reads Bytes as rich text: the plain-text option off and an RTF
 // header.

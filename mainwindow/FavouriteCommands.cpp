@@ -76,7 +76,7 @@ void TForm1::CbSettingChange() {
         if (SLBox->Mask() != favourite.Mask) SetFileMask(PathToQString(favourite.Mask), false);
         return;
     }
-    ShowAppHint(QStringLiteral("Can't find \"") + PathToQString(favourite.Directory) + QStringLiteral("\""));
+    ShowResultMessage(QStringLiteral("Can't find \"") + PathToQString(favourite.Directory) + QStringLiteral("\""));
     SLBox->SetMask(std::string());
     QApplication::beep();
 }

@@ -4,7 +4,9 @@
 //
 // Unsaved edits are never dropped silently: showing another file, re-reading the shown one
 // and closing the window ask first (ConfirmUnsavedEdits). Saving replaces the file through
-// the text view's atomic write, so a failed save leaves the old file as it was.
+// the text view's atomic write, so a failed save leaves the old file as it was; it asks
+// first before writing a '?', a character other programs cannot read back in the file's
+// encoding, or bytes that would leave a UTF-8 file ill-formed.
 #include "MainWindow.h"
 
 #include "CommandGuard.h"
@@ -15,7 +17,9 @@
 #include "PathText.h"
 #include "Paths.h"
 #include "ShellListBox.h"
+#include "SjisCodec.h"
 #include "SjisQt.h"
+#include "TextFileIo.h"
 #include "ViewerLogic.h"
 #include "XavoMemo.h"
 
@@ -27,8 +31,6 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QToolButton>
-
-#include <algorithm>
 
 #include <unistd.h>
 
@@ -123,16 +125,23 @@ bool TForm1::OpenFileFromList(const std::string& path, int restoreIndex) {
 }
 
 void TForm1::SLBoxChange() {
-    const std::vector<std::string>& items = SLBox->Items();
-    const auto shown = std::find(items.begin(), items.end(), FCurrentFile);
-    OpenFileFromList(SLBox->SelectedFileName(), shown == items.end() ? -1 : static_cast<int>(shown - items.begin()));
+    // A file chosen with the arrow keys is shown and the list keeps the focus, so the next
+    // key goes on in the list; a click gives the focus to the text view.
+    const bool byKeyboard = SLBox->ChoosingByKeyboard();
+    OpenFileFromList(SLBox->SelectedFileName(), SLBox->IndexOf(FCurrentFile));
+    if (byKeyboard) SLBox->setFocus();
 }
 
 bool TForm1::SLBoxRightMouseDown(const QPoint& position) {
+    // The menu is for the entry under the mouse, selected while the menu shows (nothing is
+    // opened); then the list goes back to where it was, so F9 goes on from there.
+    const QModelIndex clicked = SLBox->indexAt(position);
+    if (!clicked.isValid()) return true;
     const int index = SLBox->ItemIndex();
-    if (index < 0) return true;
+    const std::string path = SLBox->Items()[static_cast<std::size_t>(clicked.row())];
+    SLBox->SetItemIndex(clicked.row());
     try {
-        CmEx->ShowFileMenu(SLBox->viewport(), SLBox->SelectedFileName(), position.x(), position.y());
+        CmEx->ShowFileMenu(SLBox->viewport(), path, position.x(), position.y());
     } catch (...) {
         // A failing shell menu must not disturb the list; its selection is put back below.
     }
@@ -170,16 +179,51 @@ void TForm1::DdMemoFileDrop(const std::vector<std::string>& files) {
 // ---------------------------------------------------------------------------------------
 // Saving and the modes
 
+void TForm1::SelectCharacterAt(int position) {
+    Memo->SetSelStart(position);
+    Memo->SetSelLength(1);
+    if (Memo->SelLength() == 0) Memo->SetSelLength(2);  // a double-byte character
+}
+
 bool TForm1::ConfirmUnencodable() {
     const int at = Memo->FindUnencodable();
     if (at < 0) return true;
-    Memo->SetSelStart(at);
-    Memo->SetSelLength(1);
-    if (Memo->SelLength() == 0) Memo->SetSelLength(2);  // a double-byte character
+    SelectCharacterAt(at);
     return FDialogs.Ask(this, kApplicationTitle,
                         QStringLiteral("%1 で保存できない文字があります（選択した文字）。\n"
                                        "このまま保存すると、その文字は「?」になります。保存しますか？")
                             .arg(QString::fromStdString(EncodingName(Memo->Encoding()))),
+                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool TForm1::ConfirmStandardCharacters() {
+    const TFileEncoding encoding = Memo->Encoding();
+    if (encoding.Kind != TEncoding::EucJp && encoding.Kind != TEncoding::Jis) return true;
+    // The view's Shift-JIS holds every character that is an extension there.
+    const std::u16string text = DecodeSjis(Memo->Text());
+    const std::size_t at = FindNonStandard(text, encoding);
+    if (at == std::u16string::npos) return true;
+    SelectCharacterAt(static_cast<int>(SjisLength(std::u16string_view(text).substr(0, at))));
+    return FDialogs.Ask(this, kApplicationTitle,
+                        QStringLiteral("%1 の規格にない文字（機種依存文字）があります（選択した文字）。\n"
+                                       "このまま保存すると、ほかのプログラムでは読めないことがあります。保存しますか？")
+                            .arg(QString::fromStdString(EncodingName(encoding))),
+                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool TForm1::ConfirmUtf8Kept(const std::string& path) {
+    const TFileEncoding encoding = Memo->Encoding();
+    // Edits of UTF-8 are UTF-8; a file that is no UTF-8 text has nothing to lose.
+    if (encoding.Kind == TEncoding::Utf8 || !IsUtf8TextFile(path)) return true;
+    // The view's Shift-JIS holds all but '?' of what decides it.
+    const std::string text = Memo->Text();
+    const bool wellFormed =
+        TUtf8Check(encoding.Kind == TEncoding::Sjis ? text : EncodeText(DecodeSjis(text), encoding)).WellFormed();
+    return wellFormed ||
+           FDialogs.Ask(this, kApplicationTitle,
+                        QStringLiteral("%1 は UTF-8 のテキストですが、%2 で保存すると UTF-8 として正しくない"
+                                       "バイトが書き込まれます。保存しますか？")
+                            .arg(PathToQString(path), QString::fromStdString(EncodingName(encoding))),
                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
@@ -189,7 +233,7 @@ bool TForm1::WriteText(const std::string& path) {
         FDialogs.Ask(this, kApplicationTitle, QStringLiteral("書式情報が失われます。テキストとして保存しますか？"),
                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return false;
-    if (!ConfirmUnencodable()) return false;
+    if (!ConfirmUnencodable() || !ConfirmStandardCharacters() || !ConfirmUtf8Kept(path)) return false;
     // Saving always writes plain text, whatever form the file was read in.
     const bool plainText = Memo->PlainText();
     Memo->SetPlainText(true);

@@ -3,11 +3,13 @@
 // until the text turns up), the replace dialog, and the batch replace into an output tree.
 //
 // The searching itself is the text view's FindText; replacing goes through ViewReplace and
-// BatchReplace. A batch never leaves half a file: every output is written beside its place
-// and renamed into it, and never with a '?' for a character of the replacement that the
-// file's encoding lacks: such a file is written as it is and named after the batch. It
-// reports its progress in status panel 1, keeps the window painted and stops between files
-// on Escape or Ctrl+E, keeping the outputs already written.
+// BatchReplace. A batch asks once before it replaces any file, writes each output as a
+// save does (never half a file; owner, group, mode and links kept), leaves a source without
+// an occurrence untouched, and never writes a '?' or a vendor extension for a character of
+// the replacement, nor bytes that make a UTF-8 file ill-formed: such files, and sources
+// that vanish meanwhile, are named after the batch. It leaves the view showing a source as
+// it is on disk. It reports its progress in status panel 1, keeps the window painted and
+// stops between files on Escape or Ctrl+E, keeping the outputs already written.
 #include "MainWindow.h"
 
 #include "BatchReplace.h"
@@ -45,22 +47,50 @@ namespace {
 
 constexpr qint64 kProgressIntervalMs = 50;  // how often the status panel is redrawn
 
-// A batch source whose encoding cannot store the replacement text.
-struct TUnreplacedFile {
+// Why a batch left a source as it was.
+enum class TSkipReason { Unencodable, BreaksUtf8, Vanished };
+
+struct TSkippedFile {
     std::string Path;
+    TSkipReason Reason;
     TFileEncoding Encoding;
 };
 
-// Names, after a batch, the sources it wrote out unchanged because of their encoding.
-void ReportUnreplaced(const std::vector<TUnreplacedFile>& files) {
+// Names, after a batch, the sources it did not replace, by reason.
+void ReportSkipped(const std::vector<TSkippedFile>& files) {
     if (files.empty()) return;
     constexpr std::size_t kNamed = 20;
-    QString text = QStringLiteral("置換後の文字列に、ファイルの文字コードで表せない文字があるため、"
-                                  "次のファイルは置換せずにそのまま書き出しました。\n");
-    for (std::size_t i = 0; i < std::min(files.size(), kNamed); ++i)
-        text += QStringLiteral("\n%1（%2）").arg(PathToQString(files[i].Path), QString::fromStdString(EncodingName(files[i].Encoding)));
-    if (files.size() > kNamed) text += QStringLiteral("\nほか %1 件").arg(files.size() - kNamed);
-    ShowInformationBox(kApplicationTitle, text);
+    const struct {
+        TSkipReason Reason;
+        QString Text;
+    } sections[] = {
+        {TSkipReason::Unencodable, QStringLiteral("置換後の文字列に、ファイルの文字コードで表せない文字（またはほかのプログラムで"
+                                                  "読めない機種依存文字）があるため、次のファイルは置換しませんでした。")},
+        {TSkipReason::BreaksUtf8, QStringLiteral("UTF-8 のテキストに UTF-8 として正しくないバイトが書き込まれるため、"
+                                                 "次のファイルは置換しませんでした。")},
+        {TSkipReason::Vanished, QStringLiteral("一括置換の途中で見つからなくなったため、次のファイルは置換できませんでした。")},
+    };
+    QStringList parts;
+    for (const auto& section : sections) {
+        QString text = section.Text + QLatin1Char('\n');
+        std::size_t count = 0;
+        for (const TSkippedFile& file : files) {
+            if (file.Reason != section.Reason || ++count > kNamed) continue;
+            text += QLatin1Char('\n') + PathToQString(file.Path);
+            if (file.Reason != TSkipReason::Vanished)
+                text += QStringLiteral("（%1）").arg(QString::fromStdString(EncodingName(file.Encoding)));
+        }
+        if (count > kNamed) text += QStringLiteral("\nほか %1 件").arg(count - kNamed);
+        if (count > 0) parts << text;
+    }
+    ShowInformationBox(kApplicationTitle, parts.join(QStringLiteral("\n\n")));
+}
+
+// Sets the view's unsaved-edit flag whatever it was (the byte view follows the document's
+// flag only when that changes).
+void SetModified(TXavoMemo& memo, bool modified) {
+    memo.document()->setModified(!modified);
+    memo.document()->setModified(modified);
 }
 
 // Calls Handler with the button released over Target (a tool button's mouse-up).
@@ -295,22 +325,21 @@ void TForm1::ReplaceDialogReplace() {
 // ---------------------------------------------------------------------------------------
 // Batch replace
 
-void TForm1::WriteViewOutput(const std::string& path, bool richText) {
+std::string TForm1::ViewOutputBytes(const std::string& path, bool richText) {
     const QTemporaryDir scratch;
     if (!scratch.isValid()) throw EBatchReplaceError(path + " に書き込めません");
     const std::string staged = PathFromQString(scratch.path()) + "/output";
     const bool plainText = Memo->PlainText();
-    const bool modified = Memo->document()->isModified();
+    const bool modified = Memo->IsModified();
     Memo->SetPlainText(!richText);
     const auto restore = qScopeGuard([&] {
         Memo->SetPlainText(plainText);
-        Memo->document()->setModified(modified);
+        SetModified(*Memo, modified);
     });
     Memo->SaveToFile(staged);
     std::string bytes;
     if (!ReadFileBytes(staged, bytes)) throw EBatchReplaceError(path + " に書き込めません");
-    CreateParentDirectories(path);
-    WriteOutputFile(path, bytes);
+    return bytes;
 }
 
 void TForm1::ReplAll() {
@@ -334,10 +363,16 @@ void TForm1::ReplAll() {
 
     const std::string sourceDirectory = WithTrailingSlash(DTView->Directory());
     const std::string outputRoot = BatchOutputRoot(BrDlg->Directory());
-    if (IsSameDirectory(outputRoot.empty() ? "/" : outputRoot, sourceDirectory) &&
-        (FDialogs.AskWarning ? FDialogs.AskWarning : FDialogs.Ask)(
-            this, kApplicationTitle, QStringLiteral("元のファイルを上書きします。よろしいですか？"),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+    const std::vector<std::string> files = CollectBatchFiles(sourceDirectory, SLBox->Mask(), recurse);
+    // Files are replaced only when the user agreed, once for the whole batch.
+    QString overwrite;
+    if (IsSameDirectory(outputRoot.empty() ? "/" : outputRoot, sourceDirectory))
+        overwrite = QStringLiteral("元のファイルを上書きします。よろしいですか？");
+    else if (const std::size_t existing = CountReplacedOutputs(sourceDirectory, files, outputRoot); existing > 0)
+        overwrite = QStringLiteral("出力先の %1 個のファイルを上書きします。よろしいですか？").arg(existing);
+    if (!overwrite.isEmpty() && (FDialogs.AskWarning ? FDialogs.AskWarning : FDialogs.Ask)(
+                                    this, kApplicationTitle, overwrite, QMessageBox::Yes | QMessageBox::No,
+                                    QMessageBox::No) != QMessageBox::Yes)
         return;
 
     const QString replacement = FmRepl->EdRepl->text();
@@ -350,30 +385,49 @@ void TForm1::ReplAll() {
     // Loads Path from its file even when it is the file shown (whose text may be edited).
     const auto ShowFreshly = [this](const std::string& path) {
         FCurrentFile.clear();
-        LoadFile(path, false);
+        const bool loaded = LoadFile(path, false);
         Memo->SetSelStart(0);
+        return loaded;
     };
-    const std::vector<std::string> files = CollectBatchFiles(sourceDirectory, SLBox->Mask(), recurse);
     // The first file may be the one shown, whose text (edited or not) is taken as it
     // stands; any other shown text gives way to the last file at the end.
     const bool firstIsShown = !files.empty() && files.front() == FCurrentFile;
-    const bool keepEdits = firstIsShown && HasUnsavedEdits();
     if (!files.empty() && HasUnsavedEdits() && !(firstIsShown && files.size() == 1) && !ConfirmUnsavedEdits())
         return;
 
-    std::string viewHolds;  // the source whose replaced text the view shows
+    std::string lastDone;      // the last source whose output was written or left as it is
     std::size_t done = 0;
     bool cancelled = false;
-    // Sources the replacement cannot go into are written as they are, never with a '?'.
-    std::vector<TUnreplacedFile> unreplaced;
-    const auto isUnreplaced = [&](const std::string& path) { return !unreplaced.empty() && unreplaced.back().Path == path; };
-    // Replaces in the shown text unless its output (plain text in the text's encoding; RTF
-    // holds any character) could not store the replacement.
-    const auto replaceInView = [&](const std::string& path, bool richText) {
-        if (richText || FindUnencodableIn(View(replacement), Memo->Encoding()) == std::u16string_view::npos)
-            ReplaceAllInView(*Memo, find, replacement, options);
-        else if (OccursInView(*Memo, find, options))
-            unreplaced.push_back({path, Memo->Encoding()});
+    bool viewChanged = false;  // the view shows a replaced text that no file on disk holds
+    bool editsKept = false;    // the shown file's unsaved edits stay in the view, unreplaced
+    std::vector<TSkippedFile> skipped;
+    // The shown text replaced (from the caret on) as its output holds it: plain text in the
+    // text's encoding unless that cannot store the replacement standardly, or rich text.
+    // With PutBack the view's text and flag are as before afterwards (the shown file's
+    // edits are the user's, whether or not its output is written).
+    const auto replacedInView = [&](const std::string& path, bool richText, bool putBack) {
+        TByteReplacement result;
+        result.Encoding = Memo->Encoding();
+        const bool modified = Memo->IsModified();
+        if (richText || StoresStandardly(View(replacement), result.Encoding))
+            result.Count = ReplaceAllInView(*Memo, find, replacement, options);
+        else
+            result.Unencodable = OccursInView(*Memo, find, options);
+        viewChanged = viewChanged || result.Count > 0;
+        const auto putBackGuard = qScopeGuard([&] {
+            if (!putBack || result.Count == 0) return;
+            Memo->Undo();
+            SetModified(*Memo, modified);
+            viewChanged = false;
+        });
+        result.Text = ViewOutputBytes(path, richText);
+        return result;
+    };
+    // The view ends showing the last source done as it is on disk now, so that nothing of
+    // the batch stays in it to be saved over a source.
+    const auto showSourceAsOnDisk = [&] {
+        if (!lastDone.empty() && !(editsKept && lastDone == files.front())) ShowFreshly(lastDone);
+        else if (viewChanged) ShowFreshly(FCurrentFile);
     };
     try {
         TBusyCaption busy(this, QStringLiteral("一括置換中..."));
@@ -391,49 +445,61 @@ void TForm1::ReplAll() {
             }
             const std::string& path = files[i];
             const std::string out = BatchOutputPath(sourceDirectory, path, outputRoot);
-            if (i == 0 && firstIsShown) {
-                std::string head;
-                ReadFileBytes(path, head);
-                const bool richText = ReadsAsRichText(head, Memo->PlainText());
-                replaceInView(path, richText);
-                WriteViewOutput(out, richText);
-                viewHolds = path;
-            } else {
-                std::string bytes;
-                if (!ReadFileBytes(path, bytes)) throw EBatchReplaceError(path + " : " + kStreamReadError);
-                if (ReadsAsRichText(bytes, Memo->PlainText())) {
-                    // Rich text goes through the view, which knows its formatting.
-                    ShowFreshly(path);
-                    replaceInView(path, true);
-                    WriteViewOutput(out, true);
-                    viewHolds = path;
-                    busy.SetFinalCaption(windowTitle());
-                } else {
-                    const TByteReplacement replaced = ReplaceAllInFile(bytes, find, View(replacement), options);
-                    if (replaced.Unencodable) unreplaced.push_back({path, replaced.Encoding});
-                    CreateParentDirectories(out);
-                    WriteOutputFile(out, replaced.Text);
-                }
+            const bool inPlace = IsSameFile(path, out);
+            std::string source;
+            const auto skipVanished = [&] {
+                if (!Vanished(path)) throw EBatchReplaceError(path + " : " + kStreamReadError);
+                skipped.push_back({path, TSkipReason::Vanished, {}});
+            };
+            if (!ReadFileBytes(path, source)) {
+                skipVanished();
+                continue;
             }
+            TByteReplacement replaced;
+            const bool shown = i == 0 && firstIsShown;
+            if (shown) {
+                replaced = replacedInView(path, ReadsAsRichText(source, Memo->PlainText()), true);
+            } else if (ReadsAsRichText(source, Memo->PlainText())) {
+                // Rich text goes through the view, which knows its formatting.
+                if (!ShowFreshly(path)) {
+                    skipVanished();
+                    continue;
+                }
+                busy.SetFinalCaption(windowTitle());
+                replaced = replacedInView(path, true, false);
+            } else {
+                replaced = ReplaceAllInFile(source, find, View(replacement), options);
+            }
+            // Shift-JIS written into a UTF-8 file taken for Shift-JIS would spoil it.
+            const bool breaksUtf8 =
+                replaced.Count > 0 && TUtf8Check(source).IsText() && !TUtf8Check(replaced.Text).WellFormed();
+            if (replaced.Unencodable) skipped.push_back({path, TSkipReason::Unencodable, replaced.Encoding});
+            if (breaksUtf8) skipped.push_back({path, TSkipReason::BreaksUtf8, replaced.Encoding});
+            // A source without an occurrence is not touched.
+            const bool untouched = inPlace && (replaced.Count == 0 || breaksUtf8);
+            if (!untouched) {
+                CreateParentDirectories(out);
+                WriteOutputFile(out, breaksUtf8 ? source : replaced.Text, inPlace);
+            }
+            // Edits written over their own source are saved; any others stay unsaved.
+            if (shown) editsKept = HasUnsavedEdits() && !(inPlace && !untouched);
+            lastDone = path;
             ++done;
         }
     } catch (...) {
-        ReportUnreplaced(unreplaced);
+        try {
+            showSourceAsOnDisk();
+        } catch (...) {
+            // The batch's own error is the one to show; the view names no file then.
+        }
+        ReportSkipped(skipped);
         throw;
     }
-
-    // The last file done stays shown with its replaced text (written to the output).
-    if (done > 0 && viewHolds != files[done - 1]) {
-        ShowFreshly(files[done - 1]);
-        if (!isUnreplaced(files[done - 1])) ReplaceAllInView(*Memo, find, replacement, options);
-        Memo->document()->setModified(false);
-    } else if (done > 0 && keepEdits && viewHolds == FCurrentFile) {
-        Memo->document()->setModified(true);  // the edits are still not in the source file
-    }
+    showSourceAsOnDisk();
     DTView->SetDirectory(sourceDirectory);
     ShowAppHint(cancelled ? QStringLiteral("一括置換を中止しました (%1/%2)").arg(done).arg(files.size())
                           : QStringLiteral("一括置換しました (%1 ファイル)").arg(done));
-    ReportUnreplaced(unreplaced);
+    ReportSkipped(skipped);
 }
 
 }  // namespace xavo

@@ -27,6 +27,7 @@
 #include "StringUtils.h"
 #include "TagJump.h"
 #include "TextListBox.h"
+#include "ViewerLogic.h"
 #include "XavoMemo.h"
 
 #include <QAction>
@@ -220,7 +221,9 @@ void TForm1::Cancel1Click() { FGrepRunner->Cancel(); }
 
 void TForm1::TagJump(int index) {
     const TTagJumpTarget target = ParseResultLine(LbGrep->Item(index));
-    OpenFile(target.File);  // a file that is gone: the jump acts on the file shown
+    // A file that is gone: it is said, and the jump acts on the file shown.
+    if (!OpenFile(target.File) && !IsShowableFile(target.File))
+        ShowResultMessage(QStringLiteral("ファイルが見つかりません: ") + PathToQString(target.File));
     FFindState.SetFromTagJump(target.Text);
     ShowTagJumpLine(*Memo, target, FFindState.Options);
 }

@@ -1,5 +1,6 @@
 // The help viewer: the help file (an HTML document of our own named "xavoline.hlp") shown
-// in a browser window at its first topic. Entry point: THelpWindow::ShowTopic.
+// in a browser window at its first topic, opened over its owner and inside the screen's
+// available area; Esc closes it. Entry point: THelpWindow::ShowTopic.
 #pragma once
 
 #include <QWidget>
@@ -17,14 +18,19 @@ public:
     explicit THelpWindow(QWidget* parent = nullptr);
 
     // Loads HelpFile (file-system bytes), shows the window at the topic numbered Context
-    // (the anchor "topic<Context>", or the top when there is none) and raises it. Throws
-    // std::runtime_error with a message for the user when the file cannot be read.
+    // (the anchor "topic<Context>", or the top when there is none) and raises it. A window
+    // not yet shown is placed over its owner, moved and shrunk as needed to lie inside the
+    // available area of the owner's screen. Throws std::runtime_error with a message for
+    // the user when the file cannot be read.
     void ShowTopic(const std::string& helpFile, int context);
 
     QTextBrowser* Browser() const { return FBrowser; }
 
 private:
+    void PlaceInsideScreen();
+
     QTextBrowser* FBrowser;
+    bool FShownBefore = false;  // the window manager's frame is known once it has been shown
 };
 
 }  // namespace xavo

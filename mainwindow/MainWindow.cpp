@@ -23,6 +23,7 @@
 #include "SettingsQt.h"
 #include "ShellListBox.h"
 #include "SjisQt.h"
+#include "StatusMessage.h"
 #include "StringUtils.h"
 #include "TextListBox.h"
 #include "ViewerLogic.h"
@@ -42,6 +43,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -53,10 +55,9 @@ constexpr int kToolBarHeight = 32;
 constexpr int kToolButtonWidth = 32;
 constexpr int kToolBarLeftWidth = 7 * kToolButtonWidth;   // every button whole
 constexpr int kToolBarRightWidth = 2 * kToolButtonWidth;
-constexpr int kGrepBarMinimumWidth = 48;
+constexpr int kGrepBarMinimumColumns = 12;  // characters the GREP bar shows at least
 constexpr int kSettingPanelHeight = 22;
 constexpr int kSplitterWidth = 3;
-constexpr int kPaneMinimum = 20;      // the splitters' limit at each edge
 constexpr int kStatusMaskWidth = 60;
 constexpr int kStatusHintWidth = 50;
 constexpr int kRepaintDelayMs = 50;
@@ -90,11 +91,6 @@ QSplitter* NewSplitter(Qt::Orientation orientation, QWidget* first, QWidget* sec
     return splitter;
 }
 
-// Lets a pane shrink to the splitter's limit along Orientation (and to almost nothing across).
-void SetPaneMinimum(QWidget* pane, Qt::Orientation orientation) {
-    pane->setMinimumSize(orientation == Qt::Vertical ? QSize(1, kPaneMinimum) : QSize(kPaneMinimum, 1));
-}
-
 // The text colour of Widget becomes Color (a stored colour; system colours from the application).
 void SetTextColor(QWidget* widget, TColor color) {
     QPalette palette = widget->palette();
@@ -119,6 +115,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
     CreateToolBar();
     CreateLeftPane();
     CreateRightPane();
+    UpdatePaneMinimums();
     CreateStatusBar();
     CreateMainMenu();
     CreatePopupMenus();
@@ -182,7 +179,9 @@ void TForm1::CreateToolBar() {
     EdGrep->setToolTip(kGrepBarHint);
     EdGrep->setInsertPolicy(QComboBox::NoInsert);
     EdGrep->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    EdGrep->setMinimumWidth(kGrepBarMinimumWidth);
+    // The characters, the drop-down button and the frame.
+    EdGrep->setMinimumWidth(kGrepBarMinimumColumns * EdGrep->fontMetrics().averageCharWidth() +
+                            style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
     middle->addWidget(EdGrep);
 
     PnTbR = NewButtonPanel(PnTb, kToolBarRightWidth);
@@ -215,8 +214,6 @@ void TForm1::CreateLeftPane() {
     SLBox->setDragEnabled(true);  // a drag starts from a pressed item and leaves the selection on it
     SLBox->setContextMenuPolicy(Qt::PreventContextMenu);
     SLBox->SetMask("*.txt");
-    SetPaneMinimum(DTView, Qt::Vertical);
-    SetPaneMinimum(SLBox, Qt::Vertical);
     Split3 = NewSplitter(Qt::Vertical, DTView, SLBox);
 
     column->addWidget(PnSetting);
@@ -233,18 +230,15 @@ void TForm1::CreateRightPane() {
     Memo->SetScrollBars(ssVertical);
     Memo->SetWordWrap(false);
     Memo->SetHideSelection(false);  // a jumped-to line stays marked while the results list has the focus
-    connect(Memo, &TXavoMemo::refused, this, &TForm1::ShowAppHint);
+    connect(Memo, &TXavoMemo::refused, this, &TForm1::ShowResultMessage);
     Memo->setStatusTip(QStringLiteral(
         "表示・編集領域 : フォーカス移動は Ctrl キーを押しながら、W (GREP結果表示)、L (お気に入りリスト)、G (GREPバー) です。"));
     LbGrep = new TTextListBox;
     LbGrep->setStatusTip(kGrepResultsHint);
     LbGrep->SetDisplayDecoder(ResultLineDisplayText);  // the lines keep their bytes
     LbGrep->viewport()->setAcceptDrops(true);           // a file dragged from the file list
-    SetPaneMinimum(Memo, Qt::Vertical);
-    SetPaneMinimum(LbGrep, Qt::Vertical);
     Split2 = NewSplitter(Qt::Vertical, Memo, LbGrep);
     column->addWidget(Split2);
-    PnMemo->setMinimumWidth(kPaneMinimum);
 
     Split1 = NewSplitter(Qt::Horizontal, PnLeft, PnMemo);
     auto* client = new QWidget;
@@ -263,6 +257,7 @@ void TForm1::CreateStatusBar() {
     SBPanel1->setMinimumWidth(kStatusHintWidth);
     SB->addWidget(SBPanel0);
     SB->addWidget(SBPanel1, 1);
+    FStatusMessage = new TStatusMessage(SBPanel1, this);
     SBEncoding = new QLabel;
     SB->addPermanentWidget(SBEncoding);
     setStatusBar(SB);
@@ -408,10 +403,15 @@ void TForm1::WatchEvents() {
 
 void TForm1::ConnectEvents() {
     WatchEvents();
+    // Tab goes round the panes: GREP bar, favourites, tree, file list, text view, results.
+    const std::initializer_list<QWidget*> tabOrder{EdGrep, CbSetting, DTView, SLBox, Memo, LbGrep};
+    for (auto pane = tabOrder.begin(); pane + 1 != tabOrder.end(); ++pane) setTabOrder(*pane, *(pane + 1));
     for (QWidget* viewport : {LbGrep->viewport(), SLBox->viewport(), DTView->viewport()}) viewport->setMouseTracking(true);
 
     DTView->SetOnChange([this](Tdirtree*) { SLBox->SetDirectory(DTView->Directory()); });
     SLBox->SetOnChange([this](TShellListBox*) { RunCommand([this] { SLBoxChange(); }); });
+    // The list read again marks the shown file, so that F9 and Shift+F9 go on from it.
+    connect(SLBox, &TShellListBox::listed, this, [this] { SLBox->SetItemIndex(SLBox->IndexOf(FCurrentFile)); });
     DdMemo->SetOnFileDrop([this](TDropDst*, const std::vector<std::string>& files, int, int) { DdMemoFileDrop(files); });
     connect(TmRefresh, &QTimer::timeout, this, &TForm1::TmRefreshTimer);
     connect(Split2, &QSplitter::splitterMoved, this, [this] {
@@ -573,11 +573,13 @@ void TForm1::ApplyMemoFont() {
     Memo->setFont(ToQFont(FMemoFont));
     SetTextColor(Memo, FMemoFont.Color);
     Memo->SetHideSelection(Memo->HideSelection());  // the selection colours follow the text colour
+    UpdatePaneMinimums();
 }
 
 void TForm1::ApplyGrepFont() {
     LbGrep->setFont(ToQFont(FGrepFont));
     SetTextColor(LbGrep, FGrepFont.Color);
+    UpdatePaneMinimums();
 }
 
 int TForm1::MemoHeight() const { return FShown ? Memo->height() : FStoredMemoHeight; }
@@ -594,14 +596,19 @@ int TForm1::TreeHeight() const { return FShown ? DTView->height() : FStoredTreeH
 
 void TForm1::ApplyPaneSizes() {
     // A stored size that does not fit the window (from a bigger screen, or damaged) gives
-    // way to the designed one, so neither pane is squeezed and the window does not grow
-    // past the screen. The other pane keeps twice its minimum (the window's own minimum
-    // adds a margin to it).
+    // way to the designed one, so neither pane is squeezed below its minimum and the window
+    // does not grow past the screen.
     const auto apply = [](QSplitter* splitter, int first, int designed) {
         const QList<int> sizes = splitter->sizes();
         const int total = sizes.value(0) + sizes.value(1);
-        const int largest = std::max(total - 2 * kPaneMinimum, 1);
-        if (first < 1 || first > largest) first = std::min(designed, largest);
+        const auto least = [splitter](int i) {
+            const QWidget* pane = splitter->widget(i);
+            const QSize size = pane->minimumSize().expandedTo(pane->minimumSizeHint());
+            return splitter->orientation() == Qt::Horizontal ? size.width() : size.height();
+        };
+        const int smallest = std::max(least(0), 1);
+        const int largest = std::max(total - least(1), smallest);
+        if (first < smallest || first > largest) first = std::clamp(designed, smallest, largest);
         splitter->setSizes({first, std::max(total - first, 0)});
     };
     apply(Split1, FStoredLeftPaneWidth, kDesignedLeftPaneWidth);
@@ -726,6 +733,8 @@ void TForm1::resizeEvent(QResizeEvent* event) {
     UpdateMinimumSize();
 }
 
-void TForm1::ShowAppHint(const QString& hint) { SBPanel1->setText(hint); }
+void TForm1::ShowAppHint(const QString& hint) { FStatusMessage->ShowHint(hint); }
+
+void TForm1::ShowResultMessage(const QString& message) { FStatusMessage->ShowResult(message); }
 
 }  // namespace xavo

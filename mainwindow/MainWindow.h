@@ -56,6 +56,7 @@ class TReplaceDialog;
 class TRomajiLoad;
 enum class TGrepRunEnd;
 class TShellListBox;
+class TStatusMessage;
 class TTextListBox;
 class TQGrepCommands;
 class TXavoMemo;
@@ -215,9 +216,15 @@ public:
     // The number of whole lines that fit in the text view.
     int VisibleLineCount();
 
-    // Shows Hint (the hint of the control or menu item under the mouse, or a message) in
-    // status panel 1.
+    // Shows Hint (the hint of the control or menu item under the mouse) in status panel 1,
+    // over the result message; an empty Hint shows the result message again.
     void ShowAppHint(const QString& hint);
+
+    // Shows Message in status panel 1 as what a command found or did ("見つかりません",
+    // "保存しました", "N 件 / M ファイル"; empty: none). It stays until the user's next key
+    // press or mouse click (the next command) or the next result message; hints show over
+    // it while the mouse rests on a control or menu item, and it comes back after them.
+    void ShowResultMessage(const QString& message);
 
     // State the later command sets read and change.
     std::vector<std::string>& PathList() { return FPathList; }  // favourites: name@dir@mask
@@ -290,7 +297,13 @@ private:
     bool LoadFile(const std::string& path, bool askAboutEdits);
     bool HasUnsavedEdits() const;
     bool ConfirmUnsavedEdits();
+    // The questions before a save: characters the text's encoding cannot store, or stores
+    // only as an extension other programs cannot read (each shown selected), and bytes
+    // that would make the UTF-8 text at Path ill-formed. True: go on.
+    void SelectCharacterAt(int position);
     bool ConfirmUnencodable();
+    bool ConfirmStandardCharacters();
+    bool ConfirmUtf8Kept(const std::string& path);
     bool WriteText(const std::string& path);
     bool SaveCommand();
     // OpenFile for a file chosen in the list; when the user keeps unsaved edits instead,
@@ -335,6 +348,8 @@ private:
     void SLBoxMouseMove();
     void PnLeftResize();
     void SetLeftPaneWidth(int width);
+    // Gives each pane a usable minimum (a few lines, a few dozen characters, in its font).
+    void UpdatePaneMinimums();
     void UpdateMinimumSize();
     void FirstAppearance();
     void MmWordWrapClick();
@@ -408,8 +423,9 @@ private:
     void MmReplaceClick();
     void ReplaceDialogReplace();
     void ReplAll();
-    // Writes the text view's text to Path through a temporary file, as rich text or plain.
-    void WriteViewOutput(const std::string& path, bool richText);
+    // The bytes the text view's text would be saved as, rich text or plain (named after
+    // Path in an error); the view's form and unsaved-edit flag stay as they were.
+    std::string ViewOutputBytes(const std::string& path, bool richText);
 
     // --- Favourites (FavouriteCommands.cpp) and moves by dragging onto the tree
     // (MoveCommands.cpp). LeftPaneEvent sees the window's events first; true consumes one.
@@ -451,6 +467,7 @@ private:
     std::string FEncodingChoiceFile;
     bool FindAcross = false;  // a failed repeat search goes on into the next listed file
     TQGrepCommands* FQGrep = nullptr;         // owned as a child
+    TStatusMessage* FStatusMessage = nullptr; // status panel 1's hints and result message; a child
 
     std::vector<std::string> FPathList;
     std::string FGrepExe;

@@ -158,6 +158,14 @@ void TForm1::DropFile(const std::string& file, const std::string& dropTarget) {
             return;
         }
     }
+    if (error == kMoveSourceChanged) {
+        ShowInformationBox(kApplicationTitle,
+                           QStringLiteral("移動中に %1 がほかのプログラムによって変更されたため、削除せずに残しました。\n"
+                                          "%2 は変更前の内容です。")
+                               .arg(PathToQString(file), PathToQString(moved)));
+        SLBox->SetDirectory(ProcessDirectory());
+        return;
+    }
     if (error != 0) {
         ShowInformationBox(kApplicationTitle, kMoveFailed);
         return;

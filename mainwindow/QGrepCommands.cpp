@@ -7,6 +7,7 @@
 #include "MainWindow.h"
 #include "MessageBoxes.h"
 #include "PathText.h"
+#include "Paths.h"
 #include "QGrepLaunch.h"
 #include "ResultLine.h"
 #include "ShellListBox.h"
@@ -56,8 +57,13 @@ void TQGrepCommands::QGrepOption1Click() {
 
 void TQGrepCommands::MmGOneClick(const QAction* sender) {
     const TForm1Components& c = FForm.Components();
-    const QString filePart = QGrepFilePart(sender->data().toInt(), c.SLBox->SelectedFileName(), c.SLBox->Mask());
-    const QString directory = PathToQString(c.SLBox->Directory());
+    const int tag = sender->data().toInt();
+    // The file the user chose in the list, or else the shown one; it is searched in its own
+    // directory, wherever the list has moved since.
+    const std::string& chosen = c.SLBox->SelectedFileName().empty() ? FForm.CurrentFile() : c.SLBox->SelectedFileName();
+    if (tag == 0 && chosen.empty()) return;
+    const QString filePart = QGrepFilePart(tag, chosen, c.SLBox->Mask());
+    const QString directory = PathToQString(tag == 0 ? ParentDirectoryOf(chosen) : c.SLBox->Directory());
     const std::optional<QString> searchText = FForm.Dialogs().InputText(
         &FForm, QStringLiteral("QGrepを起動します"), QStringLiteral("検索文字列を入力してください"), QString());
     if (!searchText) return;

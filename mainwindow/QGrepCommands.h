@@ -33,7 +33,9 @@ public:
     void Grep1Click();
     // The input box for the options; Cancel keeps them.
     void QGrepOption1Click();
-    // The launch by the item Sender (its data() is the tag: 0 selected file, 1 mask).
+    // The launch by the item Sender (its data() is the tag: 0 selected file, 1 mask). The
+    // selected file is the one last chosen in the list, else the shown one, and is searched
+    // in its directory; with neither, nothing starts.
     // Raises std::runtime_error (nothing pending, the clipboard not watched) when the
     // program cannot be started; the message names the program and the system's reason.
     void MmGOneClick(const QAction* sender);

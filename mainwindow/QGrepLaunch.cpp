@@ -1,6 +1,7 @@
 // The external grep without the window, see QGrepLaunch.h.
 #include "QGrepLaunch.h"
 
+#include "ErrorText.h"
 #include "PathText.h"
 #include "SjisQt.h"
 
@@ -11,8 +12,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,7 +22,7 @@ namespace xavo {
 
 namespace {
 
-QString SystemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString SystemReason(int error) { return QString::fromStdString(ErrorReason(error)); }
 
 bool IsBlank(QChar c) { return c == u' ' || c == u'\t'; }
 
@@ -48,15 +49,26 @@ std::string ResultItem(const QString& line, const std::function<bool(const std::
     return PathFromQString(line.left(*pathEnd)) + QStringToSjis(line.mid(*pathEnd));
 }
 
+// Word written so that the split reads it back as one word: as it is when it holds no
+// blank and no double quote, else in double quotes with each quote tripled (the split's
+// way of writing a quote).
+QString QuotedWord(const QString& word) {
+    const bool plain = std::none_of(word.begin(), word.end(), [](QChar c) { return c.isSpace() || c == u'"'; });
+    if (plain) return word;
+    QString quoted = word;
+    quoted.replace(u'"', QStringLiteral("\"\"\""));
+    return u'"' + quoted + u'"';
+}
+
 }  // namespace
 
 QString QGrepFilePart(int tag, const std::string& selectedFileName, const std::string& mask) {
     switch (tag) {
     case 0: {
         const std::size_t slash = selectedFileName.rfind('/');
-        return PathToQString(slash == std::string::npos ? selectedFileName : selectedFileName.substr(slash + 1));
+        return QuotedWord(PathToQString(slash == std::string::npos ? selectedFileName : selectedFileName.substr(slash + 1)));
     }
-    case 1: return PathToQString(mask);
+    case 1: return QuotedWord(PathToQString(mask));
     default: return {};
     }
 }
@@ -145,7 +157,9 @@ std::vector<std::string> QGrepResultItems(const QString& clipboardText,
                                           const std::function<bool(const std::string&)>& isFile) {
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
     QStringList lines = clipboardText.split(lineEnd);
-    lines.removeLast();  // the split always yields one line at least
+    // The last line holding text is Q-GREP's summary, whatever line breaks follow it.
+    while (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    if (!lines.isEmpty()) lines.removeLast();
     std::vector<std::string> items;
     items.reserve(static_cast<std::size_t>(lines.size()));
     for (const QString& line : lines) {

@@ -9,6 +9,7 @@
 #include "HelpWindow.h"
 #include "MessageBoxes.h"
 #include "SettingsQt.h"
+#include "ShellListBox.h"
 #include "TextListBox.h"
 #include "ViewerLogic.h"
 #include "XavoMemo.h"
@@ -18,8 +19,8 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QSplitter>
-#include <QSplitterHandle>
 #include <QStatusBar>
 #include <QToolButton>
 
@@ -28,7 +29,23 @@
 namespace xavo {
 namespace {
 
-constexpr int kPaneMinimum = 20;  // what the lower and the right pane keep at least
+// What keeps a pane usable at the window's minimum size: lines (rows) and characters.
+constexpr int kUsableTextLines = 4;       // the text view
+constexpr int kUsableRows = 3;            // the results list, the tree, the file list
+constexpr int kUsableTextColumns = 30;    // across the right pane
+constexpr int kUsableNameColumns = 18;    // across the left pane
+
+// The height of Rows rows of RowHeight in Pane, with its frame and a horizontal scroll bar.
+int UsableHeight(const QAbstractScrollArea* pane, int rowHeight, int rows) {
+    return rows * rowHeight + 2 * pane->frameWidth() + pane->horizontalScrollBar()->sizeHint().height();
+}
+
+// The width of Columns characters of Pane's font after Indent, with its frame and a
+// vertical scroll bar.
+int UsableWidth(const QAbstractScrollArea* pane, int columns, int indent) {
+    return indent + columns * pane->fontMetrics().averageCharWidth() + 2 * pane->frameWidth() +
+           pane->verticalScrollBar()->sizeHint().width();
+}
 
 TCaretKey CaretKeyOf(int key) {
     switch (key) {
@@ -149,20 +166,26 @@ void TForm1::SetLeftPaneWidth(int width) {
     Split1->setSizes({width, std::max(total - width, 0)});
 }
 
+void TForm1::UpdatePaneMinimums() {
+    // Narrow across: the left pane collapses to a strip with auto-hide, and the window's
+    // minimum width (UpdateMinimumSize) keeps the right pane wide enough.
+    const QFontMetrics text(Memo->font());
+    Memo->setMinimumSize(1, UsableHeight(Memo, text.lineSpacing(), kUsableTextLines));
+    LbGrep->setMinimumSize(1, UsableHeight(LbGrep, QFontMetrics(LbGrep->font()).lineSpacing(), kUsableRows));
+    DTView->setMinimumSize(1, UsableHeight(DTView, std::max(DTView->fontMetrics().height(), 16) + 4, kUsableRows));
+    SLBox->setMinimumSize(1, UsableHeight(SLBox, std::max(SLBox->fontMetrics().height() + 2, TShellListBox::kItemHeight), kUsableRows));
+    PnMemo->setMinimumWidth(UsableWidth(Memo, kUsableTextColumns, 0));
+    UpdateMinimumSize();
+}
+
 void TForm1::UpdateMinimumSize() {
     if (!FShown) return;
-    // The lower of the two horizontal splitters decides: the pane below it keeps 20 pixels.
-    const auto bottomOf = [this](QSplitter* splitter) {
-        const QSplitterHandle* handle = splitter->handle(1);
-        return handle->mapTo(this, QPoint(0, handle->height())).y();
-    };
-    const int splitterBottom = std::max(bottomOf(Split2), bottomOf(Split3));
-    const int statusHeight = SB->isVisible() ? SB->height() : 0;
-    const int needHeight = splitterBottom + kPaneMinimum + 4 + statusHeight;
-    int needWidth = PnLeft->width() + Split1->handleWidth() + kPaneMinimum + 3;
-    // The tool bar's buttons stay whole and apart: the window is never narrower than its row.
-    if (PnTb->isVisible()) needWidth = std::max(needWidth, PnTb->minimumSizeHint().width());
-    if (minimumSize() != QSize(needWidth, needHeight)) setMinimumSize(needWidth, needHeight);
+    // Every pane at its minimum (the tool bar's row whole, the menu and status bars), with a
+    // left pane wide enough for its names however narrow the user has made it.
+    const QSize least = minimumSizeHint();
+    const int leftWidth = UsableWidth(SLBox, kUsableNameColumns, TShellListBox::kItemHeight + 4);
+    const QSize need(std::max(least.width(), leftWidth + Split1->handleWidth() + PnMemo->minimumWidth()), least.height());
+    if (minimumSize() != need) setMinimumSize(need);
 }
 
 void TForm1::FirstAppearance() {

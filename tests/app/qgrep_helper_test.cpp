@@ -4,6 +4,7 @@
 #include "QGrepHelper.h"
 #include "QGrepLaunch.h"
 #include "ResultLine.h"
+#include "SjisQt.h"
 #include "TempDir.h"
 
 #include <QClipboard>
@@ -30,6 +31,8 @@ private slots:
             << QStringList{"-r", "x", "*.txt;*.log", "a?.c"} << "*.txt;*.log;a?.c" << QStringList{"."} << true;
         QTest::newRow("a file name") << QStringList{"x", "a.txt"} << "*" << QStringList{"a.txt"} << false;
         QTest::newRow("no file part") << QStringList{"--fuzzy", "x"} << "*" << QStringList{} << false;
+        QTest::newRow("the window's default options are no options")
+            << QStringList{"-1+", "-c", "-E", "-r", "x", "*.txt"} << "*.txt" << QStringList{"."} << true;
     }
     void options() {
         QFETCH(QStringList, args);
@@ -44,12 +47,23 @@ private slots:
         for (const std::string& path : options.Paths) got << QString::fromStdString(path);
         QCOMPARE(got, paths);
         QCOMPARE(options.Recursive, recursive);
+        QCOMPARE(options.Pattern, std::string("x"));
+        QVERIFY(options.Report.Listing == TListing::Lines);
         QVERIFY(options.Utf8Output);
     }
 
     // The whole loop short of the clipboard: the helper's text over a directory, picked up
-    // as the window does, is the grep's hit lines.
+    // as the window does, is the grep's hit lines, also with the window's default options.
+    void textPickedUp_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("no options") << QStringList{};
+        QTest::newRow("the window's default options") << QStringList{"-1+", "-c", "-E"};
+    }
     void textPickedUp() {
+        QFETCH(QStringList, options);
+        std::vector<std::string> args;
+        for (const QString& option : options) args.push_back(option.toStdString());
+        args.insert(args.end(), {"\xe6\xbc\xa2\xe5\xad\x97", "*.txt"});
         test::TTempDir dir;
         const std::string a = dir.File("a.txt", "one\r\n\x8a\xbf\x8e\x9a two\r\n");  // 漢字
         const std::string b = dir.File("b.txt", "***\r\n=\x8a\xbf\x8e\x9a\r\n");
@@ -57,7 +71,7 @@ private slots:
         const auto previous = std::filesystem::current_path();
         std::filesystem::current_path(dir.Root());
         int status = -1;
-        const std::string text = QGrepClipboardText({"\xe6\xbc\xa2\xe5\xad\x97", "*.txt"}, status);
+        const std::string text = QGrepClipboardText(args, status);
         std::filesystem::current_path(previous);
         QCOMPARE(status, 0);
         QVERIFY(text.starts_with("*** xavoline-qgrep "));
@@ -66,15 +80,18 @@ private slots:
         QCOMPARE(items, (std::vector<std::string>{a + " 2:\x8a\xbf\x8e\x9a two", b + " 2:=\x8a\xbf\x8e\x9a"}));
     }
 
-    // A command line the grep refuses: its message reaches the list, with a hint.
+    // A command line the grep refuses: its message reaches the list in Japanese, with a hint.
     void refusedOptionsShown() {
         int status = -1;
-        const std::string text = QGrepClipboardText({"-1+", "-c", "-E", "x", "*.txt"}, status);
+        const std::string text = QGrepClipboardText({"--bogus", "x", "*.txt"}, status);
         QCOMPARE(status, 2);
         const std::vector<std::string> items =
             QGrepResultItems(QString::fromStdString(text), [](const std::string&) { return false; });
         QCOMPARE(items.size(), std::size_t{2});
-        QCOMPARE(items[0], std::string("xavoline-qgrep: unknown option: -1"));
+        const QString message = SjisToQString(items[0]);
+        QVERIFY2(message.startsWith(QStringLiteral("xavoline-qgrep: コマンドラインを解釈できません")), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("--bogus")), qPrintable(message));
+        QVERIFY(SjisToQString(items[1]).contains(QStringLiteral("QGrep起動ｵﾌﾟｼｮﾝ")));
     }
 
     void offerEndsWhenTaken() {

@@ -173,6 +173,70 @@ private slots:
         QCOMPARE(tree.Directory(), tmp->Path("a/b/"));
     }
 
+    // Expanding a node and F5 read the directories again: what other programs made or
+    // removed shows, while the nodes still there keep their state and the selection.
+    void expandingAndF5ReadTheDirectoriesAgain() {
+        Tdirtree tree;
+        tree.Reload();
+        tree.SetDirectory(tmp->Path("a/b"));
+        QTreeWidgetItem* root = FindNode(tree, tmp->Root());
+        QVERIFY(root->isExpanded() && FindNode(tree, tmp->Path("a/"))->isExpanded());
+        tmp->Dir("new");
+        tmp->Dir("new/inner");
+        QVERIFY(QDir().rmdir(QString::fromStdString(tmp->Path("beta"))));
+        root->setExpanded(false);
+        root->setExpanded(true);
+        QCOMPARE(ChildTexts(root), (QStringList{".hidden", "a", "new", "recycled", "Zeta"}));
+        QCOMPARE(FindNode(tree, tmp->Path("new/"))->childCount(), 1);  // its expand button is right
+        QVERIFY(FindNode(tree, tmp->Path("a/"))->isExpanded());
+        QCOMPARE(tree.Directory(), tmp->Path("a/b/"));
+
+        tmp->Dir("a/b2");
+        tmp->Dir("a/b/c2");
+        QTest::keyClick(&tree, Qt::Key_F5);
+        QCOMPARE(ChildTexts(FindNode(tree, tmp->Path("a/"))), (QStringList{"b", "b2"}));
+        QCOMPARE(ChildTexts(FindNode(tree, tmp->Path("a/b/"))), (QStringList{"c", "c2"}));
+        QCOMPARE(tree.Directory(), tmp->Path("a/b/"));
+    }
+
+    // The directories shown are watched: changes by other programs show by themselves, and
+    // a selected directory that goes is replaced by its parent.
+    void theShownDirectoriesAreWatched() {
+        Tdirtree tree;
+        int reports = 0;
+        tree.SetOnChange([&](Tdirtree*) { ++reports; });
+        tree.Reload();
+        tree.SetDirectory(tmp->Path("a/b/c/d"));
+        QTreeWidgetItem* root = FindNode(tree, tmp->Root());
+        root->setExpanded(true);
+        tmp->Dir("fresh");
+        QTRY_VERIFY_WITH_TIMEOUT(ChildTexts(root).contains("fresh"), 5000);
+        QVERIFY(QDir().rmdir(QString::fromStdString(tmp->Path("Zeta"))));
+        QTRY_VERIFY_WITH_TIMEOUT(!ChildTexts(root).contains("Zeta"), 5000);
+        reports = 0;
+        QVERIFY(QDir().rmdir(QString::fromStdString(tmp->Path("a/b/c/d"))));
+        QTRY_COMPARE_WITH_TIMEOUT(tree.Directory(), tmp->Path("a/b/c/"), 5000);
+        QCOMPARE(reports, 1);
+    }
+
+    // Setting the directory already selected leaves the view where the user scrolled it.
+    void selectingTheSelectedDirectoryAgainDoesNotScroll() {
+        for (int i = 0; i < 40; ++i) tmp->Dir("many" + std::to_string(100 + i));
+        Tdirtree tree;
+        tree.resize(200, 150);
+        tree.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tree));
+        tree.Reload();
+        tree.SetDirectory(tmp->Path("many120"));
+        QScrollBar* bar = tree.verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        bar->setValue(0);
+        tree.SetDirectory(tmp->Path("many120"));
+        QCOMPARE(bar->value(), 0);
+        tree.SetDirectory(tmp->Path("many130"));  // another one is brought into view
+        QVERIFY(bar->value() > 0);
+    }
+
     void onChangeOnlyWhileReadyAndOncePerChange() {
         Tdirtree tree;
         int reports = 0;

@@ -105,6 +105,7 @@ private slots:
         QCOMPARE(list.DisplayText(root + "readme"), QStringLiteral("readme"));
         QCOMPARE(list.DisplayText(root + ".profile"), QStringLiteral(".profile"));
         QCOMPARE(list.DisplayText(root + "\xE6\x97\xA5\xE6\x9C\xAC.txt"), QStringLiteral("日本"));
+        QCOMPARE(list.DisplayText(root + "\x83\x81\x83\x82.txt"), QStringLiteral("メモ"));  // Shift-JIS
         list.SetShowFullPath(true);
         QCOMPARE(list.DisplayText(root + "a.txt"), QString::fromStdString(root + "a.txt"));
     }

@@ -1,8 +1,10 @@
 // Saving the text view's bytes under faults: past the file-size limit nothing is lost or
 // left behind, whether the file is replaced by rename, rewritten in place (hard links) or new.
+// A saved file keeps its owner, group, mode and links.
 #include "TextFileIo.h"
 
 #include "FileSizeLimit.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -76,6 +78,52 @@ TEST(WriteFileBytes, PastTheSizeLimitNothingIsLostOrLeftBehind) {
             EXPECT_EQ(ReadAll(dir / "link.txt"), ReadAll(file)) << label;
         }
         fs::remove_all(dir);
+    }
+}
+
+TEST(WriteFileBytes, KeepsOwnerGroupModeAndLinks) {
+    // Run as an ordinary user where the tests run as root, so that a rename would give the
+    // file the saving user's own group; root's group 0 stays among the user's groups.
+    enum TOwner { Ours, OursInOurOtherGroup, OursInAStrangersGroup, AnotherUsers };
+    constexpr gid_t kStranger = 4242;
+    const struct {
+        TOwner Owner;
+        mode_t Mode;
+        bool Linked;
+    } cases[] = {
+        {Ours, 0640, false}, {Ours, 0604, true}, {OursInOurOtherGroup, 0660, false},
+        {OursInAStrangersGroup, 0664, false}, {AnotherUsers, 0666, false},
+    };
+    if (::geteuid() != 0) GTEST_SKIP() << "setting up other owners and groups needs root";
+    for (const auto& c : cases) {
+        test::TTempDir dir;
+        const std::string file = dir.File("doc.txt", "old");
+        if (c.Linked) ::link(file.c_str(), dir.Path("link.txt").c_str());
+        const uid_t user = test::TTempDir::kUnprivilegedId;
+        const uid_t owner = c.Owner == AnotherUsers ? kStranger : user;
+        const gid_t group = c.Owner == OursInOurOtherGroup ? 0 : c.Owner == OursInAStrangersGroup ? kStranger : user;
+        ASSERT_EQ(::chown(file.c_str(), owner, group), 0);
+        ASSERT_EQ(::chmod(file.c_str(), c.Mode), 0);
+        struct stat before {}, after {};
+        ::stat(file.c_str(), &before);
+        int error = -1;
+        {
+            const test::TUnprivileged unprivileged;
+            ASSERT_TRUE(unprivileged.Ok());
+            error = WriteFileBytes(file, "new");
+        }
+        const std::string label = std::to_string(c.Owner) + "/" + std::to_string(c.Mode);
+        EXPECT_EQ(error, 0) << label;
+        EXPECT_EQ(ReadAll(file), "new") << label;
+        ::stat(file.c_str(), &after);
+        EXPECT_EQ(after.st_uid, before.st_uid) << label;
+        EXPECT_EQ(after.st_gid, before.st_gid) << label;
+        EXPECT_EQ(after.st_mode, before.st_mode) << label;
+        EXPECT_EQ(after.st_nlink, before.st_nlink) << label;
+        if (c.Linked) {
+            EXPECT_EQ(after.st_ino, before.st_ino) << label;
+        }
+        EXPECT_EQ(dir.Entries().size(), c.Linked ? 2u : 1u) << label;  // no temporary file
     }
 }
 

@@ -1,5 +1,6 @@
 // The lossless converters: known bytes of each encoding, and byte-exact round trips of any
-// bytes, valid or not.
+// bytes, valid or not. Also what a file written in EUC-JP or JIS holds beyond the standard
+// sets (checked against glibc's converters), and the UTF-8 check made before writing.
 #include "EncodingTestUtil.h"
 #include "JisTables.h"
 #include "SjisCodec.h"
@@ -7,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+
+#include <iconv.h>
 
 namespace xavo {
 namespace {
@@ -125,6 +128,113 @@ TEST(Encoding, DecodesInvalidBytesToEscapesOnly) {
     EXPECT_EQ(DecodeText("\xA4", {TEncoding::EucJp, false}), u"\xDCA4");
     EXPECT_EQ(DecodeText(std::string("\x00\xDC", 2), {TEncoding::Utf16Le, false}), u"\xDC00\xDCDC");
     EXPECT_EQ(ToDisplayUtf8(DecodeText("a\xFF", {TEncoding::Utf8, false}), {TEncoding::Utf8, false}), "a\xEF\xBF\xBD");
+}
+
+// --- What other programs read back ---------------------------------------------------
+
+// Whether glibc's converter reads Bytes of Encoding back as exactly one character, refusing
+// nothing and passing no escape sequence through as text.
+bool OtherProgramsRead(const std::string& bytes, const char* encoding) {
+    const iconv_t cd = ::iconv_open("UTF-32LE", encoding);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    std::string in = bytes;
+    char out[64];
+    char* inp = in.data();
+    char* outp = out;
+    std::size_t inLeft = in.size(), outLeft = sizeof out;
+    const bool converted = ::iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<std::size_t>(-1) &&
+                           ::iconv(cd, nullptr, nullptr, &outp, &outLeft) != static_cast<std::size_t>(-1);
+    ::iconv_close(cd);
+    const std::size_t units = (sizeof out - outLeft) / 4;
+    const auto first = static_cast<unsigned char>(out[0]) | static_cast<unsigned char>(out[1]) << 8;
+    return converted && units == 1 && first != 0x1B;
+}
+
+std::string Hex(const std::string& bytes) {
+    std::string out;
+    for (const char c : bytes) out += "0123456789abcdef"[static_cast<unsigned char>(c) >> 4], out += "0123456789abcdef"[c & 15];
+    return out;
+}
+
+TEST(Encoding, AsksOnlyAboutWhatOtherProgramsCannotRead) {
+    // Every character EUC-JP and ISO-2022-JP store: read back by glibc's converters exactly
+    // when FindNonStandard passes it.
+    const struct {
+        TEncoding Kind;
+        const char* Name;
+    } encodings[] = {{TEncoding::EucJp, "EUC-JP"}, {TEncoding::Jis, "ISO-2022-JP"}};
+    const iconv_t probe = ::iconv_open("UTF-32LE", "ISO-2022-JP");
+    if (probe == reinterpret_cast<iconv_t>(-1)) GTEST_SKIP() << "no glibc converters";
+    ::iconv_close(probe);
+    for (const auto& e : encodings) {
+        const TFileEncoding encoding{e.Kind, false};
+        int standard = 0, extensions = 0;
+        for (unsigned u = 0x80; u < 0x10000; ++u) {
+            const char16_t unit = static_cast<char16_t>(u);
+            if ((u >= 0xD800 && u <= 0xDFFF) || IsSjisEscape(unit)) continue;
+            std::size_t unencodable = 0;
+            const std::string bytes = EncodeText(std::u16string_view(&unit, 1), encoding, unencodable);
+            if (unencodable != 0) continue;
+            const bool asked = FindNonStandard(std::u16string_view(&unit, 1), encoding) == 0;
+            ASSERT_EQ(OtherProgramsRead(bytes, e.Name), !asked) << e.Name << " U+" << std::hex << u << " " << Hex(bytes);
+            ++(asked ? extensions : standard);
+        }
+        EXPECT_GT(standard, 6000) << e.Name;
+        EXPECT_GT(extensions, 80) << e.Name;
+    }
+}
+
+TEST(Encoding, FindsTheFirstNonStandardCharacter) {
+    const TFileEncoding euc{TEncoding::EucJp, false}, jis{TEncoding::Jis, false};
+    const struct {
+        TFileEncoding Encoding;
+        std::u16string Text;
+        std::size_t At;
+    } cases[] = {
+        {euc, U16("漢字ｶﾞ丂"), std::u16string::npos},  // half-width katakana and JIS X 0212 are EUC-JP's own
+        {euc, U16("a①"), 1},                          // NEC row 13
+        {euc, U16("ab纊"), std::u16string::npos},      // JIS X 0212 holds it
+        {euc, U16("x\xe2\x85\xb0"), 1},                // ⅰ: IBM's rows
+        {jis, U16("漢ｶﾞ"), 1},
+        {jis, U16("丂"), 0},
+        {jis, U16("¥‾～"), std::u16string::npos},       // JIS X 0201 Roman, CP932's wave dash
+        {jis, u"\xDCAD\xDCA1", std::u16string::npos},  // a file's own bytes
+        {euc, U16("😀①"), 2},                         // after what EUC-JP cannot store at all
+        {{TEncoding::Sjis, false}, U16("①ｶ"), std::u16string::npos},
+        {{TEncoding::Utf8, false}, U16("①ｶ"), std::u16string::npos},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FindNonStandard(c.Text, c.Encoding), c.At) << EncodingName(c.Encoding);
+}
+
+TEST(Encoding, TellsUtf8TextInAnyPieces) {
+    const struct {
+        std::string Bytes;
+        bool WellFormed, Text;
+    } cases[] = {
+        {"", true, false},
+        {"plain ascii\r\n", true, false},
+        {"\xEF\xBB\xBF", true, true},                            // a mark alone
+        {"caf\xC3\xA9 \xE6\x97\xA5\xF0\x9F\x98\x80.", true, true},
+        {"caf\xC3\xA9 \xE6\x97", false, false},                  // cut in its last character
+        {"\x95\x5C\x8E\xA6", false, false},                      // Shift-JIS
+        {"\xC3\xA9\xFF", false, false},
+        {"\xE0\x80\x80", false, false},                          // overlong
+        {"\xED\xA0\x80", false, false},                          // a surrogate
+        {"\xF4\x90\x80\x80", false, false},                      // past U+10FFFF
+        {"\xE6\x97\xA5\x80", false, false},                      // a stray continuation byte
+    };
+    for (const auto& c : cases) {
+        for (std::size_t cut1 = 0; cut1 <= c.Bytes.size(); ++cut1) {
+            for (std::size_t cut2 = cut1; cut2 <= c.Bytes.size(); ++cut2) {
+                TUtf8Check check;
+                check.Add(std::string_view(c.Bytes).substr(0, cut1));
+                check.Add(std::string_view(c.Bytes).substr(cut1, cut2 - cut1));
+                check.Add(std::string_view(c.Bytes).substr(cut2));
+                EXPECT_EQ(check.WellFormed(), c.WellFormed) << c.Bytes << " cut at " << cut1 << ", " << cut2;
+                EXPECT_EQ(check.IsText(), c.Text) << c.Bytes << " cut at " << cut1 << ", " << cut2;
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -235,6 +235,50 @@ TEST(MoveToPath, AcrossFileSystemsAFailureKeepsTheSourceAndLeavesNoCopy) {
     EXPECT_TRUE(Names(tree.Path("dst")).empty());
 }
 
+TEST(MoveToPath, AcrossFileSystemsASourceChangedMeanwhileIsKeptBesideTheCopy) {
+    // Another program changes the source while it is copied: saved anew (write and rename,
+    // a new inode), rewritten in place (another size), or only touched (another time).
+    const struct {
+        const char* Name;
+        void (*Change)(const TTempDir&, const std::string&);
+    } cases[] = {
+        {"saved anew", [](const TTempDir& tree, const std::string& source) {
+             tree.File("newer", "new version");
+             ::rename(tree.Path("newer").c_str(), source.c_str());
+         }},
+        {"rewritten", [](const TTempDir& tree, const std::string&) { tree.File("src/a.txt", "new version"); }},
+        {"touched", [](const TTempDir&, const std::string& source) {
+             const timespec times[2] = {{0, UTIME_OMIT}, {1234567890, 0}};
+             ::utimensat(AT_FDCWD, source.c_str(), times, 0);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTempDir tree;
+        tree.Dir("src");
+        tree.Dir("dst");
+        const std::string source = tree.File("src/a.txt", "old");
+        const timespec times[2] = {{1000000, 0}, {1000000, 0}};
+        ::utimensat(AT_FDCWD, source.c_str(), times, 0);
+        struct stat before {};
+        ::stat(source.c_str(), &before);
+        TMoveCalls calls = AcrossFileSystems();
+        const auto rename = calls.RenameNoReplace;
+        // The copy is complete when it is renamed into place: the change comes just before.
+        calls.RenameNoReplace = [&, rename](const std::string& from, const std::string& to) {
+            if (from.find("/src/") == std::string::npos) c.Change(tree, source);
+            return rename(from, to);
+        };
+        EXPECT_EQ(MoveToDir(source, tree.Path("dst"), false, calls), kMoveSourceChanged);
+        EXPECT_EQ(test::ReadWhole(tree.Path("dst/a.txt")), "old");
+        struct stat after {};
+        ASSERT_EQ(::stat(source.c_str(), &after), 0) << "the changed source was removed";
+        if (after.st_ino == before.st_ino && after.st_size == before.st_size) EXPECT_EQ(test::ReadWhole(source), "old");
+        else EXPECT_EQ(test::ReadWhole(source), "new version");
+        EXPECT_EQ(Names(tree.Path("dst")).size(), 1u);
+    }
+}
+
 TEST(MoveToPath, ReallyAcrossFileSystemsWhenThereAreTwo) {
     TTempDir tree;
     tree.File("a.txt", "A");

@@ -2,6 +2,7 @@
 // files a batch takes, and outputs that are never left half written.
 #include "BatchReplace.h"
 #include "Encoding.h"
+#include "FileSizeLimit.h"
 #include "SjisCodec.h"
 #include "TempDir.h"
 
@@ -14,7 +15,6 @@
 
 using namespace xavo;
 using xavo::test::TTempDir;
-using xavo::test::TUnprivileged;
 
 namespace {
 
@@ -144,12 +144,12 @@ TEST(BatchOutputFiles, DirectoriesAreMadeFromTheTopDownAndFilesReplacedWhole) {
     TTempDir tree;
     const std::string out = tree.Path("out/x/y/b.txt");
     CreateParentDirectories(out);
-    WriteOutputFile(out, "new");
+    WriteOutputFile(out, "new", false);
     EXPECT_EQ(Read(out), "new");
 
     tree.File("kept.txt", "old");
     ::chmod(tree.Path("kept.txt").c_str(), 0640);
-    WriteOutputFile(tree.Path("kept.txt"), "replaced");
+    WriteOutputFile(tree.Path("kept.txt"), "replaced", false);
     EXPECT_EQ(Read(tree.Path("kept.txt")), "replaced");
     struct stat st {};
     ASSERT_EQ(::stat(tree.Path("kept.txt").c_str(), &st), 0);
@@ -158,26 +158,28 @@ TEST(BatchOutputFiles, DirectoriesAreMadeFromTheTopDownAndFilesReplacedWhole) {
     tree.File("plain", "x");
     EXPECT_THROW(CreateParentDirectories(tree.Path("plain/sub/a.txt")), EBatchReplaceError);
     tree.Dir("adir");
-    EXPECT_THROW(WriteOutputFile(tree.Path("adir"), "x"), EBatchReplaceError);
+    EXPECT_THROW(WriteOutputFile(tree.Path("adir"), "x", false), EBatchReplaceError);
     EXPECT_EQ(Names(tree.Root()), (std::vector<std::string>{"adir", "kept.txt", "out", "plain"}));
 }
 
 TEST(BatchOutputFiles, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
     TTempDir tree;
-    tree.Dir("locked");
-    tree.File("locked/a.txt", "old");
-    const TUnprivileged user;
-    if (!user.Ok()) GTEST_SKIP() << "needs an unprivileged user";
-    ::chmod(tree.Path("locked").c_str(), 0555);
-    try {
-        WriteOutputFile(tree.Path("locked/a.txt"), "new");
-        ADD_FAILURE() << "the write should fail";
-    } catch (const EBatchReplaceError& error) {
-        EXPECT_NE(std::string(error.what()).find(tree.Path("locked/a.txt")), std::string::npos);
+    tree.File("a.txt", "old");
+    tree.File("b.txt", "old");
+    ::link(tree.Path("b.txt").c_str(), tree.Path("b-link.txt").c_str());  // rewritten in place
+    for (const char* name : {"a.txt", "b.txt", "new.txt"}) {
+        const std::string path = tree.Path(name);
+        try {
+            const test::TFileSizeLimit limit(4096);
+            WriteOutputFile(path, std::string(9000, 'n'), true);
+            ADD_FAILURE() << "the write should fail: " << name;
+        } catch (const EBatchReplaceError& error) {
+            EXPECT_NE(std::string(error.what()).find(path), std::string::npos);
+        }
     }
-    EXPECT_EQ(Read(tree.Path("locked/a.txt")), "old");
-    EXPECT_EQ(Names(tree.Path("locked")), std::vector<std::string>{"a.txt"});
-    ::chmod(tree.Path("locked").c_str(), 0755);
+    EXPECT_EQ(Read(tree.Path("a.txt")), "old");
+    EXPECT_EQ(Read(tree.Path("b.txt")), "old");
+    EXPECT_EQ(Names(tree.Root()), (std::vector<std::string>{"a.txt", "b-link.txt", "b.txt"}));
 }
 
 TEST(BatchOutputFiles, TheSameDirectoryIsRecognisedThroughLinks) {

@@ -1,8 +1,10 @@
 // The window's file commands driven on the real window: showing a file once, the file
 // list, next and previous file, a drop on the text view, saving byte for byte (and what a
-// failed or refused save leaves), edit mode, the plain-text switch, the Edit menu, and the
-// questions that keep unsaved edits from being lost.
+// failed or refused save leaves, the questions before writing what other programs cannot
+// read back or what would end a file's being UTF-8), edit mode, the plain-text switch, the
+// Edit menu, and the questions that keep unsaved edits from being lost.
 #include "ComboBox98.h"
+#include "ContextMenuEx.h"
 #include "CommandGuard.h"
 #include "DirTree.h"
 #include "FileSizeLimit.h"
@@ -18,7 +20,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTextBlock>
 #include <QToolButton>
 
@@ -42,6 +46,27 @@ void DropFiles(QWidget* receiver, const QStringList& paths) {
     QApplication::sendEvent(receiver, &enter);
     QDropEvent drop(QPointF(point), Qt::CopyAction, &mime, Qt::LeftButton, {});
     QApplication::sendEvent(receiver, &drop);
+}
+
+// Right-clicks the file list at Point and, when the context menu opens, chooses its copy
+// of the path; returns what reached the clipboard (empty when no menu opened).
+QString CopyPathByContextMenu(TShellListBox* list, const QPoint& point) {
+    QGuiApplication::clipboard()->clear();
+    QTimer menuWatch;
+    QObject::connect(&menuWatch, &QTimer::timeout, [&menuWatch] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) return;
+        menuWatch.stop();
+        for (QAction* action : menu->actions()) {
+            if (action->data().toInt() == TContextMenuEx::cmCopyPath) {
+                menu->setActiveAction(action);
+                QTest::keyClick(menu, Qt::Key_Return);
+            }
+        }
+    });
+    menuWatch.start(10);
+    QTest::mouseClick(list->viewport(), Qt::RightButton, {}, point);
+    return QGuiApplication::clipboard()->text();
 }
 
 // Types Text into the text view at its caret.
@@ -90,6 +115,23 @@ private slots:
         QCOMPARE(f.C().DTView->Directory(), f.Root() + "sub/");
         QCOMPARE(f.C().SLBox->Count(), 2);
         QVERIFY(f.C().Memo->hasFocus());
+    }
+
+    // Opening a file of the tree's directory leaves the tree scrolled where it was, so the
+    // folder under the mouse stays the same.
+    void openingFromTheListLeavesTheTreeWhereItWas() {
+        TFormFixture f;
+        for (int i = 0; i < 40; ++i) std::filesystem::create_directory(f.Dir.Path("dir" + std::to_string(100 + i)));
+        f.Dir.File("a.txt", "a");
+        TForm1& form = f.Shown();
+        QScrollBar* bar = f.C().DTView->verticalScrollBar();
+        QTRY_VERIFY(bar->maximum() > 0);
+        QVERIFY(bar->value() > 0);  // the selected directory at the top
+        bar->setValue(0);
+        TShellListBox* list = f.C().SLBox;
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("a.txt"));
+        QCOMPARE(bar->value(), 0);
     }
 
     void aClickOnTheListLoadsOnceAndAPressThatMovesKeepsThePressedItem() {
@@ -147,6 +189,91 @@ private slots:
         c.MmNextFile->trigger();
         QCOMPARE(c.SLBox->ItemIndex(), 1);
         QCOMPARE(static_cast<int>(loads.size()), before);
+    }
+
+    // Whenever the list is read again (at start, when the shown file's directory is
+    // another), the shown file is its current item: F9 and Shift+F9 go on from it.
+    void nextAndPreviousFileGoOnFromTheShownFile() {
+        TFormFixture f;
+        for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) f.Dir.File(name, name);
+        std::filesystem::create_directory(f.Dir.Path("sub"));
+        const std::string x = f.Dir.File("sub/x.txt", "x");
+        f.Dir.File("sub/y.txt", "y");
+        for (const Qt::KeyboardModifier shift : {Qt::NoModifier, Qt::ShiftModifier}) {
+            f.Open(f.Dir.Path("c.txt"));
+            TForm1& form = f.Shown();
+            QCOMPARE(f.C().SLBox->Count(), 4);
+            QTest::keyClick(&form, Qt::Key_F9, shift);
+            QCOMPARE(form.CurrentFile(), f.Dir.Path(shift == Qt::NoModifier ? "d.txt" : "b.txt"));
+        }
+        TForm1& form = *f.Form;
+        QVERIFY(form.OpenFile(x));  // as a tag jump does
+        QCOMPARE(f.C().SLBox->ItemIndex(), 0);
+        QTest::keyClick(&form, Qt::Key_F9);
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("sub/y.txt"));
+        // A new mask reads the list again: the shown file stays its current item.
+        form.SetFileMask("*", false);
+        QCOMPARE(f.C().SLBox->ItemIndex(), 1);
+    }
+
+    // The context menu is for the entry right-clicked, which is selected while it shows;
+    // then the list is back on the shown file. Below the entries no menu opens.
+    void theContextMenuActsOnTheEntryRightClicked() {
+        TFormFixture f;
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.File(name, name);
+        TForm1& form = f.Shown();
+        TShellListBox* list = f.C().SLBox;
+        const auto centreOf = [list](int row) { return list->visualRect(list->model()->index(row, 0)).center(); };
+        QCOMPARE(list->ItemIndex(), -1);
+        QCOMPARE(CopyPathByContextMenu(list, centreOf(0)), QString::fromStdString(f.Dir.Path("a.txt")));
+        QVERIFY(form.CurrentFile().empty());  // a right click opens nothing
+
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centreOf(1));
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("b.txt"));
+        QCOMPARE(CopyPathByContextMenu(list, centreOf(2)), QString::fromStdString(f.Dir.Path("c.txt")));
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("b.txt"));
+        QCOMPARE(list->ItemIndex(), 1);
+        QCOMPARE(list->SelectedFileName(), f.Dir.Path("b.txt"));
+
+        const QPoint below(centreOf(2).x(), list->visualRect(list->model()->index(2, 0)).bottom() + 20);
+        QCOMPARE(CopyPathByContextMenu(list, below), QString());
+        QCOMPARE(list->ItemIndex(), 1);
+    }
+
+    // Names written in Shift-JIS show decoded in the list, the tree and the caption; every
+    // operation keeps their bytes (choosing, a drag onto the text view, favourites).
+    void shiftJisNamesAreShownDecodedAndKeepTheirBytes() {
+        TFormFixture f;
+        const std::string directory = f.Dir.Path("\x83\x65\x83\x58\x83\x67");  // テスト
+        std::filesystem::create_directory(directory);
+        const std::string file = f.Dir.File("\x83\x65\x83\x58\x83\x67/\x83\x81\x83\x82.txt", "memo\r\n");  // メモ.txt
+        const std::string other = f.Dir.File("a.txt", "a\r\n");
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        c.DTView->SetDirectory(directory);
+        QCOMPARE(c.DTView->Directory(), directory + "/");
+        QCOMPARE(c.DTView->currentItem()->text(0), QStringLiteral("テスト"));
+        QCOMPARE(c.SLBox->Items(), std::vector<std::string>{file});
+        const QModelIndex item = c.SLBox->model()->index(0, 0);
+        QCOMPARE(c.SLBox->DisplayText(file), QStringLiteral("メモ"));
+        QTest::mouseClick(c.SLBox->viewport(), Qt::LeftButton, {}, c.SLBox->visualRect(item).center());
+        QCOMPARE(form.CurrentFile(), file);
+        QVERIFY(form.windowTitle().endsWith(QStringLiteral("/テスト/メモ.txt")));
+
+        std::unique_ptr<QMimeData> dragged(c.SLBox->model()->mimeData({item}));
+        QVERIFY(form.OpenFile(other));
+        const QPoint point(10, 10);
+        QDragEnterEvent enter(point, Qt::CopyAction, dragged.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(c.Memo->viewport(), &enter);
+        QDropEvent drop(QPointF(point), Qt::CopyAction, dragged.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(c.Memo->viewport(), &drop);
+        QCOMPARE(form.CurrentFile(), file);
+
+        c.DTView->SetDirectory(directory);
+        f.Script.Inputs.push_back(QStringLiteral("sjis"));
+        c.MmAdd->trigger();
+        QVERIFY(!form.PathList().empty());
+        QVERIFY(form.PathList().back().find("@" + directory + "/@") != std::string::npos);
     }
 
     void aFileDroppedOnTheTextViewSetsTheMaskAndIsShown() {
@@ -255,6 +382,79 @@ private slots:
         c.MmSave->trigger();
         QCOMPARE(ReadBytes(file), std::string("a?\r\n"));
         QCOMPARE(f.Script.Asked.size(), 2);
+    }
+
+    void charactersOtherProgramsCannotReadBackAreSavedOnlyWhenTheUserAgrees() {
+        // EUC-JP and JIS hold NEC's and IBM's characters only as vendor extensions, and JIS
+        // has no half-width katakana; what the standard sets hold is saved without a word.
+        const TFileEncoding euc{TEncoding::EucJp, false}, jis{TEncoding::Jis, false};
+        const struct {
+            TFileEncoding Encoding;
+            QString Typed;
+            bool Asked;
+        } cases[] = {
+            {euc, QStringLiteral("①"), true},
+            {jis, QStringLiteral("ｶﾞ"), true},
+            {euc, QStringLiteral("ｶﾞ"), false},
+            {jis, QStringLiteral("漢"), false},
+        };
+        for (const auto& c : cases) {
+            TFormFixture f;
+            const std::string original = EncodeText(u"日本語の文章です。\r\n", c.Encoding);
+            const std::string file = f.ShownWithFile("e.txt", original);
+            const TForm1Components& w = f.C();
+            (c.Encoding.Kind == TEncoding::Jis ? w.MmEncJis : w.MmEncEucJp)->trigger();
+            QCOMPARE(w.Memo->Encoding(), c.Encoding);
+            w.MmEditMode->trigger();
+            w.Memo->SetSelStart(2);
+            w.Memo->SetSelText(QStringToSjis(c.Typed));
+            const std::string saved = EncodeText(u"日" + c.Typed.toStdU16String() + u"本語の文章です。\r\n", c.Encoding);
+            if (c.Asked) {
+                f.Script.Answers.push_back(QMessageBox::No);
+                w.MmSave->trigger();
+                QCOMPARE(ReadBytes(file), original);
+                QCOMPARE(w.Memo->SelStart(), 2);  // the character is shown selected
+                QCOMPARE(w.Memo->SelText(), QStringToSjis(c.Typed.left(1)));
+                f.Script.Answers.push_back(QMessageBox::Yes);
+            }
+            w.MmSave->trigger();
+            QCOMPARE(ReadBytes(file), saved);
+            QCOMPARE(f.Script.Asked.size(), c.Asked ? 2 : 0);
+        }
+    }
+
+    void utf8TextIsNotTurnedIntoOtherBytesUnasked() {
+        // A UTF-8 file read as Shift-JIS (chosen, or taken so by detection): typing Japanese
+        // would write Shift-JIS into it. A file of plain ASCII is no UTF-8 text to keep.
+        const struct {
+            std::string Bytes;
+            QString Typed;
+            bool Asked;
+        } cases[] = {
+            {"caf\xC3\xA9\r\n", QStringLiteral("漢"), true},
+            {"caf\xC3\xA9\r\n", QStringLiteral("x"), false},  // the file stays UTF-8
+            {"cafe\r\n", QStringLiteral("漢"), false},
+        };
+        for (const auto& c : cases) {
+            TFormFixture f;
+            const std::string file = f.ShownWithFile("u.txt", c.Bytes);
+            const TForm1Components& w = f.C();
+            w.MmEncSjis->trigger();
+            w.MmEditMode->trigger();
+            w.Memo->SetSelStart(0);
+            w.Memo->SetSelText(QStringToSjis(c.Typed));
+            const std::string saved = QStringToSjis(c.Typed) + c.Bytes;
+            if (c.Asked) {
+                f.Script.Answers.push_back(QMessageBox::No);
+                w.MmSave->trigger();
+                QCOMPARE(ReadBytes(file), c.Bytes);
+                QVERIFY(w.MmEditMode->isChecked());
+                f.Script.Answers.push_back(QMessageBox::Yes);
+            }
+            w.MmSave->trigger();
+            QCOMPARE(ReadBytes(file), saved);
+            QCOMPARE(f.Script.Asked.size(), c.Asked ? 2 : 0);
+        }
     }
 
     void savingARichTextFileWritesPlainTextAndKeepsTheReadingMode() {

@@ -3,8 +3,10 @@
 // through the file list (a file holding the bytes only across a character boundary passed
 // over), the replace buttons, replace all as one undo step, and the batch with its output
 // tree, the shown file's edited text, the overwrite question, a refused empty text, each
-// output's form, a cancel and an error part way. Also: the view and the byte-level replace
-// write the same bytes.
+// output's form, a cancel and an error part way; what a batch must not do: leave the view
+// changed, rewrite sources without the text or lose their owner and links, replace outputs
+// unasked, stop for a vanished source, make UTF-8 text invalid. Also: the view and the
+// byte-level replace write the same bytes.
 #include "BrowseDialog.h"
 #include "BatchReplace.h"
 #include "DirTree.h"
@@ -29,6 +31,11 @@
 #include <QToolButton>
 
 #include <filesystem>
+#include <functional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace xavo;
 using xavo::test::ReadBytes;
@@ -76,6 +83,28 @@ void ScriptBatch(TForm1& form, const TBatch& batch, int* pickerShown = nullptr) 
         picker.SetDirectory(batch.Output);
         return true;
     };
+}
+
+// Shows the window on src/ holding Count files "N.txt" with "foo N", and scripts the batch
+// "foo" -> "bar" into out/.
+TForm1& ShownOverNumberedSources(TFormFixture& f, int count) {
+    fs::create_directories(f.Dir.Path("src"));
+    fs::create_directories(f.Dir.Path("out"));
+    for (int i = 0; i < count; ++i) f.Dir.File("src/" + std::to_string(i) + ".txt", "foo " + std::to_string(i));
+    TForm1& form = f.Shown();
+    f.C().DTView->SetDirectory(f.Dir.Path("src/"));
+    ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
+    return form;
+}
+
+// Runs the scripted batch, calling Tick whenever it lets events through.
+void RunBatchWatching(const TForm1Components& c, const std::function<void()>& tick) {
+    QTimer watch;
+    watch.setInterval(0);
+    QObject::connect(&watch, &QTimer::timeout, tick);
+    watch.start();
+    c.ReplaceEx1->trigger();
+    watch.stop();
 }
 
 }  // namespace
@@ -331,10 +360,10 @@ private slots:
                 subDirectories ? std::vector<std::string>{"a.txt", "b.txt", "x", "x/c.txt"} : std::vector<std::string>{"a.txt", "b.txt"};
             QCOMPARE(Names(f.Dir.Path("out")), expected);
             if (subDirectories) QCOMPARE(ReadBytes(f.Dir.Path("out/x/c.txt")), std::string("a bar"));
-            // The last file is shown with its replaced text; the tree is back where it was.
+            // The last source is shown as it is; the tree is back where it was.
             const std::string last = subDirectories ? "src/x/c.txt" : "src/b.txt";
             QCOMPARE(form.CurrentFile(), f.Dir.Path(last));
-            QCOMPARE(c.Memo->Text(), subDirectories ? std::string("a bar") : std::string("none\r\n\xff\x81\r\n"));
+            QCOMPARE(c.Memo->Text(), subDirectories ? std::string("a foo") : std::string("none\r\n\xff\x81\r\n"));
             QCOMPARE(c.DTView->Directory(), f.Dir.Path("src/"));
             QCOMPARE(c.ReplaceDialog->FindText(), QStringLiteral("foo"));
             QCOMPARE(c.ReplaceDialog->ReplaceText(), QStringLiteral("bar"));
@@ -405,7 +434,7 @@ private slots:
         const std::string rich = ReadBytes(f.Dir.Path("out/r.txt"));
         QVERIFY(LooksLikeRtf(rich));
         QVERIFY(rich.find("one bar") != std::string::npos);
-        QCOMPARE(c.Memo->Text(), std::string("one bar\r\ntwo"));
+        QCOMPARE(c.Memo->Text(), std::string("one foo\r\ntwo"));  // the source, unreplaced
     }
 
     void aFileWhoseEncodingCannotHoldTheReplacementIsWrittenAsItIsAndNamed() {
@@ -433,24 +462,14 @@ private slots:
 
     void escapeStopsBetweenFilesAndKeepsWhatWasWritten() {
         TFormFixture f;
-        fs::create_directories(f.Dir.Path("src"));
-        fs::create_directories(f.Dir.Path("out"));
-        for (int i = 0; i < 8; ++i) f.Dir.File("src/" + std::to_string(i) + ".txt", "foo " + std::to_string(i));
-        TForm1& form = f.Shown();
+        TForm1& form = ShownOverNumberedSources(f, 8);
         const TForm1Components& c = f.C();
-        c.DTView->SetDirectory(f.Dir.Path("src/"));
-        ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
-        QTimer watch;
-        watch.setInterval(0);
         bool pressed = false;
-        connect(&watch, &QTimer::timeout, this, [&] {
+        RunBatchWatching(c, [&] {
             if (pressed || Names(f.Dir.Path("out")).size() < 3) return;
             pressed = true;
             QCoreApplication::postEvent(c.Memo, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
         });
-        watch.start();
-        c.ReplaceEx1->trigger();
-        watch.stop();
         // The key is seen between two files, at the latest one file after it was sent.
         const std::vector<std::string> written = Names(f.Dir.Path("out"));
         QVERIFY(written.size() >= 3 && written.size() < 8);
@@ -478,6 +497,157 @@ private slots:
         QVERIFY(f.Boxes.Errors.front().contains(QStringLiteral("b.txt")));
         QCOMPARE(Names(f.Dir.Path("out")), (std::vector<std::string>{"a.txt", "b.txt"}));
         QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), std::string("bar"));
+    }
+
+    void aBatchIntoAnotherFolderLeavesTheShownSourcesAsTheyAre() {
+        // Whether the batch ends or stops on an error (an output that is a directory), the
+        // view shows a source as it is on disk, unedited: saving it changes nothing.
+        for (const bool stops : {false, true}) {
+            TFormFixture f;
+            fs::create_directories(f.Dir.Path("src"));
+            fs::create_directories(f.Dir.Path(stops ? "out/b.txt" : "out"));
+            f.Dir.File("src/a.txt", "foo a");
+            f.Dir.File("src/b.txt", "foo b");
+            TForm1& form = f.Shown();
+            const TForm1Components& c = f.C();
+            QVERIFY(form.OpenFile(f.Dir.Path("src/a.txt")));  // the first goes out through the view
+            ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
+            c.ReplaceEx1->trigger();
+            QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), std::string("bar a"));
+            QCOMPARE(f.Boxes.Errors.size(), stops ? 1 : 0);
+            const std::string shown = stops ? "src/a.txt" : "src/b.txt";
+            QCOMPARE(form.CurrentFile(), f.Dir.Path(shown));
+            QCOMPARE(c.Memo->Text(), ReadBytes(f.Dir.Path(shown)));
+            QVERIFY(!c.Memo->IsModified());
+            c.MmSave->trigger();
+            QCOMPARE(ReadBytes(f.Dir.Path("src/a.txt")), std::string("foo a"));
+            QCOMPARE(ReadBytes(f.Dir.Path("src/b.txt")), std::string("foo b"));
+        }
+    }
+
+    void theShownFilesUnsavedEditsAreWrittenOnlyWithTheReplacement() {
+        // The only file, shown with unsaved edits, goes out without a question: into another
+        // folder its edits stay unsaved and unreplaced in the view; over itself they are
+        // saved with the replacement, or, with nothing to replace, stay unsaved.
+        const struct {
+            bool OverItself;
+            std::string Text;
+            std::string Output, Source, Shown;
+            bool Modified;
+        } cases[] = {
+            {false, "foo\r\n", "x bar\r\n", "foo\r\n", "x foo\r\n", true},
+            {true, "foo\r\n", "x bar\r\n", "x bar\r\n", "x bar\r\n", false},
+            {true, "none\r\n", "", "none\r\n", "x none\r\n", true},
+        };
+        for (const auto& c : cases) {
+            TFormFixture f;
+            fs::create_directories(f.Dir.Path("out"));
+            const std::string file = f.ShownWithFile("a.txt", c.Text);
+            const TForm1Components& w = f.C();
+            w.MmEditMode->trigger();
+            w.Memo->SetSelStart(0);
+            w.Memo->SetSelText("x ");
+            if (c.OverItself) f.Script.Answers.push_back(QMessageBox::Yes);
+            ScriptBatch(*f.Form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false,
+                                  c.OverItself ? f.Root() : f.Dir.Path("out")});
+            w.ReplaceEx1->trigger();
+            if (!c.OverItself) QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), c.Output);
+            QCOMPARE(ReadBytes(file), c.Source);
+            QCOMPARE(w.Memo->Text(), c.Shown);
+            QCOMPARE(w.Memo->IsModified(), c.Modified);
+            QCOMPARE(f.Script.Asked.size(), c.OverItself ? 1 : 0);
+        }
+    }
+
+    void aBatchOverTheSourcesTouchesOnlyFilesWithTheTextAndKeepsWhatTheyAre() {
+        // As root the files belong to another user: they keep owner, group, mode and their
+        // hard link, and a file without the text keeps its inode and time.
+        TFormFixture f;
+        fs::create_directories(f.Dir.Path("src/links"));
+        const std::string replaced = f.Dir.File("src/a.txt", "foo\n");
+        const std::string untouched = f.Dir.File("src/b.txt", "none\n");
+        ::link(replaced.c_str(), f.Dir.Path("src/links/a.txt").c_str());
+        if (::geteuid() == 0) ::chown(replaced.c_str(), 4242, 4243);
+        ::chmod(replaced.c_str(), 0604);
+        const timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+        ::utimensat(AT_FDCWD, untouched.c_str(), times, 0);
+        struct stat a0 {}, b0 {}, a1 {}, b1 {};
+        ::stat(replaced.c_str(), &a0);
+        ::stat(untouched.c_str(), &b0);
+        TForm1& form = f.Shown();
+        f.C().DTView->SetDirectory(f.Dir.Path("src/"));
+        f.Script.Answers.push_back(QMessageBox::Yes);
+        ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("src")});
+        f.C().ReplaceEx1->trigger();
+        QCOMPARE(ReadBytes(replaced), std::string("bar\n"));
+        QCOMPARE(ReadBytes(f.Dir.Path("src/links/a.txt")), std::string("bar\n"));
+        ::stat(replaced.c_str(), &a1);
+        ::stat(untouched.c_str(), &b1);
+        QCOMPARE(a1.st_ino, a0.st_ino);
+        QCOMPARE(a1.st_nlink, a0.st_nlink);
+        QCOMPARE(a1.st_uid, a0.st_uid);
+        QCOMPARE(a1.st_gid, a0.st_gid);
+        QCOMPARE(a1.st_mode, a0.st_mode);
+        QCOMPARE(b1.st_ino, b0.st_ino);
+        QCOMPARE(b1.st_mtim.tv_sec, b0.st_mtim.tv_sec);
+        QCOMPARE(b1.st_ctim.tv_sec, b0.st_ctim.tv_sec);
+        QCOMPARE(Names(f.Dir.Path("src")), (std::vector<std::string>{"a.txt", "b.txt", "links", "links/a.txt"}));
+    }
+
+    void outputsThatWouldReplaceFilesAreAskedAboutOnceFirst() {
+        for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+            TFormFixture f;
+            fs::create_directories(f.Dir.Path("src"));
+            fs::create_directories(f.Dir.Path("out"));
+            f.Dir.File("src/a.txt", "foo");
+            f.Dir.File("src/b.txt", "none");
+            f.Dir.File("src/c.txt", "foo");
+            f.Dir.File("out/a.txt", "kept?");
+            f.Dir.File("out/b.txt", "kept?");
+            TForm1& form = f.Shown();
+            f.C().DTView->SetDirectory(f.Dir.Path("src/"));
+            f.Script.Answers.push_back(answer);
+            ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("bar"), false, false, f.Dir.Path("out")});
+            f.C().ReplaceEx1->trigger();
+            QCOMPARE(f.Script.Asked, QStringList{QStringLiteral("出力先の 2 個のファイルを上書きします。よろしいですか？")});
+            const bool yes = answer == QMessageBox::Yes;
+            QCOMPARE(ReadBytes(f.Dir.Path("out/a.txt")), std::string(yes ? "bar" : "kept?"));
+            QCOMPARE(ReadBytes(f.Dir.Path("out/b.txt")), std::string(yes ? "none" : "kept?"));
+            QCOMPARE(fs::exists(f.Dir.Path("out/c.txt")), yes);
+        }
+    }
+
+    void aSourceThatVanishesIsSkippedAndNamedAfterTheBatch() {
+        TFormFixture f;
+        ShownOverNumberedSources(f, 6);
+        // Another program deletes a source the batch has not reached yet.
+        RunBatchWatching(f.C(), [&] {
+            if (!Names(f.Dir.Path("out")).empty()) ::unlink(f.Dir.Path("src/4.txt").c_str());
+        });
+        QVERIFY(f.Boxes.Errors.isEmpty());
+        QCOMPARE(Names(f.Dir.Path("out")), (std::vector<std::string>{"0.txt", "1.txt", "2.txt", "3.txt", "5.txt"}));
+        QCOMPARE(ReadBytes(f.Dir.Path("out/5.txt")), std::string("bar 5"));
+        QCOMPARE(f.Boxes.Informations.size(), 1);
+        QVERIFY(f.Boxes.Informations.front().contains(QStringLiteral("4.txt")));
+        QVERIFY(!f.Boxes.Informations.front().contains(QStringLiteral("3.txt")));
+    }
+
+    void aReplacementNeverTurnsUtf8TextIntoOtherBytes() {
+        // UTF-8 whose first 64 KiB are ASCII may be taken for Shift-JIS: the replacement
+        // must not go in as Shift-JIS bytes.
+        TFormFixture f;
+        fs::create_directories(f.Dir.Path("src"));
+        fs::create_directories(f.Dir.Path("out"));
+        const std::string source = std::string(70000, 'a') + "\n\xE6\x97\xA5\xE6\x9C\xAC foo\n";
+        f.Dir.File("src/u.txt", source);
+        TForm1& form = f.Shown();
+        f.C().DTView->SetDirectory(f.Dir.Path("src/"));
+        ScriptBatch(form, {QStringLiteral("foo"), QStringLiteral("表"), false, false, f.Dir.Path("out")});
+        f.C().ReplaceEx1->trigger();
+        const std::string written = ReadBytes(f.Dir.Path("out/u.txt"));
+        QVERIFY(TUtf8Check(written).IsText());
+        QVERIFY(written == source || written == std::string(70000, 'a') + "\n\xE6\x97\xA5\xE6\x9C\xAC \xE8\xA1\xA8\n");
+        if (written == source) QVERIFY(f.Boxes.Informations.size() == 1 && f.Boxes.Informations.front().contains("u.txt"));
     }
 
     void theBatchDialogDefaultsToItsBatchButtonAndIsCentred() {

@@ -21,6 +21,7 @@
 #include "XavoMemo.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMimeData>
@@ -533,6 +534,7 @@ private slots:
         QCOMPARE(c.LbGrep->ItemIndex(), 3);
         QCOMPARE(form.CurrentFile(), numbered);
         QCOMPARE(c.Memo->CaretLine(), 2);
+        QCOMPARE(c.SBPanel1->text(), QStringLiteral("ファイルが見つかりません: ") + QString::fromStdString(f.Dir.Path("gone.txt")));
         QVERIFY(f.Boxes.Errors.isEmpty());
 
         const int caret = c.Memo->SelStart();

@@ -17,6 +17,8 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+#include <filesystem>
+
 using namespace xavo;
 using xavo::test::NumberedLines;
 using xavo::test::TFormFixture;
@@ -176,6 +178,51 @@ private slots:
         QTRY_VERIFY(c.LbGrep->hasFocus());
         Press(Qt::Key_L, Qt::ControlModifier);
         QTRY_VERIFY(c.CbSetting->hasFocus());
+    }
+
+    // Tab and Shift+Tab go round the panes: GREP bar, favourites, tree, file list, text
+    // view (in view mode), results list. The arrow keys move within the tree and the list;
+    // a file chosen with them is shown and the list keeps the focus.
+    void everyPaneIsReachedByKeyboard() {
+        TFormFixture f;
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) f.Dir.File(name, "x\r\n");
+        std::filesystem::create_directory(f.Dir.Path("sub"));
+        TForm1& form = f.Shown();
+        const TForm1Components& c = f.C();
+        const std::vector<QWidget*> order = {c.EdGrep, c.CbSetting, c.DTView, c.SLBox, c.Memo, c.LbGrep};
+        const auto inPane = [](QWidget* pane) {
+            QWidget* focus = QApplication::focusWidget();
+            return focus != nullptr && (focus == pane || pane->isAncestorOf(focus));
+        };
+        // A large file too: its text view passes Tab on in view mode.
+        QVERIFY(form.OpenFile(f.Dir.File("big.log", std::string(5 << 20, 'x'))));
+        Focus(c.EdGrep);
+        for (std::size_t i = 1; i <= order.size(); ++i) {
+            Press(Qt::Key_Tab);
+            QVERIFY2(inPane(order[i % order.size()]), qPrintable(QString::number(i)));
+        }
+        for (std::size_t i = order.size(); i-- > 0;) {
+            Press(Qt::Key_Backtab, Qt::ShiftModifier);
+            QVERIFY2(inPane(order[i]), qPrintable(QString::number(i)));
+        }
+
+        Focus(c.DTView);
+        const std::string before = c.DTView->Directory();
+        Press(Qt::Key_Down);
+        QVERIFY(c.DTView->Directory() != before);
+        QCOMPARE(c.SLBox->Directory(), c.DTView->Directory());  // the list follows
+        Press(Qt::Key_Up);
+        QCOMPARE(c.DTView->Directory(), before);
+
+        Focus(c.SLBox);
+        Press(Qt::Key_Down);
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("a.txt"));
+        QVERIFY(c.SLBox->hasFocus());
+        Press(Qt::Key_Down);
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("b.txt"));
+        Press(Qt::Key_Up);
+        QCOMPARE(form.CurrentFile(), f.Dir.Path("a.txt"));
+        QVERIFY(c.SLBox->hasFocus());
     }
 
     void menuShortCutsComeBeforeTheKeysOfTheFocusedControl() {

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QStatusTipEvent>
 #include <QTreeWidgetItemIterator>
 
 #include <filesystem>
@@ -216,7 +217,15 @@ private slots:
 
         std::filesystem::remove(f.Dir.Path("gone"));
         choose(3);
-        QCOMPARE(c.SBPanel1->text(), QString::fromStdString("Can't find \"" + root + "gone/\""));
+        const QString cantFind = QString::fromStdString("Can't find \"" + root + "gone/\"");
+        QCOMPARE(c.SBPanel1->text(), cantFind);
+        // A hint passing over it leaves the message in place once it has gone.
+        QStatusTipEvent hint(c.SLBox->statusTip());
+        QApplication::sendEvent(c.SLBox, &hint);
+        QCOMPARE(c.SBPanel1->text(), c.SLBox->statusTip());
+        QStatusTipEvent hintGone{QString()};
+        QApplication::sendEvent(c.SLBox, &hintGone);
+        QCOMPARE(c.SBPanel1->text(), cantFind);
         QCOMPARE(c.SLBox->Mask(), std::string());
         QCOMPARE(c.DTView->Directory(), root + "b/");
 

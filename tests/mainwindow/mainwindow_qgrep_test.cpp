@@ -5,6 +5,7 @@
 // option items.
 #include "ClipDetector.h"
 #include "DirTree.h"
+#include "ErrorText.h"
 #include "FormFixture.h"
 #include "QGrepCommands.h"
 #include "ShellListBox.h"
@@ -119,6 +120,30 @@ private slots:
         (void)form;
     }
 
+    // Nothing chosen in the list: the item searches the shown file, in its own directory;
+    // with no file shown either, it starts nothing.
+    void selectedFileIsTheShownOneWhenNoneWasChosen() {
+        TFormFixture f;
+        std::filesystem::create_directory(f.Dir.Path("sub"));
+        const std::string shown = f.Dir.File("sub/my notes.txt", "x\r\n");
+        f.Open(shown);
+        std::string out;
+        WithRecorder(f, out);
+        const TForm1Components& c = f.C();
+        c.MmShowQGC->trigger();
+        QVERIFY(c.SLBox->SelectedFileName().empty());
+        f.Script.Inputs.push_back(QStringLiteral("x"));
+        c.MmQSubDir->trigger();
+        QCOMPARE(Recorded(out), (QStringList{QString::fromStdString(f.Dir.Path("sub")), "-1+", "-c", "-E", "x",
+                                             QStringLiteral("my notes.txt")}));
+
+        f.Open();
+        WithRecorder(f, out);
+        f.C().MmQSubDir->trigger();
+        QVERIFY(!Pending(f));
+        QVERIFY(f.Script.Unexpected.isEmpty());  // not even asked for a search text
+    }
+
     // A clipboard change while nothing is pending, a second launch before the result, a
     // cancelled search text.
     void pendingStates() {
@@ -142,7 +167,7 @@ private slots:
         c.MmQGrepDir->trigger();
         c.MmQGrepDir->trigger();
         QVERIFY(Pending(f));
-        SetClipboard("/t/first 1:x\n");
+        SetClipboard("/t/first 1:x\n1 line\n");
         QCOMPARE(Items(c.LbGrep), std::vector<std::string>{"/t/first 1:x"});
         SetClipboard("/t/second 1:x\n\n");
         QCOMPARE(c.LbGrep->Count(), 1);
@@ -164,7 +189,7 @@ private slots:
             QCOMPARE(f.Boxes.Errors.size(), 1);
             if (!program.empty()) {
                 QVERIFY(f.Boxes.Errors[0].contains(QString::fromStdString(program)));
-                QVERIFY(f.Boxes.Errors[0].contains("Permission denied"));
+                QVERIFY(f.Boxes.Errors[0].contains(QString::fromStdString(ErrorReason(EACCES))));
             }
             QVERIFY(!Pending(f));
             QVERIFY(!Watching(f));

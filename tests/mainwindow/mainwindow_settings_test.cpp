@@ -308,6 +308,27 @@ private slots:
         QVERIFY(f.Boxes.Errors.front().contains(QStringLiteral("nothing.hlp")));
     }
 
+    // The help opens over the main window, inside the screen's available area, wherever
+    // the main window is; Esc closes it.
+    void theHelpWindowOpensInsideTheScreenAndEscClosesIt() {
+        TFormFixture f;
+        f.Open(std::nullopt, XAVOLINE_HELP_FILE);
+        TForm1& form = f.Shown();
+        const QRect screen = form.screen()->availableGeometry();
+        for (const QPoint corner : {screen.bottomRight() - QPoint(200, 150), screen.topLeft()}) {
+            form.move(corner);
+            f.C().Topic1->trigger();
+            THelpWindow* help = form.HelpWindow();
+            QVERIFY(QTest::qWaitForWindowExposed(help));
+            const QRect placed = help->frameGeometry();
+            QVERIFY2(screen.contains(placed), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(placed.x()).arg(placed.y())
+                                                              .arg(placed.width()).arg(placed.height())));
+            QVERIFY(placed.intersects(form.frameGeometry()));
+            QTest::keyClick(help->Browser(), Qt::Key_Escape);
+            QTRY_VERIFY(!help->isVisible());
+        }
+    }
+
     void everyToolButtonIsWholeAtEveryWidth() {
         TFormFixture f;
         TForm1& form = f.Shown();
@@ -328,21 +349,36 @@ private slots:
         }
     }
 
-    void theWindowKeepsItsMinimumSize() {
+    // At its minimum size every pane keeps a few lines and a few dozen characters, however
+    // wide the left pane was; at the designed size and above the layout is the designed one.
+    void everyPaneStaysUsableAtTheMinimumSize() {
         TFormFixture f;
         TForm1& form = f.Shown();
         const TForm1Components& c = f.C();
-        form.resize(100, 100);
+        form.resize(1200, 900);
         QApplication::processEvents();
-        QVERIFY(form.width() >= c.PnLeft->width() + c.Split1->handleWidth() + 20);
-        QVERIFY(c.LbGrep->height() >= 20);
+        QCOMPARE(c.PnLeft->width(), 161);
         QCOMPARE(c.Memo->height(), 269);
-        // A wider left pane raises the minimum width; the text view keeps its height as the window grows.
-        form.resize(800, 600);
+        QCOMPARE(c.DTView->height(), 143);
+        c.Split1->setSizes({340, c.Split1->width() - 340});
+        form.resize(1, 1);
         QApplication::processEvents();
-        QCOMPARE(c.Memo->height(), 269);
-        c.Split1->setSizes({300, c.Split1->width() - 300});
-        QVERIFY(form.minimumWidth() >= 300 + 20);
+        QCOMPARE(form.size(), form.minimumSize());
+        const auto lines = [](const QWidget* pane, int height) { return pane->height() / height; };
+        const QFontMetrics memo(c.Memo->font());
+        QVERIFY2(lines(c.Memo->viewport(), memo.lineSpacing()) >= 3, qPrintable(QString::number(c.Memo->viewport()->height())));
+        QVERIFY2(c.Memo->viewport()->width() >= 24 * memo.averageCharWidth(), qPrintable(QString::number(c.Memo->viewport()->width())));
+        QVERIFY(lines(c.LbGrep->viewport(), QFontMetrics(c.LbGrep->font()).lineSpacing()) >= 3);
+        QVERIFY(lines(c.DTView->viewport(), c.DTView->sizeHintForRow(0)) >= 3);
+        QVERIFY(lines(c.SLBox->viewport(), TShellListBox::kItemHeight) >= 3);
+        QVERIFY2(c.SLBox->viewport()->width() >= 16 * QFontMetrics(c.SLBox->font()).averageCharWidth(),
+                 qPrintable(QString::number(c.SLBox->viewport()->width())));
+        // The minimum does not grow with the left pane.
+        const QSize minimum = form.minimumSize();
+        form.resize(900, 700);
+        c.Split1->setSizes({500, c.Split1->width() - 500});
+        QApplication::processEvents();
+        QCOMPARE(form.minimumSize(), minimum);
     }
 };
 

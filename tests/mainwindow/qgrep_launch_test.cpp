@@ -1,6 +1,7 @@
 // The external grep without the window: the file part, the command line and how it reaches
 // the program as words, where a program is found (or why not), a real detached start, and
 // the items taken from Q-GREP's clipboard text.
+#include "ErrorText.h"
 #include "QGrepLaunch.h"
 #include "TempDir.h"
 
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QtTest>
 
+#include <cerrno>
 #include <filesystem>
 
 #include <sys/stat.h>
@@ -27,6 +29,9 @@ void WriteRecorder(const std::string& path, const std::string& out) {
     file.close();
     ::chmod(path.c_str(), 0755);
 }
+
+// The reason the user is given for Error, in the window's language.
+QString Reason(int error) { return QString::fromStdString(ErrorReason(error)); }
 
 QStringList ReadLines(const std::string& path) {
     QFile file(QString::fromStdString(path));
@@ -53,6 +58,33 @@ private slots:
         QFETCH(int, tag);
         QFETCH(QString, expected);
         QCOMPARE(QGrepFilePart(tag, "/texts/a.txt", "*.txt;*.log"), expected);
+    }
+
+    // A name the program adds reaches it as one word, whatever blanks or quotes it holds;
+    // one that needs no quotes is written as it is.
+    void aFilePartReachesTheProgramAsOneWord_data() {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("asItIs");
+        QTest::newRow("plain name") << 0 << QStringLiteral("a.txt") << true;
+        QTest::newRow("a blank") << 0 << QStringLiteral("my notes.txt") << false;
+        QTest::newRow("a full-width blank") << 0 << QStringLiteral("メモ　一.txt") << false;
+        QTest::newRow("a tab") << 0 << QStringLiteral("a\tb.txt") << false;
+        QTest::newRow("double quotes") << 0 << QStringLiteral("say \"hi\".txt") << false;
+        QTest::newRow("a quote alone") << 0 << QStringLiteral("x\"y.txt") << false;
+        QTest::newRow("a single quote splits nothing") << 0 << QStringLiteral("it's.txt") << true;
+        QTest::newRow("a mask with a blank") << 1 << QStringLiteral("my *.txt") << false;
+    }
+    void aFilePartReachesTheProgramAsOneWord() {
+        QFETCH(int, tag);
+        QFETCH(QString, name);
+        QFETCH(bool, asItIs);
+        const std::string bytes = name.toStdString();
+        const QString filePart = QGrepFilePart(tag, "/texts/" + bytes, bytes);
+        QCOMPARE(filePart == name, asItIs);
+        const QString line = QGrepCommandLine("/tools/qgrep", "-E", QStringLiteral("\"漢字 x\""), filePart);
+        const TProgramCommand command = SplitProgramCommand(line, [](const QString& w) { return w == "/tools/qgrep"; });
+        QCOMPARE(command.Arguments, (QStringList{"-E", QStringLiteral("漢字 x"), name}));
     }
 
     // The command line as joined, and the words the program receives.
@@ -123,11 +155,11 @@ private slots:
         const struct {
             QString Word;
             QString Reason;
-        } failures[] = {{root + "/missing", "No such file or directory"},
-                        {root + "/sub", "Is a directory"},
-                        {root + "/plain", "Permission denied"},
-                        {"no-such-program-anywhere", "No such file or directory"},
-                        {"", "No such file or directory"}};
+        } failures[] = {{root + "/missing", Reason(ENOENT)},
+                        {root + "/sub", Reason(EISDIR)},
+                        {root + "/plain", Reason(EACCES)},
+                        {"no-such-program-anywhere", Reason(ENOENT)},
+                        {"", Reason(ENOENT)}};
         for (const auto& failure : failures) {
             reason.clear();
             QVERIFY2(FindProgram(failure.Word, &reason).isEmpty(), qPrintable(failure.Word));
@@ -154,11 +186,11 @@ private slots:
         TStartResult start = ExecProcess(missing + " -E x", {});
         QVERIFY(!start.Started);
         QCOMPARE(start.Program, missing);
-        QCOMPARE(start.Reason, QStringLiteral("No such file or directory"));
+        QCOMPARE(start.Reason, Reason(ENOENT));
         WriteRecorder(dir.Path("run"), dir.Path("out"));
         start = ExecProcess(QString::fromStdString(dir.Path("run")), QString::fromStdString(dir.Path("gone")));
         QVERIFY(!start.Started);
-        QVERIFY(start.Reason.contains("No such file or directory"));
+        QVERIFY(start.Reason.contains(Reason(ENOENT)));
     }
 
     // The items Q-GREP's clipboard text leaves in the results list.
@@ -170,9 +202,14 @@ private slots:
         QTest::newRow("the last line goes whatever it holds")
             << "/t/a.txt 1:x\n/t/a.txt 2:y" << QStringList{"/t/a.txt 1:x"};
         QTest::newRow("LF and CR end lines too, empty lines go")
-            << "/t/a.txt 1:x\n\n/t/b.txt 2:y\r\r\n/t/c.txt 3:z\n" << QStringList{"/t/a.txt 1:x", "/t/b.txt 2:y", "/t/c.txt 3:z"};
+            << "/t/a.txt 1:x\n\n/t/b.txt 2:y\r\r\n/t/c.txt 3:z\n/t/d.txt 4:w\n"
+            << QStringList{"/t/a.txt 1:x", "/t/b.txt 2:y", "/t/c.txt 3:z"};
+        QTest::newRow("a final line break: the last line holding text goes")
+            << "/t/a.txt 1:x\r\n2 lines found\r\n" << QStringList{"/t/a.txt 1:x"};
+        QTest::newRow("empty lines after the summary")
+            << "/t/a.txt 1:x\n/t/b.txt 2:y\n\r\n\n" << QStringList{"/t/a.txt 1:x"};
         QTest::newRow("only a leading * or = removes a line")
-            << "x *y 1:z\n= a\n*\n/t/a.txt 4: *=\n" << QStringList{"x *y 1:z", "/t/a.txt 4: *="};
+            << "x *y 1:z\n= a\n*\n/t/a.txt 4: *=\nsummary\n" << QStringList{"x *y 1:z", "/t/a.txt 4: *="};
         QTest::newRow("empty text") << "" << QStringList{};
     }
     void resultItems() {
@@ -188,7 +225,7 @@ private slots:
     // where an existing file's name does.
     void resultItemBytes() {
         const auto isFile = [](const std::string& path) { return path == "/t/\xe6\xbc\xa2 1:x.txt"; };
-        const std::vector<std::string> items = QGrepResultItems(QStringLiteral("/t/漢 1:x.txt 2:漢字\n/t/b 5:漢\n"), isFile);
+        const std::vector<std::string> items = QGrepResultItems(QStringLiteral("/t/漢 1:x.txt 2:漢字\n/t/b 5:漢\n=== 2\n"), isFile);
         QCOMPARE(items.size(), std::size_t{2});
         QCOMPARE(items[0], std::string("/t/\xe6\xbc\xa2 1:x.txt 2:\x8a\xbf\x8e\x9a"));
         QCOMPARE(items[1], std::string("/t/b 5:\x8a\xbf"));
