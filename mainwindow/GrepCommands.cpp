@@ -18,9 +18,9 @@
 #include "GrepRunner.h"
 #include "GrepText.h"
 #include "MessageBoxes.h"
-#include "RomajiLoad.h"
 #include "PathText.h"
 #include "ResultLine.h"
+#include "RomajiLoad.h"
 #include "SettingsQt.h"
 #include "ShellListBox.h"
 #include "SjisQt.h"
@@ -111,6 +111,7 @@ bool TForm1::RunGrep(const TGrepTarget& target, const TPatternText& pattern, boo
     PmGMigemo->setChecked(romaji);
     FGrepF->CbMigemo->setChecked(romaji);
     TGrepRequest request{target, PatternToSjis(pattern), fuzzy};
+    FRomaji->DropWaiting();  // the run asked for last is the one made
     if (romaji && !FRomaji->IsLoaded()) {
         // The run starts once the dictionary has been read; the window never waits for it.
         FRomaji->WhenLoaded([this, target, pattern, fuzzy, barWord] {

@@ -44,6 +44,8 @@ public:
     // the reading has ended well (a reading that fails or takes too long drops it, and
     // unavailable says so). Work waiting is replaced.
     void WhenLoaded(std::function<void()> work);
+    // Forgets work waiting (another run was asked for meanwhile).
+    void DropWaiting() { FWaiting = nullptr; }
 
     // How long a reading may take before the switch is given up.
     std::chrono::milliseconds LoadLimit{5000};
