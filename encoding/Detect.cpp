@@ -302,7 +302,6 @@ bool IsAscii(std::string_view s) {
     return true;
 }
 
-
 // Decides a head that starts where the decision does (a byte above 0x7F or an escape).
 std::optional<TFileEncoding> DecideHead(std::string_view head, bool wholeFile) {
     if (IsAscii(head)) return HasJisDesignation(head) ? std::optional<TFileEncoding>({TEncoding::Jis, false}) : std::nullopt;
