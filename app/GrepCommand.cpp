@@ -97,10 +97,11 @@ Options:
                          voiced kana written with a separate mark, letter case,
                          digit forms
       --romaji           romaji search: each word of PATTERN (words separated by
-                         blanks) is expanded through the Migemo dictionary, so
-                         "kensaku" also finds 検索, けんさく, ケンサク and ｹﾝｻｸ; a
-                         PATTERN holding ^ $ ( ) | * + ? . [ ] \ is searched as
-                         written (needs the Debian package cmigemo-common)
+                         blanks) in ASCII is expanded through the Migemo
+                         dictionary, so "kensaku" also finds 検索, けんさく,
+                         ケンサク and ｹﾝｻｸ; other words, and a PATTERN holding
+                         ^ $ ( ) | * + ? . [ ] \, are searched as written (needs
+                         the Debian package cmigemo-common)
       --print-widened    print the pattern as it is searched, after the romaji
                          expansion and the widening, and exit
       --synonyms=FILE    widen each word of the synonym dictionary FILE (Shift-JIS,

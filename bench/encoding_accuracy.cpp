@@ -2,11 +2,13 @@
 //
 //   encoding_accuracy [PROSE_DIR] [SAMPLES]   (default /tmp/corpus/prose, 2000)
 //
-// For each length (5, 10, 20, 40 characters) draws SAMPLES windows at random (fixed seed)
-// from the corpus files' lines, each holding at least one non-ASCII character and no byte
-// the codec keeps as an escape, converts each window to every encoding and prints the share
+// For each length (2 to 40 characters) draws SAMPLES windows at random (fixed seed) from
+// the corpus files' lines, each holding at least one non-ASCII character and no byte the
+// codec keeps as an escape, converts each window to every encoding and prints the share
 // that DetectEncoding names correctly. A second table does the same for the hard case of
-// half-width katakana only: the corpus's katakana words turned half-width.
+// half-width katakana only: the corpus's katakana words turned half-width. Then files that
+// are hard in other ways: 64 KB of ASCII before the Japanese text, a UTF-8 text with one
+// ill-formed byte, an EUC-JP text with one pair that JIS X 0208 lacks.
 #include "Detect.h"
 #include "Encoding.h"
 #include "SjisCodec.h"
@@ -70,6 +72,20 @@ void PrintRow(const char* label, std::size_t length, int samples, const std::vec
     std::printf("\n");
 }
 
+// One row of the hard files: Make turns a window into the bytes of a file in Encoding.
+template <class Draw, class Make>
+void PrintFileRow(const char* label, int samples, const std::vector<xavo::TFileEncoding>& encodings, Draw draw, Make make) {
+    std::vector<int> right(encodings.size(), 0);
+    for (int n = 0; n < samples; ++n) {
+        const std::u16string window = draw();
+        for (std::size_t i = 0; i < encodings.size(); ++i)
+            if (xavo::DetectEncoding(make(window, encodings[i])) == encodings[i]) ++right[i];
+    }
+    std::printf("| %s |", label);
+    for (const int r : right) std::printf(" %.1f %% |", 100.0 * r / samples);
+    std::printf("\n");
+}
+
 void PrintHeader(const std::vector<xavo::TFileEncoding>& encodings) {
     std::printf("| characters |");
     for (const xavo::TFileEncoding e : encodings) std::printf(" %s |", xavo::EncodingName(e).c_str());
@@ -115,26 +131,66 @@ int main(int argc, char** argv) {
     std::printf("%zu corpus lines; %d windows per length\n\nCut from lines:\n\n", lines.size(), samples);
     PrintHeader(encodings);
     std::mt19937 rng(18);
-    for (const std::size_t length : {5u, 10u, 20u, 40u}) {
-        PrintRow("line", length, samples, encodings, [&] {
-            for (;;) {
-                const std::u16string& line = lines[rng() % lines.size()];
-                if (line.size() < length) continue;
-                const std::u16string window = line.substr(rng() % (line.size() - length + 1), length);
-                if (std::any_of(window.begin(), window.end(), [](char16_t u) { return u >= 0x80; })) return window;
-            }
-        });
-    }
+    const auto drawWindow = [&](std::size_t length) {
+        for (;;) {
+            const std::u16string& line = lines[rng() % lines.size()];
+            if (line.size() < length) continue;
+            const std::u16string window = line.substr(rng() % (line.size() - length + 1), length);
+            if (std::any_of(window.begin(), window.end(), [](char16_t u) { return u >= 0x80; })) return window;
+        }
+    };
+    for (const std::size_t length : {2u, 5u, 8u, 10u, 16u, 20u, 40u})
+        PrintRow("line", length, samples, encodings, [&] { return drawWindow(length); });
 
     const std::vector<TFileEncoding> kanaEncodings = {{TEncoding::Sjis, false}, {TEncoding::EucJp, false}, {TEncoding::Jis, false}, {TEncoding::Utf8, false}};
     std::printf("\nHalf-width katakana only (the corpus's katakana words made half-width):\n\n");
     PrintHeader(kanaEncodings);
-    for (const std::size_t length : {5u, 6u, 10u, 20u, 40u}) {  // 6: five bytes are never EUC-JP
+    for (const std::size_t length : {2u, 5u, 6u, 10u, 20u, 40u}) {  // 6: five bytes are never EUC-JP
         std::vector<std::u16string> runs;
         for (const std::u16string& line : lines) HalfWidthRuns(line, 1, runs);
         std::u16string all;  // the words one after another, as a text of half-width katakana
         for (const std::u16string& r : runs) all += r;
         PrintRow("kana", length, samples, kanaEncodings, [&] { return all.substr(rng() % (all.size() - length), length); });
     }
+
+    // Hard files: 40 characters of text in each, detected from the whole file.
+    std::printf("\nHard files (40 characters of text each):\n\n");
+    const std::vector<TFileEncoding> fileEncodings = {{TEncoding::Sjis, false}, {TEncoding::EucJp, false}, {TEncoding::Jis, false},
+                                                      {TEncoding::Utf8, false}};
+    std::printf("| file |");
+    for (const TFileEncoding e : fileEncodings) std::printf(" %s |", EncodingName(e).c_str());
+    std::printf("\n|---|---|---|---|---|\n");
+    const std::string asciiHead = [] {
+        std::string head;
+        while (head.size() < 64 * 1024) head += "2024-01-01 12:00:00 INFO plain ASCII log line\n";
+        return head;
+    }();
+    const int fileSamples = std::max(1, samples / 10);
+    PrintFileRow("64 KB of ASCII first", fileSamples, fileEncodings, [&] { return drawWindow(40); },
+                 [&](const std::u16string& w, TFileEncoding e) { return asciiHead + EncodeText(w, e); });
+    std::printf("\n| file | found in its encoding |\n|---|---|\n");
+    PrintFileRow("UTF-8, one ill-formed byte", fileSamples, {{TEncoding::Utf8, false}},
+                 [&] { return drawWindow(40) + u"\n" + drawWindow(40); },
+                 [&](const std::u16string& w, TFileEncoding e) {
+                     std::string bytes = EncodeText(w, e);
+                     return bytes.insert(bytes.find('\n'), "caf\xE9");  // a Latin-1 e-acute
+                 });
+    PrintFileRow("UTF-8, cut in its last character", fileSamples, {{TEncoding::Utf8, false}},
+                 [&] {
+                     for (;;) {
+                         const std::u16string w = drawWindow(40);
+                         if (w.back() >= 0x800) return w;  // three bytes in UTF-8
+                     }
+                 },
+                 [&](const std::u16string& w, TFileEncoding e) {
+                     const std::string bytes = EncodeText(w, e);
+                     return bytes.substr(0, bytes.size() - 1);
+                 });
+    PrintFileRow("EUC-JP, one JIS X 0213 pair", fileSamples, {{TEncoding::EucJp, false}},
+                 [&] { return drawWindow(40) + u"\n" + drawWindow(40); },
+                 [&](const std::u16string& w, TFileEncoding e) {
+                     std::string bytes = EncodeText(w, e);
+                     return bytes.insert(bytes.find('\n'), "\xA9\xA1");  // row 9: none in JIS X 0208
+                 });
     return 0;
 }

@@ -16,6 +16,12 @@ words = ["a"] + ["w%dxyz" % i for i in range(1, 5600)]   # a group of 55 KB hold
 open("syn.txt", "w").write("\r\n".join(words) + "\r\n")
 open("s.txt", "w").write("aaa\n")
 open("m1.txt", "w").write("hit\n" * (50 * 1024 * 1024 // 4))   # 50 MB of short matching lines
+# One line of 12 MB and one of 48 MB (minified JSON) in UTF-8 and EUC-JP, the literal absent.
+piece = '{"なまえ":"あたい","x":[1,2,3]},'
+for mb in (12, 48):
+    line = piece * (mb * 1024 * 1024 // len(piece.encode("utf-8")))
+    open("long%d.u8" % mb, "wb").write(line.encode("utf-8") + b"\n")
+    open("long%d.euc" % mb, "wb").write(line.encode("euc_jp") + b"\n")
 PY
 cp m1.txt m2.txt
 head -c 20971520 m1.txt > m20.txt
@@ -39,6 +45,9 @@ for grep in "$root/build/app/xavoline-grep" ${BEFORE:+"$BEFORE"}; do
   measure "40,000 [" "$grep" "$brackets" s.txt
   measure "a class of 20,000 characters" "$grep" "$klass" s.txt
   measure "-j1, 20 MB of matches into /dev/null" "$grep" -j1 hit m20.txt
+  for enc in u8 euc; do
+    for mb in 12 48; do measure "one line of $mb MB, $enc, literal absent" "$grep" 目印 "long$mb.$enc"; done
+  done
   /usr/bin/time -f "%e s %M KB" -o time.txt "$grep" -j2 hit m1.txt m2.txt | (sleep 10; cat > /dev/null)
   printf '%-44s %s\n' "-j2, 2 x 50 MB of matches, reader waits 10 s" "$(tail -1 time.txt)"
 done

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace xavo {
 namespace {
@@ -19,6 +20,14 @@ constexpr char16_t kDuplicateBase = 0xE800;
 constexpr char16_t kUnassignedBase = 0xEA00;
 constexpr std::uint16_t kNoCode = 0xFFFF;  // encode table: no CP932 bytes
 
+// Characters that JIS-based converters and Linux input methods give in another Unicode form
+// than CP932 does (〜 U+301C where CP932 has ～ U+FF5E): encoded to CP932's character, so a
+// pattern typed with them finds it. Decoding never gives them.
+constexpr std::pair<char16_t, std::uint16_t> kOtherConvertersForms[] = {
+    {u'\u301C', 0x8160}, {u'\u2212', 0x817C}, {u'\u2016', 0x8161},
+    {u'\u00A2', 0x8191}, {u'\u00A3', 0x8192}, {u'\u00AC', 0x81CA},
+};
+
 
 struct TSjisTables {
     // Decoding: Single[b] for a byte that forms a character alone (or starts none);
@@ -27,6 +36,8 @@ struct TSjisTables {
     std::array<char16_t, 65536> Pair{};
     // Encoding: a byte (< 0x100), a lead << 8 | trail code, or kNoCode.
     std::array<std::uint16_t, 65536> Encode{};
+    // Showing: the character of each duplicate code's escape (U+E800 + k).
+    std::array<char16_t, kUnassignedBase - kDuplicateBase> Duplicate{};
 };
 
 struct TConverterCloser {
@@ -92,6 +103,7 @@ std::unique_ptr<TSjisTables> BuildTables() {
             if (u == 0) {
                 unit = nextUnassigned++;
             } else if (IcuEncode(conv.get(), u) != code) {
+                if (nextDuplicate < kUnassignedBase) t->Duplicate[nextDuplicate - kDuplicateBase] = u;
                 unit = nextDuplicate++;
             } else {
                 unit = u;
@@ -102,6 +114,8 @@ std::unique_ptr<TSjisTables> BuildTables() {
     }
     if (nextDuplicate > kUnassignedBase || nextUnassigned >= kSingleByteBase)
         throw std::runtime_error("windows-31j table does not fit the reserved code points");
+    for (const auto& [unit, code] : kOtherConvertersForms)
+        if (t->Encode[unit] == kNoCode) t->Encode[unit] = code;
     return t;
 }
 
@@ -251,7 +265,14 @@ bool IsSjisEscape(char16_t unit) {
     return code != kNoCode && code > 0xFF;
 }
 
-std::string SjisToUtf8(std::string_view bytes) {
+namespace {
+
+inline char16_t Shown(const TSjisTables& t, char16_t unit) {
+    return unit >= kDuplicateBase && unit < kUnassignedBase ? t.Duplicate[unit - kDuplicateBase] : unit;
+}
+
+template <bool kShown>
+std::string ToUtf8(std::string_view bytes) {
     const TSjisTables& t = Tables();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     std::string out;
@@ -262,9 +283,27 @@ std::string SjisToUtf8(std::string_view bytes) {
     std::size_t i = 0;
     while (i < bytes.size()) {
         char* w = buffer;
-        while (i < bytes.size() && w + 3 <= buffer + sizeof buffer) w = PutUtf8(NextUnit(t, p, bytes.size(), i), w);
+        while (i < bytes.size() && w + 3 <= buffer + sizeof buffer) {
+            const char16_t unit = NextUnit(t, p, bytes.size(), i);
+            w = PutUtf8(kShown ? Shown(t, unit) : unit, w);
+        }
         out.append(buffer, w);
     }
+    return out;
+}
+
+}  // namespace
+
+std::string SjisToUtf8(std::string_view bytes) { return ToUtf8<false>(bytes); }
+
+std::string SjisToShownUtf8(std::string_view bytes) { return ToUtf8<true>(bytes); }
+
+char16_t ShownUnit(char16_t unit) { return Shown(Tables(), unit); }
+
+std::u16string ShownText(std::u16string_view text) {
+    const TSjisTables& t = Tables();
+    std::u16string out(text);
+    for (char16_t& unit : out) unit = Shown(t, unit);
     return out;
 }
 

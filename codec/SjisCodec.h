@@ -19,7 +19,10 @@
 //   U+EA00 + k (U+EA00-U+F08B)  the k-th (ascending) of the 1676 unassigned two-byte codes
 //       (a lead byte and a byte of the trail range with no character), kept whole.
 // One deliberate difference from ICU's table: bytes 0x00-0x7F decode to U+0000-U+007F
-// unchanged (ICU's windows-31j swaps 0x1A, 0x1C and 0x7F, which Windows does not).
+// unchanged (ICU's windows-31j swaps 0x1A, 0x1C and 0x7F, which Windows does not). And six
+// characters that other converters give in another form (〜 U+301C, − U+2212, ‖ U+2016,
+// ¢ U+00A2, £ U+00A3, ¬ U+00AC) encode to CP932's character (～ － ∥ ￠ ￡ ￢); decoding gives
+// CP932's form, so encoding stays the inverse of decoding.
 #pragma once
 
 #include <cstddef>
@@ -63,6 +66,16 @@ bool IsSjisEscape(char16_t unit);
 
 // Shift-JIS bytes to UTF-8 (through DecodeSjis's code points; lossless, never fails).
 std::string SjisToUtf8(std::string_view bytes);
+
+// What a unit of DecodeSjis shows on screen and in printed text: a duplicate code's escape
+// (U+E800 block) shows as its character (0xED40 as 纊, as 0xFA5C does), every other unit as
+// itself. For drawing and printing only: the shown text is not lossless (EncodeSjis writes
+// the preferred code for the character).
+char16_t ShownUnit(char16_t unit);
+// Text with every unit through ShownUnit (one unit for each).
+std::u16string ShownText(std::u16string_view text);
+// SjisToUtf8 for printing: duplicate codes print as their characters.
+std::string SjisToShownUtf8(std::string_view bytes);
 
 // UTF-8 to Shift-JIS. Code points CP932 cannot store, and each maximal ill-formed
 // subsequence of the input (bad lead byte, missing continuation, overlong form, surrogate,

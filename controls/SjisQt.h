@@ -23,6 +23,9 @@ inline QString ToQString(std::u16string_view text) {
 // Shift-JIS bytes as text (lossless, see DecodeSjis).
 inline QString SjisToQString(std::string_view sjis) { return ToQString(DecodeSjis(sjis)); }
 
+// Shift-JIS bytes as text to be looked at: duplicate codes as their characters (ShownText).
+inline QString SjisToShownQString(std::string_view sjis) { return ToQString(ShownText(DecodeSjis(sjis))); }
+
 // Text as Shift-JIS bytes; what CP932 cannot store becomes '?' and is counted.
 inline std::string QStringToSjis(const QString& text) { return EncodeSjis(View(text)); }
 inline std::string QStringToSjis(const QString& text, std::size_t& unencodable) {

@@ -49,7 +49,7 @@ public:
     std::vector<std::string> Items;
     std::map<int, QString> ShownAs;  // the items shown otherwise than decoded, already cut
     int Shown = 0;
-    TTextListBox::TDisplayDecoder Decoder = [](std::string_view bytes) { return SjisToQString(bytes); };
+    TTextListBox::TDisplayDecoder Decoder = [](std::string_view bytes) { return SjisToShownQString(bytes); };
 
     QString Text(int row) const {
         if (!ShownAs.empty())

@@ -305,7 +305,7 @@ TTextView::TPieceLayout& TTextView::Piece(std::int64_t line, int piece) {
     p.LastPiece = to >= length;
     p.X = FWrap ? 0 : static_cast<double>(from) * fontMetrics().horizontalAdvance(QLatin1Char('0'));
     p.Map = std::make_unique<TLineMap>(FBuffer.Decode(p.Start, p.Bytes));
-    p.Layout = std::make_unique<QTextLayout>(ToQString(p.Map->Text()), font());
+    p.Layout = std::make_unique<QTextLayout>(ToQString(ShownText(p.Map->Text())), font());  // 0xED40 drawn as 纊
     QTextOption option;
     option.setWrapMode(FWrap ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
     option.setTabStopDistance(logicalDpiX() / 2.0);

@@ -279,8 +279,7 @@ void TXavoMemo::LoadFromFile(const std::string& path, std::optional<TEncoding> e
         NoteFile(path, stamp);
         return;
     }
-    const TFileEncoding fileEncoding =
-        encoding ? WithFileMark({*encoding, false}, head) : DetectEncoding(head, file.Size() <= kDetectionBytes);
+    const TFileEncoding fileEncoding = encoding ? WithFileMark({*encoding, false}, head) : DetectEncoding(file.View());
     TTextBuffer buffer;
     try {
         buffer = ReadTextBuffer(std::move(file), fileEncoding);

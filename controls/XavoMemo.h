@@ -131,7 +131,8 @@ public:
     // --- Files. Both raise EXavoMemoError with a message for the user.
     // Reads plain text, or RTF when PlainText is off and the file begins with "{\rtf"; the
     // view is unchanged when it fails. Plain text is read in Encoding, completed from the
-    // file's byte-order mark (WithFileMark); without one, the encoding is detected once.
+    // file's byte-order mark (WithFileMark); without one, the encoding is detected once,
+    // where the text stops being ASCII.
     // The file becomes the one DiskChange watches.
     void LoadFromFile(const std::string& path, std::optional<TEncoding> encoding = std::nullopt);
     // Plain text in Encoding() with the line ends the text was loaded with (CR LF for a new

@@ -52,8 +52,7 @@ TByteReplacement ReplaceAllBytes(std::string_view text, std::string_view find, s
 
 TByteReplacement ReplaceAllInFile(std::string_view bytes, std::string_view find, std::u16string_view replacement,
                                   TFindOptions options) {
-    const TFileEncoding encoding =
-        DetectEncoding(bytes.substr(0, kDetectionBytes), bytes.size() <= kDetectionBytes);
+    const TFileEncoding encoding = DetectEncoding(bytes);
     const bool storable = StoresStandardly(replacement, encoding);
     // A file the replacement cannot go into keeps its bytes; it is only told apart from a
     // file without an occurrence.

@@ -1,7 +1,6 @@
 // The GREP menu and the GREP bar's option menu, see GrepActions.h.
 #include "GrepActions.h"
 
-#include "Migemo.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -78,11 +77,6 @@ TGrepActions CreateGrepActions(QWidget* window) {
     a.PmGMigemo->setCheckable(true);
     a.PmGMigemo->setStatusTip(kRomajiHint);
     return a;
-}
-
-QString RomajiMissingHint(const QString& dictionary) {
-    return QStringLiteral("ローマ字検索 : 辞書 %1 がありません。パッケージ %2 をインストールすると使えます。")
-        .arg(dictionary, QString::fromLatin1(kMigemoPackage));
 }
 
 std::optional<TGrepScope> CheckedBarScope(const TGrepActions& actions) {

@@ -23,11 +23,10 @@ inline const QString kGrepBarHint =
 inline const QString kGrepOptionButtonHint = QStringLiteral("GREPバーのオプション ; GREPバーの動作を変更します。");
 inline const QString kGrepResultsHint = QStringLiteral(
     "GREP結果 : リストをダブルクリックするとタグジャンプします。エクスプローラーからファイルをD&DするとGREPができます。");
-// The romaji switch's hint, and its hint when the dictionary (path given) is missing.
+// The romaji switch's hint (RomajiLoad.h has the hints when it cannot serve).
 inline const QString kRomajiHint = QStringLiteral(
     "ローマ字検索 : ローマ字で入力した単語を漢字・ひらがな・カタカナに展開して検索します。"
     "正規表現の記号を含む文字列はそのまま検索します。");
-QString RomajiMissingHint(const QString& dictionary);
 inline const QString kJumpButtonHint =
     QStringLiteral("左クリックで下向きにタグジャンプ、右クリックで上向きにタグジャンプします。");
 

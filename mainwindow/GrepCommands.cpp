@@ -18,9 +18,9 @@
 #include "GrepRunner.h"
 #include "GrepText.h"
 #include "MessageBoxes.h"
-#include "Migemo.h"
 #include "PathText.h"
 #include "ResultLine.h"
+#include "RomajiLoad.h"
 #include "SettingsQt.h"
 #include "ShellListBox.h"
 #include "SjisQt.h"
@@ -28,7 +28,6 @@
 #include "TagJump.h"
 #include "TextListBox.h"
 #include "ViewerLogic.h"
-#include "WaitCursor.h"
 #include "XavoMemo.h"
 
 #include <QAction>
@@ -46,14 +45,16 @@ void TForm1::CreateGrepParts() {
     FGrepF = new TGrepF(*FGrep, this);
     FGrepRunner = std::make_unique<TGrepRunner>(*FGrep, *LbGrep);
     FGrepRunner->SetBusyWindow(this);
-    FMigemo = std::make_unique<TMigemo>();
+    FRomaji = new TRomajiLoad(DefaultMigemoDictionary(), this);
     FGrepF->CbMigemo->setToolTip(kRomajiHint);
-    CheckRomajiDictionary();
+    connect(FRomaji, &TRomajiLoad::unavailable, this, [this](const QString& hint, bool dropped) {
+        DisableRomaji(hint);
+        if (dropped) ShowErrorBox(hint);
+    });
+    if (const QString problem = FRomaji->QuickProblem(); !problem.isEmpty()) DisableRomaji(problem);
 }
 
-void TForm1::CheckRomajiDictionary() {
-    if (FMigemo->DictionaryExists()) return;
-    const QString hint = RomajiMissingHint(PathToQString(FMigemo->Dictionary()));
+void TForm1::DisableRomaji(const QString& hint) {
     PmGMigemo->setChecked(false);
     PmGMigemo->setEnabled(false);
     PmGMigemo->setStatusTip(hint);
@@ -70,7 +71,7 @@ void TForm1::ConnectGrepCommands() {
     Bind(PmGMigemo, &TForm1::PmGMigemoClick);
     // Reading the dictionary takes a few tenths of a second: begin when the switch goes on.
     connect(FGrepF->CbMigemo, &QCheckBox::toggled, this, [this](bool on) {
-        if (on) FMigemo->Prefetch();
+        if (on) FRomaji->Start();
     });
     Bind(GREPBar1, &TForm1::GREPBar1Click);
     Bind(Cancel1, &TForm1::Cancel1Click);
@@ -110,10 +111,17 @@ bool TForm1::RunGrep(const TGrepTarget& target, const TPatternText& pattern, boo
     PmGMigemo->setChecked(romaji);
     FGrepF->CbMigemo->setChecked(romaji);
     TGrepRequest request{target, PatternToSjis(pattern), fuzzy};
-    if (romaji) {
-        const TWaitCursor wait;  // the first expansion may wait for the dictionary
-        request.Pattern = FMigemo->Expand(request.Pattern);
+    FRomaji->DropWaiting();  // the run asked for last is the one made
+    if (romaji && !FRomaji->IsLoaded()) {
+        // The run starts once the dictionary has been read; the window never waits for it.
+        FRomaji->WhenLoaded([this, target, pattern, fuzzy, barWord] {
+            RunCommand([&] {
+                if (!RefuseWhileGrepRuns()) RunGrep(target, pattern, fuzzy, true, barWord);
+            });
+        });
+        return true;
     }
+    if (romaji) request.Pattern = FRomaji->Migemo().Expand(request.Pattern);
     // A bad pattern raises here, before the list or the caption change.
     if (!FGrepRunner->Start(request)) return false;
     FBarWord = std::move(barWord);

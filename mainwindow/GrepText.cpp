@@ -28,8 +28,8 @@ std::string PatternToSjis(const TPatternText& pattern) {
 
 QString ResultLineDisplayText(std::string_view line) {
     const std::size_t pathEnd = ResultLinePathEnd(line);
-    if (pathEnd == std::string_view::npos) return SjisToQString(line);
-    QString text = SjisToQString(line.substr(pathEnd));
+    if (pathEnd == std::string_view::npos) return SjisToShownQString(line);
+    QString text = SjisToShownQString(line.substr(pathEnd));  // 0xED40 shows as 纊
     // A character of a file in another encoding that Shift-JIS cannot hold was searched as
     // the reserved code; it shows as the replacement character.
     if (line.find(std::string_view("\x81\x7F", 2), pathEnd) != std::string_view::npos)

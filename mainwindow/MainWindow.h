@@ -55,7 +55,7 @@ class TGrepF;
 class TGrepRunner;
 struct TPatternText;
 class TReplaceDialog;
-class TMigemo;
+class TRomajiLoad;
 enum class TGrepRunEnd;
 class TShellListBox;
 class TStatusMessage;
@@ -251,6 +251,7 @@ public:
     TGrep& Grep() { return *FGrep; }
     TGrepF& GrepF() { return *FGrepF; }
     TGrepRunner& GrepRunner() { return *FGrepRunner; }
+    TRomajiLoad& Romaji() { return *FRomaji; }
     TFindState& FindState() { return FFindState; }
     // The batch-replace dialog the program entry made (it outlives the window).
     void SetFmRepl(TFmRepl* dialog) { FmRepl = dialog; }
@@ -388,9 +389,9 @@ private:
     // What Scope searches now; nothing for the selected file's scope without a selection.
     std::optional<TGrepTarget> GrepTarget(TGrepScope scope) const;
     // Mirrors Fuzzy and Romaji to the bar's and the dialog's checks and starts a run with
-    // Pattern, expanded through the romaji dictionary when Romaji is on. The caller has
-    // refused while a run is under way. Raises ERegExpParser (nothing else changed) for a
-    // bad pattern, EMigemoUnavailable when the dictionary cannot be read.
+    // Pattern, expanded through the romaji dictionary when Romaji is on (while the dictionary
+    // is still being read, the run starts when it has been). The caller has refused while a
+    // run is under way. Raises ERegExpParser (nothing else changed) for a bad pattern.
     bool RunGrep(const TGrepTarget& target, const TPatternText& pattern, bool fuzzy, bool romaji,
                  std::optional<TBarWord> barWord);
     void GrepDone(TGrepRunEnd end);
@@ -408,8 +409,8 @@ private:
     void PmGrepOneClick();
     void PmGFuzzyClick();
     void PmGMigemoClick();
-    // Disables the romaji switches, saying why, when the dictionary is missing.
-    void CheckRomajiDictionary();
+    // Disables the romaji switches, saying why (Hint) in their hints.
+    void DisableRomaji(const QString& hint);
     void GREPBar1Click();
     void Cancel1Click();
     void TagJump(int index);
@@ -475,7 +476,7 @@ private:
     std::unique_ptr<TGrepRunner> FGrepRunner;
     TGrepF* FGrepF = nullptr;                 // owned as a child; registered its dictionary with FGrep
     std::optional<TBarWord> FBarWord;
-    std::unique_ptr<TMigemo> FMigemo;         // romaji search; its dictionary is read on first need
+    TRomajiLoad* FRomaji = nullptr;           // romaji search; its dictionary is read when the switch goes on
     bool FStoredMigemo = false;               // the romaji setting as read, kept while the switch is disabled
     TFindState FFindState;
     // The encoding chosen in the menu for FEncodingChoiceFile (nothing: detected). It holds

@@ -11,7 +11,8 @@
 //    hold a match. The search for those bytes runs over whole blocks.
 // 4. Dirty lines, the lines after them, and patterns that are not line-local go through
 //    SearchExactly, which does what the plain loop does: an attempt at every character,
-//    the look-ahead running on as far as the automaton goes.
+//    the look-ahead running on as far as the automaton goes (all attempts followed at once,
+//    see TExactScan).
 #include "GrepSearch.h"
 
 #include "ByteScan.h"
@@ -19,6 +20,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <utility>
 #include <limits>
 
 namespace xavo {
@@ -102,7 +105,7 @@ void TGrepSearch::Run(TByteSource& source, const TLineSink& sink) {
     }
 }
 
-std::uint64_t TGrepSearch::SkipCR(std::uint64_t pos) {
+[[gnu::always_inline]] inline std::uint64_t TGrepSearch::SkipCR(std::uint64_t pos) {
     return FWindow->Ensure(pos) && FWindow->At(pos) == '\r' ? pos + 1 : pos;
 }
 
@@ -251,52 +254,362 @@ bool TGrepSearch::MayMatchFrom(std::uint64_t candidate, bool atCodeStart, std::u
     return false;
 }
 
+// The exact search of the plain loop: an attempt at every character, each run of the
+// automaton followed as far as it goes, over line ends too; the first attempt that accepts
+// reports its line, and the attempts go on from that line's end.
+//
+// 1. One walk over the codes. Every run under way steps with each code; a new run starts at
+//    each code. Runs that stand in the same state at the same place have the same future,
+//    so they go on as one group, which holds the lines its runs started in (as ranges). A
+//    step costs the groups under way, at most the automaton's states: the work is linear in
+//    the text however far a pattern looks ahead (it was one walk per attempt).
+// 2. A group that accepts marks its lines; one that dies drops them. Lines are decided in
+//    order: the first is reported once it is marked, and passed over once none of its runs
+//    is under way; the window keeps the text from the first line not decided.
+// 3. After a report the attempts go on from the line's line feed. The runs begun after it
+//    are those of the walk when the line feed was a code of its own; when a lone lead byte
+//    took it as its trail byte, the walk starts again there.
+// 4. The cancel flag and the idle hook are looked at every kStepsPerCheck steps (or codes
+//    passed over), also when the whole file has been read.
+// 5. Codes that start no run while none is under way are passed over in the plain loop's
+//    tight shape (PassQuietCodes): most of a text, for most patterns.
+// Memory: a record for each line not yet decided, beside its text in the window; a walk
+// begun again after a report covers what was looked ahead of that line, once.
+class TGrepSearch::TExactScan {
+public:
+    explicit TExactScan(TGrepSearch& search)
+        : FSearch(search), FGroupOfState(search.FProgram.StateCount(), -1) {}
+    // Decides every attempt before the first line feed read as a code at or after Stop,
+    // from P (a line feed read as a code); returns that line feed, the line feed of a line
+    // reported past it, or kEndOfStream.
+    std::uint64_t Run(std::uint64_t p, std::uint64_t stop);
+
+private:
+    static constexpr std::uint64_t kStepsPerCheck = 1 << 16;
+    struct TRange {  // lines From..To (ids), the next range of the group or -1
+        std::uint64_t From;
+        std::uint64_t To;
+        std::int32_t Next;
+    };
+    struct TGroup {
+        std::int32_t State;
+        std::int32_t Head;
+        std::int32_t Tail;
+        std::uint64_t MinLine;
+        std::uint64_t MaxLine;
+    };
+    struct TLine {
+        std::uint64_t End = kEndOfStream;  // its line feed, once the walk has passed it
+        bool Dirty = false;                // that line feed was a lone lead byte's trail
+        bool Marked = false;               // a run that started in it accepted
+        bool Reported = false;
+    };
+
+    void Step(TCharCode code);
+    void Start(std::int32_t state);
+    void Resolve(const TGroup& group, bool accepted);
+    void AddLine(TGroup& group, std::uint64_t line);
+    bool MayHoldRunOf(std::uint64_t line) const;
+    bool Decide();
+    void Restart(std::uint64_t at);
+    void PassQuietCodes();
+    void Count(std::size_t steps);
+    void Check();
+    TLine& Line(std::uint64_t id) { return FLines[static_cast<std::size_t>(id - FFront)]; }
+
+    TGrepSearch& FSearch;
+    std::uint64_t FStop = 0;
+    std::vector<TGroup> FGroups, FNext;
+    std::vector<std::int32_t> FGroupOfState;  // state -> index of its group while stepping, else -1
+    std::vector<TRange> FRanges;
+    std::int32_t FFreeRange = -1;
+    std::deque<TLine> FLines;      // lines FFront .. FWalkLine
+    std::uint64_t FFront = 0;      // the first line not decided
+    std::uint64_t FFrontStart = 0; // where it starts
+    std::uint64_t FWalkLine = 0;   // the line the walk is in
+    std::uint64_t FQ = 0;          // the next code of the walk
+    bool FStopping = false;        // at the line feed at or after Stop: no new runs
+    std::uint64_t FStoppedAt = 0;
+    std::uint64_t FUnchecked = 0;
+    bool FChanged = false;         // a line may be decided now
+};
+
+TGrepSearch::~TGrepSearch() = default;
+
 std::uint64_t TGrepSearch::SearchExactly(std::uint64_t p, std::uint64_t stop) {
-    TStreamWindow& w = *FWindow;
-    const TGrepProgram& program = FProgram;
-    std::uint64_t lineStart = p + 1;  // p is a line feed read as a code
-    for (;;) {
-        w.Keep(std::min(lineStart, p));
-        if (!w.Ensure(p + 1)) return kEndOfStream;  // p is the last line feed: the scan ends
-        const unsigned char b = w.At(p);
-        if (b == '\n' && p >= stop) return p;
-        std::uint64_t next = SkipCR(p + 1);
-        if (b == '\n') lineStart = p + 1;
-        TCharCode code = b;
-        if (IsLeadByte(b)) {
-            if (!w.Ensure(next + 1)) return kEndOfStream;  // its trail byte is the last line feed
-            const unsigned char trail = w.At(next);
-            if (trail == '\n') lineStart = next + 1;
-            code = static_cast<TCharCode>(b << 8 | trail);
-            next = SkipCR(next + 1);
+    if (!FExact) FExact = std::make_unique<TExactScan>(*this);
+    return FExact->Run(p, stop);
+}
+
+void TGrepSearch::TExactScan::Count(std::size_t steps) {
+    FSearch.FExactSteps += steps;
+    FUnchecked += steps;
+    if (FUnchecked < kStepsPerCheck) return;
+    FUnchecked = 0;
+    Check();
+}
+
+void TGrepSearch::TExactScan::Check() {
+    if (FSearch.FIdle) FSearch.FIdle();
+    if (FSearch.FCancelFlag.load(std::memory_order_relaxed)) throw EGrepCancel();
+}
+
+void TGrepSearch::TExactScan::AddLine(TGroup& group, std::uint64_t line) {
+    group.MinLine = std::min(group.MinLine, line);
+    group.MaxLine = std::max(group.MaxLine, line);
+    if (group.Tail >= 0) {
+        TRange& tail = FRanges[static_cast<std::size_t>(group.Tail)];
+        if (line >= tail.From && line <= tail.To + 1) {
+            tail.To = std::max(tail.To, line);
+            return;
         }
-        std::int32_t st = program.Step(TGrepProgram::kStart, code);
-        bool matched = false;
-        for (std::uint64_t q = next; st != TGrepProgram::kDead;) {
-            if (program.Accepting(st)) {
-                matched = true;
-                break;
-            }
-            if (!w.Ensure(q)) {  // beyond the stream the look-ahead reads 0 for ever
-                matched = program.AcceptsAtEnd(st);
-                break;
-            }
-            const unsigned char a = w.At(q);
-            q = SkipCR(q + 1);
-            TCharCode ahead = a;
-            if (IsLeadByte(a)) {
-                ahead = static_cast<TCharCode>(a << 8 | w.At(q));
-                q = SkipCR(q + 1);
-            }
-            st = program.Step(st, ahead);
+    }
+    std::int32_t index = FFreeRange;
+    if (index >= 0) {
+        FFreeRange = FRanges[static_cast<std::size_t>(index)].Next;
+        FRanges[static_cast<std::size_t>(index)] = {line, line, -1};
+    } else {
+        index = static_cast<std::int32_t>(FRanges.size());
+        FRanges.push_back({line, line, -1});
+    }
+    if (group.Tail >= 0) FRanges[static_cast<std::size_t>(group.Tail)].Next = index;
+    else group.Head = index;
+    group.Tail = index;
+}
+
+void TGrepSearch::TExactScan::Resolve(const TGroup& group, bool accepted) {
+    FChanged = true;
+    for (std::int32_t r = group.Head; r >= 0;) {
+        TRange& range = FRanges[static_cast<std::size_t>(r)];
+        if (accepted)
+            for (std::uint64_t line = std::max(range.From, FFront); line <= range.To && line <= FWalkLine; ++line) Line(line).Marked = true;
+        const std::int32_t next = range.Next;
+        range.Next = FFreeRange;
+        FFreeRange = r;
+        r = next;
+    }
+}
+
+void TGrepSearch::TExactScan::Step(TCharCode code) {
+    // Every group steps; groups that meet in a state become one.
+    const TGrepProgram& program = FSearch.FProgram;
+    const std::size_t codeClass = program.ClassOf(code);
+    Count(FGroups.size());
+    if (FGroups.size() == 1) {  // the common case, without the merging
+        TGroup& group = FGroups.front();
+        const std::int32_t state = group.MaxLine < FFront ? TGrepProgram::kDead : program.StepClass(group.State, codeClass);
+        if (state != TGrepProgram::kDead && !program.Accepting(state)) {
+            group.State = state;
+            FGroupOfState[static_cast<std::size_t>(state)] = 0;
+            return;
         }
-        if (!matched) {
-            p = next;
+        Resolve(group, state != TGrepProgram::kDead);
+        FGroups.clear();
+        return;
+    }
+    FNext.clear();
+    for (const TGroup& group : FGroups) {
+        if (group.MaxLine < FFront) {  // only lines already decided
+            Resolve(group, false);
             continue;
         }
-        const std::uint64_t lineEnd = NextLineFeed(next);
-        Report(lineStart, lineEnd);
-        p = lineEnd;
+        const std::int32_t state = program.StepClass(group.State, codeClass);
+        if (state == TGrepProgram::kDead || program.Accepting(state)) {
+            Resolve(group, state != TGrepProgram::kDead);
+            continue;
+        }
+        std::int32_t& at = FGroupOfState[static_cast<std::size_t>(state)];
+        if (at < 0) {
+            at = static_cast<std::int32_t>(FNext.size());
+            FNext.push_back(group);
+            FNext.back().State = state;
+            continue;
+        }
+        TGroup& into = FNext[static_cast<std::size_t>(at)];
+        if (group.Head >= 0) {
+            if (into.Tail >= 0) FRanges[static_cast<std::size_t>(into.Tail)].Next = group.Head;
+            else into.Head = group.Head;
+            into.Tail = group.Tail;
+        }
+        into.MinLine = std::min(into.MinLine, group.MinLine);
+        into.MaxLine = std::max(into.MaxLine, group.MaxLine);
+    }
+    std::swap(FGroups, FNext);
+}
+
+void TGrepSearch::TExactScan::Start(std::int32_t state) {
+    // A run that started at the code just read, in the walk's line, and stands in State; it
+    // joins the group of that state.
+    if (FSearch.FProgram.Accepting(state)) {
+        Line(FWalkLine).Marked = true;
+        FChanged = true;
+        return;
+    }
+    std::int32_t& at = FGroupOfState[static_cast<std::size_t>(state)];
+    if (at < 0) {
+        at = static_cast<std::int32_t>(FGroups.size());
+        FGroups.push_back({state, -1, -1, FWalkLine, FWalkLine});
+    }
+    AddLine(FGroups[static_cast<std::size_t>(at)], FWalkLine);
+}
+
+bool TGrepSearch::TExactScan::MayHoldRunOf(std::uint64_t line) const {
+    return std::any_of(FGroups.begin(), FGroups.end(),
+                       [line](const TGroup& g) { return g.MinLine <= line && line <= g.MaxLine; });
+}
+
+// Decides the lines it can, in order; false when the walk goes on from elsewhere (a report
+// sent it back to a line feed).
+bool TGrepSearch::TExactScan::Decide() {
+    while (FFront <= FWalkLine) {
+        TLine& line = FLines.front();
+        if (line.Marked && !line.Reported) {
+            const std::uint64_t end = line.End != kEndOfStream ? line.End : FSearch.NextLineFeed(FQ);
+            FSearch.Report(FFrontStart, end);
+            line.Reported = true;
+            if (FFront == FWalkLine || line.Dirty) {
+                // The attempts go on from the line feed: the walk is still before it, or it
+                // read the line feed as part of a code.
+                Restart(end);
+                return false;
+            }
+        }
+        const bool done = line.Reported || (FFront < FWalkLine && !MayHoldRunOf(FFront));
+        if (!done) return true;
+        FFrontStart = line.End + 1;
+        FLines.pop_front();
+        ++FFront;
+    }
+    return true;
+}
+
+// With no run under way and nothing found in the walk's line: passes over the codes that
+// start no run, in the plain loop's tight shape, up to one that may (read again by Run),
+// the stop, or the end.
+void TGrepSearch::TExactScan::PassQuietCodes() {
+    TStreamWindow& w = *FSearch.FWindow;
+    const TGrepProgram& program = FSearch.FProgram;
+    for (std::uint32_t quiet = 1;; ++quiet) {
+        if (quiet % kStepsPerCheck == 0) Check();
+        if (!w.Ensure(FQ + 1)) return;
+        const unsigned char b = w.At(FQ);
+        if (b == '\n' && FQ >= FStop) return;
+        std::uint64_t next = FSearch.SkipCR(FQ + 1);
+        TCharCode code = b;
+        std::uint64_t lineFeed = b == '\n' ? FQ : kEndOfStream;
+        if (IsLeadByte(b)) {
+            if (!w.Ensure(next + 1)) return;
+            const unsigned char trail = w.At(next);
+            if (trail == '\n') lineFeed = next;
+            code = static_cast<TCharCode>(b << 8 | trail);
+            next = FSearch.SkipCR(next + 1);
+        }
+        if (program.Step(TGrepProgram::kStart, code) != TGrepProgram::kDead) return;
+        if (lineFeed != kEndOfStream) {
+            FFrontStart = lineFeed + 1;
+            ++FFront;
+            ++FWalkLine;
+            w.Keep(FFrontStart);
+        }
+        FQ = next;
+    }
+}
+
+void TGrepSearch::TExactScan::Restart(std::uint64_t at) {
+    // The walk goes on at At, the front line's line feed (a code of its own now), with no
+    // run under way: every run begun before it is of lines already decided.
+    for (const TGroup& group : FGroups) Resolve(group, false);
+    FGroups.clear();
+    FLines.resize(1);
+    FLines.front().End = kEndOfStream;
+    FLines.front().Dirty = false;
+    FWalkLine = FFront;
+    FQ = at;
+}
+
+std::uint64_t TGrepSearch::TExactScan::Run(std::uint64_t p, std::uint64_t stop) {
+    TStreamWindow& w = *FSearch.FWindow;
+    FStop = stop;
+    FStopping = false;
+    FGroups.clear();
+    FRanges.clear();
+    FFreeRange = -1;
+    FLines.assign(1, TLine{});
+    FFront = FWalkLine = 0;
+    FQ = p;  // a line feed read as a code: the run starting there is the next line's
+    FFrontStart = p + 1;
+    const auto endOfText = [&](bool stepLast, TCharCode last) {
+        // The walk has reached the stream's last line feed: the runs under way read it and
+        // then 0 for ever.
+        if (stepLast) Step(last);
+        for (std::int32_t& at : FGroupOfState) at = -1;
+        for (const TGroup& group : FGroups) Resolve(group, FSearch.FProgram.AcceptsAtEnd(group.State));
+        FGroups.clear();
+        FLines.back().End = w.End() - 1;
+        ++FWalkLine;
+        FLines.emplace_back();
+        return Decide();
+    };
+    for (;;) {
+        w.Keep(std::min(FFrontStart, FQ));
+        if (FGroups.empty() && !FStopping && FFront == FWalkLine && !FLines.front().Marked) PassQuietCodes();
+        if (FStopping && FGroups.empty()) {
+            if (!Decide()) {
+                FStopping = false;
+                continue;
+            }
+            return FStoppedAt;
+        }
+        if (!w.Ensure(FQ + 1)) {  // FQ is the last line feed
+            if (!endOfText(w.Ensure(FQ), '\n')) {
+                FStopping = false;
+                continue;
+            }
+            return kEndOfStream;
+        }
+        const unsigned char b = w.At(FQ);
+        std::uint64_t next = FSearch.SkipCR(FQ + 1);
+        TCharCode code = b;
+        std::uint64_t lineFeed = b == '\n' ? FQ : kEndOfStream;
+        if (IsLeadByte(b)) {
+            if (!w.Ensure(next + 1)) {  // its trail byte is the last line feed
+                if (!endOfText(true, static_cast<TCharCode>(b << 8 | w.At(next)))) {
+                    FStopping = false;
+                    continue;
+                }
+                return kEndOfStream;
+            }
+            const unsigned char trail = w.At(next);
+            if (trail == '\n') lineFeed = next;
+            code = static_cast<TCharCode>(b << 8 | trail);
+            next = FSearch.SkipCR(next + 1);
+        }
+        if (b == '\n' && FQ >= FStop && !FStopping) {
+            FStopping = true;
+            FStoppedAt = FQ;
+        }
+        // Most codes start no run and find none under way (the plain loop's common case).
+        if (!FGroups.empty()) Step(code);
+        if (lineFeed != kEndOfStream) {  // the code ends the walk's line; its run is the next line's
+            if (FGroups.empty() && FFront == FWalkLine && !FLines.front().Marked) {
+                // The usual line: nothing found, no run under way; passed over at once.
+                FFrontStart = lineFeed + 1;
+                ++FFront;
+            } else {
+                FLines.back().End = lineFeed;
+                FLines.back().Dirty = lineFeed != FQ;
+                FLines.emplace_back();
+                FChanged = true;
+            }
+            ++FWalkLine;
+        }
+        if (!FStopping) {
+            const std::int32_t state = FSearch.FProgram.Step(TGrepProgram::kStart, code);
+            if (state != TGrepProgram::kDead) Start(state);
+        }
+        for (const TGroup& group : FGroups) FGroupOfState[static_cast<std::size_t>(group.State)] = -1;
+        FQ = next;
+        if (std::exchange(FChanged, false) && !Decide()) FStopping = false;
     }
 }
 

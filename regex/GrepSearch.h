@@ -9,6 +9,7 @@
 #include "StreamWindow.h"
 
 #include <functional>
+#include <memory>
 #include <unordered_map>
 
 namespace xavo {
@@ -20,6 +21,7 @@ public:
     // The flag and the hook must outlive the search.
     TGrepSearch(const TGrepProgram& program, const std::atomic<bool>& cancelFlag, TIdleHook idle,
                 std::size_t blockSize = TStreamWindow::kBlockSize);
+    ~TGrepSearch();
 
     // Reports every matching line of the file to Sink, in file order. Before each report
     // the idle hook runs and the cancel flag is checked. Raises EFileNotFound, EGrepCancel
@@ -28,8 +30,13 @@ public:
     // The same over bytes read from Source (the file's bytes, or a conversion of them).
     void Run(TByteSource& source, const TLineSink& sink);
 
+    // Steps of the exact search so far (a run's step counts one): for tests, which hold it
+    // to a multiple of the text.
+    std::uint64_t ExactSteps() const { return FExactSteps; }
+
 private:
-    class TLineScan;  // the search of a line-local pattern, line by candidate line
+    class TLineScan;   // the search of a line-local pattern, line by candidate line
+    class TExactScan;  // the search of every attempt, for other patterns and dirty lines
     std::uint64_t SearchExactly(std::uint64_t from, std::uint64_t stop);
     bool LineMatches(std::uint64_t lineStart, std::uint64_t lineEnd);
     bool MayMatchFrom(std::uint64_t candidate, bool atCodeStart, std::uint64_t lineStart) const;
@@ -63,6 +70,8 @@ private:
     std::vector<std::int8_t> FRunSetEnd;             // id -> accepts on the line feed: 1, 0, -1 unknown
     std::vector<std::int32_t> FScratch;
     RE_LineInfo_t FInfo;
+    std::uint64_t FExactSteps = 0;
+    std::unique_ptr<TExactScan> FExact;  // made on first need, kept for its buffers
 };
 
 }  // namespace xavo

@@ -5,8 +5,12 @@
 //   Term    := empty | Factor { Factor }
 //   Factor  := Primary [ "*" | "+" | "?" ]        ("+" shares its operand subtree)
 //   Primary := char | "(" RegExp ")" | class | "." | "^" | "$"
-// A negated class is the complement within "." of the class, built leaf by leaf.
+// A negated class is the complement within "." of the class, built leaf by leaf. A
+// character matches under every code CP932 gives it (0xFA5C and 0xED40 are both 纊), in a
+// class and out of one, so a negated class excludes all of them.
 #include "Parser.h"
+
+#include "SjisDuplicates.h"
 
 #include <algorithm>
 
@@ -16,6 +20,13 @@ namespace {
 
 // Group nesting deeper than this is refused rather than risking the stack.
 constexpr int kMaxGroupDepth = 2000;
+
+// The lowest code with another code for its character (the lowest preferred code, 0x81BE).
+constexpr TCharCode kFirstDuplicateCode = [] {
+    TCharCode lowest = 0xFFFF;
+    for (const TSjisDuplicateRun& run : kSjisDuplicateRuns) lowest = std::min({lowest, run.Duplicate, run.Preferred});
+    return lowest;
+}();
 
 [[noreturn]] void Fail(const char* msg, int pos) {
     throw ERegExpParser(msg, static_cast<std::uint16_t>(pos));
@@ -41,6 +52,13 @@ TRENode* TREParseTree::MakeLeaf(TCharCode lo, TCharCode hi) {
     FLeafList.push_back(&leaf);
     FLeafIndex.emplace(Key(lo, hi), &leaf);
     return &leaf;
+}
+
+TRENode* TREParseTree::MakeCharacterLeaves(TCharCode lo, TCharCode hi) {
+    TRENode* r = MakeLeaf(lo, hi);
+    if (hi < kFirstDuplicateCode) return r;
+    ForEachSjisTwin(lo, hi, [&](std::uint16_t from, std::uint16_t to) { r = MakeNode(reopUnion, r, MakeLeaf(from, to)); });
+    return r;
 }
 
 TRENode* TREParseTree::MakeLeafOrNil(int lo, int hi) {
@@ -180,7 +198,7 @@ TRENode* TREParser::ParseFactor() {
 TRENode* TREParser::ParsePrimary() {
     TRENode* p = nullptr;
     switch (FScanner.FToken) {
-    case retkChar: p = FParseTree.MakeLeaf(FScanner.FCode, FScanner.FCode); break;
+    case retkChar: p = FParseTree.MakeCharacterLeaves(FScanner.FCode, FScanner.FCode); break;
     case retkLPar:
         if (++FDepth > kMaxGroupDepth) Fail(RegExpMessage::kTooComplex, 0);
         FScanner.GetToken();
@@ -204,8 +222,7 @@ TRENode* TREParser::ParsePrimary() {
 
 TRENode* TREParser::ParseCharClass(TREParseTree& tree) {
     const auto item = [&] {
-        return FScanner.FToken == retkCharRange ? tree.MakeLeaf(FScanner.FCode, FScanner.FCodeTo)
-                                                : tree.MakeLeaf(FScanner.FCode, FScanner.FCode);
+        return tree.MakeCharacterLeaves(FScanner.FCode, FScanner.FToken == retkCharRange ? FScanner.FCodeTo : FScanner.FCode);
     };
     if (FScanner.GetToken() == retkRBra) Fail(RegExpMessage::kBadCharClass, FScanner.FPos);
     TRENode* r = item();

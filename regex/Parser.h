@@ -45,6 +45,10 @@ public:
     TRENode* MakeNode(TREOperator kind, TRENode* left = nullptr, TRENode* right = nullptr);
     // The one leaf for (lo, hi), made on first use.
     TRENode* MakeLeaf(TCharCode lo, TCharCode hi);
+    // The codes lo..hi and every other code of their characters (a character CP932 holds
+    // under two or three codes, such as 0xFA5C and 0xED40 for 纊): what a pattern's
+    // character or range matches.
+    TRENode* MakeCharacterLeaves(TCharCode lo, TCharCode hi);
     // nullptr when hi < lo.
     TRENode* MakeLeafOrNil(int lo, int hi);
     TRENode* MakeLHeadNode(TCharCode code);

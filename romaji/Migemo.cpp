@@ -1,8 +1,9 @@
 // Romaji search through the Migemo library, see Migemo.h.
 //
 // One migemo object serves every caller: it is created and its dictionary read under a
-// once-flag (by Prefetch's thread or the first Expand), and queries are serialised by a
-// mutex because the library keeps its working state in the object.
+// once-flag (by Prefetch's thread or the first Expand), after the files were looked at
+// (CheckMigemoDictionary), and queries are serialised by a mutex because the library keeps
+// its working state in the object.
 #include "Migemo.h"
 
 #include "Parser.h"
@@ -10,9 +11,15 @@
 
 #include <migemo.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <string_view>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -75,6 +82,72 @@ std::string DefaultMigemoDictionary() {
     return path != nullptr && *path != '\0' ? std::string(path) : std::string(kMigemoDictionaryPath);
 }
 
+namespace {
+
+// Conversion tables the library reads from the dictionary's directory when they are there.
+constexpr const char* kMigemoTables[] = {"roma2hira.dat", "hira2kata.dat", "han2zen.dat", "zen2han.dat"};
+
+// The problem of one file the library reads. Opened without waiting (a FIFO made in the
+// meantime cannot block) and looked at again once open.
+TMigemoProblem CheckMigemoFile(const std::string& path, std::size_t maxBytes, bool needsEntry, bool read) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || ::access(path.c_str(), R_OK) != 0) return TMigemoProblem::Missing;
+    if (!S_ISREG(st.st_mode)) return TMigemoProblem::NotAFile;
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes) return TMigemoProblem::TooLarge;
+    if (!read) return TMigemoProblem::None;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return TMigemoProblem::Missing;
+    TMigemoProblem problem = TMigemoProblem::None;
+    bool entry = !needsEntry;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        problem = TMigemoProblem::NotAFile;
+    } else {
+        std::vector<char> buffer(64 * 1024);
+        std::size_t total = 0;
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            const auto got = static_cast<std::size_t>(n);
+            total += got;
+            if (total > maxBytes) {  // grown since
+                problem = TMigemoProblem::TooLarge;
+                break;
+            }
+            if (std::memchr(buffer.data(), '\0', got) != nullptr) {
+                problem = TMigemoProblem::NotADictionary;
+                break;
+            }
+            entry = entry || std::memchr(buffer.data(), '\t', got) != nullptr;
+        }
+        if (problem == TMigemoProblem::None && !entry) problem = TMigemoProblem::NotADictionary;
+    }
+    ::close(fd);
+    return problem;
+}
+
+}  // namespace
+
+TMigemoProblem CheckMigemoDictionary(const std::string& dictionary, std::string* culprit, bool readFiles) {
+    if (culprit != nullptr) *culprit = dictionary;
+    TMigemoProblem problem = CheckMigemoFile(dictionary, kMaxMigemoDictionaryBytes, true, readFiles);
+    if (problem != TMigemoProblem::None) return problem;
+    const std::size_t slash = dictionary.rfind('/');
+    const std::string directory = slash == std::string::npos ? std::string() : dictionary.substr(0, slash + 1);
+    for (const char* table : kMigemoTables) {
+        const std::string path = directory + table;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) continue;  // the library does without it
+        problem = CheckMigemoFile(path, kMaxMigemoTableBytes, false, readFiles);
+        if (problem == TMigemoProblem::Missing) continue;
+        if (problem != TMigemoProblem::None) {
+            if (culprit != nullptr) *culprit = path;
+            return problem;
+        }
+    }
+    return TMigemoProblem::None;
+}
+
 bool HasRegExpChars(const std::string& pattern) {
     for (std::size_t i = 0; i < pattern.size(); i += CharLength(pattern, i))
         if (CharLength(pattern, i) == 1 && kOperatorChars.find(pattern[i]) != std::string_view::npos) return true;
@@ -83,51 +156,92 @@ bool HasRegExpChars(const std::string& pattern) {
 
 struct TMigemo::TLibrary {
     std::once_flag Loaded;
+    std::atomic<TLoadState> State{TLoadState::NotStarted};
+    TMigemoProblem Problem = TMigemoProblem::None;  // written before State becomes Failed
+    std::string ProblemFile;
     migemo* Object = nullptr;  // null until loaded; stays null when the dictionary is unreadable
     std::mutex QueryLock;
     std::mutex PrefetchLock;
     std::thread Prefetch;
 
     ~TLibrary() {
-        if (Prefetch.joinable()) Prefetch.join();
         if (Object != nullptr) migemo_close(Object);
+    }
+
+    void Load(const std::string& dictionary) {
+        std::call_once(Loaded, [&] {
+            State = TLoadState::Loading;
+            Problem = CheckMigemoDictionary(dictionary, &ProblemFile);
+            migemo* object = Problem == TMigemoProblem::None ? migemo_open(dictionary.c_str()) : nullptr;
+            if (object != nullptr && migemo_is_enable(object) == 0) {
+                migemo_close(object);
+                object = nullptr;
+            }
+            if (object == nullptr) {
+                if (Problem == TMigemoProblem::None) {
+                    Problem = TMigemoProblem::NotADictionary;
+                    ProblemFile = dictionary;
+                }
+                State = TLoadState::Failed;
+                return;
+            }
+            for (const auto& [index, op] : kOperators)
+                migemo_set_operator(object, index, reinterpret_cast<const unsigned char*>(op));
+            Object = object;
+            State = TLoadState::Loaded;
+        });
     }
 };
 
-TMigemo::TMigemo(std::string dictionary) : FDictionary(std::move(dictionary)), FLibrary(std::make_unique<TLibrary>()) {}
+TMigemo::TMigemo(std::string dictionary) : FDictionary(std::move(dictionary)), FLibrary(std::make_shared<TLibrary>()) {}
 
-TMigemo::~TMigemo() = default;
-
-bool TMigemo::DictionaryExists() const { return access(FDictionary.c_str(), R_OK) == 0; }
+TMigemo::~TMigemo() {
+    std::lock_guard lock(FLibrary->PrefetchLock);
+    if (!FLibrary->Prefetch.joinable()) return;
+    if (FLibrary->State == TLoadState::Loading)
+        FLibrary->Prefetch.detach();  // it holds the library's state itself
+    else
+        FLibrary->Prefetch.join();
+}
 
 void TMigemo::Prefetch() {
     std::lock_guard lock(FLibrary->PrefetchLock);
-    if (FLibrary->Prefetch.joinable()) return;
-    FLibrary->Prefetch = std::thread([this] { Load(); });
+    if (FLibrary->Prefetch.joinable() || FLibrary->State != TLoadState::NotStarted) return;
+    FLibrary->State = TLoadState::Loading;  // at once, so that the caller sees it under way
+    FLibrary->Prefetch = std::thread([library = FLibrary, dictionary = FDictionary] { library->Load(dictionary); });
 }
 
 bool TMigemo::Load() {
-    std::call_once(FLibrary->Loaded, [this] {
-        // migemo_open reports nothing for a missing file; it just has no dictionary.
-        if (!DictionaryExists()) return;
-        migemo* object = migemo_open(FDictionary.c_str());
-        if (object == nullptr) return;
-        if (migemo_is_enable(object) == 0) {
-            migemo_close(object);
-            return;
-        }
-        for (const auto& [index, op] : kOperators)
-            migemo_set_operator(object, index, reinterpret_cast<const unsigned char*>(op));
-        FLibrary->Object = object;
-    });
+    FLibrary->Load(FDictionary);
     return FLibrary->Object != nullptr;
 }
 
+TMigemo::TLoadState TMigemo::LoadState() const { return FLibrary->State; }
+
+TMigemoProblem TMigemo::Problem() const {
+    return FLibrary->State == TLoadState::Failed ? FLibrary->Problem : TMigemoProblem::None;
+}
+
+std::string TMigemo::ProblemFile() const {
+    return FLibrary->State == TLoadState::Failed ? FLibrary->ProblemFile : FDictionary;
+}
+
 std::string TMigemo::UnavailableMessage() const {
-    return "romaji search needs the Migemo dictionary " + FDictionary + " (Debian package " + kMigemoPackage + ")";
+    const std::string file = ProblemFile();
+    switch (Problem()) {
+    case TMigemoProblem::NotAFile: return file + " is not a regular file: it cannot serve as the Migemo dictionary";
+    case TMigemoProblem::TooLarge: return file + " is too large to be part of a Migemo dictionary";
+    case TMigemoProblem::NotADictionary: return file + " is not a Migemo dictionary";
+    case TMigemoProblem::None:
+    case TMigemoProblem::Missing: break;
+    }
+    return "romaji search needs the Migemo dictionary " + file + " (Debian package " + kMigemoPackage + ")";
 }
 
 std::string TMigemo::ExpandWord(const std::string& word) {
+    // The library reads any other word as romaji too: the two equal bytes of 末 (0x96 0x96)
+    // become a doubled consonant.
+    if (std::any_of(word.begin(), word.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) return word;
     std::string expanded;
     {
         std::lock_guard lock(FLibrary->QueryLock);

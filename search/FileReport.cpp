@@ -282,7 +282,7 @@ void TFileReport::AppendText(std::uint64_t lineNo, const std::string& text, TMat
     };
     const auto append = [&](std::string_view part) {
         if (FOptions.Utf8)
-            add(SjisToUtf8(part));
+            add(SjisToShownUtf8(part));  // a duplicate code prints as its character
         else
             add(part);
     };

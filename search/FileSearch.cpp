@@ -171,11 +171,14 @@ bool ShowsOwnText(std::string_view sjisLine, TEncoding kind) {
 }
 
 TNativeFinder::TNativeFinder(std::string literal)
-    : FLiteral(literal, literal.size() > 1 ? 1 : 0, literal.size() - 1) {}
+    : FLongest(literal.size()), FLiteral(literal, literal.size() > 1 ? 1 : 0, literal.size() - 1) {}
 
 TNativeFinder::TNativeFinder(std::vector<std::string> alternatives) : FAlternatives(std::move(alternatives)) {
     std::vector<unsigned char> last;
-    for (const std::string& a : FAlternatives) last.push_back(static_cast<unsigned char>(a.back()));
+    for (const std::string& a : FAlternatives) {
+        last.push_back(static_cast<unsigned char>(a.back()));
+        FLongest = std::max(FLongest, a.size());
+    }
     std::sort(last.begin(), last.end());
     last.erase(std::unique(last.begin(), last.end()), last.end());
     FLast.emplace(last);
@@ -214,58 +217,137 @@ TSearchSource::TSearchSource(const std::string& path, TEncodingChoice choice, co
 
 std::size_t TSearchSource::Read(char* buffer, std::size_t size) {
     switch (FState) {
-    case TState::Plain: return ReadFully(FFile.Get(), buffer, size);
+    case TState::Start: return Begin(buffer, size);
+    case TState::Undecided: return ReadUndecided(buffer, size);
+    case TState::Plain: return ReadPlain(buffer, size);
     case TState::Convert: return Convert(buffer, size);
     case TState::Filter: return Serve(buffer, size);
-    case TState::Start: break;
     }
-    return Begin(buffer, size);
+    return 0;
 }
 
 std::size_t TSearchSource::Begin(char* buffer, std::size_t size) {
-    // The first block decides; read straight into the caller's buffer when it holds the
-    // whole head, so that a Shift-JIS file is read once and copied never.
-    const bool direct = size >= kDetectionBytes;
-    if (!direct) FRaw.resize(kDetectionBytes);
-    char* const into = direct ? buffer : FRaw.data();
-    const std::size_t asked = direct ? size : FRaw.size();
-    const std::size_t n = ReadFully(FFile.Get(), into, asked);
-    const std::string_view head(into, std::min(n, kDetectionBytes));
-    FRawEnd = n < asked;
-    if (FChoice.Forced)
-        FEncoding = WithFileMark(*FChoice.Forced, head);
-    else
-        FEncoding = DetectEncoding(head, FRawEnd && n <= kDetectionBytes);
-    if (direct && FEncoding.Kind == TEncoding::Sjis) {
-        FState = TState::Plain;
+    if (!FChoice.Forced) {
+        FState = TState::Undecided;
+        return ReadUndecided(buffer, size);
+    }
+    // The user's encoding, completed from the file's byte-order mark.
+    FRaw.resize(kDetectionBytes);
+    const std::size_t n = ReadFully(FFile.Get(), FRaw.data(), FRaw.size());
+    FRaw.resize(n);
+    FRawEnd = n < kDetectionBytes;
+    Enter(WithFileMark(*FChoice.Forced, FRaw));
+    return Read(buffer, size);
+}
+
+std::size_t TSearchSource::ReadUndecided(char* buffer, std::size_t size) {
+    // Straight into the caller's buffer (bytes read ahead first): as long as the file is
+    // ASCII, it reads the same in every encoding, and the engine takes it as it is.
+    std::size_t n = std::min(size, FRaw.size() - FRawPos);
+    std::memcpy(buffer, FRaw.data() + FRawPos, n);
+    FRawPos += n;
+    if (n < size && !FRawEnd) {
+        const std::size_t got = ReadFully(FFile.Get(), buffer + n, size - n);
+        FRawEnd = got < size - n;
+        n += got;
+    }
+    const std::string_view read(buffer, n);
+    std::size_t k = 0;
+    for (;;) {
+        const std::size_t found = FindDecidingByte(read.substr(k));
+        k = found == std::string_view::npos ? n : k + found;
+        if (k == n || static_cast<unsigned char>(read[k]) >= 0x80 || StartsWithDesignation(read.substr(k))) break;
+        // An escape cut by the end of the buffer: the bytes after it tell whether it designates.
+        if (!PeekDesignation(read.substr(k))) ++k;
+        else break;
+    }
+    if (k == n) {
+        FHanded += n;
+        if (FRawEnd && FRawPos == FRaw.size()) FState = TState::Plain;
         return n;
     }
-    FNative = FFilter != nullptr ? FFilter->For(FEncoding.Kind) : nullptr;
+    // Decided from the buffer when it holds a whole head; the common case, Shift-JIS, then
+    // reads on straight into the engine's buffer.
+    const bool wholeFile = FRawEnd && FRawPos == FRaw.size();
+    std::optional<TFileEncoding> decided;
+    if (n - k >= kDetectionBytes || wholeFile) {
+        decided = DecideEncoding(read.substr(k), wholeFile, FHanded + k == 0).value_or(TFileEncoding{});
+        if (decided->Kind == TEncoding::Sjis) {
+            FEncoding = *decided;
+            FState = TState::Plain;
+            return n;
+        }
+    }
+    // From the deciding byte on, what was read goes through the decision, before what was
+    // read ahead.
+    FRaw.replace(0, FRawPos, buffer + k, n - k);
+    FRawPos = 0;
+    FHanded += k;
+    if (!decided) {
+        while (FRaw.size() < kDetectionBytes && !FRawEnd) ReadMoreRaw();
+        decided = DecideEncoding(FRaw, FRawEnd, FHanded == 0).value_or(TFileEncoding{});
+    }
+    Enter(*decided);
+    return k + Read(buffer + k, size - k);
+}
+
+bool TSearchSource::PeekDesignation(std::string_view cut) {
+    while (FRaw.size() - FRawPos < 4 && !FRawEnd) ReadMoreRaw();
+    const std::string joined = std::string(cut) + FRaw.substr(FRawPos, 4);
+    return StartsWithDesignation(joined);
+}
+
+void TSearchSource::ReadMoreRaw() {
+    if (FCancel != nullptr && FCancel->load(std::memory_order_relaxed)) throw EGrepCancel();
+    const std::size_t old = FRaw.size();
+    FRaw.resize(old + kRawBlock);
+    const std::size_t n = ReadFully(FFile.Get(), FRaw.data() + old, kRawBlock);
+    FRaw.resize(old + n);
+    FRawEnd = n < kRawBlock;
+}
+
+std::size_t TSearchSource::ReadPlain(char* buffer, std::size_t size) {
+    std::size_t n = std::min(size, FRaw.size() - FRawPos);
+    std::memcpy(buffer, FRaw.data() + FRawPos, n);
+    FRawPos += n;
+    if (n < size && !FRawEnd) n += ReadFully(FFile.Get(), buffer + n, size - n);
+    return n;
+}
+
+void TSearchSource::Enter(TFileEncoding encoding) {
+    // FRaw holds the file's bytes from FHanded on (the bytes before were handed out as they
+    // are); FRawEnd says whether they run to its end.
+    FEncoding = encoding;
+    if (encoding.Kind == TEncoding::Sjis) {
+        FState = TState::Plain;
+        return;
+    }
+    const bool atStart = FHanded == 0;
+    FNative = FFilter != nullptr ? FFilter->For(encoding.Kind) : nullptr;
     if (FNative != nullptr) {
         // Filtered: the lines are converted one by one, so the mark is passed over here.
         FState = TState::Filter;
-        FRaw.assign(into, n);
-        const std::string_view mark = ByteOrderMark(FEncoding.Kind);
-        if (FEncoding.Bom && std::string_view(FRaw).substr(0, mark.size()) == mark) FRawPos = mark.size();
-        FTranscoder.emplace(TFileEncoding{FEncoding.Kind, false});
+        FRawAt = FHanded;
+        const std::string_view mark = ByteOrderMark(encoding.Kind);
+        if (atStart && encoding.Bom && std::string_view(FRaw).substr(0, mark.size()) == mark) FRawPos = mark.size();
+        FTranscoder.emplace(TFileEncoding{encoding.Kind, false});
         FTranscoder->NoteInexactIn(&FInexactLog);
-        return Serve(buffer, size);
+        return;
     }
     FState = TState::Convert;
-    FTranscoder.emplace(FEncoding);
+    FTranscoder.emplace(atStart ? encoding : TFileEncoding{encoding.Kind, false});
     FTranscoder->NoteInexactIn(&FInexactLog);
     // A regular file whose size says there is more (a file under /proc says 0) is mapped.
     struct stat st {};
-    if (!FRawEnd && ::fstat(FFile.Get(), &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > n) {
-        FMapNext = 0;  // from the start again: the block read served detection only
+    if (!FRawEnd && ::fstat(FFile.Get(), &st) == 0 && S_ISREG(st.st_mode) &&
+        static_cast<std::uint64_t>(st.st_size) > FHanded + FRaw.size()) {
+        FMapNext = FHanded;  // from there again: the bytes read served the decision only
         NextStretch();
     } else {
-        if (direct) FRaw.assign(into, n);
-        else FRaw.resize(n);
         FStretch = FRaw;
-        FReadAt = n;
+        FStretchAt = FHanded;
+        FReadAt = FHanded + FRaw.size();
     }
-    return Convert(buffer, size);
 }
 
 void TSearchSource::NextStretch() {
@@ -374,28 +456,65 @@ void TSearchSource::EmptyLines(const unsigned char* from, const unsigned char* t
 }
 
 void TSearchSource::FilterStep() {
+    // 1. The next candidate from P, in the line at P where an earlier step left off.
+    // 2. None: the lines that surely ended become empty lines; the rest waits for the next
+    //    block (a candidate may run on into it).
+    // 3. The candidate's line not ended yet: it waits too, the candidate kept.
+    // 4. Else its line, and the candidate lines close after it, are converted.
+    // Whatever a step found nothing in is noted (FNoCandidateBefore, FNoLineEndBefore), so
+    // that a line of any length is looked at once, not again with each block read onto it.
     const auto* const base = reinterpret_cast<const unsigned char*>(FRaw.data());
     const unsigned char* const p = base + FRawPos;
     const unsigned char* const end = base + FRaw.size();
-    const unsigned char* const hit = FNative->Find(p, end);
+    const auto at = [&](std::uint64_t offset) {  // a file offset in [p, end]
+        return offset <= FRawAt + FRawPos ? p : offset >= FRawAt + FRaw.size() ? end : base + (offset - FRawAt);
+    };
+    const auto offsetOf = [&](const unsigned char* q) { return FRawAt + static_cast<std::uint64_t>(q - base); };
+    const auto looked = [&](const unsigned char* from, const unsigned char* to) {
+        FFilterLooked += static_cast<std::uint64_t>(to - from);
+    };
+    const unsigned char* hit;
+    const unsigned char* lineStart;
+    if (FCandidateAt) {
+        hit = at(*FCandidateAt);
+        lineStart = p;
+    } else {
+        const unsigned char* const from = at(FNoCandidateBefore);
+        hit = FNative->Find(from, end);
+        looked(from, hit);
+        lineStart = hit;
+        if (hit != end) {
+            const unsigned char* const known = std::min(hit, at(FNoLineEndBefore));  // none before it
+            while (lineStart > known && lineStart[-1] != '\n' && lineStart[-1] != '\r') --lineStart;
+            looked(lineStart, hit);
+            if (lineStart == known) lineStart = p;
+        }
+    }
+    FCandidateAt.reset();
     if (hit == end) {
-        // No literal here: the lines that surely ended are empty lines; the rest waits for
-        // the next block (a literal may run on into it).
-        const unsigned char* const cut = FRawEnd ? end : SureLinesEnd(p, end);
+        const unsigned char* cut = end;
+        if (!FRawEnd) {
+            const unsigned char* const from = at(FNoLineEndBefore);
+            const unsigned char* const sure = SureLinesEnd(from, end);
+            looked(from, end);
+            cut = sure == from ? p : sure;
+            FNoCandidateBefore = offsetOf(end) - std::min<std::uint64_t>(offsetOf(end), FNative->Longest() - 1);
+            // A line end found means the line goes on from there (a lone CR may follow the last LF).
+            if (sure == from) FNoLineEndBefore = offsetOf(end) - 1;  // a CR at the end may start a CR LF
+        }
         EmptyLines(p, cut);
         FRawPos = static_cast<std::size_t>(cut - base);
         if (!FRawEnd) ReadRaw();
         return;
     }
-    const unsigned char* lineStart = hit;
-    while (lineStart > p && lineStart[-1] != '\n' && lineStart[-1] != '\r') --lineStart;
     // The CR or LF that ends the line holding From, or end; Cut: the line may go on in the
     // next block.
-    const auto lineEndOf = [end](const unsigned char* from, bool& cut) {
+    const auto lineEndOf = [&](const unsigned char* from, bool& cut) {
         const auto rest = static_cast<std::size_t>(end - from);
         const void* lf = std::memchr(from, '\n', rest);
         const void* cr = std::memchr(from, '\r', lf != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - from) : rest);
         const auto* e = static_cast<const unsigned char*>(cr != nullptr ? cr : lf != nullptr ? lf : end);
+        looked(from, e);
         cut = e == end || (*e == '\r' && e + 1 == end);
         return e;
     };
@@ -403,10 +522,12 @@ void TSearchSource::FilterStep() {
         return lineEnd + (*lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n' ? 2 : 1);
     };
     bool cut = false;
-    const unsigned char* lineEnd = lineEndOf(hit, cut);
+    const unsigned char* lineEnd = lineEndOf(std::max(hit, at(FNoLineEndBefore)), cut);
     if (cut && !FRawEnd) {  // the line's end is still to come
         EmptyLines(p, lineStart);
         FRawPos = static_cast<std::size_t>(lineStart - base);
+        FCandidateAt = offsetOf(hit);
+        FNoLineEndBefore = offsetOf(end) - 1;
         ReadRaw();
         return;
     }
@@ -417,6 +538,7 @@ void TSearchSource::FilterStep() {
         const unsigned char* const from = after(lineEnd);
         const unsigned char* const limit = from + std::min<std::size_t>(kJoinGap, static_cast<std::size_t>(end - from));
         const unsigned char* const next = FNative->Find(from, limit);
+        looked(from, next);
         if (next == limit) break;
         bool nextCut = false;
         const unsigned char* const nextEnd = lineEndOf(next, nextCut);
@@ -426,9 +548,9 @@ void TSearchSource::FilterStep() {
     EmptyLines(p, lineStart);
     // The last line's end becomes a LF: a lone CR before the empty line after it would read as CR LF.
     const std::string_view lines(reinterpret_cast<const char*>(lineStart), static_cast<std::size_t>(lineEnd - lineStart));
-    const std::uint64_t at = FHanded + FOut.size() - FOutPos;
+    const std::uint64_t out = FHanded + FOut.size() - FOutPos;
     FTranscoder->Transcode(lines, true, FOut);  // no character runs on over a line end in these encodings
-    if (!FInexactLog.empty()) NoteInexact(at, FRawAt + static_cast<std::size_t>(lineStart - base));
+    if (!FInexactLog.empty()) NoteInexact(out, FRawAt + static_cast<std::size_t>(lineStart - base));
     if (lineEnd < end) {
         FOut += '\n';
         lineEnd = after(lineEnd);

@@ -1,11 +1,11 @@
-// One file searched: opened, its encoding decided from the first block read, its bytes fed
-// to the engine as Shift-JIS block by block, its matching lines reported with the file's
-// own line numbers.
+// One file searched: opened, its encoding decided where its text stops being ASCII, its
+// bytes fed to the engine as Shift-JIS block by block, its matching lines reported with the
+// file's own line numbers.
 //
-// A Shift-JIS file (the common case) is read straight into the engine's window: the first
-// block serves detection and search alike, and nothing is converted. Any other encoding
-// goes through TSjisTranscoder, so the same pattern, widening and synonyms hold in every
-// file. Entry points: TSearchSource (a file's bytes as the engine reads them),
+// A file is read straight into the engine's window while it is ASCII (the same bytes in
+// every encoding decided from), and on so when it turns out to be Shift-JIS (the common
+// case): nothing is copied or converted. Any other encoding goes through TSjisTranscoder
+// from where it was decided, so the same pattern, widening and synonyms hold in every file. Entry points: TSearchSource (a file's bytes as the engine reads them),
 // TFileSearcher (one search per thread), TSourceText (a result line's text as the file
 // holds it).
 #pragma once
@@ -41,10 +41,14 @@ public:
     explicit TNativeFinder(std::string literal);
     explicit TNativeFinder(std::vector<std::string> alternatives);
     // The first position in [p, end) where it begins (maybe within a character), or end.
-    // P must be a line's start.
+    // Only what begins at P or after is found.
     const unsigned char* Find(const unsigned char* p, const unsigned char* end) const;
+    // The length of its longest form: a search that found nothing in [p, end) may go on from
+    // end - (Longest() - 1).
+    std::size_t Longest() const { return FLongest; }
 
 private:
+    std::size_t FLongest = 0;
     TLiteralFinder FLiteral;
     std::vector<std::string> FAlternatives;  // each ends with a byte of FLast
     std::optional<TByteFinder> FLast;
@@ -79,10 +83,15 @@ public:
 
     std::size_t Read(char* buffer, std::size_t size) override;
 
-    // The file's encoding; known after the first Read (Shift-JIS before).
+    // The file's encoding; Shift-JIS until decided, which is where its text stops being
+    // ASCII (a file of ASCII stays undecided, read as it is).
     TFileEncoding Encoding() const { return FEncoding; }
     // Whether the engine sees other bytes than the file's own.
     bool Converted() const { return FState == TState::Convert; }
+
+    // Bytes the filter has looked at so far (for tests: a long line is looked at once, not
+    // again with every block read onto it).
+    std::uint64_t FilterLooked() const { return FFilterLooked; }
 
     // Whether the line handed out at Offset (Length bytes, the line end not counted) is the
     // file's own text when decoded as Shift-JIS: false when one of its characters may read
@@ -91,8 +100,14 @@ public:
     bool Exact(std::uint64_t offset, std::size_t length, std::optional<std::uint64_t>* near = nullptr);
 
 private:
-    enum class TState : std::uint8_t { Start, Plain, Convert, Filter };
+    // Undecided: ASCII so far, handed out as it is. Plain: Shift-JIS, the file's own bytes.
+    enum class TState : std::uint8_t { Start, Undecided, Plain, Convert, Filter };
     std::size_t Begin(char* buffer, std::size_t size);
+    std::size_t ReadUndecided(char* buffer, std::size_t size);
+    std::size_t ReadPlain(char* buffer, std::size_t size);
+    bool PeekDesignation(std::string_view cut);
+    void ReadMoreRaw();
+    void Enter(TFileEncoding encoding);
     std::size_t Serve(char* buffer, std::size_t size);
     std::size_t Convert(char* buffer, std::size_t size);
     void NextStretch();
@@ -106,12 +121,13 @@ private:
     const std::atomic<bool>* FCancel;
     TNativeFilter* FFilter;
     const TNativeFinder* FNative = nullptr;  // Filter: what a line must hold, in the file's bytes
-    // FRaw's (Filter) or FStretch's (Convert) bytes from here on are still to be handled.
+    // FRaw's (Undecided, Plain, Filter) or FStretch's (Convert) bytes from here on are still
+    // to be handled.
     std::size_t FRawPos = 0;
     TState FState = TState::Start;
     TFileEncoding FEncoding;
     std::optional<TSjisTranscoder> FTranscoder;
-    std::string FRaw;         // a block of the file's bytes
+    std::string FRaw;         // the file's bytes read but not yet handed out or converted
     std::string FOut;         // converted bytes not yet handed out, from FOutPos
     std::size_t FOutPos = 0;
     bool FRawEnd = false;     // the file's last bytes are in FRaw (or FStretch)
@@ -123,7 +139,14 @@ private:
     std::uint64_t FStretchAt = 0;  // Convert: the file offset of FStretch's first byte
     std::uint64_t FReadAt = 0;     // Convert: the file offset the next read starts at
     std::uint64_t FRawAt = 0;      // Filter: the file offset of FRaw's first byte
-    std::uint64_t FHanded = 0; // Convert, Filter: the offset of the next byte handed out
+    std::uint64_t FHanded = 0; // Undecided, Convert, Filter: the offset of the next byte handed out
+    // Filter, file offsets in the line at FRawPos whose end is still to come: no candidate
+    // begins before FNoCandidateBefore, no CR or LF lies before FNoLineEndBefore, and a
+    // candidate was found at FCandidateAt (when set).
+    std::uint64_t FNoCandidateBefore = 0;
+    std::uint64_t FNoLineEndBefore = 0;
+    std::optional<std::uint64_t> FCandidateAt;
+    std::uint64_t FFilterLooked = 0;
     std::vector<TSjisTranscoder::TInexactNote> FInexactLog;  // the transcoder's notes from its last call
     // The characters that read back otherwise, ascending, from the first line not yet asked
     // for: where they were handed out, and where they lie in the file. Only the last

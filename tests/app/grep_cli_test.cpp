@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -105,6 +106,11 @@ TEST_F(GrepCli, ResultLinesAndExitStatus) {
     EXPECT_EQ(none.Out, "");
     // The raw bytes of the file with --output sjis.
     EXPECT_EQ(RunGrep({"--output=sjis", "日本", "a.txt"}, FDir).Out, a + " 2:" + Utf8ToSjis("日本語の文") + "\n");
+    // 纊 under both its codes (0xFA5C, 0xED40) is found, and printed as itself in UTF-8.
+    const std::string both = FDir.File("both.txt", "\xFA\x5C\r\n\xED\x40 \xEE\xE0\r\n");
+    EXPECT_EQ(RunGrep({"纊", "both.txt"}, FDir).Out, both + " 1:纊\n" + both + " 2:纊 髙\n");
+    EXPECT_EQ(RunGrep({"--color=always", "纊", "both.txt"}, FDir).Out.find("\xEE"), std::string::npos);
+    EXPECT_EQ(RunGrep({"--output=sjis", "髙", "both.txt"}, FDir).Out, both + " 2:\xED\x40 \xEE\xE0\n");
 }
 
 // Every encoding prints the same UTF-8 result lines as Shift-JIS, a character Shift-JIS
@@ -229,6 +235,16 @@ TEST_F(GrepCli, RomajiSearch) {
     EXPECT_EQ(missing.Status, 2);
     EXPECT_NE(missing.Err.find("/nonexistent/migemo-dict"), std::string::npos) << missing.Err;
     EXPECT_NE(missing.Err.find("cmigemo-common"), std::string::npos) << missing.Err;
+    // What the library would hang on or crash with is refused, naming it (exit 2).
+    ASSERT_EQ(::mkfifo(FDir.Path("fifo").c_str(), 0600), 0);
+    for (const std::string& dictionary : {FDir.Path("fifo"), std::string("/dev/zero"), FDir.Root(),
+                                         FDir.File("nul", std::string("\n\0\x82\x82\r\t", 6))}) {
+        setenv("XAVOLINE_MIGEMO_DICT", dictionary.c_str(), 1);
+        const Result refused = RunGrep({"--romaji", "kensaku", "f.txt"}, FDir);
+        unsetenv("XAVOLINE_MIGEMO_DICT");
+        EXPECT_EQ(refused.Status, 2) << dictionary;
+        EXPECT_NE(refused.Err.find(dictionary), std::string::npos) << refused.Err;
+    }
 }
 
 TEST_F(GrepCli, WriteErrorsAreReportedButAClosedPipeIsNot) {

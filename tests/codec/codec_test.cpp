@@ -1,9 +1,11 @@
 // The Shift-JIS codec: exhaustive round trips over every one- and two-byte input, the
 // private-use scheme, known characters, unencodable text and the UTF-8 side.
 #include "SjisCodec.h"
+#include "SjisDuplicates.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -116,6 +118,44 @@ TEST(SjisCodecKnown, FoldedDuplicatesKeepTheirBytes) {
     EXPECT_EQ(DecodeSjis("\x87\x90\xED\x40"), nec + necIbm);
 }
 
+TEST(SjisCodecKnown, DuplicateCodesShowAsTheirCharacters) {
+    EXPECT_EQ(ShownText(DecodeSjis("\xED\x40\xEE\xE0\xED\x95\x87\x90")), u"纊髙﨑≒");
+    // A lone 0x80 stays its escape; the lossless conversion keeps the duplicate's escape.
+    EXPECT_EQ(SjisToShownUtf8("\xED\x40" "a\x80\xFA\x5C"), "纊a" + SjisToUtf8("\x80") + "纊");
+    EXPECT_NE(SjisToUtf8("\xED\x40"), "纊");
+    EXPECT_EQ(Utf8ToSjis(SjisToUtf8("\xED\x40")), "\xED\x40");
+    EXPECT_EQ(ShownUnit(u'a'), u'a');
+    EXPECT_EQ(ShownUnit(u'\uF780'), u'\uF780');
+}
+
+TEST(SjisCodecExhaustive, TheTableOfDuplicateCodesIsTheMappingsOwn) {
+    // Every code of a character, by the character it shows as; the engine's table must give
+    // the same codes, and the same preferred code (the one EncodeSjis writes).
+    std::map<char16_t, std::set<std::uint16_t>> codesOf;
+    for (unsigned code = 0x8140; code <= 0xFCFC; ++code) {
+        const char bytes[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+        const std::u16string unit = DecodeSjis(std::string_view(bytes, 2));
+        if (unit.size() != 1 || (IsSjisEscape(unit[0]) && ShownUnit(unit[0]) == unit[0])) continue;
+        codesOf[ShownUnit(unit[0])].insert(static_cast<std::uint16_t>(code));
+    }
+    std::size_t duplicates = 0;
+    for (const auto& [character, codes] : codesOf) {
+        const std::string preferred = EncodeSjis(std::u16string(1, character));
+        const auto preferredCode = static_cast<std::uint16_t>(static_cast<unsigned char>(preferred[0]) << 8 |
+                                                              static_cast<unsigned char>(preferred[1]));
+        for (const std::uint16_t code : codes) {
+            ASSERT_EQ(PreferredSjisCode(code), preferredCode) << std::hex << code;
+            std::set<std::uint16_t> twins{code};
+            ForEachSjisTwin(code, code, [&](std::uint16_t from, std::uint16_t to) {
+                for (unsigned c = from; c <= to; ++c) twins.insert(static_cast<std::uint16_t>(c));
+            });
+            ASSERT_EQ(twins, codes) << std::hex << code;
+        }
+        duplicates += codes.size() - 1;
+    }
+    EXPECT_EQ(duplicates, 398u);
+}
+
 TEST(SjisCodecBroken, LeadBytesWithoutTrailStandAlone) {
     EXPECT_EQ(DecodeSjis("a\x83"), u"a\uF803");                        // lone lead at the end
     EXPECT_EQ(DecodeSjis("\x83\r\n"), u"\uF803\r\n");                 // line break is kept
@@ -170,6 +210,33 @@ TEST(SjisCodecUtf8, ConvertsBothWays) {
         all.push_back(static_cast<char>(code & 0xFF));
     }
     EXPECT_EQ(Utf8ToSjis(SjisToUtf8(all)), all);
+}
+
+TEST(SjisCodecKnown, OtherConvertersFormsEncodeToTheSameCharacter) {
+    // What Linux input methods and JIS-based converters give for six CP932 characters:
+    // written as those characters; decoding still gives CP932's own forms.
+    const struct {
+        const char* Utf8;
+        char16_t Other;
+        char16_t Own;
+        const char* Bytes;
+    } rows[] = {
+        {"〜", u'\u301C', u'\uFF5E', "\x81\x60"},  // wave dash
+        {"−", u'\u2212', u'\uFF0D', "\x81\x7C"},  // minus
+        {"‖", u'\u2016', u'\u2225', "\x81\x61"},  // double vertical line
+        {"¢", u'\u00A2', u'\uFFE0', "\x81\x91"},  // cent
+        {"£", u'\u00A3', u'\uFFE1', "\x81\x92"},  // pound
+        {"¬", u'\u00AC', u'\uFFE2', "\x81\xCA"},  // not
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Utf8);
+        const std::u16string other(1, row.Other);
+        EXPECT_EQ(EncodeSjis(other), row.Bytes);
+        EXPECT_EQ(Utf8ToSjis(row.Utf8), row.Bytes);
+        EXPECT_EQ(FindUnencodable(other), std::u16string::npos);
+        EXPECT_EQ(SjisLength(other), 2u);
+        EXPECT_EQ(DecodeSjis(row.Bytes), std::u16string(1, row.Own));
+    }
 }
 
 TEST(SjisCodecUtf8, IllFormedInputIsReplacedPerMaximalSubpart) {

@@ -1,5 +1,5 @@
-// Detection: each encoding on short and long texts, the hard Shift-JIS/EUC-JP cases, and
-// the first 64 KB of a file cut inside a character.
+// Detection: each encoding on short and long texts, the hard Shift-JIS/EUC-JP cases, a
+// file whose text begins after much ASCII, a head cut inside a character, a few bad bytes.
 #include "Detect.h"
 #include "EncodingTestUtil.h"
 #include "JisTables.h"
@@ -78,6 +78,12 @@ TEST(DetectEncoding, SettlesTextsThatAreBothShiftJisAndEucJpByVotes) {
         {"表示能力十", TEncoding::EucJp, TEncoding::Sjis},
         // A Shift-JIS kanji of row 0x8E reads as one EUC-JP half-width kana: Shift-JIS.
         {"自", TEncoding::Sjis, TEncoding::Sjis},
+        // A run of two bytes casts no half-width vote: one kanji (図 reads "ｿﾞ") is EUC-JP,
+        // and so is a half-width word of two letters.
+        {"図", TEncoding::EucJp, TEncoding::EucJp},
+        {"x 図 y", TEncoding::EucJp, TEncoding::EucJp},
+        {"ｿﾞ", TEncoding::Sjis, TEncoding::EucJp},
+        {"ｿﾞﾝ", TEncoding::Sjis, TEncoding::Sjis},
     };
     for (const Case& c : cases)
         EXPECT_EQ(DetectEncoding(In({c.Written, false}, c.Text)), (TFileEncoding{c.Found, false})) << c.Text;
@@ -107,25 +113,63 @@ TEST(DetectEncoding, DecidesPlainBytesByRule) {
         EXPECT_NE(DetectEncoding(bytes).Kind, TEncoding::Utf8) << bytes;
 }
 
-TEST(DetectEncoding, ReadsOnlyTheHeadAndForgivesACutCharacter) {
-    // UTF-8 text whose 64 KB head ends inside a three-byte character.
-    std::string text(kDetectionBytes - 1, 'a');
+TEST(DetectEncoding, DecidesWhereTheTextStopsBeingAsciiWhereverThatIs) {
+    // A log or a CSV whose first hundred kilobytes are ASCII.
+    const std::string ascii = Repeat("2024-01-01 12:00:00 INFO started\n", 4000);
+    for (const TFileEncoding e : {TFileEncoding{TEncoding::Sjis, false}, TFileEncoding{TEncoding::EucJp, false},
+                                  TFileEncoding{TEncoding::Jis, false}, TFileEncoding{TEncoding::Utf8, false}}) {
+        EXPECT_EQ(DetectEncoding(ascii + In(e, LongText())), e) << EncodingName(e);
+        EXPECT_EQ(DetectEncoding(ascii + In(e, "設定")), e) << EncodingName(e);
+    }
+    // Only ASCII seen: nothing is decided yet, unless the file is known to end there.
+    EXPECT_EQ(DecideEncoding(ascii, false), std::nullopt);
+    EXPECT_EQ(DecideEncoding(ascii + "\x1B[1m", false), std::nullopt);  // a terminal's escape
+    EXPECT_EQ(DecideEncoding(ascii + "\x1B$", false), std::nullopt);    // a designation still cut
+    EXPECT_EQ(DetectEncoding(ascii), (TFileEncoding{TEncoding::Sjis, false}));
+    EXPECT_EQ(FindDecidingByte(ascii), std::string::npos);
+    EXPECT_EQ(FindDecidingByte(ascii + "\x1B[1m\x1B$B"), ascii.size() + 4);
+    EXPECT_EQ(FindDecidingByte("ab\x1B("), 2u);
+    EXPECT_EQ(FindDecidingByte("abcdefghijklmno\x80"), 15u);
+}
+
+TEST(DetectEncoding, ReadsAHeadFromTheDecidingByteAndForgivesACutCharacter) {
+    // UTF-8 text whose bytes at hand end inside a three-byte character.
+    std::string text(100, 'a');
     text += "日本";
     EXPECT_EQ(DetectEncoding(text), (TFileEncoding{TEncoding::Utf8, false}));
-    EXPECT_EQ(DetectEncoding(std::string_view(text).substr(0, kDetectionBytes), false),
+    EXPECT_EQ(DetectEncoding(std::string_view(text).substr(0, text.size() - 1), false),
               (TFileEncoding{TEncoding::Utf8, false}));
     // The same cut in EUC-JP and Shift-JIS: the lead byte at the end is not held against them.
     for (const TFileEncoding e : {TFileEncoding{TEncoding::EucJp, false}, TFileEncoding{TEncoding::Sjis, false}}) {
-        std::string bytes(kDetectionBytes - 1, 'a');
+        std::string bytes(100, 'a');
         bytes += In(e, "あいうえお");
         EXPECT_EQ(DetectEncoding(bytes), e) << EncodingName(e);
-        EXPECT_EQ(DetectEncoding(std::string_view(bytes).substr(0, kDetectionBytes), false), e) << EncodingName(e);
+        EXPECT_EQ(DetectEncoding(std::string_view(bytes).substr(0, bytes.size() - 1), false), e) << EncodingName(e);
     }
     // Bytes past the head do not count: a file that turns to Shift-JIS later is UTF-8.
-    std::string late(kDetectionBytes, 'a');
-    late.replace(10, 3, "\xE6\x97\xA5");
+    std::string late(10, 'a');
+    late += "\xE6\x97\xA5";
+    late += std::string(kDetectionBytes, 'a');
     late += "\x82\xA0";
     EXPECT_EQ(DetectEncoding(late), (TFileEncoding{TEncoding::Utf8, false}));
+}
+
+TEST(DetectEncoding, AFewBadBytesDoNotOutvoteAWholeText) {
+    const std::string text = LongText();
+    // UTF-8 with a Latin-1 e-acute, or cut in its last character: still UTF-8.
+    std::string latin1 = In({TEncoding::Utf8, false}, text);
+    latin1.insert(latin1.size() / 2, "caf\xE9 ");
+    EXPECT_EQ(DetectEncoding(latin1), (TFileEncoding{TEncoding::Utf8, false}));
+    const std::string cut = In({TEncoding::Utf8, false}, text + "日本");
+    EXPECT_EQ(DetectEncoding(cut.substr(0, cut.size() - 1)), (TFileEncoding{TEncoding::Utf8, false}));
+    // EUC-JP with one JIS X 0213 character (row 9 holds none in JIS X 0208), in a text
+    // that is well-formed Shift-JIS too.
+    const std::string euc = In({TEncoding::EucJp, false}, "表示能力の説明を読んでください。");
+    for (const std::size_t at : {std::size_t{0}, euc.size() / 2, euc.size()}) {
+        std::string x0213 = euc;
+        x0213.insert(at, "\xA9\xA1");
+        EXPECT_EQ(DetectEncoding(x0213), (TFileEncoding{TEncoding::EucJp, false})) << at;
+    }
 }
 
 TEST(DetectEncoding, CompletesAChosenEncodingFromTheFilesMark) {

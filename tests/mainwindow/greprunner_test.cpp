@@ -305,6 +305,8 @@ private slots:
         QCOMPARE(ResultLineDisplayText(kHit + " no number"), QStringLiteral("検索 no number"));
         const std::string odd = "/t/\xff.txt 1:" + kHit;
         QVERIFY(ResultLineDisplayText(odd).endsWith(QStringLiteral(".txt 1:検索")));
+        // A character's other code (0xEEE0 for 髙, beside 0xFBFC) shows as the character.
+        QCOMPARE(ResultLineDisplayText("/a.txt 2:\xEE\xE0"), QStringLiteral("/a.txt 2:髙"));
     }
 
     void TagJumpPlacesTheLineFourthFromTheTop() {

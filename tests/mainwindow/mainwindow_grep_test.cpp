@@ -12,6 +12,7 @@
 #include "GrepF.h"
 #include "GrepRunner.h"
 #include "Migemo.h"
+#include "RomajiLoad.h"
 #include "PathText.h"
 #include "ShellListBox.h"
 #include "SjisCodec.h"
@@ -285,6 +286,7 @@ private slots:
 
         c.PmGMigemo->trigger();
         QVERIFY(form.GrepF().CbMigemo->isChecked());
+        QTRY_VERIFY(form.Romaji().IsLoaded());
         BarGrep(f, QStringLiteral("kensaku"));
         QCOMPARE(c.LbGrep->Count(), 3);
         QCOMPARE(History(c.EdGrep).first(), QStringLiteral("kensaku"));  // as typed
@@ -301,6 +303,60 @@ private slots:
         c.PmGMigemo->trigger();
         f.CloseForm();
         QVERIFY(test::ReadBytes(f.IniPath()).find("Migemo=1") != std::string::npos);
+    }
+
+    void aRomajiGrepAskedForWhileTheDictionaryIsReadStartsWhenItIsRead() {
+        TFormFixture f;
+        f.Dir.File("a.txt", kHit + "\r\nkensaku\r\nother\r\n");
+        TForm1& form = Shown(f);
+        const TForm1Components& c = f.C();
+        c.PmGMigemo->trigger();
+        EnterInBar(f, QStringLiteral("kensaku"));  // returns at once, whether read or not
+        QTRY_COMPARE(History(c.EdGrep).value(0), QStringLiteral("kensaku"));
+        form.GrepRunner().WaitForDone();
+        QCOMPARE(c.LbGrep->Count(), 2);
+    }
+
+    void aDictionaryThatCannotBeReadNeverFreezesTheWindow() {
+        // A good dictionary when the window starts, a FIFO (which the library would wait on
+        // for ever) when the switch goes on.
+        TFormFixture f;
+        const std::string real = kMigemoDictionaryPath;
+        const std::string realDir = real.substr(0, real.rfind('/') + 1);
+        QVERIFY(::mkdir(f.Dir.Path("dict").c_str(), 0700) == 0);
+        for (const char* name : {"migemo-dict", "roma2hira.dat", "hira2kata.dat", "han2zen.dat", "zen2han.dat"})
+            f.Dir.File(std::string("dict/") + name, test::ReadBytes(realDir + name));
+        const std::string dictionary = f.Dir.Path("dict/migemo-dict");
+        qputenv("XAVOLINE_MIGEMO_DICT", QByteArray::fromStdString(dictionary));
+        f.Dir.File("a.txt", kHit + "\r\n");
+        TForm1& form = Shown(f);
+        qunsetenv("XAVOLINE_MIGEMO_DICT");
+        const TForm1Components& c = f.C();
+        QVERIFY(c.PmGMigemo->isEnabled());
+        QVERIFY(::unlink(dictionary.c_str()) == 0 && ::mkfifo(dictionary.c_str(), 0600) == 0);
+        test::TRecordedBoxes boxes;
+        c.PmGMigemo->trigger();
+        EnterInBar(f, QStringLiteral("kensaku"));
+        QTRY_VERIFY(!c.PmGMigemo->isEnabled());
+        QVERIFY(!form.GrepF().CbMigemo->isEnabled());
+        QVERIFY(c.PmGMigemo->statusTip().contains(PathToQString(dictionary)));
+        // The GREP waiting for the dictionary was dropped, saying why (or the switch was off
+        // already when it was asked for, when the reading failed first).
+        QVERIFY(boxes.Errors.isEmpty() || boxes.Errors == QStringList{c.PmGMigemo->statusTip()});
+        form.GrepRunner().WaitForDone();
+        BarGrep(f, QStringLiteral("kensaku"));  // without romaji now
+        QCOMPARE(c.LbGrep->Count(), 0);
+    }
+
+    void aDictionaryReadTooLongIsGivenUp() {
+        TFormFixture f;
+        TForm1& form = Shown(f);
+        const TForm1Components& c = f.C();
+        form.Romaji().LoadLimit = std::chrono::milliseconds(0);
+        c.PmGMigemo->trigger();
+        QTRY_VERIFY(!c.PmGMigemo->isEnabled());
+        QVERIFY(!c.PmGMigemo->isChecked());
+        QVERIFY(c.PmGMigemo->statusTip().contains(QStringLiteral("秒")));
     }
 
     void withoutItsDictionaryRomajiSearchIsDisabledAndItsSettingKept() {

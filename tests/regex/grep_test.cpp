@@ -1,6 +1,7 @@
 // The line reader and the GREP component: line ends, blocks, NUL, cancel, anchors, and
 // the same results from the plain loops and the fast search.
 #include "Grep.h"
+#include "GrepSearch.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -127,6 +128,31 @@ TEST_P(GrepBoth, DoubleByteCharactersAreNeverSplit) {
         EXPECT_EQ(Run("\x83\x5c\x83\x5c", text, false, block), (Lines{{3, "\x83\x5c\x83\x5c"}})) << block;
 }
 
+TEST_P(GrepBoth, ACharacterMatchesUnderEveryCodeItHas) {
+    // 纊 is 0xFA5C and 0xED40, ¬ is 0x81CA, 0xEEF9 and 0xFA54, ≒ is 0x81E0 and 0x8790; the
+    // file's bytes stay as they are.
+    const std::string text = "\xFA\x5C\n\xED\x40\nx\n\x81\xCA\n\xEE\xF9\n\xFA\x54\n\x87\x90\n\x81\xE0\n";
+    const struct {
+        std::string Pattern;
+        std::vector<int> Lines;
+    } rows[] = {
+        {"\xFA\x5C", {1, 2}},
+        {"\xED\x40", {1, 2}},
+        {"^[\xFA\x5C]$", {1, 2}},
+        {"^[^\xFA\x5Cx\x81\xCA\x81\xE0]$", {}},  // a negated class leaves out every code
+        {"\xEE\xF9", {4, 5, 6}},
+        {"[\xFA\x50-\xFA\x5C]", {1, 2, 4, 5, 6}},  // Ⅶ..纊 takes ¬ (0xFA54) and 纊 with them
+        {"\x87\x90", {7, 8}},
+        {"\\xed40", {1, 2}},
+    };
+    for (const auto& row : rows) {
+        std::vector<int> found;
+        for (const auto& [lineNo, line] : Run(row.Pattern, text)) found.push_back(static_cast<int>(lineNo));
+        EXPECT_EQ(found, row.Lines) << row.Pattern;
+    }
+    EXPECT_EQ(Run("\xED\x40", text)[1].second, "\xED\x40");
+}
+
 TEST_P(GrepBoth, LoneLeadByteTakesTheLineFeed) {
     // Line 1 ends in a lone lead byte, which reads the line feed as its trail byte: the
     // "^" of line 2 finds no line feed of its own, and a code starting at that lead byte
@@ -231,6 +257,45 @@ TEST_P(GrepBoth, PatternsOfNothingOnFilesOfWholeBlocks) {
 
 INSTANTIATE_TEST_SUITE_P(PlainAndFast, GrepBoth, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "PlainLoops" : "FastSearch"; });
+
+// A pattern that crosses line ends, run from every line: the exact search follows all its
+// runs at once, so its work is a multiple of the text (each run was followed alone, and the
+// work grew with the square of the text), and it looks at the cancel flag while it works,
+// also once the whole file has been read.
+TEST(GrepSearch, APatternAcrossLineEndsIsBoundedAndCanBeCancelled) {
+    TTempDir dir;
+    std::string text;
+    for (int i = 0; i < 100000; ++i) text += "a line " + std::to_string(i) + "\n";
+    const std::string path = dir.File("t.txt", text);
+    TGrep grep;
+    const struct {
+        const char* Pattern;
+        std::size_t Found;
+    } rows[] = {
+        {"a(.|\\n)*z", 0},          // every run goes to the end, and fails there
+        {"a(.|\\n)*\\n\\n", 0},   // and here too
+        {"9\\na", 9999},           // a line ending in 9 before one starting with a
+        {"(.|\\n)*99999\\n", 100000}, // every run reaches the last line
+    };
+    for (const auto& row : rows) {
+        grep.SetRegExp(row.Pattern);
+        ASSERT_FALSE(grep.Program()->IsLineLocal()) << row.Pattern;
+        std::atomic<bool> cancel{false};
+        TGrepSearch search(*grep.Program(), cancel, {});
+        std::size_t found = 0;
+        search.Run(path, [&](const RE_LineInfo_t&) { ++found; });
+        EXPECT_EQ(found, row.Found) << row.Pattern;
+        EXPECT_LE(search.ExactSteps(), 4 * text.size()) << row.Pattern;
+    }
+    // The whole file in one block: the cancel set by the idle hook once that block is read
+    // (its first call) is seen while the runs go on.
+    grep.SetRegExp("a(.|\\n)*z");
+    std::atomic<bool> cancel{false};
+    int idle = 0;
+    TGrepSearch search(*grep.Program(), cancel, [&] { cancel = ++idle > 1; }, text.size() + 1);
+    EXPECT_THROW(search.Run(path, [](const RE_LineInfo_t&) {}), EGrepCancel);
+    EXPECT_EQ(idle, 2);
+}
 
 TEST(Grep, SearchProgramsAreKeptWithTheirPatterns) {
     TGrep grep;

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace xavo {
@@ -93,6 +96,17 @@ TEST(Migemo, RealDictionaryExpansionsFindTheJapaneseWords) {
     }
 }
 
+TEST(Migemo, WordsThatAreNotAsciiAreSearchedAsWritten) {
+    // 末 is 0x96 0x96: two equal bytes must not read as a doubled consonant.
+    ASSERT_TRUE(Dictionary().Load());
+    for (const std::string word : {"末尾", "封筒", "演算", "試験", "給与", "血液", "一覧", "＝記号", "kenさく", "漢字"})
+        EXPECT_EQ(Dictionary().Expand(Sjis(word)), Sjis(word)) << word;
+    const std::string mixed = Dictionary().Expand(Sjis("kensaku 末尾"));
+    EXPECT_NE(mixed.find(Sjis("検索")), std::string::npos) << SjisToUtf8(mixed);
+    EXPECT_EQ(mixed.substr(mixed.size() - 6), Sjis("(末尾)")) << SjisToUtf8(mixed);
+    EXPECT_EQ(MatchingLines(mixed, {"末尾", "検索末尾", "検索 末尾"}), (std::vector<int>{2}));
+}
+
 TEST(Migemo, EveryCharacterOfTheKeyboardExpandsToAPatternTheEngineCompiles) {
     // The library escapes what it takes for operators; whatever it writes must still be a
     // pattern of ours (a single letter also gives the longest expansions).
@@ -122,7 +136,7 @@ TEST(Migemo, ExpansionsPastTheLimitAreRefusedAsTooComplex) {
 
 TEST(Migemo, MissingDictionaryIsReportedWithItsPackage) {
     TMigemo missing("/nonexistent/migemo-dict");
-    EXPECT_FALSE(missing.DictionaryExists());
+    EXPECT_EQ(CheckMigemoDictionary(missing.Dictionary(), nullptr, false), TMigemoProblem::Missing);
     missing.Prefetch();
     EXPECT_FALSE(missing.Load());
     try {
@@ -133,12 +147,74 @@ TEST(Migemo, MissingDictionaryIsReportedWithItsPackage) {
         EXPECT_NE(message.find("/nonexistent/migemo-dict"), std::string::npos) << message;
         EXPECT_NE(message.find(kMigemoPackage), std::string::npos) << message;
     }
-    // A file that is no dictionary at all reads as an empty one: nothing is expanded.
+}
+
+TEST(Migemo, DictionariesTheLibraryCannotReadAreRefusedWithoutReadingThem) {
+    // The library waits for ever on a FIFO, reads /dev/zero without end and crashes on NUL
+    // bytes: each is refused, naming the file, before it gets there.
     test::TTempDir dir;
-    TMigemo garbage(dir.File("migemo-dict", std::string("\xFF\x00\x81garbage\n", 11)));
-    if (garbage.Load()) {
-        EXPECT_NO_THROW(garbage.Expand("kensaku"));
+    const std::string real = std::string(kMigemoDictionaryPath);
+    const std::string realDir = real.substr(0, real.rfind('/') + 1);
+    const auto copy = [](const std::string& from, const std::string& to) {
+        std::ifstream in(from, std::ios::binary);
+        std::ofstream(to, std::ios::binary) << in.rdbuf();
+    };
+    ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir(dir.Path("folder").c_str(), 0700), 0);
+    const std::string huge = dir.File("huge", "a\tb\n");
+    ASSERT_EQ(::truncate(huge.c_str(), kMaxMigemoDictionaryBytes + 1), 0);
+    // A good dictionary beside a conversion table that is a FIFO.
+    ASSERT_EQ(::mkdir(dir.Path("tables").c_str(), 0700), 0);
+    copy(real, dir.Path("tables/migemo-dict"));
+    for (const char* table : {"hira2kata.dat", "han2zen.dat", "zen2han.dat"}) copy(realDir + table, dir.Path("tables/") + table);
+    ASSERT_EQ(::mkfifo(dir.Path("tables/roma2hira.dat").c_str(), 0600), 0);
+    const struct {
+        std::string Dictionary;
+        TMigemoProblem Problem;
+        std::string Culprit;
+    } rows[] = {
+        {dir.File("six", "abcdef"), TMigemoProblem::NotADictionary, dir.Path("six")},
+        {dir.File("nul", std::string("\n\0\x82\x82\r\t", 6)), TMigemoProblem::NotADictionary, dir.Path("nul")},
+        {dir.File("empty", ""), TMigemoProblem::NotADictionary, dir.Path("empty")},
+        {"/dev/zero", TMigemoProblem::NotAFile, "/dev/zero"},
+        {dir.Path("fifo"), TMigemoProblem::NotAFile, dir.Path("fifo")},
+        {dir.Path("folder"), TMigemoProblem::NotAFile, dir.Path("folder")},
+        {huge, TMigemoProblem::TooLarge, huge},
+        {dir.Path("missing"), TMigemoProblem::Missing, dir.Path("missing")},
+        {dir.Path("tables/migemo-dict"), TMigemoProblem::NotAFile, dir.Path("tables/roma2hira.dat")},
+        {real, TMigemoProblem::None, real},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Dictionary);
+        std::string culprit;
+        EXPECT_EQ(CheckMigemoDictionary(row.Dictionary, &culprit), row.Problem);
+        EXPECT_EQ(culprit, row.Culprit);
+        // Without reading, only what the directory says is seen.
+        const bool seenUnread = row.Problem != TMigemoProblem::NotADictionary;
+        EXPECT_EQ(CheckMigemoDictionary(row.Dictionary, nullptr, false), seenUnread ? row.Problem : TMigemoProblem::None);
+        if (row.Problem == TMigemoProblem::None) continue;
+        TMigemo migemo(row.Dictionary);
+        migemo.Prefetch();  // never blocks; the thread ends
+        try {
+            migemo.Expand("kensaku");
+            ADD_FAILURE() << "expanded";
+        } catch (const EMigemoUnavailable& e) {
+            EXPECT_NE(std::string(e.what()).find(row.Culprit), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(migemo.LoadState(), TMigemo::TLoadState::Failed);
+        EXPECT_EQ(migemo.Problem(), row.Problem);
+        EXPECT_EQ(migemo.ProblemFile(), row.Culprit);
     }
+}
+
+TEST(Migemo, ItsLoadStateIsKnownWithoutWaiting) {
+    TMigemo migemo(kMigemoDictionaryPath);
+    EXPECT_EQ(migemo.LoadState(), TMigemo::TLoadState::NotStarted);
+    migemo.Prefetch();
+    EXPECT_NE(migemo.LoadState(), TMigemo::TLoadState::NotStarted);
+    EXPECT_TRUE(migemo.Load());
+    EXPECT_EQ(migemo.LoadState(), TMigemo::TLoadState::Loaded);
+    EXPECT_EQ(migemo.Problem(), TMigemoProblem::None);
 }
 
 TEST(Migemo, PrefetchOnAnotherThreadThenExpand) {

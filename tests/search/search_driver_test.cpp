@@ -1,5 +1,6 @@
 // The search driver: every file searched in its own encoding finds what its Shift-JIS copy
-// finds, with the same line numbers; a character Shift-JIS cannot hold is one character.
+// finds, with the same line numbers, wherever its text stops being ASCII; a character
+// Shift-JIS cannot hold is one character.
 #include "EncodingTestUtil.h"
 #include "FileSearch.h"
 #include "Grep.h"
@@ -66,6 +67,108 @@ TEST(SearchDriver, EveryEncodingFindsTheLinesOfItsShiftJisCopy) {
             TFileEncoding detected;
             EXPECT_EQ(Search(grep, path, {}, &detected), expected) << c.Pattern << " in " << EncodingName(encoding);
             EXPECT_EQ(detected, encoding);
+        }
+    }
+}
+
+TEST(SearchDriver, AFileIsDecidedWhereItsTextStopsBeingAsciiWhereverThatIs) {
+    // A log whose Japanese lines come after an ASCII head of any length (the engine's block
+    // is 102400 bytes, the decision reads 64 KB), read in blocks of several sizes; a
+    // terminal's escape sequence before the head ends does not decide.
+    const std::string japanese = "設定を読み込みました ～ ｶﾅ\n日本語の行\r\n";
+    const Program grep = Compiled("日本語|ｶﾅ$", false);
+    test::TTempDir dir;
+    for (const std::size_t headLength : {std::size_t{0}, std::size_t{1}, std::size_t{70000}, std::size_t{102399},
+                                         std::size_t{150001}}) {
+        std::string head;
+        for (int i = 0; head.size() < headLength; ++i) head += "\x1B[1mINFO\x1B[0m line " + std::to_string(i) + "\n";
+        head.resize(headLength);
+        if (!head.empty()) head.back() = '\n';
+        const std::string sjisPath = dir.File("sjis.txt", head + Utf8ToSjis(japanese));
+        const Found expected = Search(grep, sjisPath);
+        ASSERT_EQ(expected.size(), 2u);
+        for (const TFileEncoding encoding : {TFileEncoding{TEncoding::Sjis, false}, TFileEncoding{TEncoding::EucJp, false},
+                                             TFileEncoding{TEncoding::Jis, false}, TFileEncoding{TEncoding::Utf8, false}}) {
+            SCOPED_TRACE(EncodingName(encoding) + " after " + std::to_string(headLength));
+            const std::string path = dir.File("copy.txt", head + testing::In(encoding, japanese));
+            TFileEncoding detected;
+            EXPECT_EQ(Search(grep, path, {}, &detected), expected);
+            EXPECT_EQ(detected, encoding);
+            for (const std::size_t block : {std::size_t{5}, std::size_t{4096}}) {
+                std::atomic<bool> cancel{false};
+                TSearchSource source(path, {}, &cancel);
+                TGrepSearch search(*grep, cancel, {}, block);
+                Found found;
+                search.Run(source, [&](const RE_LineInfo_t& info) { found.emplace_back(info.LineNo, info.Line); });
+                EXPECT_EQ(found, expected) << block;
+                EXPECT_EQ(source.Encoding(), encoding) << block;
+            }
+        }
+    }
+    // ASCII to the end: nothing decided, nothing converted.
+    const std::string ascii = dir.File("ascii.txt", std::string(200000, 'a') + "\x1B$");
+    std::atomic<bool> cancel{false};
+    TSearchSource source(ascii, {}, &cancel);
+    std::string all(300000, '\0');
+    all.resize(source.Read(all.data(), all.size()));
+    EXPECT_EQ(all, test::ReadWhole(ascii));
+    EXPECT_FALSE(source.Converted());
+}
+
+TEST(SearchDriver, CharactersOtherConvertersWriteOtherwiseAreFoundByEitherForm) {
+    // 〜 (what Linux input methods and JIS-based converters give) and ～ (CP932's) are one
+    // character to a search, in patterns and in files, both ways; so are the five others.
+    const struct {
+        const char* Other;
+        const char* Own;
+    } pairs[] = {{"〜", "～"}, {"−", "－"}, {"‖", "∥"}, {"¢", "￠"}, {"£", "￡"}, {"¬", "￢"}};
+    test::TTempDir dir;
+    for (const auto& pair : pairs) {
+        SCOPED_TRACE(pair.Other);
+        const std::string text = std::string("a") + pair.Other + "b\nc" + pair.Own + "d\nnone\n";
+        const std::vector<std::pair<TFileEncoding, std::string>> files = {
+            {{TEncoding::Utf8, false}, text},
+            {{TEncoding::Utf16Le, true}, testing::In({TEncoding::Utf16Le, true}, text)},
+            // EUC-JP holds the character once (its JIS cell); written twice here.
+            {{TEncoding::EucJp, false}, testing::In({TEncoding::EucJp, false}, std::string("a") + pair.Own + "b\nc" + pair.Own + "d\nnone\n")},
+            {{TEncoding::Sjis, false}, Utf8ToSjis(text)},
+        };
+        for (const char* pattern : {pair.Other, pair.Own}) {
+            const Program grep = Compiled(pattern, false);
+            for (const auto& [encoding, bytes] : files) {
+                const std::string path = dir.File("f.txt", bytes);
+                const Found found = Search(grep, path, {encoding});
+                ASSERT_EQ(found.size(), 2u) << pattern << " in " << EncodingName(encoding);
+                EXPECT_EQ(found[0].first, 1);
+                EXPECT_EQ(found[1].first, 2);
+            }
+        }
+    }
+}
+
+TEST(SearchDriver, AVeryLongLineIsLookedAtOnceInEveryEncoding) {
+    // A line of 3 MB (minified JSON, a dump) read in blocks of 128 KB: the filter that
+    // passes over lines without the literal must not look at the held line again with each
+    // block (it did: twelve times the file). The literal lies near its start, near its end,
+    // or nowhere; another line follows.
+    std::string body;
+    while (body.size() < (3u << 20)) body += "{\"なまえ\":\"あたい\",\"x\":[1,2,3]},";
+    const Program grep = Compiled("目印", false);
+    test::TTempDir dir;
+    for (const std::string& line : {"目印" + body, body + "目印", body}) {
+        const std::string text = line + "\n次の行 目印\n";
+        for (const TFileEncoding encoding : {TFileEncoding{TEncoding::Utf8, false}, TFileEncoding{TEncoding::EucJp, false}}) {
+            SCOPED_TRACE(EncodingName(encoding));
+            const std::string bytes = testing::In(encoding, text);
+            const std::string path = dir.File("long.txt", bytes);
+            std::atomic<bool> cancel{false};
+            TNativeFilter filter(*grep);
+            TSearchSource source(path, {}, &cancel, &filter);
+            TGrepSearch search(*grep, cancel, {});
+            std::vector<std::int64_t> lines;
+            search.Run(source, [&](const RE_LineInfo_t& info) { lines.push_back(info.LineNo); });
+            EXPECT_EQ(lines, (line == body ? std::vector<std::int64_t>{2} : std::vector<std::int64_t>{1, 2}));
+            EXPECT_LE(source.FilterLooked(), 3 * bytes.size()) << line.substr(0, 6);
         }
     }
 }

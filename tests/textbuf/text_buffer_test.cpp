@@ -290,21 +290,22 @@ TEST(TextBufferEdits, RandomEditsAndUndoAgreeWithAString) {
 }
 
 TEST(TextBufferForeign, UnitsShiftJisLacksAreHeldAndReadAsThemselves) {
-    // A converted text: ¥, the wave dash U+301C and an emoji's halves as '?'.
+    // A converted text: ¥, the wave dash U+301C (two bytes wide, as its Shift-JIS look-alike)
+    // and an emoji's halves as '?'.
     TTextBuffer buffer(ToSjisText(u"a¥\r\n〜😀b"));
     EXPECT_TRUE(buffer.HasForeign());
-    EXPECT_EQ(buffer.Text(), "a?\r\n???b");
+    EXPECT_EQ(buffer.Text(), "a?\r\n????b");
     EXPECT_EQ(buffer.Decode(0, buffer.Length()), u"a¥\r\n〜😀b");
-    EXPECT_EQ(buffer.Decode(4, 3), u"〜😀");
+    EXPECT_EQ(buffer.Decode(4, 4), u"〜😀");
     EXPECT_FALSE(buffer.IsForeign(0));
     EXPECT_EQ(buffer.ForeignUnit(1), u'¥');
     EXPECT_TRUE(buffer.IsForeign(4));
     EXPECT_FALSE(buffer.IsForeign(2));  // a break
-    EXPECT_EQ(buffer.ForeignUnit(6), u"😀"[1]);
+    EXPECT_EQ(buffer.ForeignUnit(7), u"😀"[1]);
     // Edits keep them, and carry new ones; undo takes them back.
     buffer.Replace(1, 0, std::u16string_view(u"€x"));
     buffer.Replace(buffer.Length(), 0, std::string_view("?"));
-    EXPECT_EQ(buffer.Text(), "a?x?\r\n???b?");
+    EXPECT_EQ(buffer.Text(), "a?x?\r\n????b?");
     EXPECT_EQ(buffer.Decode(0, buffer.Length()), u"a€x¥\r\n〜😀b?");
     EXPECT_FALSE(buffer.IsForeign(buffer.Length() - 1));  // a question mark typed is one
     std::u16string raw;
