@@ -3,8 +3,13 @@
 #include "Detect.h"
 #include "EncodingTestUtil.h"
 #include "JisTables.h"
+#include "Utf8Valid.h"
 
 #include <gtest/gtest.h>
+#include <unicode/utf8.h>
+
+#include <cstdint>
+#include <random>
 
 namespace xavo {
 namespace {
@@ -196,6 +201,61 @@ TEST(DetectEncoding, ItsTableOfJisCellsIsTheConvertersOwn) {
             ASSERT_EQ(encoding_detail::HoldsX0208Character(row, cell),
                       tables.X0208Sjis[row * encoding_detail::kJisCells + cell] != 0)
                 << row << " " << cell;
+}
+
+}  // namespace
+}  // namespace xavo
+
+namespace xavo {
+namespace {
+
+std::string EncodeUtf8(char32_t c) {
+    char out[4];
+    std::int32_t n = 0;
+    U8_APPEND_UNSAFE(out, n, static_cast<UChar32>(c));
+    return std::string(out, static_cast<std::size_t>(n));
+}
+
+// Reference: one code point at a time, by ICU's reading of well-formed UTF-8.
+bool IcuSaysWellFormed(std::string_view s) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
+    const auto n = static_cast<std::int32_t>(s.size());
+    for (std::int32_t i = 0; i < n;) {
+        UChar32 c;
+        U8_NEXT(p, i, n, c);
+        if (c < 0) return false;
+    }
+    return true;
+}
+
+// Random texts of well-formed sequences with faults put in (bytes that never begin a
+// character, overlong forms, surrogates, code points past U+10FFFF, cut sequences), at
+// every offset around the 32-byte blocks the check reads.
+TEST(IsWellFormedUtf8, AgreesWithIcuOnTextsWithFaultsAnywhere) {
+    std::mt19937 random(5);
+    const std::string_view faults[] = {"\x80", "\xBF", "\xC0\xAF", "\xC1\xBF", "\xE0\x80\xAF", "\xED\xA0\x80",
+                                       "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF",
+                                       "\xE3\x81", "\xF0\x9F\x98", "\xC3"};
+    const char32_t points[] = {U'a', U'é', U'あ', U'日', U'\uFFFD', U'\U0001F600', U'\U00020BB7', U'\u07FF', U'\u0800',
+                               U'\uD7FF', U'\uE000', U'\U00010000', U'\U0010FFFF'};
+    int faulty = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        const std::size_t length = round % 7 == 0 ? random() % 1000 : random() % 100;
+        while (text.size() < length) {
+            const char32_t c = points[random() % std::size(points)];
+            if (c < 0x80) text.append(random() % 40, static_cast<char>(c));
+            else text += EncodeUtf8(c);
+        }
+        if (round % 2 == 1) {
+            const std::string_view fault = faults[random() % std::size(faults)];
+            text.insert(text.empty() ? 0 : random() % text.size(), fault);
+        }
+        const bool expected = IcuSaysWellFormed(text);
+        faulty += !expected;
+        ASSERT_EQ(IsWellFormedUtf8(text), expected) << ::testing::PrintToString(text);
+    }
+    EXPECT_GT(faulty, 5000);
 }
 
 }  // namespace
